@@ -1,0 +1,42 @@
+# Thin wrapper. `make run`: build and start rvconf on the virtual unit. `make test`: every test, sanitized.
+BUILD      ?= build
+TESTBUILD  ?= build-asan
+FUZZBUILD  ?= build-fuzz
+FUZZ_SECONDS ?= 30
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps build run test fuzz bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRVCONF_TESTS=ON >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	scripts/run-demo $(BUILD)
+
+test: deps
+	cmake -S . -B $(TESTBUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRVCONF_SANITIZE=ON >/dev/null
+	cmake --build $(TESTBUILD) -j $(JOBS)
+	@$(MAKE) --no-print-directory fuzz
+	cd $(TESTBUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built with clang and run briefly each; skipped where clang is missing.
+fuzz: deps
+	@if command -v clang++ >/dev/null 2>&1; then \
+	  CXX=clang++ cmake -S . -B $(FUZZBUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRVCONF_FUZZ=ON >/dev/null && \
+	  cmake --build $(FUZZBUILD) -j $(JOBS) && \
+	  scripts/run-fuzzers $(FUZZBUILD) $(FUZZ_SECONDS); \
+	else echo "fuzz: clang++ not found, fuzzers skipped"; fi
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DRVCONF_TESTS=OFF -DRVCONF_BENCH=ON >/dev/null
+	cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD) $(TESTBUILD) $(FUZZBUILD) build-bench
