@@ -1,0 +1,167 @@
+// What only the termios port has to prove: exclusive opening, the line settings, the read time-out, the
+// raised errors, and silence after Close.
+
+#include "core/link/port_channel.h"
+#include "core/link/port_name.h"
+#include "core/link/memory_link.h"
+#include "core/link/serial_link.h"
+#include "support/pty_pair.h"
+#include "support/wait.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace rv;
+using rvtest::waitUntil;
+
+TEST(SerialPort, OpensExclusivelyAndOnlyCharacterDevices)
+{
+    rvtest::PtyPair pty;
+    SerialLink first, second;
+    ASSERT_TRUE(first.open(pty.slavePath()));
+    EXPECT_FALSE(second.open(pty.slavePath()));
+    EXPECT_TRUE(second.lastOpenError().contains(QStringLiteral("занят")));
+    first.close();
+    EXPECT_TRUE(second.open(pty.slavePath())); // free again once closed
+
+    QTemporaryFile plain;
+    ASSERT_TRUE(plain.open());
+    SerialLink third;
+    EXPECT_FALSE(third.open(plain.fileName()));
+    EXPECT_TRUE(third.lastOpenError().contains(QStringLiteral("не является")));
+}
+
+TEST(SerialPort, LineIsRaw115200_8N1)
+{
+    rvtest::PtyPair pty;
+    SerialLink link;
+    ASSERT_TRUE(link.open(pty.slavePath()));
+    const int fd = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    termios tio {};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::close(fd);
+    EXPECT_EQ(::cfgetospeed(&tio), speed_t(B115200));
+    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    EXPECT_FALSE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS));
+    EXPECT_TRUE(tio.c_cflag & CLOCAL);
+    EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
+    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR));
+    EXPECT_FALSE(tio.c_oflag & OPOST);
+}
+
+TEST(SerialPort, ReadReturnsWhatArrivedAfterOneSecond)
+{
+    rvtest::PtyPair pty;
+    SerialLink link;
+    ASSERT_TRUE(link.open(pty.slavePath()));
+    pty.unitWrite("WRITE");
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link.read(64), QByteArray("WRITE"));
+    EXPECT_GE(t.elapsed(), 900);
+    EXPECT_LT(t.elapsed(), 3000);
+}
+
+TEST(SerialPort, RaisesTheDocumentedErrors)
+{
+    rvtest::PtyPair pty;
+    TComm comm;
+    QSignalSpy errors(&comm, &TThreadComm::errorRaised);
+    comm.EscapeComm(CommEscape::SetDtr);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors.at(0).at(0).toString(), QStringLiteral("Port not open (Error: -1)"));
+
+    comm.SetDeviceName(pty.slavePath());
+    comm.Open();
+    ASSERT_TRUE(comm.Enabled());
+    comm.Open();
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_EQ(errors.at(1).at(0).toString(), QStringLiteral("Port already assigned (open) (Error: -1)"));
+
+    // Settings that only apply while closed are left alone.
+    comm.SetDeviceName(QStringLiteral("/dev/other"));
+    comm.setReadBufSize(1);
+    comm.setMonitorEvents({evBreak});
+    EXPECT_EQ(comm.DeviceName(), pty.slavePath());
+    EXPECT_EQ(comm.ReadBufSize(), 4096);
+    EXPECT_EQ(comm.MonitorEvents(), kAllCommEvents);
+    comm.Close();
+    EXPECT_EQ(comm.Write("x", 1), -1);
+    EXPECT_EQ(comm.Read(nullptr, 1), -1);
+}
+
+TEST(SerialPort, NoNotificationAfterClose)
+{
+    rvtest::PtyPair pty;
+    SerialLink link;
+    ASSERT_TRUE(link.open(pty.slavePath()));
+    std::atomic<int> notified{0};
+    QObject::connect(&link, &Link::bytesArrived, [&] { ++notified; });
+
+    std::atomic<bool> stop{false};
+    std::thread unit([&] {
+        while (!stop) {
+            pty.unitWrite("GPS");
+            ::usleep(500);
+        }
+    });
+    waitUntil([&] { return notified > 3; });
+    link.close();
+    const int atClose = notified;
+    waitUntil([] { return false; }, 150);
+    stop = true;
+    unit.join();
+    EXPECT_GT(atClose, 0);
+    EXPECT_EQ(notified, atClose);
+}
+
+TEST(SerialPort, FailureTextsExplainTheCause)
+{
+    QTemporaryFile f;
+    ASSERT_TRUE(f.open());
+    const QString denied = portOpenFailureText(f.fileName(), EACCES);
+    EXPECT_TRUE(denied.contains(QStringLiteral("usermod -aG")));
+    EXPECT_TRUE(denied.contains(f.fileName()));
+    EXPECT_EQ(portOpenFailureText(QStringLiteral("/dev/ttyUSB7"), ENOENT), QStringLiteral("Порт /dev/ttyUSB7 не найден"));
+}
+
+TEST(PortName, WindowsPrefixOnlyAboveCom9)
+{
+    EXPECT_EQ(windowsDeviceNameForPort(QStringLiteral("COM9")), QStringLiteral("COM9"));
+    EXPECT_EQ(windowsDeviceNameForPort(QStringLiteral("COM10")), QStringLiteral("\\\\.\\COM10"));
+    EXPECT_EQ(windowsDeviceNameForPort(QStringLiteral("TCP/IP")), QStringLiteral("TCP/IP"));
+    EXPECT_EQ(deviceNameForPort(QStringLiteral("/dev/ttyUSB12")), QStringLiteral("/dev/ttyUSB12"));
+}
+
+TEST(PortChannel, ReopeningSaysGoodbyeToTheOldPort)
+{
+    MemoryLink link;
+    PortChannel channel(link);
+    EXPECT_EQ(channel.Send("CONFIGO"), -1); // closed
+    ASSERT_TRUE(channel.Open_port(QStringLiteral("a")));
+    EXPECT_TRUE(link.written().isEmpty());   // nothing to say goodbye to
+    ASSERT_TRUE(channel.Open_port(QStringLiteral("b")));
+    EXPECT_EQ(link.writes(), QList<QByteArray>{"CONFIGC"});
+    EXPECT_EQ(link.openedName(), QStringLiteral("b"));
+    EXPECT_EQ(channel.Send(QByteArrayView()), 0);
+    EXPECT_EQ(channel.SendStr("CONFIGG"), 7);
+
+    QSignalSpy rx(&channel, &PortChannel::rxChar);
+    link.feed("GPS");
+    link.feed("E");
+    EXPECT_EQ(channel.bytesWaiting(), 4u);
+    EXPECT_EQ(rx.size(), 2);
+
+    link.setMissingPorts({QStringLiteral("TCP/IP")});
+    EXPECT_FALSE(channel.Open_port(QStringLiteral("TCP/IP")));
+}
