@@ -1,0 +1,502 @@
+#include "core/protocol/device_session.h"
+
+#include "core/config/records.h"
+#include "core/monitor/monitor_blocks.h"
+
+namespace rv {
+
+namespace {
+const QString kSearching = QStringLiteral("Настройка соединения...");
+const QString kConnected = QStringLiteral("Соединение установлено");
+const QString kRetry = QStringLiteral("Повторите попытку");
+const QString kReading = QStringLiteral("Идет считывание конфигурации...");
+const QString kWriting = QStringLiteral("Идет запись конфигурации...");
+} // namespace
+
+SessionController::SessionController(Link& link, ConfigRecords* records, MonitorBlocks* monitor, QObject* parent)
+    : QObject(parent),
+      m_link(link),
+      m_channel(link),
+      m_records(records ? records : &programRecords()),
+      m_monitor(monitor ? monitor : &programMonitorBlocks())
+{
+    m_receiveTimer.setInterval(timing::kReceiveTickMs);
+    m_receiveTimer.setTimerType(Qt::PreciseTimer);
+    m_stepTimer.setInterval(timing::kStepTickMs);
+    m_stepTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_receiveTimer, &QTimer::timeout, this, &SessionController::Receive_timerTimer);
+    connect(&m_stepTimer, &QTimer::timeout, this, &SessionController::Find_deviceTimer);
+    // Each arrival restarts the quiet-gap countdown.
+    connect(&m_channel, &PortChannel::rxChar, this, [this] { m_s.receiveCountdown = timing::kQuietCountdown; });
+    connect(&m_progress, &ProgressWatchdog::expired, this, [this] {
+        m_s.OperationState = osIdle;
+        m_s.remoteOperation = false;
+    });
+}
+
+SessionController::~SessionController() = default;
+
+void SessionController::start(bool runTimers)
+{
+    m_s.OperationState = osSearch;
+    arm();
+    m_progress.setTimerEnabled(runTimers);
+    if (runTimers) {
+        m_receiveTimer.start();
+        m_stepTimer.start();
+    }
+}
+
+void SessionController::shutdown()
+{
+    m_receiveTimer.stop();
+    m_stepTimer.stop();
+    disarm();
+    if (m_link.isOpen())
+        m_channel.SendStr(cmd::kClose);
+    m_link.close();
+}
+
+int SessionController::send(const Writes& writes)
+{
+    int result = writes.isEmpty() ? 0 : INT_MAX;
+    for (const QByteArray& piece : writes)
+        result = std::min(result, m_channel.Send(piece));
+    return result;
+}
+
+void SessionController::setReplyHook(ReplyHook kind, std::function<void(QByteArrayView, qsizetype)> hook)
+{
+    m_replyHooks.insert(static_cast<int>(kind), std::move(hook));
+}
+
+void SessionController::setStepHook(uint8_t state, std::function<void()> hook)
+{
+    m_stepHooks.insert(state, std::move(hook));
+}
+
+void SessionController::setPeriodicHook(PeriodicHook kind, std::function<void()> hook)
+{
+    m_periodicHooks.insert(static_cast<int>(kind), std::move(hook));
+}
+
+bool SessionController::hook(ReplyHook kind, QByteArrayView burst, qsizetype pos)
+{
+    const auto it = m_replyHooks.constFind(static_cast<int>(kind));
+    if (it == m_replyHooks.constEnd() || !*it)
+        return false;
+    (*it)(burst, pos);
+    return true;
+}
+
+void SessionController::setMonitorFlag(uint8_t bit, bool on)
+{
+    m_s.monitorFlags = on ? (m_s.monitorFlags | bit) : (m_s.monitorFlags & ~bit);
+}
+
+// ---- user operations --------------------------------------------------------------------------------
+
+void SessionController::Download_deviceClick()
+{
+    m_s.OperationState = osReadConfig;
+    arm();
+    m_progress.Progress_show(timing::kReadWriteProgressTicks, 0, kReading);
+}
+
+void SessionController::Upload_deviceClick()
+{
+    m_s.OperationState = osWriteConfig;
+    arm();
+    m_progress.Progress_show(timing::kReadWriteProgressTicks, 0, kWriting);
+}
+
+void SessionController::Reset_butClick()
+{
+    m_s.OperationState = osReset;
+    arm();
+}
+
+void SessionController::eraseTrackConfirmed()
+{
+    m_s.OperationState = osEraseTrack;
+    arm();
+}
+
+void SessionController::submitPassword(uint16_t value)
+{
+    m_s.password = value;
+    m_s.OperationState = osSendPassword;
+    arm();
+}
+
+void SessionController::portDialogOpened()
+{
+    disarm();
+}
+
+void SessionController::choosePort(const QString& name)
+{
+    m_portName = name;
+    if (name == QLatin1String("TCP/IP")) {
+        m_link.close();
+        emit buttonsEnabled(false);
+        emit statusText(3, QString());
+        emit tcpChosen();
+    } else {
+        m_channel.Open_port(name);
+        emit statusText(3, QStringLiteral("Настройка Com порта..."));
+        m_channel.SendStr(cmd::kHandshake);
+        m_s.OperationState = osIdle;
+        arm();
+    }
+    emit statusText(1, m_portName);
+}
+
+// ---- timers -----------------------------------------------------------------------------------------
+
+void SessionController::Receive_timerTimer()
+{
+    if (m_s.receiveCountdown > 0) {
+        --m_s.receiveCountdown;
+        if (m_s.receiveCountdown == 1) {
+            Receive_analyse();
+            m_channel.clearBytesWaiting();
+            m_link.discardInput();
+        }
+    }
+
+    if (m_s.keepAliveCounter++ > timing::kKeepAliveAfter) {
+        m_s.keepAliveCounter = 0;
+        if (m_s.connected && m_s.OperationState == osIdle) {
+            if (m_s.keepAliveToggle % 2 == 0) {
+                send(cmd::pollDevice(m_s.monitorFlags));
+            } else if (send(cmd::word(cmd::kPollGps)) < 1) {
+                linkLost();
+            }
+            ++m_s.keepAliveToggle;
+        }
+    }
+
+    if (m_s.voiceWrite)
+        if (auto h = m_periodicHooks.value(static_cast<int>(PeriodicHook::VoiceWrite))) h();
+    if (m_s.voiceList)
+        if (auto h = m_periodicHooks.value(static_cast<int>(PeriodicHook::VoiceList))) h();
+    if (m_s.remoteMode)
+        if (auto h = m_periodicHooks.value(static_cast<int>(PeriodicHook::RemotePoll))) h();
+
+    if (m_s.memoryRetryCounter != 0 && m_s.memoryRetryCounter++ > timing::kMemoryRetryAfter) {
+        m_s.memoryRetryCounter = 0;
+        send(cmd::memoryRepeat(m_dumpTypeIndex ? m_dumpTypeIndex() : 0));
+    }
+}
+
+void SessionController::linkLost()
+{
+    m_s.OperationState = osSearch;
+    m_s.connected = false;
+    arm();
+    emit buttonsEnabled(false);
+    emit message(QStringLiteral("Потеряна связь с устройством"));
+}
+
+void SessionController::Find_deviceTimer()
+{
+    if (m_s.stepCounter == 0)
+        return;
+    if (++m_s.stepCounter < timing::kStepDelayTicks + 1)
+        return;
+    disarm();
+    runStep();
+}
+
+void SessionController::runStep()
+{
+    const uint8_t state = m_s.OperationState;
+    switch (state) {
+    case osIdle: // no handshake came after "CONFIGO"
+        m_s.connected = false;
+        emit buttonsEnabled(false);
+        emit statusText(3, QStringLiteral("Устройство не обнаружено"));
+        emit statusText(2, QString());
+        m_s.autoReadPending = false;
+        m_s.OperationState = osSearch;
+        arm();
+        return;
+    case osSearch:
+        searchStep();
+        return;
+    case osReadConfig:
+        send(cmd::word(cmd::kReadConfig));
+        return;
+    case osReadInOut:
+        send(cmd::word(cmd::kReadInpOut));
+        return;
+    case osReadExtended:
+        send(cmd::readExtended());
+        return;
+    case osWriteConfig:
+        emit gatherRequested(RecordKind::Config);
+        send(cmd::writeConfig(m_records->config.bytes()));
+        return;
+    case osWriteInOut:
+        emit gatherRequested(RecordKind::InpOut);
+        send(cmd::writeInpOut(m_records->inpOut.bytes()));
+        return;
+    case osWriteExtended:
+        emit gatherRequested(RecordKind::ConfSe);
+        send(cmd::writeExtended(m_records->confSe.bytes()));
+        return;
+    case osReset:
+    case osBootloader:
+        send(cmd::word(state == osReset ? cmd::kReset : cmd::kBootloader));
+        emit buttonsEnabled(false);
+        arm();
+        m_s.OperationState = osSearch;
+        m_s.connected = false;
+        return;
+    case osEraseTrack:
+        send(cmd::word(cmd::kEraseTrack));
+        m_s.OperationState = osIdle;
+        return;
+    case osSendPassword:
+        send(cmd::password(m_s.password));
+        m_s.OperationState = osIdle;
+        return;
+    case osWriteVoice:
+        m_s.voiceWrite = true;
+        return;
+    case osListVoice:
+        m_s.voiceList = true;
+        return;
+    default:
+        // Steps of other subsystems (log, route, camera, memory, voice archive) run their own hooks;
+        // any other value does nothing.
+        if (auto h = m_stepHooks.value(state))
+            h();
+        return;
+    }
+}
+
+void SessionController::searchStep()
+{
+    if (m_channel.Open_port(m_portName)) {
+        m_lastOpenProblem.clear();
+        emit statusText(1, m_portName);
+        emit statusText(3, kSearching);
+        m_channel.SendStr(cmd::kHandshake);
+        m_s.OperationState = osIdle;
+    } else {
+        emit statusText(1, QStringLiteral("NC"));
+        emit statusText(3, m_portName + QStringLiteral(" не найден"));
+        m_s.autoReadPending = false;
+        // Say once why the port cannot be opened (no access, busy ...), not every two seconds.
+        const QString why = m_link.lastOpenError();
+        if (!why.isEmpty() && why != m_lastOpenProblem && m_portName != QLatin1String("TCP/IP")) {
+            m_lastOpenProblem = why;
+            emit portOpenProblem(why);
+        }
+    }
+    arm();
+}
+
+// ---- the dispatcher ---------------------------------------------------------------------------------
+
+void SessionController::Receive_analyse()
+{
+    const int waiting = static_cast<int>(std::min<quint32>(m_channel.bytesWaiting(), kReceiveBufferSize));
+    if (waiting <= 0)
+        return;
+    m_s.receiveBuffer = m_link.read(waiting);
+    // This analysis owns its bytes: whatever a handler starts cannot make another analysis see them.
+    const QByteArray burst = std::exchange(m_s.receiveBuffer, QByteArray());
+    if (burst.isEmpty())
+        return;
+    const auto at = [&burst](const char* marker) { return findMarker(burst, marker); };
+
+    if (m_s.firmwareProgramming) {
+        static constexpr std::pair<const char*, ReplyHook> firmware[] = {
+            {"BL_OK", ReplyHook::FirmwareOk}, {"BL_ER", ReplyHook::FirmwareError},
+            {"BL_EP", ReplyHook::FirmwareResend}, {"BL_BL", ReplyHook::FirmwareRefused}};
+        for (const auto& [marker, kind] : firmware)
+            if (auto p = at(marker))
+                hook(kind, burst, *p);
+    }
+    if (auto p = at("BOOTLOADER"))
+        if (auto b = parseBootloader(burst, *p))
+            Bootloader_version(b->version, b->deviceType);
+    if (auto p = at("+PASS="))
+        if (auto c = parsePasswordReply(burst, *p)) {
+            if (*c == '0')
+                emit message(QStringLiteral("Пароль не верный :)"));
+            else if (*c == '1')
+                emit message(QStringLiteral("Пароль принят.\rПовторите операцию"));
+            else if (*c == '?')
+                emit passwordWanted();
+            m_progress.Progress_close();
+            m_s.OperationState = osIdle;
+        }
+    if (auto p = at("QD-SSMT"))
+        if (auto h = parseQdSsmt(burst, *p))
+            handshake(*h);
+    if (auto p = at("RV-TR"))
+        if (auto h = parseRvTr(burst, *p))
+            handshake(*h);
+    if (at("NEWCONF")) {
+        disarm();
+        emit statusText(3, kConnected);
+        m_s.OperationState = osIdle;
+        emit buttonsEnabled(true);
+        emit message(QStringLiteral("Необходимо сконфигурировать устройство"));
+    }
+    if (auto p = at("GPS")) {
+        const MonitorReply r = parseGpsReply(burst, *p);
+        if (r.valid) {
+            m_monitor->gps.fillFrom(r.payload);
+            emit gpsReceived();
+        }
+    }
+    if (auto p = at("DEVICE")) {
+        const MonitorReply r = parseDeviceReply(burst, *p);
+        if (r.logTrailer)
+            emit logEvents(*r.logTrailer);
+        if (r.valid) {
+            m_monitor->device.fillFrom(r.payload);
+            emit deviceReceived();
+            if (m_s.autoReadPending) {
+                m_s.autoReadPending = false;
+                Download_deviceClick();
+            }
+        }
+    }
+    if (auto p = at("CONFIG"))
+        handleRecord(burst, *p, RecordKind::Config);
+    if (auto p = at("INPOUT"))
+        handleRecord(burst, *p, RecordKind::InpOut);
+    if (auto p = at("CONFSE"))
+        handleRecord(burst, *p, RecordKind::ConfSe);
+    if (at("WRITE"))
+        handleWrite();
+    if (at("LOWD")) {
+        m_s.OperationState = osIdle;
+        m_progress.Progress_close(QStringLiteral("Конфигурация не записана\rнеобходимо обновить конфигуратор"));
+    }
+    if (at("TRACKDEL"))
+        emit message(QStringLiteral("Трек удален из памяти"));
+    if (at("FAIL")) {
+        m_s.OperationState = osIdle;
+        m_progress.Progress_close(QStringLiteral("Не удалось обновить конфигурацию"));
+    }
+    if (auto p = at("CANMES"))
+        if (auto m = parseCanMes(burst, *p))
+            emit canMessage(*m);
+    if (auto p = at("CANBUF"))
+        if (auto b = parseCanBuf(burst, *p))
+            emit canBuffer(*b);
+    if (auto p = at("FLRW")) {
+        m_progress.Progress_refresh();
+        hook(ReplyHook::FileTransfer, burst, *p);
+    }
+    if (auto p = at("+MEM"))
+        hook(ReplyHook::Memory, burst, *p);
+    static constexpr std::pair<const char*, ReplyHook> voice[] = {
+        {"+VMS", ReplyHook::VoiceCapacity}, {"+VWP", ReplyHook::VoicePage},
+        {"+VFS", ReplyHook::VoiceSize}, {"+VWF", ReplyHook::VoiceFile}};
+    for (const auto& [marker, kind] : voice)
+        if (auto p = at(marker))
+            hook(kind, burst, *p);
+    if (m_s.cameraTransfer)
+        hook(ReplyHook::Camera, burst, -1); // header, "IMFL", "IMBUSY" or raw picture bytes
+}
+
+void SessionController::handshake(const Handshake& h)
+{
+    disarm();
+    emit statusText(3, kConnected);
+    m_s.OperationState = osIdle;
+    m_s.connected = true;
+    m_s.handshakeByte = h.handshakeByte;
+    m_s.DeviceOptions = h.options;
+    emit buttonsEnabled(true);
+    emit configurate(static_cast<quint8>(h.options & 0xFF));
+    m_s.DeviceType = h.deviceType;
+    emit deviceConnected(h.deviceType, h.options);
+}
+
+void SessionController::Bootloader_version(uint8_t version, uint8_t type)
+{
+    disarm();
+    emit statusText(2, QString());
+    emit statusText(3, QStringLiteral("Режим загрузчика v%1.%2").arg(version / 10).arg(version % 10));
+    m_s.DeviceType = type >= 3 ? type : 2;
+    emit bootloaderMode(version, type);
+}
+
+void SessionController::failOperation(const QString& text)
+{
+    m_progress.Progress_close(text);
+    m_s.OperationState = osIdle;
+}
+
+void SessionController::handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind)
+{
+    const RecordReply r = parseRecordReply(burst, pos, kind);
+    if (r.check != RecordReply::Check::Ok) {
+        failOperation(kRetry); // the record keeps its earlier bytes
+        return;
+    }
+    if (r.overlong && r.present())
+        emit message(QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
+    switch (kind) {
+    case RecordKind::Config:
+        m_records->config.fillFrom(r.payload);
+        emit recordReceived(kind);
+        m_s.OperationState = osReadInOut;
+        arm();
+        m_progress.Progress_refresh();
+        emit configurate(static_cast<quint8>(m_s.DeviceOptions & 0xFF));
+        break;
+    case RecordKind::InpOut:
+        m_records->inpOut.fillFrom(r.payload);
+        emit recordReceived(kind);
+        m_s.OperationState = osReadExtended;
+        arm();
+        m_progress.Progress_refresh();
+        break;
+    case RecordKind::ConfSe:
+        if (r.present()) {
+            m_records->confSe.fillFrom(r.payload);
+            emit recordReceived(kind);
+        }
+        m_progress.Progress_close(QStringLiteral("Конфигурация считана"));
+        emit readCycleFinished();
+        emit statusText(0, QStringLiteral("Считано с устройства"));
+        m_s.OperationState = osIdle;
+        break;
+    }
+}
+
+void SessionController::handleWrite()
+{
+    m_s.connected = true;
+    switch (m_s.OperationState) {
+    case osWriteConfig:
+        m_s.OperationState = osWriteInOut;
+        arm();
+        m_progress.Progress_refresh();
+        break;
+    case osWriteInOut:
+        m_s.OperationState = osWriteExtended;
+        arm();
+        m_progress.Progress_refresh();
+        break;
+    case osWriteExtended:
+        m_s.OperationState = osIdle;
+        m_progress.Progress_close(QStringLiteral("Конфигурация устройства обновлена"));
+        emit writeCycleFinished();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace rv

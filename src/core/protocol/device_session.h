@@ -1,0 +1,190 @@
+#pragma once
+
+// The session controller: discovers the unit, runs every operation as a sequence of timed steps, keeps
+// the link alive with monitor polls, and dispatches each reply burst by its markers. It never touches a
+// widget: views, a command-line front end or a test connect to its signals.
+
+#include "core/link/port_channel.h"
+#include "core/protocol/commands.h"
+#include "core/protocol/progress.h"
+#include "core/protocol/reply_blocks.h"
+
+#include <QHash>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+
+namespace rv {
+
+struct ConfigRecords;
+struct MonitorBlocks;
+
+enum OperationState : uint8_t {
+    osIdle = 0,
+    osReadConfig = 1,
+    osWriteConfig = 2,
+    osWriteInOut = 3,
+    osReadInOut = 4,
+    osCameraShot1 = 5,
+    osReset = 6,
+    osBootloader = 7,
+    osReadLog = 8,
+    osWriteVoice = 9,
+    osReadRoute = 10,
+    osWriteRoute = 11,
+    osListVoice = 12,
+    osCameraShot2 = 15,
+    osWriteVoiceArchive = 20,
+    osReadExtended = 30,
+    osWriteExtended = 40,
+    osReadMemory = 50,
+    osEraseTrack = 250,
+    osSendPassword = 251,
+    osSearch = 255,
+};
+
+// The program-wide session state.
+struct DeviceSession {
+    bool connected = false;
+    uint8_t OperationState = osIdle;
+    uint8_t DeviceType = 2;
+    uint32_t DeviceOptions = 0;
+    uint8_t handshakeByte = 0;       // kept, not interpreted
+    uint8_t stepCounter = 0;         // 0 = Find_device disarmed
+    uint8_t receiveCountdown = 0;    // ticks of quiet left before the analysis
+    QByteArray receiveBuffer;        // the bytes of the analysis being read (at most 1024)
+    uint32_t keepAliveCounter = 0;
+    uint8_t keepAliveToggle = 0;
+    uint8_t monitorFlags = 0;        // sent after "CONFIGD": bit 0 log trailer, bit 1 CAN scanner
+    bool autoReadPending = true;
+    uint16_t password = 0;
+    // Periodic duties of other subsystems.
+    bool voiceWrite = false;
+    bool voiceList = false;
+    uint32_t memoryRetryCounter = 0;
+    bool cameraTransfer = false;
+    bool firmwareProgramming = false;
+    bool remoteMode = false;
+    bool remoteOperation = false;
+    uint32_t remotePollCounter = 0;
+};
+
+// Timing of the wire behaviour.
+namespace timing {
+inline constexpr int kReceiveTickMs = 10;
+inline constexpr uint8_t kQuietCountdown = 5;      // analysis runs when the countdown reaches 1: ~40 ms
+inline constexpr uint32_t kKeepAliveAfter = 25;    // a poll when the old counter value exceeds this: 27 ticks
+inline constexpr int kStepTickMs = 100;
+inline constexpr uint8_t kStepDelayTicks = 10;     // from arming to the step: ~1 s
+inline constexpr uint32_t kMemoryRetryAfter = 50;  // receive ticks without "+MEM" before the repeat
+inline constexpr int kReadWriteProgressTicks = 50; // watchdog of the configuration read and write: 10 s
+} // namespace timing
+
+// Replies and steps that belong to other subsystems are handed to hooks those subsystems install.
+enum class ReplyHook {
+    FirmwareOk, FirmwareError, FirmwareResend, FirmwareRefused, // "BL_OK" ... while programming
+    FileTransfer,                                               // "FLRW"
+    Memory,                                                     // "+MEM"
+    VoiceCapacity, VoicePage, VoiceSize, VoiceFile,             // "+VMS", "+VWP", "+VFS", "+VWF"
+    Camera,                                                     // while a camera transfer runs
+};
+enum class PeriodicHook { VoiceWrite, VoiceList, RemotePoll };
+
+class SessionController : public QObject {
+    Q_OBJECT
+public:
+    // `records` and `monitor` default to the program-wide instances.
+    explicit SessionController(Link& link, ConfigRecords* records = nullptr, MonitorBlocks* monitor = nullptr,
+                               QObject* parent = nullptr);
+    ~SessionController() override;
+
+    DeviceSession& session() { return m_s; }
+    const DeviceSession& session() const { return m_s; }
+    PortChannel& channel() { return m_channel; }
+    ProgressWatchdog& progress() { return m_progress; }
+    ConfigRecords& records() { return *m_records; }
+
+    QString portName() const { return m_portName; }
+    void setPortName(const QString& name) { m_portName = name; }
+
+    // Start-up: searching begins one step later. `runTimers` false leaves the ticks to the caller.
+    void start(bool runTimers = true);
+    // Closing: "CONFIGC" to an open port, then the port is closed and the timers stop.
+    void shutdown();
+
+    // The step timer.
+    void arm() { m_s.stepCounter = 1; }
+    void disarm() { m_s.stepCounter = 0; }
+    bool armed() const { return m_s.stepCounter != 0; }
+    void setState(uint8_t state) { m_s.OperationState = state; }
+
+    // User operations (tool bar, dialogs).
+    void Download_deviceClick();     // read the configuration
+    void Upload_deviceClick();       // write it
+    void Reset_butClick();
+    void eraseTrackConfirmed();
+    void submitPassword(uint16_t value); // the password dialog's OK
+    void portDialogOpened();              // discovery pauses while the dialog is up
+    void choosePort(const QString& name); // OK on another port (or "TCP/IP")
+    void setMonitorFlag(uint8_t bit, bool on);
+
+    // Ticks, called by the timers (and directly by tests).
+    void Receive_timerTimer();
+    void Find_deviceTimer();
+    void Receive_analyse();
+
+    int send(const Writes& writes); // each piece in its own write; the smallest result
+    void setReplyHook(ReplyHook kind, std::function<void(QByteArrayView burst, qsizetype markerPos)> hook);
+    void setStepHook(uint8_t state, std::function<void()> hook);
+    void setPeriodicHook(PeriodicHook kind, std::function<void()> hook);
+    void setDumpTypeIndex(std::function<int()> index) { m_dumpTypeIndex = std::move(index); }
+
+signals:
+    void statusText(int panel, const QString& text);
+    void message(const QString& text);          // for a message box that does not block
+    void buttonsEnabled(bool on);               // Button_Enabled
+    void configurate(quint8 optionsLow);        // Configurate
+    void deviceConnected(quint8 type, quint32 options); // after a handshake: adapt, show the monitor page
+    void bootloaderMode(quint8 version, quint8 type);
+    void passwordWanted();
+    void gatherRequested(rv::RecordKind kind);  // pages into the record, just before it is written
+    void recordReceived(rv::RecordKind kind);   // the record now holds the unit's bytes
+    void readCycleFinished();
+    void writeCycleFinished();
+    void gpsReceived();
+    void deviceReceived();
+    void logEvents(const QByteArray& events);
+    void canMessage(const rv::CanMessage& message);
+    void canBuffer(const QList<rv::CanRecord>& records);
+    void portOpenProblem(const QString& explanation); // why the port cannot be opened, once per cause
+    void tcpChosen();                           // "TCP/IP" chosen in the port dialog
+
+private:
+    void runStep();
+    void searchStep();
+    void handshake(const Handshake& h);
+    void Bootloader_version(uint8_t version, uint8_t type);
+    void linkLost();
+    void failOperation(const QString& message);
+    void handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind);
+    void handleWrite();
+    bool hook(ReplyHook kind, QByteArrayView burst, qsizetype pos);
+
+    Link& m_link;
+    PortChannel m_channel;
+    ProgressWatchdog m_progress;
+    ConfigRecords* m_records;
+    MonitorBlocks* m_monitor;
+    DeviceSession m_s;
+    QString m_portName = QStringLiteral("/dev/ttyUSB0");
+    QString m_lastOpenProblem;
+    QTimer m_receiveTimer;
+    QTimer m_stepTimer;
+    QHash<int, std::function<void(QByteArrayView, qsizetype)>> m_replyHooks;
+    QHash<int, std::function<void()>> m_stepHooks;
+    QHash<int, std::function<void()>> m_periodicHooks;
+    std::function<int()> m_dumpTypeIndex;
+};
+
+} // namespace rv
