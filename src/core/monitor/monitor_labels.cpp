@@ -86,16 +86,20 @@ void axleLabels(QList<LabelUpdate>& out, const DeviceSnapshot& d)
     bool any = false;
     for (uint16_t load : d.axleLoads)
         any = any || load != 0;
+    static const char* const names[5] = {"Laxletire", "Laxleweight", "L229", "L230", "L231"};
     if (any) {
-        static const char* const names[5] = {"Laxletire", "Laxleweight", "L229", "L230", "L231"};
-        for (int i = 0; i < 5; ++i)
-            out << text(QLatin1String(names[i]), QStringLiteral("Ось%1: %2 кг").arg(i + 1).arg(d.axleLoads[i]));
+        for (int i = 0; i < 5; ++i) {
+            LabelUpdate l = text(QLatin1String(names[i]), QStringLiteral("Ось%1: %2 кг").arg(i + 1).arg(d.axleLoads[i]));
+            if (i >= 2)
+                l.visible = true;
+            out << l;
+        }
     } else {
         out << text(QStringLiteral("Laxletire"), QStringLiteral("Ось ") + n(d.canAxleNumber));
         out << text(QStringLiteral("Laxleweight"), QStringLiteral("Вес, кг: ") + hundredthsText(qint64(d.canAxleWeight2) * 50));
+        for (int i = 2; i < 5; ++i)
+            out << visibility(QLatin1String(names[i]), false);
     }
-    for (const char* name : {"L229", "L230", "L231"})
-        out << visibility(QLatin1String(name), any);
 }
 
 void peripheralLabels(QList<LabelUpdate>& out, const GpsSnapshot& g, int deviceType)
