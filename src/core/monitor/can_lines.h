@@ -3,6 +3,8 @@
 // Lines of the CAN frame list from the scanner records "CANMES" and "CANBUF". Neither record carries a
 // length, so a record cut short by the end of the received bytes is dropped whole rather than read past.
 
+#include "core/protocol/reply_blocks.h"
+
 #include <QByteArrayView>
 #include <QStringList>
 
@@ -18,5 +20,9 @@ inline constexpr qsizetype kCanBufSize = kCanBufEntries * kCanBufEntrySize;
 QStringList canMesLines(QByteArrayView afterMarker);
 // Forty lines "ID: %.8X DataA: %.8X DataB: %.8X" in entry order, or none when fewer than 480 bytes arrived.
 QStringList canBufLines(QByteArrayView afterMarker);
+
+// The same lines from records already parsed by the reply scanner.
+QString canMesLine(const CanMessage& m);
+QStringList canBufLines(const QList<CanRecord>& records);
 
 } // namespace rv
