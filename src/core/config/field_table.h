@@ -166,9 +166,43 @@ constexpr FieldDef nibble(std::string_view name, uint16_t off, uint8_t low, int6
     return bits(name, off, FieldType::U8, low, 4, enc, max, count, stride);
 }
 
+// The full name is name, or name_suffix for a field of a repeated structure.
+constexpr bool hasFullName(const FieldDef& f, std::string_view full)
+{
+    if (f.suffix.empty())
+        return f.name == full;
+    return full.size() == f.name.size() + 1 + f.suffix.size() && full.substr(0, f.name.size()) == f.name
+           && full[f.name.size()] == '_' && full.substr(f.name.size() + 1) == f.suffix;
+}
+
 constexpr bool sameName(const FieldDef& a, const FieldDef& b)
 {
+    if (a.suffix.empty())
+        return hasFullName(b, a.name);
+    if (b.suffix.empty())
+        return hasFullName(a, b.name);
     return a.name == b.name && a.suffix == b.suffix;
+}
+
+// A field by its full name, looked up while compiling: a misspelt name does not build.
+template <std::size_t N>
+consteval const FieldDef& find(const std::array<FieldDef, N>& table, std::string_view full)
+{
+    for (const FieldDef& f : table)
+        if (hasFullName(f, full))
+            return f;
+    throw "no such field";
+}
+
+// No name appears in both tables (names are unique across the three records).
+template <std::size_t N, std::size_t M>
+constexpr bool namesDisjoint(const std::array<FieldDef, N>& a, const std::array<FieldDef, M>& b)
+{
+    for (const FieldDef& x : a)
+        for (const FieldDef& y : b)
+            if (sameName(x, y))
+                return false;
+    return true;
 }
 
 // True when the storage rows cover every byte of a record of `size` bytes exactly once, every view lies on a

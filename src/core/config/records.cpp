@@ -11,6 +11,10 @@ namespace rv {
 static_assert(fields::checkLayout(fields::kConfigBlockFields, ConfigBlock::kSize));
 static_assert(fields::checkLayout(fields::kInpOutBlockFields, InpOutBlock::kSize));
 static_assert(fields::checkLayout(fields::kConfSeBlockFields, ConfSeBlock::kSize));
+static_assert(fields::namesDisjoint(fields::kConfigBlockFields, fields::kInpOutBlockFields)
+              && fields::namesDisjoint(fields::kConfigBlockFields, fields::kConfSeBlockFields)
+              && fields::namesDisjoint(fields::kInpOutBlockFields, fields::kConfSeBlockFields));
+static_assert(fields::find(fields::kInpOutBlockFields, "Out2pause_actoh").offset == 208 + 5);
 static_assert(fields::kOutputReactionSize == InpOutBlock::kOutputReactionSize);
 static_assert(fields::kEventRuleSize == InpOutBlock::kEventRuleSize);
 

@@ -1,0 +1,94 @@
+#include "core/config/fcg_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace rv {
+
+namespace {
+
+qsizetype fillRecord(RecordBase& r, QByteArrayView file, qsizetype offset)
+{
+    if (file.size() <= offset)
+        return 0;
+    const QByteArrayView part = file.sliced(offset, std::min(r.size(), file.size() - offset));
+    r.fillFrom(part);
+    return part.size();
+}
+
+} // namespace
+
+QString fcgStatusMessage(FcgStatus s)
+{
+    switch (s) {
+    case FcgStatus::Ok: return {};
+    case FcgStatus::OpenFailed:
+    case FcgStatus::Empty: return QStringLiteral("Не удалось открыть");
+    case FcgStatus::SaveFailed: return QStringLiteral("Не удалось сохранить");
+    }
+    return {};
+}
+
+QByteArray fcgBytes(const ConfigRecords& records)
+{
+    QByteArray out(kFcgSize, '\0');
+    out.replace(kFcgConfigOffset, ConfigBlock::kSize, records.config.bytes());
+    out.replace(kFcgInpOutOffset, InpOutBlock::kSize, records.inpOut.bytes());
+    out.replace(kFcgConfSeOffset, ConfSeBlock::kSize, records.confSe.bytes());
+    return out;
+}
+
+FcgOpenResult applyFcgBytes(ConfigRecords& records, QByteArrayView file)
+{
+    FcgOpenResult r;
+    r.fileSize = file.size();
+    if (file.isEmpty()) {
+        r.status = FcgStatus::Empty;
+        return r;
+    }
+    r.configBytes = fillRecord(records.config, file, kFcgConfigOffset);
+    r.inpOutBytes = fillRecord(records.inpOut, file, kFcgInpOutOffset);
+    r.confSeBytes = fillRecord(records.confSe, file, kFcgConfSeOffset);
+    return r;
+}
+
+FcgOpenResult openFcg(const QString& path, ConfigRecords& records)
+{
+    FcgOpenResult r;
+    // A FIFO or device could block or never end; only regular files are configuration files.
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        r.status = FcgStatus::OpenFailed;
+        return r;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        r.status = FcgStatus::OpenFailed;
+        return r;
+    }
+    // Only the first 1126 bytes matter; a huge file is not read into memory.
+    const QByteArray head = f.read(kFcgSize);
+    if (f.error() != QFileDevice::NoError) {
+        r.status = FcgStatus::OpenFailed;
+        return r;
+    }
+    r = applyFcgBytes(records, head);
+    r.fileSize = std::max(f.size(), head.size());
+    return r;
+}
+
+FcgStatus saveFcg(const QString& path, const ConfigRecords& records)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return FcgStatus::SaveFailed;
+    const QByteArray bytes = fcgBytes(records);
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return FcgStatus::SaveFailed;
+    }
+    return f.commit() ? FcgStatus::Ok : FcgStatus::SaveFailed;
+}
+
+} // namespace rv

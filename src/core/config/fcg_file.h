@@ -1,0 +1,54 @@
+#pragma once
+
+// Configuration files (.fcg): the three records at fixed offsets, zero bytes between them, 1126 bytes in
+// all, no header. Opening reads what the file holds at each offset; saving is atomic.
+
+#include "core/config/records.h"
+
+#include <QString>
+
+namespace rv {
+
+inline constexpr qsizetype kFcgSize = 1126;
+inline constexpr qsizetype kFcgConfigOffset = 0;
+inline constexpr qsizetype kFcgInpOutOffset = 550;
+inline constexpr qsizetype kFcgConfSeOffset = 1100;
+
+enum class FcgStatus : uint8_t {
+    Ok,
+    OpenFailed,  // missing, unreadable, not a regular file, or a read error
+    Empty,       // the file holds no byte of any record
+    SaveFailed,
+};
+
+struct FcgOpenResult
+{
+    FcgStatus status = FcgStatus::Ok;
+    qsizetype fileSize = 0;
+    // Bytes replaced in each record; less than the record's size when the file ends early.
+    qsizetype configBytes = 0;
+    qsizetype inpOutBytes = 0;
+    qsizetype confSeBytes = 0;
+    bool ok() const { return status == FcgStatus::Ok; }
+    // The file ended inside or before a record (older files without the extended record do).
+    bool shortFile() const { return fileSize < kFcgSize; }
+    bool longFile() const { return fileSize > kFcgSize; }
+};
+
+// The status bar text of a failure: "Не удалось открыть" / "Не удалось сохранить"; empty for Ok.
+QString fcgStatusMessage(FcgStatus s);
+
+// The 1126 file bytes of a record set.
+QByteArray fcgBytes(const ConfigRecords& records);
+
+// Applies file bytes to the records: up to 512 bytes at 0, 513 at 550 and 26 at 1100; whatever lies beyond
+// the end of the file keeps its value, bytes past 1126 are ignored.
+FcgOpenResult applyFcgBytes(ConfigRecords& records, QByteArrayView file);
+
+// Reads the whole file first, so a failed read changes no record.
+FcgOpenResult openFcg(const QString& path, ConfigRecords& records);
+
+// Writes through a temporary file; a failure leaves any existing file as it was.
+FcgStatus saveFcg(const QString& path, const ConfigRecords& records);
+
+} // namespace rv

@@ -1,0 +1,195 @@
+#include "core/config/record_text.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace rv {
+
+namespace {
+
+QList<RecordBase*> recordList(ConfigRecords& r) { return {&r.config, &r.inpOut, &r.confSe}; }
+QList<const RecordBase*> recordList(const ConfigRecords& r) { return {&r.config, &r.inpOut, &r.confSe}; }
+
+QString recordName(const RecordBase& r)
+{
+    return QString::fromLatin1(r.layout().name.data(), qsizetype(r.layout().name.size()));
+}
+
+QString elementName(const FieldDef& f, int index)
+{
+    return f.count > 1 ? QStringLiteral("%1[%2]").arg(fieldName(f)).arg(index) : fieldName(f);
+}
+
+bool quoted(const FieldDef& f) { return f.encoding == Encoding::Text; }
+
+QString jsonString(const QString& s)
+{
+    // QJsonDocument escapes; strip the array brackets around the one string.
+    const QByteArray doc = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(doc.mid(1, doc.size() - 2));
+}
+
+QString jsonValue(const RecordBase& r, const FieldDef& f, int i)
+{
+    switch (f.encoding) {
+    case Encoding::Text:
+    case Encoding::Hex:
+        return jsonString(r.displayAt(f, i));
+    default:
+        return r.displayAt(f, i); // decimal, or d.d for tenths: valid JSON numbers
+    }
+}
+
+// Bits of element i of storage row s that some view names.
+uint32_t namedBits(const RecordBase& r, const FieldDef& s, int i)
+{
+    uint32_t mask = 0;
+    const qsizetype at = s.elementOffset(i);
+    for (const FieldDef& v : r.layout().fields) {
+        if (!v.isView() || v.size != s.size)
+            continue;
+        for (int k = 0; k < v.count; ++k)
+            if (v.elementOffset(k) == at)
+                mask |= uint32_t((uint64_t(1) << v.bitCount) - 1) << v.elementBit(k);
+    }
+    return mask;
+}
+
+} // namespace
+
+QList<FieldLine> fieldLines(const ConfigRecords& records)
+{
+    QList<FieldLine> out;
+    for (const RecordBase* r : recordList(records))
+        for (const FieldDef& f : r->layout().fields)
+            for (int i = 0; i < f.count; ++i)
+                out.append({r, &f, i, elementName(f, i), r->displayAt(f, i)});
+    return out;
+}
+
+QString dumpText(const ConfigRecords& records)
+{
+    QString out;
+    const RecordBase* current = nullptr;
+    for (const FieldLine& l : fieldLines(records)) {
+        if (l.record != current) {
+            current = l.record;
+            out += (out.isEmpty() ? QString() : QStringLiteral("\n")) + u'[' + recordName(*current) + QStringLiteral("]\n");
+        }
+        out += (l.field->isView() ? QStringLiteral("  ") : QString()) + l.name + QStringLiteral(" = ")
+               + (quoted(*l.field) ? jsonString(l.value) : l.value) + u'\n';
+    }
+    return out;
+}
+
+QByteArray dumpJson(const ConfigRecords& records)
+{
+    // Written by hand to keep the table order (QJsonObject sorts its keys).
+    QString out = QStringLiteral("{\n");
+    const auto recs = recordList(records);
+    for (qsizetype ri = 0; ri < recs.size(); ++ri) {
+        const RecordBase& r = *recs[ri];
+        out += QStringLiteral("  \"%1\": {\n").arg(recordName(r));
+        const auto& table = r.layout().fields;
+        for (std::size_t fi = 0; fi < table.size(); ++fi) {
+            const FieldDef& f = table[fi];
+            QString value;
+            if (f.count == 1) {
+                value = jsonValue(r, f, 0);
+            } else {
+                QStringList items;
+                for (int i = 0; i < f.count; ++i)
+                    items << jsonValue(r, f, i);
+                value = u'[' + items.join(QStringLiteral(", ")) + u']';
+            }
+            out += QStringLiteral("    \"%1\": %2%3\n")
+                       .arg(fieldName(f), value, fi + 1 < table.size() ? QStringLiteral(",") : QString());
+        }
+        out += ri + 1 < recs.size() ? QStringLiteral("  },\n") : QStringLiteral("  }\n");
+    }
+    out += QStringLiteral("}\n");
+    return out.toUtf8();
+}
+
+QList<FieldChange> diffRecords(const ConfigRecords& a, const ConfigRecords& b)
+{
+    QList<FieldChange> out;
+    const auto ra = recordList(a);
+    const auto rb = recordList(b);
+    for (qsizetype k = 0; k < ra.size(); ++k) {
+        const RecordBase& x = *ra[k];
+        const RecordBase& y = *rb[k];
+        for (const FieldDef& f : x.layout().fields) {
+            for (int i = 0; i < f.count; ++i) {
+                if (x.rawAt(f, i) == y.rawAt(f, i))
+                    continue;
+                if (f.isView()) {
+                    if (x.numberAt(f, i) == y.numberAt(f, i))
+                        continue;
+                } else if (f.isInteger()) {
+                    const uint32_t changed = uint32_t(x.numberAt(f, i) ^ y.numberAt(f, i));
+                    if (!(changed & ~namedBits(x, f, i)))
+                        continue; // its named bits say it all
+                } else if (f.encoding == Encoding::Text && x.textAt(f, i) == y.textAt(f, i)) {
+                    // Only bytes after the NUL differ: show the bytes, or the change would look empty.
+                    out.append({elementName(f, i) + QStringLiteral(" (bytes)"),
+                                QString::fromLatin1(x.rawAt(f, i).toHex()),
+                                QString::fromLatin1(y.rawAt(f, i).toHex())});
+                    continue;
+                }
+                const bool q = quoted(f);
+                out.append({elementName(f, i), q ? jsonString(x.displayAt(f, i)) : x.displayAt(f, i),
+                            q ? jsonString(y.displayAt(f, i)) : y.displayAt(f, i)});
+            }
+        }
+    }
+    return out;
+}
+
+QString formatChanges(const QList<FieldChange>& changes)
+{
+    QString out;
+    for (const FieldChange& c : changes)
+        out += c.name + QStringLiteral(": ") + c.oldValue + QStringLiteral(" -> ") + c.newValue + u'\n';
+    return out;
+}
+
+AssignResult assignField(ConfigRecords& records, QStringView assignment)
+{
+    AssignResult r;
+    const qsizetype eq = assignment.indexOf(u'=');
+    if (eq <= 0) {
+        r.error = FieldError::BadValue;
+        r.name = assignment.toString();
+        return r;
+    }
+    QStringView name = assignment.first(eq).trimmed();
+    const QStringView value = assignment.sliced(eq + 1);
+    r.name = name.toString();
+    int index = 0;
+    bool indexed = false;
+    if (name.endsWith(u']')) {
+        const qsizetype open = name.indexOf(u'[');
+        bool ok = false;
+        index = open > 0 ? name.sliced(open + 1, name.size() - open - 2).toInt(&ok) : 0;
+        if (!ok) {
+            r.error = FieldError::BadIndex;
+            return r;
+        }
+        name = name.first(open);
+        indexed = true;
+    }
+    for (RecordBase* rec : recordList(records)) {
+        if (const FieldDef* f = rec->field(name)) {
+            if (!indexed && f->count > 1)
+                r.error = FieldError::BadIndex; // an array needs its element named
+            else
+                r.error = rec->setAt(*f, index, value);
+            return r;
+        }
+    }
+    r.error = FieldError::UnknownField;
+    return r;
+}
+
+} // namespace rv

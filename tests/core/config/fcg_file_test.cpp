@@ -1,0 +1,138 @@
+#include "core/config/fcg_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace rv;
+
+namespace {
+
+void fillRandom(ConfigRecords& r, quint32 seed)
+{
+    QRandomGenerator gen(seed);
+    for (RecordBase* rec : {static_cast<RecordBase*>(&r.config), static_cast<RecordBase*>(&r.inpOut),
+                            static_cast<RecordBase*>(&r.confSe)}) {
+        QByteArray b(rec->size(), '\0');
+        for (char& c : b)
+            c = char(gen.bounded(256));
+        rec->setBytes(b);
+    }
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct FcgFile : ::testing::Test
+{
+    QTemporaryDir dir;
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+};
+
+} // namespace
+
+TEST_F(FcgFile, SaveAndOpenRestoreAllThreeRecords)
+{
+    ConfigRecords a, b;
+    fillRandom(a, 5);
+    ASSERT_EQ(saveFcg(path("a.fcg"), a), FcgStatus::Ok);
+    const QByteArray file = readFile(path("a.fcg"));
+    ASSERT_EQ(file.size(), 1126);
+    EXPECT_EQ(file.mid(512, 38), QByteArray(38, '\0'));
+    EXPECT_EQ(file.mid(1063, 37), QByteArray(37, '\0'));
+    EXPECT_EQ(file.mid(550, 513), a.inpOut.bytes());
+
+    const FcgOpenResult r = openFcg(path("a.fcg"), b);
+    EXPECT_TRUE(r.ok());
+    EXPECT_FALSE(r.shortFile() || r.longFile());
+    EXPECT_EQ(b.config.bytes(), a.config.bytes());
+    EXPECT_EQ(b.inpOut.bytes(), a.inpOut.bytes());
+    EXPECT_EQ(b.confSe.bytes(), a.confSe.bytes());
+    ASSERT_EQ(saveFcg(path("b.fcg"), b), FcgStatus::Ok);
+    EXPECT_EQ(readFile(path("b.fcg")), file);
+}
+
+TEST_F(FcgFile, ShortAndLongFilesReplaceOnlyWhatTheyHold)
+{
+    ConfigRecords saved, mem;
+    fillRandom(saved, 6);
+    const QByteArray full = fcgBytes(saved);
+
+    // Without the extended record: that record keeps what it had in memory.
+    fillRandom(mem, 7);
+    const QByteArray seBefore = mem.confSe.bytes();
+    ASSERT_TRUE(writeFile(path("s.fcg"), full.left(1063)));
+    FcgOpenResult r = openFcg(path("s.fcg"), mem);
+    EXPECT_TRUE(r.ok() && r.shortFile());
+    EXPECT_EQ(r.inpOutBytes, 513);
+    EXPECT_EQ(r.confSeBytes, 0);
+    EXPECT_EQ(mem.config.bytes(), saved.config.bytes());
+    EXPECT_EQ(mem.inpOut.bytes(), saved.inpOut.bytes());
+    EXPECT_EQ(mem.confSe.bytes(), seBefore);
+
+    // Ending inside a record: its first bytes come from the file, the rest stays.
+    fillRandom(mem, 8);
+    const QByteArray ioBefore = mem.inpOut.bytes();
+    ASSERT_TRUE(writeFile(path("m.fcg"), full.left(600)));
+    r = openFcg(path("m.fcg"), mem);
+    EXPECT_EQ(r.inpOutBytes, 50);
+    EXPECT_EQ(mem.inpOut.bytes(), saved.inpOut.bytes().left(50) + ioBefore.mid(50));
+
+    // Longer: bytes past 1126 are ignored.
+    fillRandom(mem, 9);
+    ASSERT_TRUE(writeFile(path("l.fcg"), full + QByteArray(5000, '\x55')));
+    r = openFcg(path("l.fcg"), mem);
+    EXPECT_TRUE(r.ok() && r.longFile());
+    EXPECT_EQ(fcgBytes(mem), full);
+}
+
+TEST_F(FcgFile, FilesThatCannotBeOpenedChangeNothing)
+{
+    ConfigRecords mem;
+    fillRandom(mem, 10);
+    const QByteArray before = fcgBytes(mem);
+    ASSERT_TRUE(writeFile(path("empty.fcg"), {}));
+    EXPECT_EQ(openFcg(path("empty.fcg"), mem).status, FcgStatus::Empty);
+    EXPECT_EQ(openFcg(path("missing.fcg"), mem).status, FcgStatus::OpenFailed);
+    EXPECT_EQ(openFcg(dir.path(), mem).status, FcgStatus::OpenFailed); // a folder
+    EXPECT_EQ(fcgBytes(mem), before);
+    EXPECT_EQ(fcgStatusMessage(FcgStatus::OpenFailed), QStringLiteral("Не удалось открыть"));
+}
+
+TEST_F(FcgFile, FailedSaveKeepsTheOldFile)
+{
+    ConfigRecords old, next;
+    fillRandom(old, 11);
+    fillRandom(next, 12);
+    EXPECT_EQ(saveFcg(path("no/such/folder/x.fcg"), next), FcgStatus::SaveFailed);
+    EXPECT_EQ(fcgStatusMessage(FcgStatus::SaveFailed), QStringLiteral("Не удалось сохранить"));
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("ro")));
+    const QString file = path("ro/c.fcg");
+    ASSERT_EQ(saveFcg(file, old), FcgStatus::Ok);
+    // A folder that cannot take the temporary file; root writes anywhere, so the case is skipped there.
+    if (::geteuid() != 0) {
+        QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_EQ(saveFcg(file, next), FcgStatus::SaveFailed);
+        QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(readFile(file), fcgBytes(old));
+    }
+    // A save that cannot replace its target (a folder of that name) leaves the folder and reports it.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.fcg")));
+    EXPECT_EQ(saveFcg(path("taken.fcg"), next), FcgStatus::SaveFailed);
+    EXPECT_TRUE(QFileInfo(path("taken.fcg")).isDir());
+}
