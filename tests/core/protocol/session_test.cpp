@@ -1,0 +1,374 @@
+// The session controller driven tick by tick over the in-memory link: no sleeping, exact timing.
+
+#include "core/config/records.h"
+#include "core/link/memory_link.h"
+#include "core/monitor/monitor_blocks.h"
+#include "core/protocol/device_session.h"
+#include "support/unit_bytes.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace rv;
+using namespace rvtest;
+
+namespace {
+
+class Session : public ::testing::Test {
+protected:
+    MemoryLink link;
+    ConfigRecords records;
+    MonitorBlocks monitor;
+    SessionController s{link, &records, &monitor};
+    QSignalSpy messages{&s, &SessionController::message};
+    QSignalSpy closed{&s.progress(), &ProgressWatchdog::closed};
+    QSignalSpy buttons{&s, &SessionController::buttonsEnabled};
+    QMap<int, QStringList> panels;
+
+    void SetUp() override
+    {
+        QObject::connect(&s, &SessionController::statusText, [this](int p, const QString& t) { panels[p] << t; });
+        s.setPortName(QStringLiteral("unit"));
+        s.start(false);
+    }
+    void steps(int n) { for (int i = 0; i < n; ++i) s.Find_deviceTimer(); }
+    void ticks(int n) { for (int i = 0; i < n; ++i) s.Receive_timerTimer(); }
+    void runStep() { steps(10); }
+    // The unit answers; the analysis runs after the quiet gap.
+    void unit(const QByteArray& bytes)
+    {
+        link.feed(bytes);
+        ticks(4);
+    }
+    void connectUnit(uint8_t type = 2, uint32_t options = 1)
+    {
+        runStep();
+        unit(rvTr(type, options));
+        link.takeWritten();
+    }
+    QString lastClosed() const { return closed.isEmpty() ? QString() : closed.last().at(0).toString(); }
+    QString lastMessage() const { return messages.isEmpty() ? QString() : messages.last().at(0).toString(); }
+};
+
+TEST_F(Session, StepRunsExactlyTenTicksAfterArming)
+{
+    steps(9);
+    EXPECT_FALSE(link.isOpen());
+    steps(1);
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_EQ(link.writes(), QList<QByteArray>{"CONFIGO"});
+    EXPECT_EQ(panels[3].last(), QStringLiteral("Настройка соединения..."));
+    EXPECT_EQ(panels[1].last(), QStringLiteral("unit"));
+    steps(30);
+    EXPECT_EQ(link.openCount(), 2); // the search goes on every two seconds
+}
+
+TEST_F(Session, NoUnitAlternatesEverySecondAndStopsAutoRead)
+{
+    runStep();
+    runStep();
+    EXPECT_EQ(panels[3].last(), QStringLiteral("Устройство не обнаружено"));
+    EXPECT_EQ(panels[2].last(), QString());
+    EXPECT_EQ(s.session().OperationState, osSearch);
+    EXPECT_FALSE(s.session().autoReadPending);
+    EXPECT_FALSE(buttons.last().at(0).toBool());
+    runStep();
+    EXPECT_EQ(panels[3].last(), QStringLiteral("Настройка соединения..."));
+    EXPECT_EQ(link.written(), QByteArray("CONFIGOCONFIGCCONFIGO"));
+}
+
+TEST_F(Session, MissingPortShowsNcAndExplainsOnce)
+{
+    link.setMissingPorts({QStringLiteral("unit")});
+    QSignalSpy problem(&s, &SessionController::portOpenProblem);
+    runStep();
+    EXPECT_EQ(panels[1].last(), QStringLiteral("NC"));
+    EXPECT_EQ(panels[3].last(), QStringLiteral("unit не найден"));
+    runStep();
+    EXPECT_EQ(link.openCount(), 0);
+    EXPECT_EQ(problem.size(), 1);
+}
+
+TEST_F(Session, HandshakeConnectsThenFirstDeviceBlockReadsTheWholeConfiguration)
+{
+    QSignalSpy connected(&s, &SessionController::deviceConnected);
+    QSignalSpy adapt(&s, &SessionController::configurate);
+    runStep();
+    unit(rvTr(3, 0x0000A501));
+    EXPECT_TRUE(s.session().connected);
+    EXPECT_FALSE(s.armed());
+    EXPECT_EQ(s.session().DeviceType, 3);
+    EXPECT_EQ(connected.last().at(1).toUInt(), 0xA501u);
+    EXPECT_EQ(adapt.last().at(0).toUInt(), 0x01u);
+    EXPECT_TRUE(buttons.last().at(0).toBool());
+    EXPECT_EQ(panels[3].last(), QStringLiteral("Соединение установлено"));
+    link.takeWritten();
+
+    // Keep-alive: every 27th tick, "CONFIGD" with the flags and "CONFIGG" in turn.
+    s.setMonitorFlag(cmd::kFlagLogTrailer, true);
+    int waited = 0;
+    while (link.written().isEmpty() && waited < 27) {
+        ticks(1);
+        ++waited;
+    }
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGD\x01"));
+    ticks(26);
+    EXPECT_TRUE(link.written().isEmpty());
+    ticks(1);
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGG"));
+
+    const QByteArray device = pattern(115, 1);
+    unit(monitorReply("DEVICE", device));
+    EXPECT_EQ(monitor.device.bytes(), device);
+    EXPECT_EQ(s.session().OperationState, osReadConfig);
+    EXPECT_TRUE(s.progress().isShown());
+    unit(monitorReply("DEVICE", device)); // only the first block starts a read
+    ticks(27);
+    EXPECT_TRUE(link.written().isEmpty()); // no polls while an operation runs
+
+    const QByteArray config = pattern(512, 2), inpout = pattern(513, 3), confse = pattern(26, 4);
+    runStep();
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGR"));
+    unit(recordReply("CONFIG", config));
+    EXPECT_EQ(records.config.bytes(), config);
+    runStep();
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGP"));
+    unit(recordReply("INPOUT", inpout));
+    runStep();
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGS0"));
+    unit(recordReply("CONFSE", confse, 0, "0"));
+    EXPECT_EQ(records.inpOut.bytes(), inpout);
+    EXPECT_EQ(records.confSe.bytes(), confse);
+    EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация считана"));
+    EXPECT_EQ(panels[0].last(), QStringLiteral("Считано с устройства"));
+    EXPECT_EQ(s.session().OperationState, osIdle);
+}
+
+TEST_F(Session, BurstInPiecesLessThanFortyMsApartIsAnalysedOnce)
+{
+    connectUnit();
+    QSignalSpy received(&s, &SessionController::recordReceived);
+    const QByteArray reply = recordReply("CONFIG", pattern(512, 5));
+    link.feed(reply.first(100));
+    ticks(2);
+    link.feed(reply.sliced(100, 300));
+    ticks(3);
+    link.feed(reply.sliced(400));
+    ticks(3);
+    EXPECT_EQ(received.size(), 0);
+    ticks(1);
+    EXPECT_EQ(received.size(), 1);
+    EXPECT_EQ(records.config.bytes(), pattern(512, 5));
+    EXPECT_EQ(link.pendingInput(), 0); // the input queue is discarded after the analysis
+}
+
+TEST_F(Session, PressingReadTwiceSendsOneRequest)
+{
+    connectUnit();
+    s.Download_deviceClick();
+    steps(5);
+    s.Download_deviceClick();
+    steps(9);
+    EXPECT_TRUE(link.written().isEmpty());
+    steps(1);
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGR"));
+    steps(20);
+    EXPECT_TRUE(link.written().isEmpty());
+}
+
+TEST_F(Session, RecordLengthsAndChecksums)
+{
+    connectUnit();
+    const QByteArray before = pattern(512, 6);
+    records.config.setBytes(before);
+
+    // L = 500: only the first 500 bytes change.
+    unit(recordReply("CONFIG", pattern(500, 7)));
+    EXPECT_EQ(records.config.bytes(), pattern(500, 7) + before.sliced(500));
+    EXPECT_EQ(s.session().OperationState, osReadInOut); // a record always moves the cycle on
+
+    // L = 600 with a good checksum: the newer unit is reported, the first 512 bytes are taken.
+    unit(recordReply("CONFIG", pattern(600, 8)));
+    EXPECT_EQ(lastMessage(), QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
+    EXPECT_EQ(records.config.bytes(), pattern(600, 8).first(512));
+
+    // A wrong checksum changes nothing and ends the operation.
+    messages.clear();
+    s.Download_deviceClick();
+    unit(recordReply("CONFIG", pattern(600, 9), 1));
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(lastClosed(), QStringLiteral("Повторите попытку"));
+    EXPECT_EQ(records.config.bytes(), pattern(600, 8).first(512));
+    EXPECT_EQ(s.session().OperationState, osIdle);
+
+    // Status "1" with an empty block completes the read without touching the extended record.
+    records.confSe.setBytes(pattern(26, 10));
+    unit(QByteArray("CONFSE1\0\0\0\0", 11));
+    EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация считана"));
+    EXPECT_EQ(records.confSe.bytes(), pattern(26, 10));
+}
+
+TEST_F(Session, WriteCycleSendsExactRecordsAndGathersFirst)
+{
+    connectUnit();
+    records.config.setBytes(pattern(512, 11));
+    records.inpOut.setBytes(pattern(513, 12));
+    records.confSe.setBytes(pattern(26, 13));
+    QList<RecordKind> gathered;
+    QObject::connect(&s, &SessionController::gatherRequested, [&](RecordKind k) { gathered << k; });
+    s.Upload_deviceClick();
+    runStep();
+    EXPECT_EQ(link.takeWritten(), cmd::writeConfig(pattern(512, 11)).join());
+    unit("WRITE");
+    runStep();
+    EXPECT_EQ(link.takeWritten(), cmd::writeInpOut(pattern(513, 12)).join());
+    unit("WRITE");
+    runStep();
+    const QByteArray ext = link.takeWritten();
+    EXPECT_TRUE(ext.startsWith(QByteArray::fromHex("434F4E46494754301A00")));
+    EXPECT_EQ(ext, cmd::writeExtended(pattern(26, 13)).join());
+    unit("WRITE");
+    EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация устройства обновлена"));
+    EXPECT_EQ(gathered, (QList<RecordKind>{RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe}));
+}
+
+TEST_F(Session, BareRepliesEndOperationsWithTheirMessages)
+{
+    runStep();
+    unit("WRITE"); // while idle: only the connected flag
+    EXPECT_TRUE(s.session().connected);
+    EXPECT_EQ(s.session().OperationState, osIdle);
+    EXPECT_TRUE(closed.isEmpty());
+
+    s.Upload_deviceClick();
+    unit("LOWD");
+    EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация не записана\rнеобходимо обновить конфигуратор"));
+    s.Upload_deviceClick();
+    unit("FAIL");
+    EXPECT_EQ(lastClosed(), QStringLiteral("Не удалось обновить конфигурацию"));
+    EXPECT_EQ(s.session().OperationState, osIdle);
+    unit("TRACKDEL");
+    EXPECT_EQ(lastMessage(), QStringLiteral("Трек удален из памяти"));
+    unit("NEWCONF");
+    EXPECT_EQ(lastMessage(), QStringLiteral("Необходимо сконфигурировать устройство"));
+    EXPECT_TRUE(buttons.last().at(0).toBool());
+}
+
+TEST_F(Session, MarkersAfterAZeroByteAreNotSeen)
+{
+    runStep();
+    QByteArray device = pattern(115, 14);
+    device[3] = '\0';
+    unit(monitorReply("DEVICE", device) + "WRITE");
+    EXPECT_EQ(monitor.device.bytes(), device);
+    EXPECT_FALSE(s.session().connected);
+    unit("WRITE" + monitorReply("DEVICE", pattern(115, 15)));
+    EXPECT_TRUE(s.session().connected);
+    EXPECT_EQ(monitor.device.bytes(), pattern(115, 15));
+}
+
+TEST_F(Session, PasswordExchange)
+{
+    connectUnit();
+    QSignalSpy wanted(&s, &SessionController::passwordWanted);
+    s.Download_deviceClick();
+    runStep();
+    unit("+PASS=?");
+    EXPECT_EQ(wanted.size(), 1);
+    EXPECT_FALSE(s.progress().isShown());
+    EXPECT_EQ(s.session().OperationState, osIdle);
+    link.takeWritten();
+
+    s.submitPassword(4321);
+    steps(9);
+    EXPECT_TRUE(link.written().isEmpty());
+    steps(1);
+    EXPECT_EQ(link.takeWritten(), QByteArray("RV+PASS=4321"));
+    EXPECT_EQ(s.session().OperationState, osIdle);
+    unit("+PASS=0");
+    EXPECT_EQ(lastMessage(), QStringLiteral("Пароль не верный :)"));
+    unit("+PASS=1");
+    EXPECT_EQ(lastMessage(), QStringLiteral("Пароль принят.\rПовторите операцию"));
+}
+
+TEST_F(Session, LostLinkWhileIdleStartsDiscovery)
+{
+    connectUnit();
+    link.setUnplugged(true);
+    ticks(27 * 2);
+    EXPECT_EQ(lastMessage(), QStringLiteral("Потеряна связь с устройством"));
+    EXPECT_FALSE(s.session().connected);
+    EXPECT_EQ(s.session().OperationState, osSearch);
+    EXPECT_FALSE(buttons.last().at(0).toBool());
+    link.setUnplugged(false);
+    runStep();
+    EXPECT_EQ(link.openCount(), 2);
+    EXPECT_TRUE(link.written().endsWith("CONFIGO"));
+}
+
+TEST_F(Session, ResetEraseAndBootloader)
+{
+    connectUnit();
+    s.Reset_butClick();
+    runStep();
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGA"));
+    EXPECT_FALSE(s.session().connected);
+    EXPECT_EQ(s.session().OperationState, osSearch);
+    EXPECT_TRUE(s.armed());
+
+    connectUnit();
+    s.eraseTrackConfirmed();
+    runStep();
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGX"));
+    EXPECT_EQ(s.session().OperationState, osIdle);
+
+    QSignalSpy boot(&s, &SessionController::bootloaderMode);
+    s.arm();
+    unit(QByteArray("BOOTLOADER\x0C\x01", 12));
+    EXPECT_FALSE(s.armed());
+    EXPECT_EQ(panels[3].last(), QStringLiteral("Режим загрузчика v1.2"));
+    EXPECT_EQ(s.session().DeviceType, 2);
+    EXPECT_EQ(boot.size(), 1);
+}
+
+TEST(ProgressWatchdog, ClosesAtItsLimitUnlessRefreshed)
+{
+    ProgressWatchdog w;
+    w.setTimerEnabled(false);
+    QSignalSpy closed(&w, &ProgressWatchdog::closed);
+    QSignalSpy expired(&w, &ProgressWatchdog::expired);
+    w.Progress_show(50, 0, QStringLiteral("Идет считывание конфигурации..."));
+    EXPECT_EQ(w.maximum(), 10);
+    for (int i = 0; i < 49; ++i)
+        w.Timer1Timer();
+    EXPECT_TRUE(w.isShown());
+    w.Progress_refresh();
+    for (int i = 0; i < 49; ++i)
+        w.Timer1Timer();
+    EXPECT_TRUE(w.isShown());
+    w.Timer1Timer();
+    EXPECT_FALSE(w.isShown());
+    EXPECT_EQ(expired.size(), 1);
+    EXPECT_EQ(closed.last().at(0).toString(), QStringLiteral("Нет ответа/Повторите операцию"));
+
+    // Determinate: 15 ticks, the label kept when none is given, the bar where it was put.
+    w.Progress_show(3, 40);
+    EXPECT_EQ(w.label(), QStringLiteral("Идет считывание конфигурации..."));
+    EXPECT_EQ(w.position(), 3);
+    for (int i = 0; i < 15; ++i)
+        w.Timer1Timer();
+    EXPECT_FALSE(w.isShown());
+    EXPECT_EQ(expired.size(), 2);
+}
+
+TEST_F(Session, WatchdogEndsTheOperation)
+{
+    connectUnit();
+    s.Download_deviceClick();
+    for (int i = 0; i < 50; ++i)
+        s.progress().Timer1Timer();
+    EXPECT_EQ(s.session().OperationState, osIdle);
+    EXPECT_EQ(lastClosed(), QStringLiteral("Нет ответа/Повторите операцию"));
+}
+
+} // namespace

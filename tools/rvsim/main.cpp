@@ -1,0 +1,219 @@
+// rvsim: a virtual unit on a pseudo-terminal. It prints the device path ("PTY /dev/pts/N"), optionally
+// places a symlink to it, and answers the configurator until it is stopped (SIGTERM/SIGINT) or its
+// lifetime ends. Closing it is like pulling the unit's cable.
+
+#include "virtual_unit.h"
+
+#include "core/config/fcg_file.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace rvsim;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] auto r = ::write(g_signalPipe[1], &c, 1);
+}
+
+// The configurator's commands come as one burst; a short quiet gap ends it.
+constexpr int kQuietMs = 5;
+// While the configurator has the port closed, the master end reports hang-up: look again this often.
+constexpr int kReopenPollMs = 20;
+
+class Transport : public QObject {
+public:
+    Transport(int master, VirtualUnit& unit, QString logPath, QString statsPath)
+        : m_master(master), m_unit(unit), m_logPath(std::move(logPath)), m_statsPath(std::move(statsPath)),
+          m_notifier(master, QSocketNotifier::Read)
+    {
+        connect(&m_notifier, &QSocketNotifier::activated, this, [this] { readSome(); });
+        m_quiet.setSingleShot(true);
+        m_quiet.setInterval(kQuietMs);
+        m_quiet.setTimerType(Qt::PreciseTimer);
+        connect(&m_quiet, &QTimer::timeout, this, [this] { dispatch(m_unit.flush()); });
+    }
+
+private:
+    void readSome()
+    {
+        char buf[4096];
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n <= 0) {
+            // No one has the port open: wait until someone does.
+            m_notifier.setEnabled(false);
+            QTimer::singleShot(kReopenPollMs, this, [this] { m_notifier.setEnabled(true); });
+            return;
+        }
+        const QByteArray bytes(buf, n);
+        log(bytes);
+        dispatch(m_unit.receive(bytes));
+        m_quiet.start();
+        if (m_unit.lineDropped()) {
+            std::fprintf(stderr, "rvsim: dropping the line\n");
+            QCoreApplication::exit(0);
+        }
+    }
+
+    void dispatch(const QList<Reply>& replies)
+    {
+        for (const Reply& r : replies) {
+            if (r.bytes.isEmpty())
+                continue;
+            if (r.delayMs <= 0)
+                send(r.bytes);
+            else
+                QTimer::singleShot(r.delayMs, this, [this, b = r.bytes] { send(b); });
+        }
+        writeStats();
+    }
+
+    void send(const QByteArray& bytes)
+    {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+            if (n <= 0)
+                return; // nobody listening: the reply is lost, as on a real line
+            done += n;
+        }
+    }
+
+    void log(const QByteArray& bytes)
+    {
+        if (m_logPath.isEmpty())
+            return;
+        QFile f(m_logPath);
+        if (f.open(QIODevice::Append))
+            f.write(bytes);
+    }
+
+    void writeStats()
+    {
+        if (m_statsPath.isEmpty())
+            return;
+        QByteArray text;
+        for (auto it = m_unit.counts().cbegin(); it != m_unit.counts().cend(); ++it)
+            text += it.key() + ' ' + QByteArray::number(it.value()) + '\n';
+        QFile f(m_statsPath);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(text);
+    }
+
+    int m_master;
+    VirtualUnit& m_unit;
+    QString m_logPath, m_statsPath;
+    QSocketNotifier m_notifier;
+    QTimer m_quiet;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("rvsim"));
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("A virtual RV-1/RV-2 unit on a pseudo-terminal."));
+    p.addHelpOption();
+    const QCommandLineOption type({"t", "type"}, "Device type code: 2, 3 or 4.", "N", "2");
+    const QCommandLineOption options("options", "DeviceOptions, hexadecimal (bit 0: GLONASS).", "HEX", "1");
+    const QCommandLineOption qd("qd", "Answer with the older QD-SSMT handshake (type 2).");
+    const QCommandLineOption newconf("newconf", "Answer NEWCONF: the unit must be configured.");
+    const QCommandLineOption silent("silent", "Never answer.");
+    const QCommandLineOption badsum("bad-checksum", "Record replies carry a wrong checksum.");
+    const QCommandLineOption overlong("overlong", "The main record comes longer than the program's (L = 600).");
+    const QCommandLineOption lowd("lowd", "Refuse record writes with LOWD.");
+    const QCommandLineOption boot("bootloader", "Start in bootloader mode.");
+    const QCommandLineOption password("password", "Lock the settings until RV+PASS=N.", "N");
+    const QCommandLineOption dropOn("drop-on", "Drop the line (exit) when this command arrives, e.g. CONFIGP.", "CMD");
+    const QCommandLineOption build("build", "Firmware build A.B.C.", "A.B.C", "700.1203.15");
+    const QCommandLineOption link("link", "Also make PATH a symlink to the pseudo-terminal.", "PATH");
+    const QCommandLineOption logOpt("log", "Append every byte received to FILE.", "FILE");
+    const QCommandLineOption stats("stats", "Keep a count of the commands received in FILE.", "FILE");
+    const QCommandLineOption state("state", "Records in a .fcg FILE: loaded at start if present, saved after each write.", "FILE");
+    const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
+    p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, password, dropOn, build, link,
+                  logOpt, stats, state, lifetime});
+    p.process(app);
+
+    UnitOptions o;
+    o.deviceType = static_cast<uint8_t>(p.value(type).toUInt());
+    o.deviceOptions = p.value(options).toUInt(nullptr, 16);
+    o.answerQdSsmt = p.isSet(qd);
+    o.newConf = p.isSet(newconf);
+    o.silent = p.isSet(silent);
+    o.badChecksum = p.isSet(badsum);
+    o.overlong = p.isSet(overlong);
+    o.lowd = p.isSet(lowd);
+    o.bootloader = p.isSet(boot);
+    if (p.isSet(password))
+        o.password = static_cast<uint16_t>(p.value(password).toUInt());
+    o.dropOn = p.value(dropOn).toLatin1();
+    const QStringList b = p.value(build).split(QLatin1Char('.'));
+    if (b.size() == 3) {
+        o.build1 = static_cast<uint16_t>(b[0].toUInt());
+        o.build2 = static_cast<uint16_t>(b[1].toUInt());
+        o.build3 = static_cast<uint8_t>(b[2].toUInt());
+    }
+
+    VirtualUnit unit(o);
+    const QString statePath = p.value(state);
+    if (!statePath.isEmpty()) {
+        if (QFile::exists(statePath) && !rv::openFcg(statePath, unit.records()).ok())
+            std::fprintf(stderr, "rvsim: cannot read %s\n", qPrintable(statePath));
+        unit.onRecordsChanged = [&] { rv::saveFcg(statePath, unit.records()); };
+        rv::saveFcg(statePath, unit.records());
+    }
+
+    int master = -1, slave = -1;
+    char name[256] = {};
+    termios tio {};
+    ::cfmakeraw(&tio);
+    if (::openpty(&master, &slave, name, &tio, nullptr) != 0) {
+        std::perror("rvsim: openpty");
+        return 1;
+    }
+    ::close(slave); // the configurator opens it by name, like a USB serial device
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    const QString linkPath = p.value(link);
+    if (!linkPath.isEmpty()) {
+        ::unlink(linkPath.toLocal8Bit().constData());
+        if (::symlink(name, linkPath.toLocal8Bit().constData()) != 0)
+            std::perror("rvsim: symlink");
+    }
+    std::printf("PTY %s\n", name);
+    std::fflush(stdout);
+
+    if (::pipe(g_signalPipe) == 0) {
+        std::signal(SIGTERM, onSignal);
+        std::signal(SIGINT, onSignal);
+    }
+    QSocketNotifier stop(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
+    if (const int seconds = p.value(lifetime).toInt(); seconds > 0)
+        QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::exit(0); });
+
+    Transport transport(master, unit, p.value(logOpt), p.value(stats));
+    const int rc = app.exec();
+    ::close(master);
+    if (!linkPath.isEmpty())
+        ::unlink(linkPath.toLocal8Bit().constData());
+    return rc;
+}

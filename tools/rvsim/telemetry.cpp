@@ -1,0 +1,125 @@
+#include "telemetry.h"
+
+#include "core/protocol/bytes.h"
+
+#include <QDateTime>
+#include <cmath>
+#include <cstring>
+
+using namespace rv;
+
+namespace rvsim {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+constexpr uint32_t kLoopTicks = 240;   // one lap
+constexpr uint32_t kParkedTicks = 30;  // standing at the depot at the start of each lap
+}
+
+Telemetry::Telemetry(uint8_t deviceType) : m_type(deviceType) {}
+
+void Telemetry::advance()
+{
+    ++m_tick;
+    if (moving() && m_tick % 4 == 0)
+        ++m_lastPacket;
+}
+
+bool Telemetry::moving() const
+{
+    return m_tick % kLoopTicks >= kParkedTicks;
+}
+
+void Telemetry::setFirmwareBuild(uint16_t part1, uint16_t part2, uint8_t part3)
+{
+    m_build1 = part1;
+    m_build2 = part2;
+    m_build3 = part3;
+}
+
+QByteArray Telemetry::gpsPayload() const
+{
+    QByteArray b(105, '\0');
+    const uint32_t lapTick = m_tick % kLoopTicks;
+    const double angle = 2 * kPi * lapTick / kLoopTicks;
+    const bool move = moving();
+    // A loop of about 2 km radius around 55.75 N, 37.62 E.
+    const auto lat = static_cast<int32_t>(55750000 + 18000 * std::sin(angle));
+    const auto lon = static_cast<int32_t>(37620000 + 32000 * std::cos(angle));
+    le::put32(b, 0, static_cast<uint32_t>(1767225600 + m_tick)); // 2026-01-01 00:00 onwards
+    le::put32(b, 4, static_cast<uint32_t>(lat));
+    le::put32(b, 8, static_cast<uint32_t>(lon));
+    const bool fixValid = (m_tick / 20) % 12 != 5; // now and then the fix is lost for a while
+    const uint8_t sats = static_cast<uint8_t>(fixValid ? 7 + m_tick % 5 : 2);
+    b[12] = static_cast<char>(sats | (fixValid ? 0 : 0x10));
+    b[13] = static_cast<char>(fixValid ? 9 + m_tick % 4 : 99);
+    le::put16(b, 14, static_cast<uint16_t>(150 + (m_tick % 20)));
+    le::put16(b, 16, static_cast<uint16_t>(move ? 420 + 80 * std::sin(angle * 3) : 0)); // tenths of km/h
+    le::put16(b, 18, static_cast<uint16_t>(std::fmod(angle * 180 / kPi + 90, 360) * 10));
+    for (int i = 0; i < 8; ++i) // inputs: ignition high while moving, the rest drifting
+        le::put16(b, 20 + 2 * i, static_cast<uint16_t>(i == 0 ? (move ? 400 : 10) : (100 * i + m_tick % 37) % 1024));
+    le::put16(b, 36, static_cast<uint16_t>(m_tick % 400 < 390 ? 640 : 500)); // battery ~4.0 V, sometimes low
+    le::put16(b, 38, static_cast<uint16_t>(move ? 400 : 370));                // supply ~12.4 V
+    b[41] = static_cast<char>(move ? 0x01 : 0x00);
+    b[42] = static_cast<char>(28 + m_tick % 3);
+    // Status: supply fine, moving bit, first SIM, GPRS up, receiver fine.
+    b[43] = static_cast<char>((move ? 0x02 : 0) | 0x08);
+    const uint8_t key[6] = {0x01, 0x5A, 0x3C, 0x12, 0x00, 0x00};
+    if (lapTick >= 10 && lapTick < 14)
+        std::memcpy(b.data() + 45, key, 6); // the driver touches the reader at the depot
+    const int8_t temps[8] = {21, -5, static_cast<int8_t>(0x80), static_cast<int8_t>(0x81),
+                             static_cast<int8_t>(0x82), 3, 0, -12};
+    std::memcpy(b.data() + 51, temps, 8);
+    le::put16(b, 59, static_cast<uint16_t>(2400 - (m_tick / 4) % 800));
+    le::put16(b, 61, 0xFFFF); // sensor 2: line broken
+    b[63] = 18;
+    b[64] = 0;
+    b[65] = static_cast<char>(150 - (m_tick / 8) % 100);          // 0.4 % units
+    le::put16(b, 66, static_cast<uint16_t>(move ? 1800 + (m_tick % 300) : 750));
+    b[68] = static_cast<char>(move ? 88 : 70);
+    le::put32(b, 69, 52000 + m_tick / 10);
+    le::put32(b, 73, 183400000 + m_tick * 12);
+    le::put16(b, 77, static_cast<uint16_t>(move ? 120 : 0));
+    le::put32(b, 83, m_tick * 12);
+    return b;
+}
+
+QByteArray Telemetry::devicePayload() const
+{
+    QByteArray b(115, '\0');
+    le::put16(b, 0, m_lastPacket);
+    le::put16(b, 2, static_cast<uint16_t>(m_lastPacket - 3));
+    le::put16(b, 14, m_deviceId);
+    std::memcpy(b.data() + 16, "861234567890123", 15);
+    b[32] = 28;
+    b[33] = 1;
+    b[34] = 1;
+    b[35] = moving() ? 1 : 0;
+    le::put16(b, 36, static_cast<uint16_t>(moving() ? 30 : 300));
+    const float jump = 1.5f + (m_tick % 7) * 0.25f;
+    const float dist = moving() ? 12.0f * (m_tick % kLoopTicks) : 0.0f;
+    std::memcpy(b.data() + 38, &jump, 4); // the unit sends IEEE floats, little-endian like this host
+    std::memcpy(b.data() + 42, &dist, 4);
+    b[46] = static_cast<char>(moving() ? static_cast<int8_t>((m_tick % 9) - 4) : 0);
+    b[47] = static_cast<char>(static_cast<int8_t>((m_tick % 21) - 10));
+    le::put16(b, 49, static_cast<uint16_t>(int16_t(12 - m_tick % 25)));
+    le::put16(b, 51, static_cast<uint16_t>(int16_t(-3)));
+    le::put16(b, 53, static_cast<uint16_t>(int16_t(1000)));
+    b[55] = static_cast<char>(18 + m_tick % 10);
+    le::put32(b, 58, 1234500 + m_tick / 20);
+    b[62] = 2;
+    le::put16(b, 63, 9000);
+    b[70] = 7;
+    le::put16(b, 71, static_cast<uint16_t>(m_tick));
+    le::put16(b, 73, static_cast<uint16_t>(65535 - m_tick));
+    for (int i = 0; i < 5; ++i)
+        le::put16(b, 77 + 2 * i, static_cast<uint16_t>(m_type == 3 ? 0 : 4200 + 150 * i));
+    std::memcpy(b.data() + 87, "300234010123450", 15);
+    b[109] = 0x01;
+    le::put16(b, 110, m_build1);
+    le::put16(b, 112, m_build2);
+    b[114] = static_cast<char>(m_build3);
+    return b;
+}
+
+} // namespace rvsim

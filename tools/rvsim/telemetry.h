@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+
+namespace rvsim {
+
+// Plausible, changing monitor data: a vehicle driving a loop around a town, stopping now and then,
+// with sensors that sometimes report their special codes.
+class Telemetry {
+public:
+    explicit Telemetry(uint8_t deviceType = 2);
+
+    void advance();                 // one poll later (about half a second)
+    QByteArray gpsPayload() const;     // 105 bytes
+    QByteArray devicePayload() const;  // 115 bytes
+
+    void setFirmwareBuild(uint16_t part1, uint16_t part2, uint8_t part3);
+    void setDeviceId(uint16_t id) { m_deviceId = id; }
+    bool moving() const;
+
+private:
+    uint8_t m_type;
+    uint32_t m_tick = 0;
+    uint16_t m_deviceId = 1234;
+    uint16_t m_build1 = 700, m_build2 = 1203, m_build3 = 15;
+    uint16_t m_lastPacket = 4000;
+};
+
+} // namespace rvsim

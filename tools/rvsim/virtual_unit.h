@@ -1,0 +1,81 @@
+#pragma once
+
+// The virtual unit's protocol side: takes the bytes the configurator writes, recognises the commands, keeps
+// the three records and answers as a unit does. Each command is one small handler; failure modes are
+// chosen by options. Transport (the pseudo-terminal) and timing live in main.cpp.
+
+#include "telemetry.h"
+
+#include "core/config/records.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QMap>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace rvsim {
+
+struct UnitOptions {
+    uint8_t deviceType = 2;
+    uint32_t deviceOptions = 0x00000001;   // bit 0: GLONASS receiver
+    uint8_t handshakeByte = 0x01;
+    bool answerQdSsmt = false;   // the older "QD-SSMT" handshake
+    bool newConf = false;        // answer "NEWCONF": the unit must be configured
+    bool silent = false;         // never answer anything
+    bool badChecksum = false;    // record replies carry a wrong checksum
+    bool overlong = false;       // the main record comes with L = 600
+    bool lowd = false;           // writes are refused with "LOWD"
+    bool bootloader = false;     // running its bootloader
+    uint8_t bootloaderVersion = 12;
+    std::optional<uint16_t> password; // locked until "RV+PASS=N"
+    QByteArray dropOn;           // drop the line when this command arrives (e.g. "CONFIGP")
+    uint16_t build1 = 700, build2 = 1203;
+    uint8_t build3 = 15;
+};
+
+// What the unit does after a command: bytes to send, maybe after a delay, maybe dropping the line.
+struct Reply {
+    QByteArray bytes;
+    int delayMs = 0;
+};
+
+class VirtualUnit {
+public:
+    explicit VirtualUnit(UnitOptions options);
+
+    // Bytes from the configurator. Complete commands are handled; an incomplete one waits for more.
+    QList<Reply> receive(QByteArrayView bytes);
+    // The configurator went quiet: a command still incomplete is dropped (and counted as garbage).
+    QList<Reply> flush();
+
+    bool lineDropped() const { return m_dropped; }
+    const QMap<QByteArray, int>& counts() const { return m_counts; }
+    rv::ConfigRecords& records() { return m_records; }
+    bool locked() const { return m_locked; }
+    // Called after every accepted record write.
+    std::function<void()> onRecordsChanged;
+
+private:
+    enum class Parse { Done, NeedMore, Garbage };
+    Parse handleOne(QList<Reply>& out);
+    void count(const QByteArray& word) { ++m_counts[word]; }
+
+    QByteArray handshake() const;
+    QByteArray recordReply(const char* marker, const QByteArray& record, const char* status) const;
+    QByteArray monitorBlock(const char* marker, const QByteArray& payload) const;
+    Parse recordWrite(QList<Reply>& out, rv::RecordBase& record, bool withStatus);
+
+    UnitOptions m_o;
+    Telemetry m_telemetry;
+    rv::ConfigRecords m_records;
+    QByteArray m_input;
+    QMap<QByteArray, int> m_counts;
+    bool m_locked = false;
+    bool m_dropped = false;
+    QDeadlineTimer m_rebootUntil{0};
+};
+
+} // namespace rvsim
