@@ -35,6 +35,8 @@ QString jsonValue(const RecordBase& r, const FieldDef& f, int i)
     case Encoding::Text:
     case Encoding::Hex:
         return jsonString(r.displayAt(f, i));
+    case Encoding::Reserved:
+        return f.size == 1 ? r.displayAt(f, i) : jsonString(r.displayAt(f, i));
     default:
         return r.displayAt(f, i); // decimal, or d.d for tenths: valid JSON numbers
     }

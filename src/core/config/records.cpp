@@ -196,7 +196,7 @@ QString RecordBase::displayAt(const FieldDef& f, int index) const
         return QString::fromLatin1(b.toHex().toUpper());
     }
     case Encoding::Reserved:
-        return f.size == 1 ? QString::number(uint8_t(m_bytes[f.offset]))
+        return f.size == 1 ? QString::number(uint8_t(m_bytes[f.elementOffset(index)]))
                            : QString::fromLatin1(rawAt(f, index).toHex().toUpper());
     case Encoding::Tenths: {
         const qint64 v = numberAt(f, index);
