@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -21,30 +22,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <type_traits>
 
 namespace rv {
 namespace {
-
-// Counts a signal's emissions and keeps the arguments of the last one (Qt Test is not linked here).
-class SignalCounter {
-public:
-    template <typename Obj, typename... Args>
-    SignalCounter(Obj* sender, void (Obj::*signal)(Args...))
-    {
-        QObject::connect(sender, signal, &m_context, [this](Args... args) {
-            ++m_count;
-            m_last = QVariantList{QVariant::fromValue(std::decay_t<Args>(args))...};
-        });
-    }
-    int count() const { return m_count; }
-    QVariant last(int i) const { return m_last.value(i); }
-
-private:
-    QObject m_context;
-    int m_count = 0;
-    QVariantList m_last;
-};
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -94,16 +74,16 @@ protected:
 TEST_F(MainWindowTest, FirstStart_WithoutConfigIni_UsesDefaultsAndWritesBothKeysAtClose)
 {
     MainWindow w;
-    SignalCounter shown(&w, &MainWindow::formShown);
-    SignalCounter startup(&w, &MainWindow::startupConfigRequested);
-    SignalCounter closing(&w, &MainWindow::closing);
+    QSignalSpy shown(&w, &MainWindow::formShown);
+    QSignalSpy startup(&w, &MainWindow::startupConfigRequested);
+    QSignalSpy closing(&w, &MainWindow::closing);
     w.show();
     w.hide();
     w.show();  // read once, at the first show
 
     EXPECT_EQ(shown.count(), 1);
     ASSERT_EQ(startup.count(), 1);
-    EXPECT_EQ(startup.last(0).toString(), "default.fcg");
+    EXPECT_EQ(startup.at(0).at(0).toString(), "default.fcg");
     EXPECT_EQ(w.portName(), defaultPortName());
     EXPECT_EQ(w.configFileName(), "default.fcg");
     EXPECT_EQ(w.statusText(0), "default.fcg");
@@ -132,7 +112,7 @@ TEST_F(MainWindowTest, ExistingConfigurationFile_IsNamedInPanel0AndRequested)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
     MainWindow w;
-    SignalCounter startup(&w, &MainWindow::startupConfigRequested);
+    QSignalSpy startup(&w, &MainWindow::startupConfigRequested);
     QFile ini(iniPath());
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write("[Config]\nFile conf=" + conf.toUtf8() + "\n");
@@ -140,7 +120,7 @@ TEST_F(MainWindowTest, ExistingConfigurationFile_IsNamedInPanel0AndRequested)
     w.show();
     EXPECT_EQ(w.statusText(0), conf);
     ASSERT_EQ(startup.count(), 1);
-    EXPECT_EQ(startup.last(0).toString(), conf);
+    EXPECT_EQ(startup.at(0).at(0).toString(), conf);
 }
 
 TEST_F(MainWindowTest, ClosingWithTcpChosen_StoresTheDefaultPort)
@@ -270,7 +250,7 @@ TEST_F(MainWindowTest, SecurityNode_LocksInputsWithASpecialFunction)
 TEST_F(MainWindowTest, ConfirmationNo_ChangesNothing_ALaterYesStillErases)
 {
     auto w = start();
-    SignalCounter erase(w.get(), &MainWindow::eraseTrackConfirmed);
+    QSignalSpy erase(w.get(), &MainWindow::eraseTrackConfirmed);
     EXPECT_EQ(w->pendingOperation(), 0);
     w->Erase_trackClick();
     ConfirmDialog* dialog = w->confirmDialog();
@@ -290,7 +270,7 @@ TEST_F(MainWindowTest, ConfirmationNo_ChangesNothing_ALaterYesStillErases)
 TEST_F(MainWindowTest, DeviceButtons_StartDisabledAndFollowButtonEnabled)
 {
     auto w = start();
-    SignalCounter download(w.get(), &MainWindow::downloadRequested);
+    QSignalSpy download(w.get(), &MainWindow::downloadRequested);
     const char* buttons[] = {"Download_device", "Upload_device", "Erase_track", "Program_but", "Reset_but"};
     for (const char* name : buttons)
         EXPECT_FALSE(control<QToolButton>(*w, name)->isEnabled()) << name;
@@ -400,8 +380,8 @@ TEST_F(MainWindowTest, VoiceButtonsFollowTheType)
 TEST_F(MainWindowTest, MenuCommands_SignalWithoutBlocking)
 {
     auto w = start();
-    SignalCounter port(w.get(), &MainWindow::portDialogRequested);
-    SignalCounter defaults(w.get(), &MainWindow::defaultConfigRequested);
+    QSignalSpy port(w.get(), &MainWindow::portDialogRequested);
+    QSignalSpy defaults(w.get(), &MainWindow::defaultConfigRequested);
     w->setStatusText(3, "Соединение установлено");
     w->Com1Click();
     EXPECT_EQ(port.count(), 1);
