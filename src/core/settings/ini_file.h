@@ -57,7 +57,4 @@ private:
     QList<Section> m_sections;
 };
 
-// Windows-1251 bytes to text; kept here until the shared codec of the configuration records lands.
-QString decodeCp1251ForSettings(QByteArrayView bytes);
-
 } // namespace rv
