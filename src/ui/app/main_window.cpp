@@ -1,5 +1,6 @@
 #include "ui/app/main_window.h"
 
+#include "core/config/records.h"
 #include "core/settings/app_settings.h"
 #include "core/settings/program_folder.h"
 #include "ui/app/about_window.h"
@@ -68,6 +69,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 
     createWindows();
     applyState(this);
+
+    // An input's type is the high nibble of its mode byte in the main settings record.
+    m_inputType = [](int input) {
+        const FieldResult<qint64> mode = programRecords().config.number(u"InputMode", input);
+        return mode ? static_cast<int>((mode.value >> 4) & 0x0F) : 0;
+    };
 }
 
 MainWindow::~MainWindow() = default;

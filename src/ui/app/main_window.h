@@ -70,7 +70,8 @@ public:
     ConfirmDialog* confirmDialog() const { return m_confirm; }
 
     // Hooks the editor pages fill: load the connection page for a connection 0..4, load the input
-    // page for an input 0..7, read the type nibble of an input 0..7 from the main settings record.
+    // page for an input 0..7, read the type nibble of an input 0..7 (by default from the program's
+    // main settings record).
     void setLoadConnectPage(std::function<void(int)> fn) { m_loadConnectPage = std::move(fn); }
     void setLoadInputPage(std::function<void(int)> fn) { m_loadInputPage = std::move(fn); }
     void setInputTypeReader(std::function<int(int)> fn) { m_inputType = std::move(fn); }

@@ -1,3 +1,4 @@
+#include "core/config/records.h"
 #include "core/settings/app_settings.h"
 #include "core/settings/ini_file.h"
 #include "ui/app/adaptation.h"
@@ -239,6 +240,18 @@ TEST_F(MainWindowTest, SecurityNode_LocksInputsWithASpecialFunction)
     EXPECT_TRUE(in6->isChecked());
     EXPECT_FALSE(in7->isEnabled());
     EXPECT_FALSE(in7->isChecked());
+
+    // By default the types come from the program's main settings record.
+    w.reset(new MainWindow);
+    w->show();
+    ConfigBlock& config = programRecords().config;
+    const QByteArray saved = config.bytes();
+    ASSERT_EQ(config.setNumber(u"InputMode", 7, 0x31), FieldError::None);
+    click(*w, "Охрана");
+    config.setBytes(saved);
+    in6 = control<QCheckBox>(*w, "INOh6");
+    EXPECT_TRUE(control<QCheckBox>(*w, "INOh7")->isEnabled());
+    EXPECT_FALSE(control<QCheckBox>(*w, "INOh8")->isEnabled());
 
     w->setDeviceType(3);
     click(*w, "Охрана");
