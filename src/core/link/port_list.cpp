@@ -1,0 +1,68 @@
+#include "core/link/port_list.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace rv {
+
+namespace {
+
+#ifdef Q_OS_UNIX
+bool isOpenableTty(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    termios t{};
+    const bool ok = ::isatty(fd) == 1 && ::tcgetattr(fd, &t) == 0;
+    ::close(fd);
+    return ok;
+}
+#endif
+
+} // namespace
+
+QStringList listSerialPorts(const QString& folder)
+{
+    QStringList out;
+#ifdef Q_OS_UNIX
+    const QDir dir(folder);
+    for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
+        const QString p = QString::fromLatin1(prefix);
+        QStringList names = dir.entryList({p + u'*'}, QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+        // "ttyS*" also matches other names; keep only the prefix followed by digits.
+        names.erase(std::remove_if(names.begin(), names.end(), [&](const QString& n) {
+                        bool ok = false;
+                        n.mid(p.size()).toUInt(&ok);
+                        return !ok;
+                    }),
+                    names.end());
+        std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
+            return a.mid(p.size()).toUInt() < b.mid(p.size()).toUInt();
+        });
+        for (const QString& n : names) {
+            const QString path = dir.filePath(n);
+            if (isOpenableTty(path))
+                out.append(path);
+        }
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+    return out;
+}
+
+QStringList listSerialPorts()
+{
+    return listSerialPorts(QStringLiteral("/dev"));
+}
+
+} // namespace rv

@@ -1,0 +1,38 @@
+#pragma once
+
+// The program's two persistent settings, kept in "Config.ini" in the program folder.
+
+#include <QString>
+
+#include <functional>
+
+namespace rv {
+
+inline constexpr char16_t kSettingsFileName[] = u"Config.ini";
+inline constexpr char16_t kSettingsSection[] = u"Config";
+inline constexpr char16_t kComPortKey[] = u"Com port";
+inline constexpr char16_t kFileConfKey[] = u"File conf";
+// Not a file on disk: the name of the built-in default configuration.
+inline constexpr char16_t kDefaultConfName[] = u"default.fcg";
+// The port-dialog choice that hands the link to the network server; never stored as a port.
+inline constexpr char16_t kTcpPortName[] = u"TCP/IP";
+
+struct AppSettings {
+    QString comPort;
+    QString fileConf;
+};
+
+// "COM1" on Windows. Elsewhere the first serial port that can be opened, else "/dev/ttyUSB0".
+QString defaultPortName();
+
+// Reads "Config.ini"; a missing or unreadable file, a missing key or an empty value gives the default.
+// defaultPort is asked only when the file names no port.
+AppSettings readAppSettings(const QString& path,
+                            const std::function<QString()>& defaultPort = defaultPortName);
+
+// Writes both keys into "Config.ini", keeping whatever else the file holds. "TCP/IP" is stored as
+// defaultPort. Returns false (and the old file stays) when the file cannot be written.
+bool writeAppSettings(const QString& path, const AppSettings& settings,
+                      const std::function<QString()>& defaultPort = defaultPortName, QString* error = nullptr);
+
+} // namespace rv

@@ -1,0 +1,597 @@
+#include "ui/app/main_window.h"
+
+#include "core/config/records.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/program_folder.h"
+#include "ui/app/about_window.h"
+#include "ui/app/adaptation.h"
+#include "ui/app/app_texts.h"
+#include "ui/app/confirm_dialog.h"
+#include "ui/app/navigation.h"
+#include "ui/app/pages.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+namespace rv {
+
+namespace {
+
+const QString kDefaultConf = QString::fromUtf16(kDefaultConfName);
+
+QDialog* shellWindow(const char* name, const char16_t* caption, QWidget* parent)
+{
+    auto* w = new QDialog(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    w->setWindowTitle(QString::fromUtf16(caption));
+    return w;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(appTitle());
+    resize(1000, 700);
+
+    buildMenu();
+    buildToolBar();
+    buildStatusBar();
+    buildTree();
+    buildPages();
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("Splitter1"));
+    splitter->addWidget(m_tree);
+    splitter->addWidget(m_pageControl);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({220, 780});
+    splitter->setChildrenCollapsible(false);
+    setCentralWidget(splitter);
+
+    createWindows();
+    applyState(this);
+
+    // An input's type is the high nibble of its mode byte in the main settings record.
+    m_inputType = [](int input) {
+        const FieldResult<qint64> mode = programRecords().config.number(u"InputMode", input);
+        return mode ? static_cast<int>((mode.value >> 4) & 0x0F) : 0;
+    };
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto action = [this](QWidget* owner, const char* name, const char16_t* caption, void (MainWindow::*slot)()) {
+        auto* a = new QAction(QString::fromUtf16(caption), owner);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, slot);
+        owner->addAction(a);
+        return a;
+    };
+
+    QMenu* file = bar->addMenu(QStringLiteral("Файл"));
+    file->setObjectName(QStringLiteral("N1"));
+    action(file, "N4", u"Загрузить конфигурацию по умолчанию", &MainWindow::N4Click);
+    action(file, "N5", u"Открыть файл конфигурации", &MainWindow::N5Click);
+    action(file, "N6", u"Сохранить конфигурацию", &MainWindow::N6Click);
+    file->addSeparator();
+    action(file, "N7", u"Выход", &MainWindow::N7Click);
+
+    action(bar, "N2", u"Настройка соединения", &MainWindow::Com1Click);
+    action(bar, "N11", u"Диагностика", &MainWindow::N11Click);
+
+    QMenu* help = bar->addMenu(QStringLiteral("?"));
+    help->setObjectName(QStringLiteral("N3"));
+    action(help, "N8", u"О программе ...", &MainWindow::N8Click);
+    action(help, "N9", u"Руководство пользователя", &MainWindow::N9Click);
+}
+
+void MainWindow::buildToolBar()
+{
+    auto* bar = addToolBar(QStringLiteral("ToolBar1"));
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    auto button = [this, bar](const char* name, const char16_t* caption, QStyle::StandardPixmap icon,
+                              const char16_t* tip, void (MainWindow::*slot)()) {
+        auto* b = new QToolButton(bar);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(QString::fromUtf16(caption));
+        b->setToolTip(QString::fromUtf16(tip));
+        b->setIcon(style()->standardIcon(icon));
+        b->setToolButtonStyle(b->text().isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+        b->setAutoRaise(true);
+        connect(b, &QToolButton::clicked, this, slot);
+        bar->addWidget(b);
+        return b;
+    };
+    button("New_conf", u"", QStyle::SP_FileIcon, u"Загрузить конфигурацию по умолчанию", &MainWindow::N4Click);
+    button("Load_conf", u"", QStyle::SP_DialogOpenButton, u"Открыть файл конфигурации", &MainWindow::N5Click);
+    button("Save_conf", u"", QStyle::SP_DialogSaveButton, u"Сохранить конфигурацию", &MainWindow::N6Click);
+    bar->addSeparator();
+    button("Download_device", u"Считать", QStyle::SP_ArrowDown, u"Считать конфигурацию из устройства",
+           &MainWindow::Download_deviceClick);
+    button("Upload_device", u"Записать", QStyle::SP_ArrowUp, u"Записать конфигурацию в устройство",
+           &MainWindow::Upload_deviceClick);
+    bar->addSeparator();
+    button("Erase_track", u"Удалить трек", QStyle::SP_TrashIcon, u"Удалить трек из памяти устройства",
+           &MainWindow::Erase_trackClick);
+    button("Program_but", u"Обновление ПО", QStyle::SP_DriveHDIcon, u"Обновить программное обеспечение устройства",
+           &MainWindow::Program_butClick);
+    button("Reset_but", u"Перезагрузить", QStyle::SP_BrowserReload, u"Перезагрузить устройство",
+           &MainWindow::Reset_butClick);
+}
+
+void MainWindow::buildStatusBar()
+{
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(bar);
+    const int stretch[kStatusPanels] = {3, 0, 0, 2};
+    const int minWidth[kStatusPanels] = {200, 110, 90, 200};
+    for (int i = 0; i < kStatusPanels; ++i) {
+        auto* l = new QLabel(bar);
+        l->setObjectName(QStringLiteral("StatusPanel") + QString::number(i));
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        l->setMinimumWidth(minWidth[i]);
+        l->setAlignment(i == 1 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        bar->addPermanentWidget(l, stretch[i]);
+        m_status[i] = l;
+    }
+}
+
+void MainWindow::buildTree()
+{
+    m_tree = new QTreeWidget(this);
+    m_tree->setObjectName(QStringLiteral("TreeView1"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setColumnCount(1);
+    m_tree->setMinimumWidth(180);
+
+    QList<QTreeWidgetItem*> parents;
+    for (const nav::Node& n : nav::treeNodes()) {
+        QTreeWidgetItem* item = n.depth == 0 ? new QTreeWidgetItem(m_tree)
+                                             : new QTreeWidgetItem(parents.at(n.depth - 1));
+        item->setText(0, QString::fromUtf16(n.caption));
+        item->setData(0, Qt::UserRole, n.code);
+        parents.resize(n.depth);
+        parents.append(item);
+    }
+    m_tree->expandAll();
+    m_tree->setCurrentItem(m_tree->topLevelItem(0));
+
+    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        m_tree->setCurrentItem(item);
+        TreeView1Click();
+    });
+    // Enter on a node acts as a click, for the keyboard.
+    connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        m_tree->setCurrentItem(item);
+        TreeView1Click();
+    });
+}
+
+void MainWindow::buildPages()
+{
+    m_pageControl = new QStackedWidget(this);
+    m_pageControl->setObjectName(QStringLiteral("PageControl1"));
+    for (int i = 0; i < nav::kPageCount; ++i)
+        m_pageControl->addWidget(createPage(i, m_pageControl));
+    m_pageControl->setCurrentIndex(nav::First);
+}
+
+void MainWindow::createWindows()
+{
+    // Created in the program's fixed order. The port dialog (TForm3), the password dialog (TForm4) and
+    // the progress window (TForm5) come after TForm2; the other windows are shells until their
+    // subsystems fill them.
+    m_about = new AboutWindow(this);
+    addWindow(m_about);
+    addWindow(shellWindow("TForm6", u"Просмотр", this));
+    addWindow(shellWindow("TForm7", u"Обновление ПО", this));
+    addWindow(shellWindow("TForm8", u"Редактирование таблицы", this));
+    addWindow(shellWindow("TForm9", u"Диагностика", this));
+    addWindow(shellWindow("TForm10", u"Сервер", this));
+    addWindow(shellWindow("TForm11", u"Статус", this));
+    m_confirm = new ConfirmDialog(this);
+    connect(m_confirm, &ConfirmDialog::yesClicked, this, &MainWindow::onConfirmYes);
+    addWindow(m_confirm);
+    addWindow(shellWindow("TForm15", u"Получение инфрмации о тарифном плане IRIDIUM", this));
+}
+
+void MainWindow::addWindow(QDialog* window)
+{
+    m_windows.insert(window->objectName(), window);
+}
+
+// ---- state ----
+
+void MainWindow::setPortName(const QString& name)
+{
+    m_portName = name;
+    m_portOverridden = false;
+}
+
+void MainWindow::setPortOverride(const QString& name)
+{
+    m_portOverride = name;
+    if (m_shown && !name.isEmpty()) {
+        m_portName = name;
+        m_portOverridden = true;
+    }
+}
+
+QString MainWindow::defaultPort()
+{
+    if (!m_defaultPort)
+        m_defaultPort = defaultPortName();
+    return *m_defaultPort;
+}
+
+QString MainWindow::statusText(int panel) const
+{
+    return panel >= 0 && panel < kStatusPanels ? m_status[panel]->text() : QString();
+}
+
+void MainWindow::setStatusText(int panel, const QString& text)
+{
+    if (panel >= 0 && panel < kStatusPanels)
+        m_status[panel]->setText(text);
+}
+
+void MainWindow::showMessage(const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("MessageBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+// ---- pages and navigation ----
+
+QWidget* MainWindow::page(int index) const
+{
+    return m_pageControl->widget(index);
+}
+
+int MainWindow::currentPage() const
+{
+    return m_pageControl->currentIndex();
+}
+
+void MainWindow::setPage(int index, QWidget* newPage)
+{
+    if (!newPage || index < 0 || index >= m_pageControl->count())
+        return;
+    if (newPage->objectName().isEmpty())
+        newPage->setObjectName(nav::pageNames().at(index));
+    const int current = m_pageControl->currentIndex();
+    QWidget* old = m_pageControl->widget(index);
+    m_pageControl->insertWidget(index, newPage);
+    m_pageControl->removeWidget(old);
+    old->deleteLater();
+    m_pageControl->setCurrentIndex(current);
+    applyState(newPage);
+}
+
+void MainWindow::showPage(int index)
+{
+    if (index >= 0 && index < m_pageControl->count())
+        m_pageControl->setCurrentIndex(index);
+}
+
+QTreeWidgetItem* MainWindow::node(const QString& caption) const
+{
+    const QList<QTreeWidgetItem*> found = m_tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void MainWindow::TreeView1Click()
+{
+    QTreeWidgetItem* item = m_tree->currentItem();
+    if (!item)
+        return;
+    const int code = item->data(0, Qt::UserRole).toInt();
+    const nav::Target target = nav::targetForCode(code);
+
+    if (target.connection >= 0) {
+        showPage(nav::Connections);
+        if (auto* title = findChild<QLabel*>(QStringLiteral("Connection_num")))
+            title->setText(QStringLiteral("Соединение ") + QString::number(code - 20));
+        m_currentConnection = target.connection;
+        if (m_loadConnectPage)
+            m_loadConnectPage(m_currentConnection);
+    } else if (target.input >= 0) {
+        selectInputNode(code);
+    } else if (target.page >= 0) {
+        showPage(target.page);
+    }
+
+    if (code == nav::Ohrana)
+        applySecurityInputs();
+}
+
+void MainWindow::selectInputNode(int code)
+{
+    // The input editor may have disabled these for a previous input's type.
+    for (const char* box : {"RzGroupBox22", "RzGroupBox23", "RzGroupBox24", "RzGroupBox25"})
+        adapt::setEnabledByName(m_pageControl, QString::fromLatin1(box), true);
+    showPage(nav::Inputs);
+
+    // A type 3 unit has five inputs: inputs 6..8 fall back to input 1.
+    if (m_deviceType == 3 && code > 45) {
+        code = 41;
+        if (QTreeWidgetItem* first = node(QStringLiteral("Вход 1")))
+            m_tree->setCurrentItem(first);
+    }
+    const int input = code - 40;
+    if (auto* label = findChild<QLabel*>(QStringLiteral("Labelinput")))
+        label->setText(nav::inputLabelText(m_deviceType, input));
+    m_currentInput = input - 1;
+
+    if (auto* type = findChild<QComboBox*>(QStringLiteral("Inputtype"))) {
+        const QSignalBlocker block(type);
+        type->clear();
+        type->addItems(nav::inputTypeItems(m_deviceType, input));
+    }
+    if (m_loadInputPage)
+        m_loadInputPage(m_currentInput);
+}
+
+void MainWindow::applySecurityInputs()
+{
+    for (int input = 6; input <= 8; ++input) {
+        const QString name = QStringLiteral("INOh") + QString::number(input);
+        if (m_deviceType == 3) {
+            adapt::setEnabledByName(m_pageControl, name, false);
+            continue;
+        }
+        // Type 3 is the input's special function (dispatcher call, arming, ignition): not guardable.
+        const bool special = m_inputType && m_inputType(input - 1) == 3;
+        for (QCheckBox* box : m_pageControl->findChildren<QCheckBox*>(name)) {
+            if (special)
+                box->setChecked(false);
+            box->setEnabled(!special);
+        }
+    }
+}
+
+// ---- adaptation ----
+
+void MainWindow::Button_Enabled(bool on)
+{
+    m_buttonsEnabled = on;
+    for (const QString& name : adapt::deviceButtons())
+        adapt::setEnabledByName(this, name, on);
+}
+
+void MainWindow::applyGlonass(QObject* root, quint8 options)
+{
+    const bool glonass = options & 0x01;
+    if (!glonass) {
+        for (QComboBox* mode : root->findChildren<QComboBox*>(QStringLiteral("GLONASS_rej")))
+            mode->setCurrentIndex(1);  // "Только GPS"
+    }
+    for (const QString& name : adapt::glonassControls())
+        adapt::setEnabledByName(root, name, glonass);
+}
+
+void MainWindow::Configurate(quint8 options)
+{
+    m_options = options;
+    applyGlonass(this, options);
+}
+
+void MainWindow::TypeConnectedDevice(quint8 type)
+{
+    m_deviceType = type;
+    if (adapt::applyType(this, type))
+        m_adaptedType = type;
+}
+
+void MainWindow::Setting_typedevice()
+{
+    QString clearText;
+    QString listText;
+    if (m_deviceType == 2) {
+        clearText = QStringLiteral("Очистить");
+        listText = QStringLiteral("Список имеющихся");
+    } else if (m_deviceType == 3 || m_deviceType == 4) {
+        clearText = QStringLiteral("Открыть");
+        listText = QStringLiteral("Сохранить в файл");
+    } else {
+        return;
+    }
+    for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("Clear_voice_table")))
+        b->setText(clearText);
+    for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("List_voice_files")))
+        b->setText(listText);
+}
+
+void MainWindow::applyState(QObject* root)
+{
+    // The state of the controls follows from the last adaptation alone, so a page built later
+    // gets the same state as if it had been there all along.
+    adapt::applyInitialState(root);
+    if (m_adaptedType)
+        adapt::applyType(root, *m_adaptedType);
+    if (m_options)
+        applyGlonass(root, *m_options);
+    for (const QString& name : adapt::deviceButtons())
+        adapt::setEnabledByName(root, name, m_buttonsEnabled);
+}
+
+// ---- menu and tool bar ----
+
+void MainWindow::N4Click()
+{
+    m_configFile = kDefaultConf;
+    setStatusText(0, kDefaultConf);
+    emit defaultConfigRequested();
+}
+
+void MainWindow::N5Click()
+{
+    emit openConfigRequested();
+}
+
+void MainWindow::N6Click()
+{
+    emit saveConfigRequested();
+}
+
+void MainWindow::N7Click()
+{
+    close();
+}
+
+void MainWindow::Com1Click()
+{
+    m_savedStatus = statusText(3);
+    setStatusText(3, QStringLiteral("Настройка соединения..."));
+    emit portDialogRequested();
+}
+
+void MainWindow::N11Click()
+{
+    if (QDialog* log = window(QStringLiteral("TForm9"))) {
+        log->setWindowTitle(QStringLiteral("Диагностика"));
+        log->show();
+        log->raise();
+    }
+    emit diagnosticsRequested();
+}
+
+void MainWindow::N8Click()
+{
+    m_about->open();
+}
+
+void MainWindow::N9Click()
+{
+    const QString manual = programFile(QStringLiteral("UserManual_RV-2.pdf"));
+    if (!QFileInfo::exists(manual)) {
+        showMessage(QStringLiteral("Не найден файл руководства пользователя:\n") + manual);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+        showMessage(QStringLiteral("Не удалось открыть файл:\n") + manual);
+}
+
+void MainWindow::Download_deviceClick()
+{
+    emit downloadRequested();
+}
+
+void MainWindow::Upload_deviceClick()
+{
+    emit uploadRequested();
+}
+
+void MainWindow::Erase_trackClick()
+{
+    m_pendingOperation = kConfirmEraseTrack;
+    m_confirm->open();
+}
+
+void MainWindow::onConfirmYes()
+{
+    // The awaited operation is never cleared, so a later "Да" still erases.
+    if (m_pendingOperation == kConfirmEraseTrack)
+        emit eraseTrackConfirmed();
+}
+
+void MainWindow::Program_butClick()
+{
+    if (QDialog* firmware = window(QStringLiteral("TForm7")))
+        firmware->open();
+    emit firmwareRequested();
+}
+
+void MainWindow::Reset_butClick()
+{
+    emit resetRequested();
+}
+
+// ---- start and close ----
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    FormShow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void MainWindow::FormShow()
+{
+    if (m_shown)
+        return;
+    m_shown = true;
+
+    const AppSettings settings = readAppSettings(programFile(QString::fromUtf16(kSettingsFileName)),
+                                                 [this] { return defaultPort(); });
+    m_iniPort = settings.comPort;
+    m_portOverridden = !m_portOverride.isEmpty();
+    m_portName = m_portOverridden ? m_portOverride : settings.comPort;
+    m_configFile = settings.fileConf;
+
+    emit formShown();
+
+    if (m_configFile == kDefaultConf) {
+        setStatusText(0, kDefaultConf);
+    } else if (QFile f(m_configFile); !f.open(QIODevice::ReadOnly)) {
+        setStatusText(0, QStringLiteral("Файл не найден, загружен default.fcg"));
+        m_configFile = kDefaultConf;
+    } else {
+        setStatusText(0, m_configFile);
+    }
+    emit startupConfigRequested(m_configFile);
+}
+
+void MainWindow::FormClose()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    emit closing();
+    // Settings that were never read are not written over.
+    if (!m_shown)
+        return;
+    const AppSettings settings{m_portOverridden ? m_iniPort : m_portName, m_configFile};
+    QString error;
+    if (!writeAppSettings(programFile(QString::fromUtf16(kSettingsFileName)), settings,
+                          [this] { return defaultPort(); }, &error))
+        qWarning("Config.ini not written: %s", qPrintable(error));
+}
+
+} // namespace rv

@@ -1,0 +1,182 @@
+#pragma once
+
+// TForm1: the main window. It holds the menu, the tool bar, the status bar, the navigation tree and
+// the pages, adapts the pages to the connected unit, and turns the user's commands into signals.
+// It never talks to a unit itself: the session controller connects to its signals and calls its slots.
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QLabel;
+class QStackedWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace rv {
+
+class AboutWindow;
+class ConfirmDialog;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // The operation awaiting confirmation in TForm13; the track erase is the only one.
+    static constexpr quint8 kConfirmEraseTrack = 1;
+    static constexpr int kStatusPanels = 4;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Port and configuration file names (Config.ini, the port dialog, the configuration files).
+    QString portName() const { return m_portName; }
+    void setPortName(const QString& name);
+    // A port given on the command line: used for this run instead of the one of Config.ini, which
+    // keeps its port unless the user chooses another.
+    void setPortOverride(const QString& name);
+    QString configFileName() const { return m_configFile; }
+    void setConfigFileName(const QString& name) { m_configFile = name; }
+    // Text of status panel 3 saved when the port dialog was requested.
+    QString savedStatusText() const { return m_savedStatus; }
+
+    QString statusText(int panel) const;
+
+    // Navigation state.
+    quint8 deviceType() const { return m_deviceType; }
+    void setDeviceType(quint8 type) { m_deviceType = type; }
+    int currentConnection() const { return m_currentConnection; }
+    int currentInput() const { return m_currentInput; }
+    quint8 pendingOperation() const { return m_pendingOperation; }
+    bool deviceButtonsEnabled() const { return m_buttonsEnabled; }
+
+    // Pages and tree.
+    QTreeWidget* tree() const { return m_tree; }
+    QStackedWidget* pageControl() const { return m_pageControl; }
+    QWidget* page(int index) const;
+    // Installs an editor page at its index in place of the stand-in; the page takes the standard
+    // objectName when it has none, and gets the current adaptation and device-button state.
+    void setPage(int index, QWidget* page);
+    int currentPage() const;
+    // The first node with that caption, searching the whole tree.
+    QTreeWidgetItem* node(const QString& caption) const;
+
+    // Windows created with the main window, by objectName ("TForm2", "TForm6" ... "TForm15").
+    QDialog* window(const QString& objectName) const { return m_windows.value(objectName); }
+    void addWindow(QDialog* window);
+    AboutWindow* aboutWindow() const { return m_about; }
+    ConfirmDialog* confirmDialog() const { return m_confirm; }
+
+    // Hooks the editor pages fill: load the connection page for a connection 0..4, load the input
+    // page for an input 0..7, read the type nibble of an input 0..7 (by default from the program's
+    // main settings record).
+    void setLoadConnectPage(std::function<void(int)> fn) { m_loadConnectPage = std::move(fn); }
+    void setLoadInputPage(std::function<void(int)> fn) { m_loadInputPage = std::move(fn); }
+    void setInputTypeReader(std::function<int(int)> fn) { m_inputType = std::move(fn); }
+
+public slots:
+    void setStatusText(int panel, const QString& text);
+    // A message box that does not block: timers and replies go on while it is up.
+    void showMessage(const QString& text);
+    void showPage(int index);
+
+    // Adaptation to the connected unit.
+    void Button_Enabled(bool on);
+    void Configurate(quint8 options);
+    // Also records the type as the current DeviceType.
+    void TypeConnectedDevice(quint8 type);
+    void Setting_typedevice();
+
+    // Handlers of the tree, menu and tool bar, public so that tests and front ends can run them.
+    void TreeView1Click();
+    void N4Click();
+    void N5Click();
+    void N6Click();
+    void N7Click();
+    void Com1Click();
+    void N11Click();
+    void N8Click();
+    void N9Click();
+    void Download_deviceClick();
+    void Upload_deviceClick();
+    void Erase_trackClick();
+    void Program_butClick();
+    void Reset_butClick();
+
+    // Run by the first show and by the close of the window; each runs once.
+    void FormShow();
+    void FormClose();
+
+signals:
+    // FormShow has read Config.ini: discovery starts (osSearch, then the step timer).
+    void formShown();
+    // At start: load this configuration; "default.fcg" means the built-in defaults.
+    void startupConfigRequested(const QString& fileName);
+    void defaultConfigRequested();  // N4, New_conf: the file name is already "default.fcg"
+    void openConfigRequested();     // N5, Load_conf
+    void saveConfigRequested();     // N6, Save_conf
+    void downloadRequested();       // Download_device
+    void uploadRequested();         // Upload_device
+    void resetRequested();          // Reset_but
+    // "Да" in the confirmation dialog while the track erase is awaited (locally: osEraseTrack and
+    // arm the step timer; in remote mode: remote command 16).
+    void eraseTrackConfirmed();
+    void firmwareRequested();       // Program_but; TForm7 has been opened
+    // N2: status panel 3 was saved and now reads "Настройка соединения..."; stop the step timer and
+    // open the port dialog.
+    void portDialogRequested();
+    void diagnosticsRequested();    // N11; TForm9 is shown: set bit 0 of the monitor flags
+    // The window is closing: send "CONFIGC" and close the port. Config.ini is written right after.
+    void closing();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildToolBar();
+    void buildStatusBar();
+    void buildTree();
+    void buildPages();
+    void createWindows();
+    void selectInputNode(int code);
+    void applySecurityInputs();
+    void applyGlonass(QObject* root, quint8 options);
+    void applyState(QObject* root);
+    void onConfirmYes();
+    QString defaultPort();
+
+    QTreeWidget* m_tree = nullptr;
+    QStackedWidget* m_pageControl = nullptr;
+    QLabel* m_status[kStatusPanels] = {};
+    AboutWindow* m_about = nullptr;
+    ConfirmDialog* m_confirm = nullptr;
+    QHash<QString, QDialog*> m_windows;
+
+    QString m_portName;
+    QString m_portOverride;
+    QString m_iniPort;
+    bool m_portOverridden = false;
+    QString m_configFile;
+    QString m_savedStatus;
+    std::optional<QString> m_defaultPort;
+
+    quint8 m_deviceType = 2;
+    int m_currentConnection = 0;
+    int m_currentInput = 0;
+    quint8 m_pendingOperation = 0;
+    bool m_buttonsEnabled = false;
+    std::optional<quint8> m_adaptedType;
+    std::optional<quint8> m_options;
+    bool m_shown = false;
+    bool m_closed = false;
+
+    std::function<void(int)> m_loadConnectPage;
+    std::function<void(int)> m_loadInputPage;
+    std::function<int(int)> m_inputType;
+};
+
+} // namespace rv

@@ -1,0 +1,71 @@
+// Renders the main window offscreen and writes one PNG per navigation node, plus the About window
+// and the confirmation dialog, into the folder given on the command line.
+//   snap OUT_DIR [--type N] [--options N]
+
+#include "ui/app/main_window.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Keep the real program folder untouched: Config.ini is read and written in a scratch folder.
+    QTemporaryDir home;
+    qputenv("RVCONF_HOME", home.path().toLocal8Bit());
+
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: snap OUT_DIR [--type N] [--options N]\n");
+        return 2;
+    }
+    const QDir out(args.at(1));
+    if (!QDir().mkpath(out.path())) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(out.path()));
+        return 1;
+    }
+
+    rv::MainWindow w;
+    w.resize(1000, 700);
+    w.show();
+    for (int i = 2; i + 1 < args.size(); i += 2) {
+        if (args.at(i) == QLatin1String("--type")) {
+            w.Button_Enabled(true);
+            w.TypeConnectedDevice(static_cast<quint8>(args.at(i + 1).toUInt()));
+            w.Setting_typedevice();
+        } else if (args.at(i) == QLatin1String("--options")) {
+            w.Configurate(static_cast<quint8>(args.at(i + 1).toUInt()));
+        }
+    }
+
+    int n = 0;
+    for (QTreeWidgetItemIterator it(w.tree()); *it; ++it, ++n) {
+        w.tree()->setCurrentItem(*it);
+        w.TreeView1Click();
+        app.processEvents();
+        const QString name = QStringLiteral("%1_%2.png")
+                                 .arg(n, 2, 10, QLatin1Char('0'))
+                                 .arg((*it)->text(0).simplified().replace(u' ', u'_'));
+        if (!w.grab().save(out.filePath(name))) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(out.filePath(name)));
+            return 1;
+        }
+    }
+    for (const char* form : {"TForm2", "TForm13"}) {
+        QDialog* d = w.window(QString::fromLatin1(form));
+        d->show();
+        app.processEvents();
+        d->grab().save(out.filePath(QString::fromLatin1(form) + QStringLiteral(".png")));
+        d->hide();
+    }
+    std::printf("%d pages written to %s\n", n, qPrintable(out.path()));
+    return 0;
+}
