@@ -1,5 +1,8 @@
+#include "core/link/serial_link.h"
+#include "core/protocol/device_session.h"
 #include "ui/app/app_texts.h"
 #include "ui/app/main_window.h"
+#include "ui/app/session_binding.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -20,10 +23,15 @@ int main(int argc, char** argv)
     parser.addOption(portOption);
     parser.process(app);
 
+    rv::SerialLink link;                 // Comm_port
+    rv::SessionController session(link); // the device session on the program-wide records
+
     // The main window creates the other windows in the program's order.
     rv::MainWindow mainWindow;
     if (parser.isSet(portOption))
         mainWindow.setPortOverride(parser.value(portOption));
+    rv::SessionBinding binding(mainWindow, session);
+    QObject::connect(&link, &rv::SerialLink::commError, &mainWindow, &rv::MainWindow::showMessage);
     QObject::connect(&mainWindow, &rv::MainWindow::closing, &app, &QApplication::quit, Qt::QueuedConnection);
 
     mainWindow.show();

@@ -7,6 +7,9 @@
 
 namespace rv {
 
+// Why a port could not be opened.
+enum class OpenFailure { None, Missing, Denied, Busy, NotSerial, Other };
+
 // The byte channel to a unit as the protocol layers see it: open by name, write, read what is waiting,
 // discard input, and a notification (on the thread that owns the link) that bytes have arrived.
 class Link : public QObject {
@@ -26,6 +29,7 @@ public:
     virtual QByteArray read(int maxCount) = 0;
     virtual void discardInput() = 0;
     virtual QString lastOpenError() const { return {}; }
+    virtual OpenFailure lastOpenFailure() const { return OpenFailure::None; }
 
 signals:
     // queued = the number of bytes now waiting in the input queue (not only the new ones).

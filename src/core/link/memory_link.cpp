@@ -5,8 +5,10 @@ namespace rv {
 bool MemoryLink::open(const QString& name)
 {
     close();
-    if (m_missing.contains(name)) {
-        m_lastError = QStringLiteral("Порт %1 не найден").arg(name);
+    m_lastFailure = m_failures.value(name, OpenFailure::None);
+    if (m_lastFailure != OpenFailure::None) {
+        m_lastError = m_lastFailure == OpenFailure::Missing ? QStringLiteral("Порт %1 не найден").arg(name)
+                                                            : QStringLiteral("Нет доступа к порту %1").arg(name);
         return false;
     }
     m_open = true;

@@ -3,6 +3,7 @@
 #include "core/link/link.h"
 
 #include <QList>
+#include <QHash>
 #include <QSet>
 
 namespace rv {
@@ -21,6 +22,7 @@ public:
     QByteArray read(int maxCount) override;
     void discardInput() override { m_input.clear(); }
     QString lastOpenError() const override { return m_lastError; }
+    OpenFailure lastOpenFailure() const override { return m_lastFailure; }
 
     // Unit side.
     void feed(QByteArrayView bytes);               // bytes arrive; bytesArrived fires at once
@@ -28,7 +30,12 @@ public:
     QList<QByteArray> writes() const { return m_written; }
     QByteArray takeWritten();
     void setUnplugged(bool unplugged) { m_unplugged = unplugged; } // writes fail, as on a pulled cable
-    void setMissingPorts(const QSet<QString>& names) { m_missing = names; }
+    void setMissingPorts(const QSet<QString>& names)
+    {
+        for (const QString& n : names)
+            m_failures.insert(n, OpenFailure::Missing);
+    }
+    void setOpenFailure(const QString& name, OpenFailure failure) { m_failures.insert(name, failure); }
     QString openedName() const { return m_name; }
     int openCount() const { return m_openCount; }
     qsizetype pendingInput() const { return m_input.size(); }
@@ -41,7 +48,8 @@ private:
     QString m_lastError;
     QByteArray m_input;
     QList<QByteArray> m_written;
-    QSet<QString> m_missing;
+    QHash<QString, OpenFailure> m_failures;
+    OpenFailure m_lastFailure = OpenFailure::None;
 };
 
 } // namespace rv

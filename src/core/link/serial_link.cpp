@@ -29,6 +29,13 @@ bool SerialLink::open(const QString& name)
     return m_comm.Enabled();
 }
 
+OpenFailure SerialLink::lastOpenFailure() const
+{
+    if (m_comm.Enabled())
+        return OpenFailure::None;
+    return openFailureOf(m_comm.lastOpenErrno());
+}
+
 int SerialLink::write(QByteArrayView data)
 {
     return m_comm.Write(data.data(), static_cast<int>(data.size()));

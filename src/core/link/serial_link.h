@@ -19,6 +19,7 @@ public:
     QByteArray read(int maxCount) override;
     void discardInput() override { m_comm.PurgeIn(); }
     QString lastOpenError() const override { return m_lastOpenError; }
+    OpenFailure lastOpenFailure() const override;
 
     TComm& comm() { return m_comm; }
 

@@ -216,5 +216,7 @@ public:
 // Explanation for the user of why a port could not be opened (errno from lastOpenErrno()), with the
 // remedy for the most common case on Linux: the device belongs to a group the user is not in.
 QString portOpenFailureText(const QString& device, int error);
+enum class OpenFailure;
+OpenFailure openFailureOf(int error);
 
 } // namespace rv

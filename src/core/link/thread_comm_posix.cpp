@@ -4,6 +4,8 @@
 
 #include "core/link/thread_comm.h"
 
+#include "core/link/link.h"
+
 #include <QMetaObject>
 #include <QSemaphore>
 
@@ -517,6 +519,18 @@ void TThreadComm::HandleCommEvent(uint32_t events)
     if (has(evRxFlag) && OnRxFlag) OnRxFlag(this);
     if (has(evTxEmpty) && OnTxEmpty) OnTxEmpty(this);
     if (OnComStatEvent && m_open) OnComStatEvent(this, events, stat);
+}
+
+OpenFailure openFailureOf(int error)
+{
+    switch (error) {
+    case 0: return OpenFailure::None;
+    case EACCES: case EPERM: return OpenFailure::Denied;
+    case ENOENT: case ENXIO: case ENODEV: return OpenFailure::Missing;
+    case EBUSY: case EWOULDBLOCK: return OpenFailure::Busy;
+    case ENOTTY: return OpenFailure::NotSerial;
+    default: return OpenFailure::Other;
+    }
 }
 
 QString portOpenFailureText(const QString& device, int error)

@@ -289,9 +289,11 @@ void SessionController::searchStep()
         emit statusText(1, QStringLiteral("NC"));
         emit statusText(3, m_portName + QStringLiteral(" не найден"));
         m_s.autoReadPending = false;
-        // Say once why the port cannot be opened (no access, busy ...), not every two seconds.
+        // Say once why the port cannot be opened (no access, busy ...), not every two seconds; a port that
+        // is simply not there is already said by the status bar.
         const QString why = m_link.lastOpenError();
-        if (!why.isEmpty() && why != m_lastOpenProblem && m_portName != QLatin1String("TCP/IP")) {
+        const OpenFailure failure = m_link.lastOpenFailure();
+        if (failure != OpenFailure::Missing && failure != OpenFailure::None && why != m_lastOpenProblem) {
             m_lastOpenProblem = why;
             emit portOpenProblem(why);
         }
