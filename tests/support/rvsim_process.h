@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace rvtest {
+
+// The virtual unit as a child process on its own pseudo-terminal. Stopping it (or its exit) is like
+// pulling the unit's cable. Its byte log, command counts and records live in a temporary folder.
+class RvsimProcess {
+public:
+    // `program` is the path of rvsim (RVSIM_PATH in the e2e tests).
+    explicit RvsimProcess(const QString& program, QStringList args = {});
+    ~RvsimProcess();
+
+    bool started() const { return !m_pty.isEmpty(); }
+    QString pty() const { return m_pty; }
+    QString statePath() const { return m_dir.filePath(QStringLiteral("unit.fcg")); }
+    QString logPath() const { return m_dir.filePath(QStringLiteral("received.bin")); }
+    QByteArray received() const;              // every byte the unit received, in order
+    int count(const QByteArray& command) const; // how often it received a command word
+    void stop();                              // SIGTERM and wait
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_pty;
+};
+
+} // namespace rvtest
