@@ -1,0 +1,180 @@
+// The real serial component and the session controller against the virtual unit on a pseudo-terminal,
+// with the real timers: each scenario takes seconds because the pacing is the unit's.
+
+#include "core/config/fcg_file.h"
+#include "core/link/serial_link.h"
+#include "core/monitor/monitor_blocks.h"
+#include "core/protocol/device_session.h"
+#include "support/rvsim_process.h"
+#include "support/unit_bytes.h"
+#include "support/wait.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+using namespace rv;
+using rvtest::RvsimProcess;
+using rvtest::waitUntil;
+
+namespace {
+
+struct Rig {
+    SerialLink link;
+    ConfigRecords records;
+    MonitorBlocks monitor;
+    SessionController session{link, &records, &monitor};
+    QStringList panel3;
+    QStringList messages;
+    QStringList closed;
+    QElapsedTimer clock;
+
+    explicit Rig(const QString& port)
+    {
+        session.setPortName(port);
+        QObject::connect(&session, &SessionController::statusText, [this](int p, const QString& t) {
+            if (p == 3 && (panel3.isEmpty() || panel3.last() != t))
+                panel3 << t;
+        });
+        QObject::connect(&session, &SessionController::message, [this](const QString& t) { messages << t; });
+        QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
+        clock.start();
+    }
+    ConfigRecords unitRecords(const RvsimProcess& unit) const
+    {
+        ConfigRecords r;
+        EXPECT_TRUE(openFcg(unit.statePath(), r).ok());
+        return r;
+    }
+};
+
+void expectSameRecords(const ConfigRecords& a, const ConfigRecords& b)
+{
+    EXPECT_EQ(a.config.bytes(), b.config.bytes());
+    EXPECT_EQ(a.inpOut.bytes(), b.inpOut.bytes());
+    EXPECT_EQ(a.confSe.bytes(), b.confSe.bytes());
+}
+
+} // namespace
+
+TEST(SessionE2E, DiscoversTheUnitAndReadsItsConfigurationAtOnce)
+{
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH));
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    QSignalSpy connected(&rig.session, &SessionController::deviceConnected);
+    QSignalSpy finished(&rig.session, &SessionController::readCycleFinished);
+    QList<qint64> recordTimes, gpsTimes, deviceTimes;
+    QObject::connect(&rig.session, &SessionController::recordReceived, [&] { recordTimes << rig.clock.elapsed(); });
+    QObject::connect(&rig.session, &SessionController::gpsReceived, [&] { gpsTimes << rig.clock.elapsed(); });
+    QObject::connect(&rig.session, &SessionController::deviceReceived, [&] { deviceTimes << rig.clock.elapsed(); });
+
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+    const qint64 handshakeAt = rig.clock.elapsed();
+    EXPECT_TRUE(rig.session.session().connected);
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 10000)) << rig.closed.join(',').toStdString();
+    EXPECT_EQ(rig.closed.last(), QStringLiteral("Конфигурация считана"));
+    expectSameRecords(rig.records, rig.unitRecords(unit));
+    EXPECT_EQ(unit.count("CONFIGR"), 1);
+
+    // Keep-alive polls go on once the read is over.
+    const int polled = static_cast<int>(gpsTimes.size() + deviceTimes.size());
+    waitUntil([] { return false; }, 1500);
+    EXPECT_GE(gpsTimes.size() + deviceTimes.size(), polled + 4);
+    EXPECT_NE(rig.monitor.gps.bytes(), QByteArray(GpsBlock::kSize, '\0'));
+
+    ASSERT_EQ(recordTimes.size(), 3);
+    const qint64 first = gpsTimes.isEmpty() ? 0 : gpsTimes.first();
+    std::cout << "[ timing ] handshake after start: " << handshakeAt << " ms; records at +"
+              << recordTimes[0] - handshakeAt << ", +" << recordTimes[1] - recordTimes[0] << ", +"
+              << recordTimes[2] - recordTimes[1] << " ms; poll replies every ~"
+              << (gpsTimes.size() > 2 ? (gpsTimes.last() - first) / (gpsTimes.size() - 1) / 2 : 0) << " ms\n";
+    // About a second per step: the three records arrive a second apart.
+    EXPECT_GT(recordTimes[1] - recordTimes[0], 900);
+    EXPECT_LT(recordTimes[1] - recordTimes[0], 1500);
+}
+
+TEST(SessionE2E, WriteCycleLeavesTheUnitHoldingExactlyOurRecords)
+{
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH));
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    rig.session.session().autoReadPending = false;
+    QSignalSpy connected(&rig.session, &SessionController::deviceConnected);
+    QSignalSpy written(&rig.session, &SessionController::writeCycleFinished);
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+
+    rig.records.config.setBytes(rvtest::pattern(512, 21));
+    rig.records.inpOut.setBytes(rvtest::pattern(513, 22));
+    rig.records.confSe.setBytes(rvtest::pattern(26, 23));
+    rig.session.Upload_deviceClick();
+    ASSERT_TRUE(waitUntil([&] { return !written.isEmpty(); }, 10000)) << rig.closed.join(',').toStdString();
+    EXPECT_EQ(rig.closed.last(), QStringLiteral("Конфигурация устройства обновлена"));
+    expectSameRecords(rig.records, rig.unitRecords(unit));
+    // The unit received the exact bytes of each record write.
+    const QByteArray wire = unit.received();
+    EXPECT_TRUE(wire.contains(cmd::writeConfig(rig.records.config.bytes()).join()));
+    EXPECT_TRUE(wire.contains(cmd::writeInpOut(rig.records.inpOut.bytes()).join()));
+    EXPECT_TRUE(wire.contains(cmd::writeExtended(rig.records.confSe.bytes()).join()));
+}
+
+TEST(SessionE2E, PasswordLockedUnitReadsAfterThePassword)
+{
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--password"), QStringLiteral("777")});
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    QSignalSpy wanted(&rig.session, &SessionController::passwordWanted);
+    QSignalSpy finished(&rig.session, &SessionController::readCycleFinished);
+    rig.session.start();
+    // The auto-read meets the lock.
+    ASSERT_TRUE(waitUntil([&] { return !wanted.isEmpty(); }, 8000));
+    rig.session.submitPassword(777);
+    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Пароль принят.\rПовторите операцию")); }, 4000));
+    rig.session.Download_deviceClick();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 10000));
+    expectSameRecords(rig.records, rig.unitRecords(unit));
+    EXPECT_TRUE(unit.received().contains("RV+PASS=777"));
+}
+
+TEST(SessionE2E, SilentUnitIsSearchedForEveryTwoSeconds)
+{
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--silent")});
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    rig.session.start();
+    waitUntil([] { return false; }, 4600);
+    ASSERT_GE(rig.panel3.size(), 4);
+    for (int i = 0; i < rig.panel3.size(); ++i)
+        EXPECT_EQ(rig.panel3[i], i % 2 == 0 ? QStringLiteral("Настройка соединения...")
+                                            : QStringLiteral("Устройство не обнаружено"));
+    EXPECT_GE(unit.count("CONFIGO"), 2);
+}
+
+TEST(SessionE2E, UnplugWhileIdleIsNoticedAndTheUnitFoundAgain)
+{
+    QTemporaryDir dir;
+    const QString port = dir.filePath(QStringLiteral("ttyRV0"));
+    const QStringList args{QStringLiteral("--link"), port};
+    auto unit = std::make_unique<RvsimProcess>(QStringLiteral(RVSIM_PATH), args);
+    ASSERT_TRUE(unit->started());
+    Rig rig(port);
+    rig.session.session().autoReadPending = false;
+    QSignalSpy connected(&rig.session, &SessionController::deviceConnected);
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+
+    unit->stop(); // the cable is pulled
+    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Потеряна связь с устройством")); }, 3000));
+    EXPECT_FALSE(rig.session.session().connected);
+    waitUntil([&] { return rig.panel3.last().endsWith(QStringLiteral(" не найден")); }, 4000);
+
+    unit = std::make_unique<RvsimProcess>(QStringLiteral(RVSIM_PATH), args); // plugged in again
+    ASSERT_TRUE(unit->started());
+    ASSERT_TRUE(waitUntil([&] { return connected.size() == 2; }, 6000));
+    EXPECT_TRUE(rig.session.session().connected);
+}
