@@ -7,6 +7,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -22,7 +23,8 @@ bool isOpenableTty(const QString& path)
     if (fd < 0)
         return false;
     termios t{};
-    const bool ok = ::isatty(fd) == 1 && ::tcgetattr(fd, &t) == 0;
+    // A port another program (or this one) holds is not offered: the lock test is what opening does.
+    const bool ok = ::isatty(fd) == 1 && ::tcgetattr(fd, &t) == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd);
     return ok;
 }

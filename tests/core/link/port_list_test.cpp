@@ -1,4 +1,5 @@
 #include "core/link/port_list.h"
+#include "core/link/serial_link.h"
 #include "support/pty_pair.h"
 
 #include <QFile>
@@ -26,6 +27,11 @@ TEST(PortList, ListsTerminalsInNaturalOrder_SkipsOtherFiles)
     EXPECT_EQ(listSerialPorts(dir.path()),
               (QStringList{dir.filePath("ttyUSB2"), dir.filePath("ttyUSB10"), dir.filePath("ttyS0")}));
     EXPECT_TRUE(listSerialPorts(dir.filePath("absent")).isEmpty());
+
+    // A port in use, this program's own included, is not listed.
+    SerialLink held;
+    ASSERT_TRUE(held.open(b.slavePath()));
+    EXPECT_EQ(listSerialPorts(dir.path()), (QStringList{dir.filePath("ttyUSB10"), dir.filePath("ttyS0")}));
 }
 
 } // namespace
