@@ -161,6 +161,9 @@ int cmdWrite(const QStringList& args, const Globals& g)
                 .arg(args[0]).arg(r.fileSize).arg(rv::kFcgSize));
         return ExitFailed;
     }
+    if (r.longFile())
+        err(QStringLiteral("%1: warning: %2 bytes, a configuration file has %3; the rest is not written")
+                .arg(args[0]).arg(r.fileSize).arg(rv::kFcgSize));
     UnitOperation op(UnitOperation::Kind::Write, unitOptions(g), records);
     return op.exec();
 }
