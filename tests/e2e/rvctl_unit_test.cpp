@@ -2,6 +2,7 @@
 // real pacing, so each scenario takes a few seconds; they are few and each proves a whole user action.
 
 #include "core/config/fcg_file.h"
+#include "support/rvsim_process.h"
 #include "support/tool_run.h"
 
 #include <QFile>
@@ -29,27 +30,14 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A virtual unit keeping its records in `dir`/unit.fcg (written at start and after each accepted write).
-struct Unit
-{
-    Unit(const QTemporaryDir& dir, QStringList extra = {})
-        : state(dir.filePath(QStringLiteral("unit.fcg"))),
-          sim(QStringLiteral(RVSIM_PATH),
-              QStringList{QStringLiteral("--state"), state, QStringLiteral("--lifetime"), QStringLiteral("60")} + extra)
-    {
-    }
-    QString state;
-    rvtest::SimProcess sim;
-};
-
 } // namespace
 
 TEST(RvctlUnit, InfoReadDiffWrite_UnitHoldsTheFileExactly)
 {
     QTemporaryDir dir;
-    Unit unit(dir);
-    ASSERT_TRUE(unit.sim.ok());
-    const QString port = QStringLiteral("--port=") + unit.sim.pty();
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH));
+    ASSERT_TRUE(unit.started());
+    const QString port = QStringLiteral("--port=") + unit.pty();
 
     ToolRun r = rvctl({port, QStringLiteral("info"), QStringLiteral("--json")});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
@@ -65,7 +53,7 @@ TEST(RvctlUnit, InfoReadDiffWrite_UnitHoldsTheFileExactly)
     r = rvctl({port, QStringLiteral("read"), a});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Конфигурация считана")));
-    const QByteArray unitBytes = fileBytes(unit.state);
+    const QByteArray unitBytes = fileBytes(unit.statePath());
     ASSERT_EQ(unitBytes.size(), rv::kFcgSize);
     EXPECT_EQ(fileBytes(a), unitBytes);
 
@@ -86,28 +74,31 @@ TEST(RvctlUnit, InfoReadDiffWrite_UnitHoldsTheFileExactly)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(edited);
     }
-    r = rvctl({QStringLiteral("--port"), unit.sim.pty(), QStringLiteral("write"), b});
+    r = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("write"), b});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Конфигурация устройства обновлена")));
-    EXPECT_EQ(fileBytes(unit.state), edited);
+    EXPECT_EQ(fileBytes(unit.statePath()), edited);
 }
 
 TEST(RvctlUnit, PasswordLockedUnit_NeedsPasswordAndRepeatsOnce)
 {
     QTemporaryDir dir;
-    Unit unit(dir, {QStringLiteral("--password"), QStringLiteral("4321")});
-    ASSERT_TRUE(unit.sim.ok());
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--password"), QStringLiteral("4321")});
+    ASSERT_TRUE(unit.started());
     const QString out = dir.filePath(QStringLiteral("out.fcg"));
 
-    ToolRun r = rvctl({QStringLiteral("--port"), unit.sim.pty(), QStringLiteral("read"), out});
+    ToolRun r = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("read"), out});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(r.err.contains(QStringLiteral("--password"))) << qPrintable(r.err);
     EXPECT_FALSE(QFile::exists(out));
 
-    r = rvctl({QStringLiteral("--port"), unit.sim.pty(), QStringLiteral("--password"), QStringLiteral("4321"),
+    r = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("--password"), QStringLiteral("4321"),
                QStringLiteral("read"), out});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
-    EXPECT_EQ(fileBytes(out), fileBytes(unit.state));
+    EXPECT_EQ(fileBytes(out), fileBytes(unit.statePath()));
+    // One password, and the read asked once locked and once repeated (after the first, refused run).
+    EXPECT_EQ(unit.count("RV+PASS="), 1);
+    EXPECT_EQ(unit.count("CONFIGR"), 3);
 }
 
 TEST(RvctlUnit, Failures_ExitThreeAndKeepTheFiles)
@@ -115,12 +106,12 @@ TEST(RvctlUnit, Failures_ExitThreeAndKeepTheFiles)
     QTemporaryDir dir;
     // A record with a wrong checksum: the controller's message, and the old file stays as it was.
     {
-        Unit unit(dir, {QStringLiteral("--bad-checksum")});
-        ASSERT_TRUE(unit.sim.ok());
+        rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--bad-checksum")});
+        ASSERT_TRUE(unit.started());
         const QString keep = dir.filePath(QStringLiteral("keep.fcg"));
-        ASSERT_TRUE(QFile::copy(unit.state, keep));
+        ASSERT_TRUE(QFile::copy(unit.statePath(), keep));
         const QByteArray before = fileBytes(keep);
-        const ToolRun r = rvctl({QStringLiteral("--port"), unit.sim.pty(), QStringLiteral("read"), keep});
+        const ToolRun r = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("read"), keep});
         EXPECT_EQ(r.code, 3);
         EXPECT_TRUE(r.err.contains(QStringLiteral("Повторите попытку"))) << qPrintable(r.err);
         EXPECT_EQ(fileBytes(keep), before);
@@ -131,7 +122,7 @@ TEST(RvctlUnit, Failures_ExitThreeAndKeepTheFiles)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(before.left(rv::kFcgConfSeOffset));
         f.close();
-        const ToolRun w = rvctl({QStringLiteral("--port"), unit.sim.pty(), QStringLiteral("write"), shortFile});
+        const ToolRun w = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("write"), shortFile});
         EXPECT_EQ(w.code, 3);
         EXPECT_TRUE(w.err.contains(QStringLiteral("1100 bytes"))) << qPrintable(w.err);
     }

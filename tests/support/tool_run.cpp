@@ -1,6 +1,7 @@
 #include "support/tool_run.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 
 namespace rvtest {
 
@@ -18,29 +19,6 @@ ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs)
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError()),
             clock.elapsed()};
-}
-
-SimProcess::SimProcess(const QString& program, const QStringList& args) : m_process(std::make_unique<QProcess>())
-{
-    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(program, args);
-    if (!m_process->waitForStarted(10000))
-        return;
-    while (!m_process->canReadLine() && m_process->waitForReadyRead(10000)) {
-    }
-    const QByteArray line = m_process->readLine().trimmed();
-    if (line.startsWith("PTY "))
-        m_pty = QString::fromLocal8Bit(line.mid(4));
-}
-
-SimProcess::~SimProcess()
-{
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000))
-            m_process->kill();
-        m_process->waitForFinished();
-    }
 }
 
 } // namespace rvtest
