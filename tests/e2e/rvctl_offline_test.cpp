@@ -1,8 +1,8 @@
 // rvctl's offline commands as a user runs them: exit codes and output.
 
 #include "core/config/fcg_file.h"
+#include "support/tool_run.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -10,21 +10,11 @@
 
 namespace {
 
-struct ToolRun
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
+using rvtest::ToolRun;
 
 ToolRun rvctl(const QStringList& args)
 {
-    QProcess p;
-    p.start(QStringLiteral(RVCTL_PATH), args);
-    if (!p.waitForFinished(30000))
-        return {};
-    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
+    return rvtest::runTool(QStringLiteral(RVCTL_PATH), args, 30000);
 }
 
 } // namespace
@@ -63,7 +53,8 @@ TEST(RvctlOffline, DiffSetDumpAndExitCodes)
 
     r = rvctl({QStringLiteral("--help")});
     EXPECT_EQ(r.code, 0);
-    for (const char* cmd : {"dump FILE.fcg", "diff A.fcg B.fcg", "set FILE.fcg NAME=VALUE"})
+    for (const char* cmd : {"dump FILE.fcg", "diff A.fcg B.fcg", "set FILE.fcg NAME=VALUE", "--port PATH info",
+                            "--port PATH read FILE.fcg", "--port PATH write FILE.fcg", "--password N", "--timeout S"})
         EXPECT_TRUE(r.out.contains(QLatin1String(cmd))) << cmd;
 }
 

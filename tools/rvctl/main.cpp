@@ -1,5 +1,8 @@
-// rvctl: the configuration records from the command line. Each command is one row of kCommands: a name,
-// its usage line, a summary for --help and a handler that returns the exit code.
+// rvctl: the configuration records from the command line, offline on .fcg files and on a unit through the
+// same session controller as the main window. Each command is one row of kCommands: a name, its usage line,
+// a summary for --help and a handler that returns the exit code.
+
+#include "unit_operation.h"
 
 #include "core/config/fcg_file.h"
 #include "core/config/record_text.h"
@@ -12,12 +15,20 @@
 
 namespace {
 
-enum Exit { ExitOk = 0, ExitDiffers = 1, ExitUsage = 2, ExitFailed = 3 };
+using namespace rvctl;
 
 void out(const QString& s) { std::fputs(s.toLocal8Bit().constData(), stdout); }
 void err(const QString& s) { std::fputs((s + u'\n').toLocal8Bit().constData(), stderr); }
 
-using Handler = int (*)(const QStringList& args);
+// Options that may stand anywhere on the line; the unit commands use them.
+struct Globals
+{
+    QString port;
+    std::optional<uint16_t> password;
+    int timeoutSeconds = 10;
+};
+
+using Handler = int (*)(const QStringList& args, const Globals& g);
 
 int usage(const char* line)
 {
@@ -47,7 +58,7 @@ bool openFile(const QString& path, rv::ConfigRecords& records)
     return true;
 }
 
-int cmdDump(const QStringList& args)
+int cmdDump(const QStringList& args, const Globals&)
 {
     const bool json = args.contains(QStringLiteral("--json"));
     QStringList files = args;
@@ -61,7 +72,7 @@ int cmdDump(const QStringList& args)
     return ExitOk;
 }
 
-int cmdDiff(const QStringList& args)
+int cmdDiff(const QStringList& args, const Globals&)
 {
     if (args.size() != 2)
         return usage("diff A.fcg B.fcg");
@@ -73,7 +84,7 @@ int cmdDiff(const QStringList& args)
     return changes.isEmpty() ? ExitOk : ExitDiffers;
 }
 
-int cmdSet(const QStringList& args)
+int cmdSet(const QStringList& args, const Globals&)
 {
     if (args.size() < 2)
         return usage("set FILE.fcg NAME=VALUE ...");
@@ -94,28 +105,146 @@ int cmdSet(const QStringList& args)
     return ExitOk;
 }
 
-int cmdHelp(const QStringList&);
+// The unit commands need a port; an operation runs on the event loop and says its own failures.
+UnitOptions unitOptions(const Globals& g)
+{
+    UnitOptions o;
+    o.port = g.port;
+    o.password = g.password;
+    o.discoverySeconds = g.timeoutSeconds;
+    return o;
+}
+
+int cmdInfo(const QStringList& args, const Globals& g)
+{
+    const bool json = args.contains(QStringLiteral("--json"));
+    QStringList rest = args;
+    rest.removeAll(QStringLiteral("--json"));
+    if (g.port.isEmpty() || !rest.isEmpty())
+        return usage("--port PATH info [--json]");
+    rv::ConfigRecords records;
+    UnitOperation op(UnitOperation::Kind::Info, unitOptions(g), records);
+    const int code = op.exec();
+    if (code == ExitOk)
+        out(json ? QString::fromUtf8(infoJson(op.info())) : infoText(op.info()));
+    return code;
+}
+
+int cmdRead(const QStringList& args, const Globals& g)
+{
+    if (g.port.isEmpty() || args.size() != 1)
+        return usage("--port PATH read FILE.fcg");
+    rv::ConfigRecords records;
+    UnitOperation op(UnitOperation::Kind::Read, unitOptions(g), records);
+    if (const int code = op.exec(); code != ExitOk)
+        return code;
+    if (const rv::FcgStatus s = rv::saveFcg(args[0], records); s != rv::FcgStatus::Ok) {
+        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(s)));
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+int cmdWrite(const QStringList& args, const Globals& g)
+{
+    if (g.port.isEmpty() || args.size() != 1)
+        return usage("--port PATH write FILE.fcg");
+    rv::ConfigRecords records;
+    const rv::FcgOpenResult r = rv::openFcg(args[0], records);
+    if (!r.ok()) {
+        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(r.status)));
+        return ExitFailed;
+    }
+    // A short file would leave part of a record as zeros, and zeros would go to the unit as settings.
+    if (r.shortFile()) {
+        err(QStringLiteral("%1: %2 bytes, a configuration file has %3; not writing incomplete records to the unit")
+                .arg(args[0]).arg(r.fileSize).arg(rv::kFcgSize));
+        return ExitFailed;
+    }
+    if (r.longFile())
+        err(QStringLiteral("%1: warning: %2 bytes, a configuration file has %3; the rest is not written")
+                .arg(args[0]).arg(r.fileSize).arg(rv::kFcgSize));
+    UnitOperation op(UnitOperation::Kind::Write, unitOptions(g), records);
+    return op.exec();
+}
+
+int cmdHelp(const QStringList&, const Globals&);
 
 const Command kCommands[] = {
     {"dump", "dump FILE.fcg [--json]", "print every field of the three records by name", cmdDump},
     {"diff", "diff A.fcg B.fcg", "print the fields that differ (exit 1 when any do)", cmdDiff},
     {"set", "set FILE.fcg NAME=VALUE ...", "set fields (NAME[i] for arrays) and rewrite the file", cmdSet},
+    {"info", "--port PATH info [--json]", "find the unit and print its type, options, firmware, ID and IMEI", cmdInfo},
+    {"read", "--port PATH read FILE.fcg", "read the unit's configuration into FILE (replaced only on success)", cmdRead},
+    {"write", "--port PATH write FILE.fcg", "write FILE's configuration to the unit", cmdWrite},
 };
 
 QString helpText()
 {
-    QString s = QStringLiteral("Usage: rvctl COMMAND ARGS\n\nCommands:\n");
+    QString s = QStringLiteral("Usage: rvctl [OPTIONS] COMMAND ARGS\n\nCommands:\n");
     for (const Command& c : kCommands)
         s += QStringLiteral("  %1\n      %2\n").arg(QLatin1String(c.usage), QLatin1String(c.summary));
-    s += QStringLiteral("  --help\n      this text\n\n"
-                        "Exit codes: 0 success, 1 diff found differences, 2 usage error, 3 a file failed.\n");
+    s += QStringLiteral(
+        "  --help\n      this text\n\n"
+        "Options of the unit commands (anywhere on the line):\n"
+        "  --port PATH       the serial port of the unit (/dev/ttyUSB0, a pseudo-terminal ...)\n"
+        "  --password N      answer the unit's password request with N (0..65535) and repeat the operation once\n"
+        "  --timeout S       give up looking for the unit after S seconds (default 10)\n\n"
+        "Progress and errors go to stderr, results to stdout.\n"
+        "Exit codes: 0 success, 1 diff found differences, 2 usage error, 3 the unit or a file failed.\n");
     return s;
 }
 
-int cmdHelp(const QStringList&)
+int cmdHelp(const QStringList&, const Globals&)
 {
     out(helpText());
     return ExitOk;
+}
+
+// Takes the global options out of `args`. False (with the message said) on a bad one.
+bool takeGlobals(QStringList& args, Globals& g)
+{
+    QStringList rest;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        QString name = a, value;
+        bool inlineValue = false;
+        if (const qsizetype eq = a.indexOf(u'='); a.startsWith(QLatin1String("--")) && eq > 0) {
+            name = a.left(eq);
+            value = a.mid(eq + 1);
+            inlineValue = true;
+        }
+        if (name != QLatin1String("--port") && name != QLatin1String("--password") && name != QLatin1String("--timeout")) {
+            rest << a;
+            continue;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) {
+                err(QStringLiteral("%1 needs a value").arg(name));
+                return false;
+            }
+            value = args[++i];
+        }
+        bool ok = false;
+        if (name == QLatin1String("--port")) {
+            g.port = value;
+            ok = !value.isEmpty();
+        } else if (name == QLatin1String("--password")) {
+            const uint n = value.toUInt(&ok);
+            ok = ok && n <= 0xFFFF;
+            if (ok)
+                g.password = static_cast<uint16_t>(n);
+        } else {
+            g.timeoutSeconds = value.toInt(&ok);
+            ok = ok && g.timeoutSeconds > 0 && g.timeoutSeconds <= 3600;
+        }
+        if (!ok) {
+            err(QStringLiteral("%1: bad value '%2'").arg(name, value));
+            return false;
+        }
+    }
+    args = rest;
+    return true;
 }
 
 } // namespace
@@ -124,16 +253,19 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    Globals globals;
+    if (!takeGlobals(args, globals))
+        return ExitUsage;
     if (args.isEmpty()) {
         err(helpText());
         return ExitUsage;
     }
     const QString name = args.takeFirst();
     if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help"))
-        return cmdHelp(args);
+        return cmdHelp(args, globals);
     for (const Command& c : kCommands) {
         if (name == QLatin1String(c.name))
-            return c.run(args);
+            return c.run(args, globals);
     }
     err(QStringLiteral("rvctl: unknown command '%1'\n\n").arg(name) + helpText());
     return ExitUsage;

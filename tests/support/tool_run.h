@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace rvtest {
+
+// One run of a command-line tool: exit code and both streams (-1 when it did not finish in time).
+struct ToolRun
+{
+    int code = -1;
+    QString out;
+    QString err;
+    qint64 elapsedMs = 0;
+};
+
+ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 60000);
+
+} // namespace rvtest
