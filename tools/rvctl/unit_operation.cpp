@@ -15,8 +15,6 @@ namespace {
 
 // The controller's own texts that this front end acts on.
 const QString kSearching = QStringLiteral("Настройка соединения...");
-const QString kPasswordAccepted = QStringLiteral("Пароль принят.\rПовторите операцию");
-const QString kPasswordWrong = QStringLiteral("Пароль не верный :)");
 const QString kReadDone = QStringLiteral("Конфигурация считана");
 const QString kWriteDone = QStringLiteral("Конфигурация устройства обновлена");
 
@@ -128,6 +126,17 @@ UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& 
     connect(&m_session, &S::deviceReceived, this, &UnitOperation::deviceBlock);
     connect(&m_session, &S::passwordWanted, this, &UnitOperation::passwordWanted);
     connect(&m_session, &S::message, this, &UnitOperation::unitMessage);
+    connect(&m_session, &S::passwordReply, this, [this](char answer) {
+        if (m_phase == Phase::Done)
+            return;
+        if (answer == '0') {
+            finish(ExitFailed, QStringLiteral("the unit refused the password"));
+        } else if (answer == '1' && m_phase == Phase::Password && !m_repeated) {
+            m_repeated = true;
+            err(QStringLiteral("password accepted; repeating the operation"));
+            QTimer::singleShot(0, this, &UnitOperation::startOperation);
+        }
+    });
     connect(&m_session.progress(), &rv::ProgressWatchdog::closed, this, &UnitOperation::progressClosed);
     connect(&m_session.progress(), &rv::ProgressWatchdog::changed, this, [this] {
         progressLine(m_session.progress().label());
@@ -274,16 +283,6 @@ void UnitOperation::unitMessage(const QString& text)
 {
     if (m_phase == Phase::Done)
         return;
-    if (text == kPasswordWrong) {
-        finish(ExitFailed, text);
-        return;
-    }
-    if (text == kPasswordAccepted && m_phase == Phase::Password && !m_repeated) {
-        m_repeated = true;
-        err(QStringLiteral("password accepted; repeating the operation"));
-        QTimer::singleShot(0, this, &UnitOperation::startOperation);
-        return;
-    }
     err(text); // for the user, as the main window shows it in a message box
 }
 

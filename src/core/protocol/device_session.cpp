@@ -334,6 +334,7 @@ void SessionController::Receive_analyse()
                 emit message(QStringLiteral("Пароль принят.\rПовторите операцию"));
             else if (*c == '?')
                 emit passwordWanted();
+            emit passwordReply(*c);
             m_progress.Progress_close();
             m_s.OperationState = osIdle;
         }

@@ -148,6 +148,7 @@ signals:
     void deviceConnected(quint8 type, quint32 options); // after a handshake: adapt, show the monitor page
     void bootloaderMode(quint8 version, quint8 type);
     void passwordWanted();
+    void passwordReply(char answer);            // '0' wrong, '1' accepted, '?' required
     void gatherRequested(rv::RecordKind kind);  // pages into the record, just before it is written
     void recordReceived(rv::RecordKind kind);   // the record now holds the unit's bytes
     void readCycleFinished();
