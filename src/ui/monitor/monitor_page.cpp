@@ -1,0 +1,39 @@
+#include "ui/monitor/monitor_page.h"
+
+#include "ui/monitor/label_updates.h"
+#include "ui_monitor_page.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+namespace rv {
+
+MonitorPage::MonitorPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::MonitorPage>())
+{
+    m_ui->setupUi(this);
+    // Long values (a moving vehicle's numbers) should not make the page jump wider and narrower.
+    for (QLabel* l : findChildren<QLabel*>())
+        l->setMinimumWidth(l->sizeHint().width());
+    m_ui->LIMEI->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connect(m_ui->Copy_IMEI, &QAbstractButton::clicked, this, &MonitorPage::Copy_IMEIClick);
+}
+
+MonitorPage::~MonitorPage() = default;
+
+void MonitorPage::apply(const QList<LabelUpdate>& updates)
+{
+    applyLabelUpdates(this, updates);
+}
+
+QLabel* MonitorPage::label(const QString& objectName) const
+{
+    return findChild<QLabel*>(objectName);
+}
+
+void MonitorPage::Copy_IMEIClick()
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(m_ui->LIMEI->text());
+}
+
+} // namespace rv
