@@ -128,7 +128,7 @@ void securityPage(QWidget* page, QVBoxLayout* layout)
     int height = 2 * grid->frameWidth();
     for (int r = 0; r < grid->rowCount(); ++r)
         height += grid->rowHeight(r);
-    grid->setFixedSize(2 * grid->frameWidth() + 200 + 2, height);
+    grid->setFixedSize(2 * grid->frameWidth() + 200, height);
     keysLayout->addWidget(grid);
     layout->addWidget(keys);
 }
