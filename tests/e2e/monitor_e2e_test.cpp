@@ -10,11 +10,8 @@
 #include "ui/app/session_binding.h"
 #include "ui/monitor/monitor_binding.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSignalSpy>
@@ -54,8 +51,7 @@ protected:
     // Starts the unit and the program on it; returns once the handshake is done.
     bool start(const QStringList& unitArgs)
     {
-        sim.start(QStringLiteral(RVSIM_PATH), QStringList{QStringLiteral("--lifetime"), QStringLiteral("60"),
-                                                          QStringLiteral("--stats"), statsPath()} + unitArgs);
+        sim.start(QStringLiteral(RVSIM_PATH), QStringList{QStringLiteral("--lifetime"), QStringLiteral("60")} + unitArgs);
         if (!sim.waitForStarted(5000) || !rvtest::waitUntil([this] { return sim.canReadLine(); }, 5000))
             return false;
         const QString first = QString::fromLatin1(sim.readLine()).trimmed();
@@ -68,17 +64,6 @@ protected:
         new MonitorBinding(*window, *session);
         window->show(); // discovery starts a second later
         return rvtest::waitUntil([this] { return session->session().connected; }, 8000);
-    }
-    QString statsPath() const { return home.filePath(QStringLiteral("unit.stats")); }
-    int unitCount(const QByteArray& command) const
-    {
-        QFile f(statsPath());
-        if (!f.open(QIODevice::ReadOnly))
-            return 0;
-        for (const QByteArray& line : f.readAll().split('\n'))
-            if (line.startsWith(command + ' '))
-                return line.mid(command.size() + 1).toInt();
-        return 0;
     }
     QString label(const char* name) const { return window->findChild<QLabel*>(QLatin1String(name))->text(); }
 };
@@ -101,20 +86,6 @@ TEST_F(MonitorEndToEnd, MonitorPageAndCanListFollowTheUnit)
     ASSERT_TRUE(rvtest::waitUntil([&] { return memo->blockCount() >= 41; }, 5000));
     EXPECT_TRUE(memo->toPlainText().startsWith(QStringLiteral("Frame: "))) << memo->toPlainText().left(80).toStdString();
     EXPECT_TRUE(memo->toPlainText().contains(QStringLiteral("\nID: 0CF00400 DataA: ")));
-}
-
-TEST_F(MonitorEndToEnd, OldFirmwareIsRefusedWithoutReadingIt)
-{
-    ASSERT_TRUE(start({QStringLiteral("--type"), QStringLiteral("3"), QStringLiteral("--build"), QStringLiteral("600.1.1")}));
-    ASSERT_TRUE(rvtest::waitUntil([&] { return !session->session().connected; }, 5000));
-    EXPECT_TRUE(window->findChild<QAbstractButton*>(QStringLiteral("Program_but"))->isEnabled());
-    EXPECT_FALSE(window->findChild<QAbstractButton*>(QStringLiteral("Download_device"))->isEnabled());
-    // Long enough for a read or a poll to have gone out.
-    rvtest::waitUntil([] { return false; }, 2000);
-    EXPECT_EQ(unitCount("CONFIGR"), 0);
-    EXPECT_EQ(unitCount("CONFIGD"), 1);
-    EXPECT_EQ(unitCount("CONFIGG"), 0);
-    EXPECT_EQ(window->findChildren<QMessageBox*>(QStringLiteral("MessageBox")).size(), 1);
 }
 
 } // namespace

@@ -11,9 +11,6 @@ namespace rv {
 MonitorPage::MonitorPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::MonitorPage>())
 {
     m_ui->setupUi(this);
-    // Long values (a moving vehicle's numbers) should not make the page jump wider and narrower.
-    for (QLabel* l : findChildren<QLabel*>())
-        l->setMinimumWidth(l->sizeHint().width());
     m_ui->LIMEI->setTextInteractionFlags(Qt::TextSelectableByMouse);
     connect(m_ui->Copy_IMEI, &QAbstractButton::clicked, this, &MonitorPage::Copy_IMEIClick);
 }
