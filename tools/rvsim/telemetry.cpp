@@ -122,4 +122,36 @@ QByteArray Telemetry::devicePayload() const
     return b;
 }
 
+namespace {
+// J1939 identifiers a truck's bus carries: engine speed, fuel, temperatures, distance, weights.
+constexpr uint32_t kCanIds[8] = {0x0CF00400, 0x18FEF200, 0x18FEEE00, 0x18FEE900,
+                                 0x18FEC100, 0x18FEEA00, 0x18FEFC00, 0x18FEE500};
+
+uint32_t canData(uint32_t tick, int entry, int half)
+{
+    return (tick * 2654435761u) ^ (static_cast<uint32_t>(entry) * 0x01010101u) ^ (half ? 0x00FF00FFu : 0u);
+}
+} // namespace
+
+QByteArray Telemetry::canMessage() const
+{
+    QByteArray b(16, '\0');
+    le::put32(b, 0, m_tick);
+    le::put32(b, 4, kCanIds[m_tick % 8]);
+    le::put32(b, 8, canData(m_tick, 0, 0));
+    le::put32(b, 12, canData(m_tick, 0, 1));
+    return b;
+}
+
+QByteArray Telemetry::canBuffer() const
+{
+    QByteArray b(480, '\0');
+    for (int i = 0; i < 40; ++i) {
+        le::put32(b, 12 * i, kCanIds[i % 8]);
+        le::put32(b, 12 * i + 4, canData(m_tick, i, 0));
+        le::put32(b, 12 * i + 8, canData(m_tick, i, 1));
+    }
+    return b;
+}
+
 } // namespace rvsim

@@ -14,6 +14,9 @@ public:
     void advance();                 // one poll later (about half a second)
     QByteArray gpsPayload() const;     // 105 bytes
     QByteArray devicePayload() const;  // 115 bytes
+    // The CAN scanner's records: one frame (Frame, ID, DataA, DataB) and a buffer of 40 (ID, DataA, DataB).
+    QByteArray canMessage() const;     // 16 bytes
+    QByteArray canBuffer() const;      // 480 bytes
 
     void setFirmwareBuild(uint16_t part1, uint16_t part2, uint8_t part3);
     void setDeviceId(uint16_t id) { m_deviceId = id; }

@@ -12,6 +12,9 @@ namespace rvsim {
 namespace {
 constexpr int kRebootMs = 1500;
 constexpr int kBootloaderStartMs = 500;
+constexpr uint8_t kCanScannerFlag = 0x02;  // in the flags byte after "CONFIGD"
+constexpr int kCanMesDelayMs = 100;
+constexpr int kCanBufDelayMs = 200;
 
 // A believable configuration: the unit as it leaves a fitter's bench.
 void fillDefaults(ConfigRecords& r)
@@ -198,10 +201,18 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
     case 'G':
         m_telemetry.advance();
         return simple(m_o.bootloader ? QByteArray() : monitorBlock("GPS", m_telemetry.gpsPayload()));
-    case 'D':
+    case 'D': {
         if (m_input.size() < 8)
             return Parse::NeedMore;
-        return simple(m_o.bootloader ? QByteArray() : monitorBlock("DEVICE", m_telemetry.devicePayload()), 0, 1);
+        const bool scanner = (static_cast<uint8_t>(m_input.at(7)) & kCanScannerFlag) != 0;
+        const Parse p = simple(m_o.bootloader ? QByteArray() : monitorBlock("DEVICE", m_telemetry.devicePayload()), 0, 1);
+        if (scanner && !m_o.bootloader) {
+            // The scanner records follow in bursts of their own, without length or end byte.
+            out.append({QByteArray("CANMES") + m_telemetry.canMessage(), kCanMesDelayMs});
+            out.append({QByteArray("CANBUF") + m_telemetry.canBuffer(), kCanBufDelayMs});
+        }
+        return p;
+    }
     case 'R':
         return simple(m_locked ? QByteArray("+PASS=?") : recordReply("CONFIG", m_records.config.bytes(), ""));
     case 'P':

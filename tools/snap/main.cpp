@@ -1,10 +1,17 @@
-// Renders the main window offscreen and writes one PNG per navigation node, plus the About window
-// and the confirmation dialog, into the folder given on the command line.
+// Renders the main window offscreen and writes one PNG per navigation node, plus the About window,
+// the confirmation dialog and the status window, into the folder given on the command line. The
+// monitor views are fed with the virtual unit's data first, so they show believable values.
 //   snap OUT_DIR [--type N] [--options N]
 
+#include "core/link/memory_link.h"
+#include "core/monitor/can_lines.h"
+#include "core/protocol/device_session.h"
+#include "telemetry.h"
 #include "ui/app/main_window.h"
+#include "ui/monitor/monitor_binding.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QTemporaryDir>
@@ -34,17 +41,37 @@ int main(int argc, char** argv)
     }
 
     rv::MainWindow w;
+    rv::MemoryLink link;
+    rv::SessionController session(link);
+    rv::MonitorBinding monitor(w, session);
     w.resize(1000, 700);
     w.show();
     for (int i = 2; i + 1 < args.size(); i += 2) {
         if (args.at(i) == QLatin1String("--type")) {
+            const auto type = static_cast<quint8>(args.at(i + 1).toUInt());
+            session.session().DeviceType = type;
             w.Button_Enabled(true);
-            w.TypeConnectedDevice(static_cast<quint8>(args.at(i + 1).toUInt()));
+            w.TypeConnectedDevice(type);
             w.Setting_typedevice();
+            emit session.deviceConnected(type, session.session().DeviceOptions);
         } else if (args.at(i) == QLatin1String("--options")) {
+            session.session().DeviceOptions = args.at(i + 1).toUInt();
             w.Configurate(static_cast<quint8>(args.at(i + 1).toUInt()));
         }
     }
+
+    // A minute into a lap: the vehicle is on the move.
+    rvsim::Telemetry telemetry(session.session().DeviceType);
+    for (int i = 0; i < 60; ++i)
+        telemetry.advance();
+    session.monitor().gps.fillFrom(telemetry.gpsPayload());
+    session.monitor().device.fillFrom(telemetry.devicePayload());
+    monitor.Refresh_GPS();
+    monitor.Refresh_DEVICE();
+    if (auto* scanner = w.findChild<QCheckBox*>(QStringLiteral("SCANCAN_en")))
+        scanner->setChecked(true);
+    monitor.appendCanLines(rv::canMesLines(telemetry.canMessage()));
+    monitor.appendCanLines(rv::canBufLines(telemetry.canBuffer()));
 
     int n = 0;
     for (QTreeWidgetItemIterator it(w.tree()); *it; ++it, ++n) {
@@ -59,7 +86,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    for (const char* form : {"TForm2", "TForm13"}) {
+    for (const char* form : {"TForm2", "TForm13", "TForm11"}) {
         QDialog* d = w.window(QString::fromLatin1(form));
         d->show();
         app.processEvents();

@@ -104,6 +104,7 @@ public:
     PortChannel& channel() { return m_channel; }
     ProgressWatchdog& progress() { return m_progress; }
     ConfigRecords& records() { return *m_records; }
+    MonitorBlocks& monitor() { return *m_monitor; }
 
     QString portName() const { return m_portName; }
     void setPortName(const QString& name) { m_portName = name; }

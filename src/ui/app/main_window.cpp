@@ -297,6 +297,7 @@ void MainWindow::setPage(int index, QWidget* newPage)
     old->deleteLater();
     m_pageControl->setCurrentIndex(current);
     applyState(newPage);
+    emit pageInstalled(index);
 }
 
 void MainWindow::showPage(int index)

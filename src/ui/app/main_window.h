@@ -130,6 +130,8 @@ signals:
     void diagnosticsRequested();    // N11; TForm9 is shown: set bit 0 of the monitor flags
     // The window is closing: send "CONFIGC" and close the port. Config.ini is written right after.
     void closing();
+    // setPage has put a page in place; views bound to controls of that page bind again.
+    void pageInstalled(int index);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -8,7 +8,11 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QFontDatabase>
+#include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace rv {
@@ -101,6 +105,32 @@ void securityPage(QWidget* page, QVBoxLayout* layout)
     }
     row->addStretch();
     layout->addWidget(box);
+
+    // The key table: column 0 numbers the rows, rows 1..5 of column 1 hold the five keys.
+    auto* keys = new QGroupBox(QStringLiteral("Постановка/снятие"), page);
+    keys->setObjectName(QStringLiteral("RzGroupBoxOhKeys"));
+    auto* keysLayout = new QVBoxLayout(keys);
+    auto* grid = new QTableWidget(6, 2, keys);
+    grid->setObjectName(QStringLiteral("iButtonGrid"));
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->setColumnWidth(0, 40);
+    grid->setColumnWidth(1, 160);
+    auto fixed = [](const QString& text) {
+        auto* item = new QTableWidgetItem(text);
+        item->setFlags(Qt::ItemIsEnabled);
+        return item;
+    };
+    grid->setItem(0, 0, fixed(QString()));
+    grid->setItem(0, 1, fixed(QStringLiteral("код i-Button")));
+    for (int r = 1; r <= 5; ++r)
+        grid->setItem(r, 0, fixed(QString::number(r)));
+    int height = 2 * grid->frameWidth();
+    for (int r = 0; r < grid->rowCount(); ++r)
+        height += grid->rowHeight(r);
+    grid->setFixedSize(2 * grid->frameWidth() + 200, height);
+    keysLayout->addWidget(grid);
+    layout->addWidget(keys);
 }
 
 void peripheralPage(QWidget* page, QVBoxLayout* layout)
@@ -117,6 +147,23 @@ void peripheralPage(QWidget* page, QVBoxLayout* layout)
     row->addWidget(twoD);
     row->addStretch();
     layout->addWidget(box);
+
+    // The CAN scanner: the frames the unit reports are listed while the switch is on.
+    auto* can = new QGroupBox(QStringLiteral("CAN"), page);
+    can->setObjectName(QStringLiteral("RzGroupBoxCan"));
+    auto* canLayout = new QVBoxLayout(can);
+    auto* scanner = new QCheckBox(QStringLiteral("Сканер CAN шины"), can);
+    scanner->setObjectName(QStringLiteral("SCANCAN_en"));
+    auto* memo = new QPlainTextEdit(can);
+    memo->setObjectName(QStringLiteral("CAN_memo"));
+    memo->setReadOnly(true);
+    memo->setEnabled(false);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    memo->setMinimumHeight(160);
+    canLayout->addWidget(scanner);
+    canLayout->addWidget(memo);
+    layout->addWidget(can, 1);
 }
 
 } // namespace

@@ -1,0 +1,52 @@
+#include "ui/monitor/label_updates.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QWidget>
+
+namespace rv {
+
+QColor labelBackground(LabelColor color, const QWidget* widget)
+{
+    switch (color) {
+    case LabelColor::Red: return QColor(255, 0, 0);
+    case LabelColor::Green: return QColor(0, 128, 0);
+    default: return (widget ? widget->window()->palette() : QPalette()).color(QPalette::Button);
+    }
+}
+
+namespace {
+
+void applyOne(QWidget* w, const LabelUpdate& u)
+{
+    if (u.text) {
+        if (auto* label = qobject_cast<QLabel*>(w))
+            label->setText(*u.text);
+        else if (auto* button = qobject_cast<QAbstractButton*>(w))
+            button->setText(*u.text);
+    }
+    if (u.color != LabelColor::Unchanged) {
+        QPalette p = w->palette();
+        p.setColor(w->backgroundRole(), labelBackground(u.color, w));
+        w->setPalette(p);
+        w->setAutoFillBackground(true);
+    }
+    if (u.visible)
+        w->setVisible(*u.visible);
+}
+
+} // namespace
+
+void applyLabelUpdates(QWidget* root, const QList<LabelUpdate>& updates)
+{
+    if (!root)
+        return;
+    for (const LabelUpdate& u : updates) {
+        if (root->objectName() == u.objectName)
+            applyOne(root, u);
+        for (QWidget* w : root->findChildren<QWidget*>(u.objectName))
+            applyOne(w, u);
+    }
+}
+
+} // namespace rv

@@ -1,0 +1,151 @@
+#include "ui/monitor/monitor_binding.h"
+
+#include "core/monitor/can_lines.h"
+#include "core/monitor/monitor_text.h"
+#include "core/protocol/device_session.h"
+#include "ui/app/adaptation.h"
+#include "ui/app/main_window.h"
+#include "ui/app/navigation.h"
+#include "ui/monitor/label_updates.h"
+#include "ui/monitor/monitor_page.h"
+#include "ui/monitor/status_window.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+
+namespace rv {
+
+namespace {
+
+// A scanner left on for hours adds forty lines per poll: keep the newest ones only.
+constexpr int kCanMemoLines = 20000;
+
+const QString kCanMemo = QStringLiteral("CAN_memo");
+const QString kCanScanner = QStringLiteral("SCANCAN_en");
+const QString kKeyGrid = QStringLiteral("iButtonGrid");
+
+} // namespace
+
+MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w), m_window(w), m_session(s)
+{
+    m_page = new MonitorPage;
+    w.setPage(nav::Monitor, m_page);
+
+    // The status window replaces the main window's empty shell; it shows itself as soon as it exists.
+    QDialog* shell = w.window(QStringLiteral("TForm11"));
+    m_status = new StatusWindow(&w);
+    w.addWindow(m_status);
+    if (shell && shell != m_status)
+        shell->deleteLater();
+    m_status->show();
+
+    connect(&s, &SessionController::gpsReceived, this, &MonitorBinding::Refresh_GPS);
+    connect(&s, &SessionController::deviceReceived, this, &MonitorBinding::Refresh_DEVICE);
+    connect(&s, &SessionController::canMessage, this,
+            [this](const CanMessage& m) { appendCanLines({canMesLine(m)}); });
+    connect(&s, &SessionController::canBuffer, this,
+            [this](const QList<CanRecord>& records) { appendCanLines(canBufLines(records)); });
+    connect(&s, &SessionController::deviceConnected, this, [this](quint8 type, quint32) {
+        if (const auto text = deviceTypeText(type))
+            m_page->apply({LabelUpdate{QStringLiteral("Label208"), *text, LabelColor::Unchanged, {}}});
+    });
+
+    bindCanScanner();
+    connect(&w, &MainWindow::pageInstalled, this, [this](int index) {
+        if (index == nav::Dev_set)
+            bindCanScanner();
+    });
+}
+
+void MonitorBinding::apply(const MonitorUpdate& u)
+{
+    m_page->apply(u.monitorPage);
+    m_status->apply(u.statusWindow);
+    applyLabelUpdates(&m_window, u.mainWindow);
+    if (u.motionText)
+        m_window.setStatusText(2, *u.motionText);
+}
+
+void MonitorBinding::Refresh_GPS()
+{
+    const DeviceSession& s = m_session.session();
+    apply(refreshGps(m_session.monitor(), s.DeviceType, s.DeviceOptions, m_battery));
+}
+
+void MonitorBinding::Refresh_DEVICE()
+{
+    const MonitorBlocks& blocks = m_session.monitor();
+    const GpsSnapshot gps = decodeGps(blocks.gps.bytes());
+    const DeviceSnapshot device = decodeDevice(blocks.device.bytes());
+    apply(refreshDevice(gps, device, m_session.session().DeviceType));
+    captureKey(gps);
+    checkFirmware(device);
+}
+
+void MonitorBinding::appendCanLines(const QStringList& lines)
+{
+    for (QPlainTextEdit* memo : m_window.findChildren<QPlainTextEdit*>(kCanMemo))
+        for (const QString& line : lines)
+            memo->appendPlainText(line);
+}
+
+void MonitorBinding::bindCanScanner()
+{
+    for (QPlainTextEdit* memo : m_window.findChildren<QPlainTextEdit*>(kCanMemo)) {
+        memo->setReadOnly(true);
+        memo->setMaximumBlockCount(kCanMemoLines);
+    }
+    for (QCheckBox* box : m_window.findChildren<QCheckBox*>(kCanScanner)) {
+        connect(box, &QCheckBox::toggled, this, &MonitorBinding::SCANCAN_enClick, Qt::UniqueConnection);
+        SCANCAN_enClick(box->isChecked());
+    }
+}
+
+void MonitorBinding::SCANCAN_enClick(bool on)
+{
+    // The list is usable only while the scanner is on; the unit is asked for the scanner records through
+    // bit 1 of the monitor flags.
+    for (QPlainTextEdit* memo : m_window.findChildren<QPlainTextEdit*>(kCanMemo))
+        memo->setEnabled(on);
+    m_session.setMonitorFlag(cmd::kFlagCanScanner, on);
+}
+
+void MonitorBinding::captureKey(const GpsSnapshot& gps)
+{
+    auto* grid = m_window.findChild<QTableWidget*>(kKeyGrid);
+    QStringList rows;
+    for (int row = 1; grid && row <= IButtonCapture::kRows; ++row) {
+        const QTableWidgetItem* item = grid->item(row, 1);
+        rows << (item ? item->text() : QString());
+    }
+    const bool shown = grid && m_window.currentPage() == nav::Ohrana;
+    const IButtonCapture::Result r = m_keys.present(iButtonText(gps.iButton), shown, rows);
+    if (r.outcome == IButtonCapture::Outcome::Stored && grid->rowCount() > r.row && grid->columnCount() > 1) {
+        if (QTableWidgetItem* item = grid->item(r.row, 1))
+            item->setText(r.key);
+        else
+            grid->setItem(r.row, 1, new QTableWidgetItem(r.key));
+    }
+    if (!r.message.isEmpty())
+        m_window.showMessage(r.message);
+}
+
+void MonitorBinding::checkFirmware(const DeviceSnapshot& device)
+{
+    DeviceSession& s = m_session.session();
+    const FirmwareCheck check = rv::checkFirmware(s.DeviceType, device);
+    if (!check.incompatible)
+        return;
+    // The session starts the pending automatic read right after this block: it must not, with this unit.
+    s.autoReadPending = false;
+    const bool wasConnected = s.connected;
+    s.connected = false;  // the keep-alive polls stop, so no further block repeats the message
+    m_session.disarm();
+    m_window.Button_Enabled(false);
+    adapt::setEnabledByName(&m_window, QStringLiteral("Program_but"), true);
+    if (wasConnected)
+        m_window.showMessage(check.message);
+}
+
+} // namespace rv

@@ -1,0 +1,49 @@
+#pragma once
+
+// Connects the session's monitor replies to their views: the Monitor page, the status window TForm11,
+// the main window's status bar and Reset_but, the CAN list on the peripheral page and the iButton key
+// table on the security page. It also ends the session with a unit whose firmware is too old.
+
+#include "core/monitor/ibutton_capture.h"
+#include "core/monitor/monitor_labels.h"
+
+#include <QObject>
+
+namespace rv {
+
+class MainWindow;
+class MonitorPage;
+class SessionController;
+class StatusWindow;
+
+class MonitorBinding : public QObject {
+    Q_OBJECT
+public:
+    // Installs the Monitor page in the main window and creates (and shows) the status window.
+    MonitorBinding(MainWindow& window, SessionController& session);
+
+    MonitorPage* page() const { return m_page; }
+    StatusWindow* statusWindow() const { return m_status; }
+
+public slots:
+    // Redraw from the current monitor blocks (the session calls these on each accepted block).
+    void Refresh_GPS();
+    void Refresh_DEVICE();
+    void appendCanLines(const QStringList& lines);
+    void SCANCAN_enClick(bool on);
+
+private:
+    void apply(const MonitorUpdate& update);
+    void bindCanScanner();
+    void captureKey(const GpsSnapshot& gps);
+    void checkFirmware(const DeviceSnapshot& device);
+
+    MainWindow& m_window;
+    SessionController& m_session;
+    MonitorPage* m_page;
+    StatusWindow* m_status;
+    BatteryWarning m_battery;
+    IButtonCapture m_keys;
+};
+
+} // namespace rv

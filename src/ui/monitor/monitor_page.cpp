@@ -1,0 +1,36 @@
+#include "ui/monitor/monitor_page.h"
+
+#include "ui/monitor/label_updates.h"
+#include "ui_monitor_page.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+namespace rv {
+
+MonitorPage::MonitorPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::MonitorPage>())
+{
+    m_ui->setupUi(this);
+    m_ui->LIMEI->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connect(m_ui->Copy_IMEI, &QAbstractButton::clicked, this, &MonitorPage::Copy_IMEIClick);
+}
+
+MonitorPage::~MonitorPage() = default;
+
+void MonitorPage::apply(const QList<LabelUpdate>& updates)
+{
+    applyLabelUpdates(this, updates);
+}
+
+QLabel* MonitorPage::label(const QString& objectName) const
+{
+    return findChild<QLabel*>(objectName);
+}
+
+void MonitorPage::Copy_IMEIClick()
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(m_ui->LIMEI->text());
+}
+
+} // namespace rv

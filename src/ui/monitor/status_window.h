@@ -1,0 +1,28 @@
+#pragma once
+
+// TForm11 "Статус": the unit's status bits as sentences, one label each (Status_L0..Status_L6). It is a
+// separate small window; closing it only hides it, and the monitor keeps updating its labels.
+
+#include "core/monitor/monitor_labels.h"
+
+#include <QDialog>
+
+class QLabel;
+
+namespace rv {
+
+class StatusWindow : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kLabels = 7;
+
+    explicit StatusWindow(QWidget* parent = nullptr);
+
+    void apply(const QList<LabelUpdate>& updates);
+    QLabel* label(int index) const { return index >= 0 && index < kLabels ? m_labels[index] : nullptr; }
+
+private:
+    QLabel* m_labels[kLabels] = {};
+};
+
+} // namespace rv
