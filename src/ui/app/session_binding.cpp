@@ -1,5 +1,6 @@
 #include "ui/app/session_binding.h"
 
+#include "core/config/fcg_file.h"
 #include "core/link/port_list.h"
 #include "core/protocol/device_session.h"
 #include "ui/app/main_window.h"
@@ -35,7 +36,26 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
 
     // The tool bar and the menu.
     connect(&w, &MainWindow::downloadRequested, &s, &SessionController::Download_deviceClick);
-    connect(&w, &MainWindow::uploadRequested, &s, &SessionController::Upload_deviceClick);
+    // Until the built-in default configuration exists, records that were never filled are all zeros:
+    // writing them would wipe the unit's settings, so a write needs a configuration read or opened first.
+    connect(&w, &MainWindow::uploadRequested, this, [this] {
+        if (!m_recordsLoaded) {
+            m_window.showMessage(QStringLiteral("Нет конфигурации для записи: сначала считайте её с устройства "
+                                                "или откройте файл конфигурации"));
+            return;
+        }
+        m_session.Upload_deviceClick();
+    });
+    connect(&w, &MainWindow::startupConfigRequested, this, [this](const QString& file) {
+        if (file == QLatin1String("default.fcg"))
+            return;
+        const FcgOpenResult r = openFcg(file, m_session.records());
+        if (r.ok())
+            m_recordsLoaded = true;
+        else
+            m_window.setStatusText(0, fcgStatusMessage(r.status));
+    });
+    connect(&s, &SessionController::readCycleFinished, this, [this] { m_recordsLoaded = true; });
     connect(&w, &MainWindow::resetRequested, &s, &SessionController::Reset_butClick);
     connect(&w, &MainWindow::eraseTrackConfirmed, &s, &SessionController::eraseTrackConfirmed);
     connect(&w, &MainWindow::diagnosticsRequested, &s, [&s] { s.setMonitorFlag(cmd::kFlagLogTrailer, true); });

@@ -21,6 +21,8 @@ public:
     PortDialog* portDialog() const { return m_portDialog; }
     PasswordDialog* passwordDialog() const { return m_passwordDialog; }
     ProgressWindow* progressWindow() const { return m_progressWindow; }
+    // Whether the records hold a configuration (read from the unit or opened from a file).
+    bool recordsLoaded() const { return m_recordsLoaded; }
 
 private:
     MainWindow& m_window;
@@ -28,6 +30,7 @@ private:
     PortDialog* m_portDialog;
     PasswordDialog* m_passwordDialog;
     ProgressWindow* m_progressWindow;
+    bool m_recordsLoaded = false;
 };
 
 } // namespace rv
