@@ -6,32 +6,32 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <cstring>
+
 namespace rv {
 
-class GpsBlock
+// A fixed store that a block's payload overwrites from offset 0; longer payloads are cut silently.
+template <qsizetype N>
+class MonitorStore
 {
 public:
-    static constexpr qsizetype kSize = 105;
+    static constexpr qsizetype kSize = N;
 
     const QByteArray& bytes() const { return m_bytes; }
-    // First min(len, kSize) bytes replaced; the rest keep theirs. Longer payloads are cut silently.
-    void fillFrom(QByteArrayView payload);
+    // First min(len, kSize) bytes replaced; the rest keep theirs.
+    void fillFrom(QByteArrayView payload)
+    {
+        const qsizetype n = payload.size() < N ? payload.size() : N;
+        if (n > 0)
+            std::memcpy(m_bytes.data(), payload.data(), static_cast<size_t>(n));
+    }
 
 private:
-    QByteArray m_bytes = QByteArray(kSize, '\0');
+    QByteArray m_bytes = QByteArray(N, '\0');
 };
 
-class DeviceBlock
-{
-public:
-    static constexpr qsizetype kSize = 115;
-
-    const QByteArray& bytes() const { return m_bytes; }
-    void fillFrom(QByteArrayView payload);
-
-private:
-    QByteArray m_bytes = QByteArray(kSize, '\0');
-};
+class GpsBlock : public MonitorStore<105> {};
+class DeviceBlock : public MonitorStore<115> {};
 
 struct MonitorBlocks
 {
