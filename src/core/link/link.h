@@ -34,6 +34,8 @@ public:
 signals:
     // queued = the number of bytes now waiting in the input queue (not only the new ones).
     void bytesArrived(quint32 queued);
+    // The line hung up (adapter pulled, far end closed): reported once, as soon as the port sees it.
+    void hungUp();
 };
 
 } // namespace rv

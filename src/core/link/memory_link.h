@@ -30,6 +30,7 @@ public:
     QList<QByteArray> writes() const { return m_written; }
     QByteArray takeWritten();
     void setUnplugged(bool unplugged) { m_unplugged = unplugged; } // writes fail, as on a pulled cable
+    void hangUp() { m_unplugged = true; emit hungUp(); }            // unplugged, and the port says so
     void setMissingPorts(const QSet<QString>& names)
     {
         for (const QString& n : names)

@@ -166,7 +166,7 @@ signals:
 protected:
     virtual bool CreateHandle();
     void DestroyHandle();
-    void HandleCommEvent(uint32_t events);
+    int HandleCommEvent(uint32_t events); // the input queue size it reported
     void UpdateDataControlBlock();
 
 private:

@@ -89,6 +89,10 @@ struct TThreadComm::EventThreadState {
     // right after a read or a purge count as new even when the queue did not visibly shrink.
     std::atomic<int> consumed{0};
     std::atomic<bool> purged{false};
+    // The queue size the owner's handler reported in the last rx notification (-1: none). The thread
+    // takes it as "reported" rather than looking again after the handler returned, so that bytes
+    // arriving while the handler ran are never taken for bytes already notified.
+    std::atomic<int> reported{-1};
     int wakeRead = -1;
     int wakeWrite = -1;
 };
@@ -237,8 +241,8 @@ void TThreadComm::UpdateDataControlBlock()
     }
     if (m_options.contains(coParityCheck))
         tio.c_iflag |= INPCK;
-    if (m_options.contains(coErrorChar))
-        tio.c_iflag |= PARMRK; // parity errors marked in the stream rather than replaced
+    // coErrorChar has no effect: PARMRK would double every 0xFF byte of valid data.
+    tio.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
     tio.c_cc[VSTART] = static_cast<cc_t>(m_eventChars.XOnChar());
     tio.c_cc[VSTOP] = static_cast<cc_t>(m_eventChars.XOffChar());
     tio.c_cc[VMIN] = 0;
@@ -306,6 +310,10 @@ int TThreadComm::Read(char* buffer, int count)
             pollfd p{m_fd, POLLIN, 0};
             const int left = msLeft(deadline);
             if (left == 0 || ::poll(&p, 1, left) <= 0 || !(p.revents & POLLIN))
+                break;
+            // A hung-up line stays "readable" and reads nothing: return what came instead of spinning
+            // until the deadline.
+            if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
                 break;
             continue;
         }
@@ -421,8 +429,13 @@ void TThreadComm::startEventThread()
     auto deliver = [this, state](uint32_t events) {
         auto done = std::make_shared<QSemaphore>();
         QMetaObject::invokeMethod(this, [this, state, events, done] {
-            if (!state->detached)
-                HandleCommEvent(events);
+            if (!state->detached) {
+                // Reads and purges run on this thread too: what they did before the handler measured the
+                // queue is already in its measurement.
+                state->consumed = 0;
+                state->purged = false;
+                state->reported = HandleCommEvent(events);
+            }
             done->release();
         }, Qt::QueuedConnection);
         while (!done->tryAcquire(1, 20)) {
@@ -450,7 +463,8 @@ void TThreadComm::startEventThread()
                 if (!hungUp && queued > lastQueued) {
                     if (!deliver(1u << evRxChar))
                         break;
-                    lastQueued = inQueue();
+                    const int seen = state->reported.exchange(-1);
+                    lastQueued = seen >= 0 ? seen : queued;
                     continue;
                 }
                 // Nothing new. With the queue empty, wait for the port; with bytes still unread, the port
@@ -497,10 +511,10 @@ void TThreadComm::stopEventThread()
         ::tcflush(m_fd, TCIOFLUSH);
 }
 
-void TThreadComm::HandleCommEvent(uint32_t events)
+int TThreadComm::HandleCommEvent(uint32_t events)
 {
     if (!m_open)
-        return;
+        return 0;
     TComStat stat;
     int n = 0;
     if (::ioctl(m_fd, FIONREAD, &n) == 0 && n > 0)
@@ -519,6 +533,7 @@ void TThreadComm::HandleCommEvent(uint32_t events)
     if (has(evRxFlag) && OnRxFlag) OnRxFlag(this);
     if (has(evTxEmpty) && OnTxEmpty) OnTxEmpty(this);
     if (OnComStatEvent && m_open) OnComStatEvent(this, events, stat);
+    return static_cast<int>(stat.inQue);
 }
 
 OpenFailure openFailureOf(int error)

@@ -11,6 +11,19 @@ const QString kConnected = QStringLiteral("Соединение установл
 const QString kRetry = QStringLiteral("Повторите попытку");
 const QString kReading = QStringLiteral("Идет считывание конфигурации...");
 const QString kWriting = QStringLiteral("Идет запись конфигурации...");
+const QString kLinkLost = QStringLiteral("Потеряна связь с устройством");
+const QString kTcpIp = QStringLiteral("TCP/IP");
+
+// The read state each record reply answers; any other record reply is stale or unasked for.
+uint8_t readStateOf(RecordKind kind)
+{
+    switch (kind) {
+    case RecordKind::Config: return osReadConfig;
+    case RecordKind::InpOut: return osReadInOut;
+    case RecordKind::ConfSe: return osReadExtended;
+    }
+    return osIdle;
+}
 } // namespace
 
 SessionController::SessionController(Link& link, ConfigRecords* records, MonitorBlocks* monitor, QObject* parent)
@@ -28,6 +41,7 @@ SessionController::SessionController(Link& link, ConfigRecords* records, Monitor
     connect(&m_stepTimer, &QTimer::timeout, this, &SessionController::Find_deviceTimer);
     // Each arrival restarts the quiet-gap countdown.
     connect(&m_channel, &PortChannel::rxChar, this, [this] { m_s.receiveCountdown = timing::kQuietCountdown; });
+    connect(&m_link, &Link::hungUp, this, &SessionController::lineHungUp);
     connect(&m_progress, &ProgressWatchdog::expired, this, [this] {
         m_s.OperationState = osIdle;
         m_s.remoteOperation = false;
@@ -98,6 +112,7 @@ void SessionController::setMonitorFlag(uint8_t bit, bool on)
 
 void SessionController::Download_deviceClick()
 {
+    m_s.autoReadPending = false; // the user has taken charge
     m_s.OperationState = osReadConfig;
     arm();
     m_progress.Progress_show(timing::kReadWriteProgressTicks, 0, kReading);
@@ -105,6 +120,7 @@ void SessionController::Download_deviceClick()
 
 void SessionController::Upload_deviceClick()
 {
+    m_s.autoReadPending = false;
     m_s.OperationState = osWriteConfig;
     arm();
     m_progress.Progress_show(timing::kReadWriteProgressTicks, 0, kWriting);
@@ -112,12 +128,14 @@ void SessionController::Upload_deviceClick()
 
 void SessionController::Reset_butClick()
 {
+    m_s.autoReadPending = false;
     m_s.OperationState = osReset;
     arm();
 }
 
 void SessionController::eraseTrackConfirmed()
 {
+    m_s.autoReadPending = false;
     m_s.OperationState = osEraseTrack;
     arm();
 }
@@ -131,16 +149,39 @@ void SessionController::submitPassword(uint16_t value)
 
 void SessionController::portDialogOpened()
 {
+    m_pausedStep = m_s.stepCounter;
     disarm();
+}
+
+void SessionController::portDialogLeft()
+{
+    // The dialog closed without a new port: whatever it paused goes on, and a search resumes.
+    const uint8_t paused = std::exchange(m_pausedStep, 0);
+    if (armed() || m_portName == kTcpIp)
+        return;
+    if (paused != 0) {
+        m_s.stepCounter = paused;
+    } else if (!m_s.connected && (m_s.OperationState == osIdle || m_s.OperationState == osSearch)) {
+        m_s.OperationState = osSearch;
+        arm();
+    }
 }
 
 void SessionController::choosePort(const QString& name)
 {
     m_portName = name;
-    if (name == QLatin1String("TCP/IP")) {
+    m_pausedStep = 0;
+    if (name == kTcpIp) {
+        // The network channel takes over: the serial side lets go of the unit and stops searching.
         m_link.close();
+        disarm();
+        m_s.connected = false;
+        m_s.autoReadPending = false;
+        m_s.OperationState = osIdle;
+        m_progress.Progress_close();
         emit buttonsEnabled(false);
-        emit statusText(3, QString());
+        emit statusText(2, QString());
+        emit statusText(3, QStringLiteral("Выбран сетевой канал (TCP/IP)"));
         emit tcpChosen();
     } else {
         m_channel.Open_port(name);
@@ -194,9 +235,23 @@ void SessionController::linkLost()
 {
     m_s.OperationState = osSearch;
     m_s.connected = false;
+    m_s.writeAckAwaited = false;
     arm();
     emit buttonsEnabled(false);
-    emit message(QStringLiteral("Потеряна связь с устройством"));
+    emit message(kLinkLost);
+}
+
+void SessionController::lineHungUp()
+{
+    // The port says at once that the line is gone: an operation in progress ends now, not when the
+    // watchdog runs out, and the search starts again.
+    const uint8_t state = m_s.OperationState;
+    const bool busy = state != osIdle && state != osSearch;
+    if (!m_s.connected && !busy)
+        return; // nothing was attached; the search notices on its own
+    if (busy)
+        m_progress.Progress_close();
+    linkLost();
 }
 
 void SessionController::Find_deviceTimer()
@@ -237,14 +292,17 @@ void SessionController::runStep()
     case osWriteConfig:
         emit gatherRequested(RecordKind::Config);
         send(cmd::writeConfig(m_records->config.bytes()));
+        m_s.writeAckAwaited = true;
         return;
     case osWriteInOut:
         emit gatherRequested(RecordKind::InpOut);
         send(cmd::writeInpOut(m_records->inpOut.bytes()));
+        m_s.writeAckAwaited = true;
         return;
     case osWriteExtended:
         emit gatherRequested(RecordKind::ConfSe);
         send(cmd::writeExtended(m_records->confSe.bytes()));
+        m_s.writeAckAwaited = true;
         return;
     case osReset:
     case osBootloader:
@@ -279,6 +337,8 @@ void SessionController::runStep()
 
 void SessionController::searchStep()
 {
+    if (m_portName == kTcpIp)
+        return; // the network channel is chosen: no serial search
     if (m_channel.Open_port(m_portName)) {
         m_lastOpenProblem.clear();
         emit statusText(1, m_portName);
@@ -365,7 +425,8 @@ void SessionController::Receive_analyse()
         if (r.valid) {
             m_monitor->device.fillFrom(r.payload);
             emit deviceReceived();
-            if (m_s.autoReadPending) {
+            // The automatic read starts only from rest: a write or read the user started meanwhile wins.
+            if (m_s.autoReadPending && m_s.OperationState == osIdle) {
                 m_s.autoReadPending = false;
                 Download_deviceClick();
             }
@@ -442,6 +503,10 @@ void SessionController::failOperation(const QString& text)
 
 void SessionController::handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind)
 {
+    // Only the reply the running read is waiting for moves it on; a late or unasked record changes
+    // nothing and says nothing.
+    if (m_s.OperationState != readStateOf(kind))
+        return;
     const RecordReply r = parseRecordReply(burst, pos, kind);
     if (r.check != RecordReply::Check::Ok) {
         failOperation(kRetry); // the record keeps its earlier bytes
@@ -480,6 +545,10 @@ void SessionController::handleRecord(QByteArrayView burst, qsizetype pos, Record
 
 void SessionController::handleWrite()
 {
+    // One acknowledgement per record sent: a repeated "WRITE" must not skip a record.
+    if (!m_s.writeAckAwaited)
+        return;
+    m_s.writeAckAwaited = false;
     m_s.connected = true;
     switch (m_s.OperationState) {
     case osWriteConfig:

@@ -58,6 +58,7 @@ struct DeviceSession {
     uint8_t keepAliveToggle = 0;
     uint8_t monitorFlags = 0;        // sent after "CONFIGD": bit 0 log trailer, bit 1 CAN scanner
     bool autoReadPending = true;
+    bool writeAckAwaited = false;    // a record went out and its "WRITE" has not come yet
     uint16_t password = 0;
     // Periodic duties of other subsystems.
     bool voiceWrite = false;
@@ -127,6 +128,7 @@ public:
     void eraseTrackConfirmed();
     void submitPassword(uint16_t value); // the password dialog's OK
     void portDialogOpened();              // discovery pauses while the dialog is up
+    void portDialogLeft();                // closed without a new port: discovery goes on
     void choosePort(const QString& name); // OK on another port (or "TCP/IP")
     void setMonitorFlag(uint8_t bit, bool on);
 
@@ -168,6 +170,7 @@ private:
     void handshake(const Handshake& h);
     void Bootloader_version(uint8_t version, uint8_t type);
     void linkLost();
+    void lineHungUp();
     void failOperation(const QString& message);
     void handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind);
     void handleWrite();
@@ -181,6 +184,7 @@ private:
     DeviceSession m_s;
     QString m_portName = QStringLiteral("/dev/ttyUSB0");
     QString m_lastOpenProblem;
+    uint8_t m_pausedStep = 0; // the step counter the port dialog paused
     QTimer m_receiveTimer;
     QTimer m_stepTimer;
     QHash<int, std::function<void(QByteArrayView, qsizetype)>> m_replyHooks;

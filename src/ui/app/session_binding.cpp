@@ -70,7 +70,10 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
         m_window.setPortName(name);
         m_session.choosePort(name);
     });
-    connect(m_portDialog, &PortDialog::left, this, [this] { m_window.setStatusText(3, m_window.savedStatusText()); });
+    connect(m_portDialog, &PortDialog::left, this, [this] {
+        m_window.setStatusText(3, m_window.savedStatusText());
+        m_session.portDialogLeft();
+    });
     connect(&s, &SessionController::tcpChosen, this, [this] {
         if (QDialog* server = m_window.window(QStringLiteral("TForm10")))
             server->show();

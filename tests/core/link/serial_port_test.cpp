@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
+#include <vector>
 #include <cerrno>
 #include <fcntl.h>
 #include <termios.h>
@@ -164,4 +166,73 @@ TEST(PortChannel, ReopeningSaysGoodbyeToTheOldPort)
 
     link.setMissingPorts({QStringLiteral("TCP/IP")});
     EXPECT_FALSE(channel.Open_port(QStringLiteral("TCP/IP")));
+}
+
+// USB adapters deliver a reply in many small pieces a fraction of a millisecond apart. Whatever the
+// interleaving of the event thread and this one, the last notification must report every byte that
+// arrived, and reading that many returns them all. Many rounds, to give a race room to show.
+TEST(SerialPort, EveryByteOfAReplyInPiecesIsNotified)
+{
+    rvtest::PtyPair pty;
+    SerialLink link;
+    ASSERT_TRUE(link.open(pty.slavePath()));
+    quint32 lastCount = 0;
+    qint64 notifications = 0;
+    QObject::connect(&link, &Link::bytesArrived, [&](quint32 n) { lastCount = n; ++notifications; });
+
+    std::mt19937 rng(20261209);
+    int lostRounds = 0;
+    constexpr int kRounds = 80;
+    for (int round = 0; round < kRounds; ++round) {
+        QByteArray reply(std::uniform_int_distribution<int>(200, 1000)(rng), '\0');
+        for (char& c : reply)
+            c = static_cast<char>(rng());
+        std::vector<std::pair<int, int>> pieces; // (length, gap in microseconds)
+        for (qsizetype at = 0; at < reply.size();) {
+            const int len = std::min<int>(std::uniform_int_distribution<int>(1, 64)(rng), int(reply.size() - at));
+            pieces.emplace_back(len, std::uniform_int_distribution<int>(50, 600)(rng));
+            at += len;
+        }
+        lastCount = 0;
+        std::atomic<bool> written{false};
+        std::thread unit([&] {
+            qsizetype at = 0;
+            for (const auto& [len, gap] : pieces) {
+                pty.unitWrite(QByteArrayView(reply).sliced(at, len));
+                at += len;
+                std::this_thread::sleep_for(std::chrono::microseconds(gap));
+            }
+            written = true;
+        });
+        const bool whole = waitUntil([&] { return written && lastCount == quint32(reply.size()); }, 1500);
+        unit.join();
+        if (!whole) {
+            ++lostRounds;
+            ADD_FAILURE() << "round " << round << ": notified " << lastCount << " of " << reply.size();
+        } else {
+            EXPECT_EQ(link.read(int(reply.size())), reply) << "round " << round;
+        }
+        link.discardInput();
+    }
+    EXPECT_EQ(lostRounds, 0);
+    EXPECT_GE(notifications, kRounds);
+}
+
+// A line whose far end hung up reads nothing and says so: the read returns at once instead of spinning
+// until its one-second time-out, and the hang-up is reported.
+TEST(SerialPort, HungUpLineReturnsAtOnceAndIsReported)
+{
+    rvtest::PtyPair pty;
+    SerialLink link;
+    ASSERT_TRUE(link.open(pty.slavePath()));
+    QSignalSpy hungUp(&link, &Link::hungUp);
+    pty.unitWrite("RV-TR");
+    ASSERT_TRUE(waitUntil([&] { return link.read(5) == "RV-TR"; }));
+    pty.closeMaster();
+    ASSERT_TRUE(waitUntil([&] { return !hungUp.isEmpty(); }));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(link.read(100).isEmpty());
+    EXPECT_LT(clock.elapsed(), 500); // the old loop took the full second
+    EXPECT_EQ(hungUp.size(), 1);
 }

@@ -155,6 +155,8 @@ TEST_F(Session, HandshakeConnectsThenFirstDeviceBlockReadsTheWholeConfiguration)
 TEST_F(Session, BurstInPiecesLessThanFortyMsApartIsAnalysedOnce)
 {
     connectUnit();
+    s.Download_deviceClick();
+    runStep();
     QSignalSpy received(&s, &SessionController::recordReceived);
     const QByteArray reply = recordReply("CONFIG", pattern(512, 5));
     link.feed(reply.first(100));
@@ -191,11 +193,13 @@ TEST_F(Session, RecordLengthsAndChecksums)
     records.config.setBytes(before);
 
     // L = 500: only the first 500 bytes change.
+    s.Download_deviceClick();
     unit(recordReply("CONFIG", pattern(500, 7)));
     EXPECT_EQ(records.config.bytes(), pattern(500, 7) + before.sliced(500));
     EXPECT_EQ(s.session().OperationState, osReadInOut); // a record always moves the cycle on
 
     // L = 600 with a good checksum: the newer unit is reported, the first 512 bytes are taken.
+    s.Download_deviceClick();
     unit(recordReply("CONFIG", pattern(600, 8)));
     EXPECT_EQ(lastMessage(), QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
     EXPECT_EQ(records.config.bytes(), pattern(600, 8).first(512));
@@ -211,6 +215,7 @@ TEST_F(Session, RecordLengthsAndChecksums)
 
     // Status "1" with an empty block completes the read without touching the extended record.
     records.confSe.setBytes(pattern(26, 10));
+    s.setState(osReadExtended);
     unit(QByteArray("CONFSE1\0\0\0\0", 11));
     EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация считана"));
     EXPECT_EQ(records.confSe.bytes(), pattern(26, 10));
@@ -243,8 +248,8 @@ TEST_F(Session, WriteCycleSendsExactRecordsAndGathersFirst)
 TEST_F(Session, BareRepliesEndOperationsWithTheirMessages)
 {
     runStep();
-    unit("WRITE"); // while idle: only the connected flag
-    EXPECT_TRUE(s.session().connected);
+    unit("WRITE"); // nothing was written: an acknowledgement of nothing changes nothing
+    EXPECT_FALSE(s.session().connected);
     EXPECT_EQ(s.session().OperationState, osIdle);
     EXPECT_TRUE(closed.isEmpty());
 
@@ -267,11 +272,11 @@ TEST_F(Session, MarkersAfterAZeroByteAreNotSeen)
     runStep();
     QByteArray device = pattern(115, 14);
     device[3] = '\0';
-    unit(monitorReply("DEVICE", device) + "WRITE");
+    unit(monitorReply("DEVICE", device) + "TRACKDEL");
     EXPECT_EQ(monitor.device.bytes(), device);
-    EXPECT_FALSE(s.session().connected);
-    unit("WRITE" + monitorReply("DEVICE", pattern(115, 15)));
-    EXPECT_TRUE(s.session().connected);
+    EXPECT_TRUE(messages.isEmpty());
+    unit("TRACKDEL" + monitorReply("DEVICE", pattern(115, 15)));
+    EXPECT_EQ(lastMessage(), QStringLiteral("Трек удален из памяти"));
     EXPECT_EQ(monitor.device.bytes(), pattern(115, 15));
 }
 
@@ -377,6 +382,145 @@ TEST_F(Session, WatchdogEndsTheOperation)
         s.progress().Timer1Timer();
     EXPECT_EQ(s.session().OperationState, osIdle);
     EXPECT_EQ(lastClosed(), QStringLiteral("Нет ответа/Повторите операцию"));
+}
+
+TEST_F(Session, UserOperationsAreNeverTakenOverByAStaleOrAutomaticRead)
+{
+    // "Записать" pressed after the handshake, before the first DEVICE block: the automatic read must not
+    // replace the write.
+    connectUnit();
+    s.Upload_deviceClick();
+    unit(monitorReply("DEVICE", pattern(115, 30)));
+    EXPECT_EQ(s.session().OperationState, osWriteConfig);
+    runStep();
+    EXPECT_TRUE(link.takeWritten().startsWith("CONFIGW"));
+    EXPECT_FALSE(s.session().autoReadPending);
+
+    // A record arriving after the watchdog ended the read changes neither the records nor the next
+    // operation, and says nothing.
+    unit("FAIL");
+    s.Download_deviceClick();
+    runStep();
+    for (int i = 0; i < 50; ++i)
+        s.progress().Timer1Timer();
+    const QByteArray before = records.config.bytes();
+    messages.clear();
+    s.Upload_deviceClick();
+    unit(recordReply("CONFIG", pattern(512, 31)));
+    unit(recordReply("CONFIG", pattern(512, 32), 1)); // a bad one too: no "Повторите попытку"
+    EXPECT_EQ(records.config.bytes(), before);
+    EXPECT_EQ(s.session().OperationState, osWriteConfig);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_NE(lastClosed(), QStringLiteral("Повторите попытку"));
+
+    // Records in the wrong order during a read are ignored too: INPOUT while CONFIG is awaited.
+    unit("FAIL");
+    s.Download_deviceClick();
+    runStep();
+    unit(recordReply("INPOUT", pattern(513, 33)));
+    EXPECT_EQ(s.session().OperationState, osReadConfig);
+    EXPECT_NE(records.inpOut.bytes(), pattern(513, 33));
+}
+
+TEST_F(Session, EachRecordNeedsItsOwnAcknowledgement)
+{
+    connectUnit();
+    records.config.setBytes(pattern(512, 40));
+    records.inpOut.setBytes(pattern(513, 41));
+    records.confSe.setBytes(pattern(26, 42));
+    s.Upload_deviceClick();
+    unit("WRITE"); // before anything went out
+    EXPECT_EQ(s.session().OperationState, osWriteConfig);
+    runStep();
+    link.takeWritten();
+    unit("WRITEWRITE");
+    unit("WRITE"); // the unit acknowledges twice
+    EXPECT_EQ(s.session().OperationState, osWriteInOut);
+    runStep();
+    EXPECT_TRUE(link.takeWritten().startsWith("CONFIGI")); // not skipped
+    // An acknowledgement that arrives in pieces still moves the cycle on.
+    link.feed("WR");
+    ticks(2);
+    link.feed("I");
+    ticks(3);
+    link.feed("TE");
+    ticks(4);
+    EXPECT_EQ(s.session().OperationState, osWriteExtended);
+    runStep();
+    EXPECT_TRUE(link.takeWritten().startsWith("CONFIGT"));
+    EXPECT_NE(lastClosed(), QStringLiteral("Конфигурация устройства обновлена"));
+    unit("WRITE");
+    EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация устройства обновлена"));
+}
+
+TEST_F(Session, HangUpEndsTheRunningOperationAtOnce)
+{
+    connectUnit();
+    s.Download_deviceClick();
+    runStep();
+    ASSERT_TRUE(s.progress().isShown());
+    link.hangUp();
+    EXPECT_FALSE(s.progress().isShown());
+    EXPECT_EQ(s.session().OperationState, osSearch);
+    EXPECT_FALSE(s.session().connected);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(lastMessage(), QStringLiteral("Потеряна связь с устройством"));
+    ticks(27 * 4); // no poll fails on top of it
+    EXPECT_EQ(messages.size(), 1);
+
+    // With nothing attached, a hang-up is left to the search.
+    link.hangUp();
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(Session, PortDialogClosedWithoutANewPortLetsTheSearchGoOn)
+{
+    runStep(); // "CONFIGO", no answer
+    s.portDialogOpened();
+    steps(40);
+    EXPECT_EQ(link.openCount(), 1);
+    s.portDialogLeft(); // Cancel, or OK on the same port
+    runStep();
+    runStep();
+    EXPECT_EQ(link.openCount(), 2);
+
+    // An operation waiting for its step goes on where it was.
+    connectUnit();
+    link.takeWritten();
+    s.Download_deviceClick();
+    steps(5);
+    s.portDialogOpened();
+    steps(20);
+    EXPECT_TRUE(link.written().isEmpty());
+    s.portDialogLeft();
+    steps(5);
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGR"));
+}
+
+TEST_F(Session, ChoosingTheNetworkChannelLetsGoOfTheSerialUnit)
+{
+    connectUnit();
+    QSignalSpy tcp(&s, &SessionController::tcpChosen);
+    s.portDialogOpened();
+    s.choosePort(QStringLiteral("TCP/IP"));
+    EXPECT_EQ(tcp.size(), 1);
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_FALSE(s.session().connected);
+    EXPECT_FALSE(buttons.last().at(0).toBool());
+    EXPECT_EQ(panels[3].last(), QStringLiteral("Выбран сетевой канал (TCP/IP)"));
+    const int opened = link.openCount();
+    ticks(27 * 10);
+    steps(60);
+    s.portDialogLeft();
+    steps(60);
+    EXPECT_TRUE(messages.isEmpty()); // no "Потеряна связь", no "TCP/IP не найден"
+    EXPECT_EQ(link.openCount(), opened);
+    EXPECT_EQ(panels[3].last(), QStringLiteral("Выбран сетевой канал (TCP/IP)"));
+
+    // Back to a serial port: the search starts there.
+    s.choosePort(QStringLiteral("unit"));
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_TRUE(link.written().endsWith("CONFIGO"));
 }
 
 } // namespace
