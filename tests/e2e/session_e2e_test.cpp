@@ -51,6 +51,19 @@ struct Rig {
     }
 };
 
+template <size_t N>
+QByteArray goldenWrite(const char (&head)[N], const QByteArray& record)
+{
+    unsigned sum = 0;
+    for (char c : record)
+        sum += static_cast<unsigned char>(c);
+    QByteArray b(head, N - 1);
+    b += record;
+    b += static_cast<char>(sum & 0xFF);
+    b += static_cast<char>((sum >> 8) & 0xFF);
+    return b;
+}
+
 void expectSameRecords(const ConfigRecords& a, const ConfigRecords& b)
 {
     EXPECT_EQ(a.config.bytes(), b.config.bytes());
@@ -117,10 +130,12 @@ TEST(SessionE2E, WriteCycleLeavesTheUnitHoldingExactlyOurRecords)
     EXPECT_EQ(rig.closed.last(), QStringLiteral("Конфигурация устройства обновлена"));
     expectSameRecords(rig.records, rig.unitRecords(unit));
     // The unit received the exact bytes of each record write.
+    // The unit received the exact bytes of each record write, spelled out here rather than composed by the
+    // code under test: word, length low byte first, record, additive checksum low byte first.
     const QByteArray wire = unit.received();
-    EXPECT_TRUE(wire.contains(cmd::writeConfig(rig.records.config.bytes()).join()));
-    EXPECT_TRUE(wire.contains(cmd::writeInpOut(rig.records.inpOut.bytes()).join()));
-    EXPECT_TRUE(wire.contains(cmd::writeExtended(rig.records.confSe.bytes()).join()));
+    EXPECT_TRUE(wire.contains(goldenWrite("CONFIGW\x00\x02", rvtest::pattern(512, 21))));
+    EXPECT_TRUE(wire.contains(goldenWrite("CONFIGI\x01\x02", rvtest::pattern(513, 22))));
+    EXPECT_TRUE(wire.contains(goldenWrite("CONFIGT0\x1A\x00", rvtest::pattern(26, 23))));
 }
 
 TEST(SessionE2E, PasswordLockedUnitReadsAfterThePassword)
@@ -177,4 +192,62 @@ TEST(SessionE2E, UnplugWhileIdleIsNoticedAndTheUnitFoundAgain)
     ASSERT_TRUE(unit->started());
     ASSERT_TRUE(waitUntil([&] { return connected.size() == 2; }, 6000));
     EXPECT_TRUE(rig.session.session().connected);
+}
+
+// Real adapters hand a reply on in many small pieces. With every reply split at random (1..200 bytes,
+// 0.1..3 ms apart), discovery, the automatic read and several write/read rounds must all complete, and
+// every record must arrive whole in both directions.
+TEST(SessionE2E, RepliesInPiecesDiscoveryReadAndWriteRounds)
+{
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--split"), QStringLiteral("--split-seed"),
+                                                   QStringLiteral("7")});
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    QSignalSpy connected(&rig.session, &SessionController::deviceConnected);
+    QSignalSpy read(&rig.session, &SessionController::readCycleFinished);
+    QSignalSpy written(&rig.session, &SessionController::writeCycleFinished);
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return read.size() == 1; }, 10000)) << rig.closed.join(',').toStdString();
+    expectSameRecords(rig.records, rig.unitRecords(unit));
+
+    for (int round = 1; round <= 3; ++round) {
+        rig.records.config.setBytes(rvtest::pattern(512, 100 + round));
+        rig.records.inpOut.setBytes(rvtest::pattern(513, 200 + round));
+        rig.records.confSe.setBytes(rvtest::pattern(26, 300 + round));
+        rig.session.Upload_deviceClick();
+        ASSERT_TRUE(waitUntil([&] { return written.size() == round; }, 10000))
+            << "round " << round << ": " << rig.closed.join(',').toStdString();
+        expectSameRecords(rig.records, rig.unitRecords(unit));
+
+        rig.records.config.setBytes(QByteArray(512, '\0'));
+        rig.records.inpOut.setBytes(QByteArray(513, '\0'));
+        rig.records.confSe.setBytes(QByteArray(26, '\0'));
+        rig.session.Download_deviceClick();
+        ASSERT_TRUE(waitUntil([&] { return read.size() == round + 1; }, 10000))
+            << "round " << round << ": " << rig.closed.join(',').toStdString();
+        EXPECT_EQ(rig.records.config.bytes(), rvtest::pattern(512, 100 + round));
+        EXPECT_EQ(rig.records.inpOut.bytes(), rvtest::pattern(513, 200 + round));
+        EXPECT_EQ(rig.records.confSe.bytes(), rvtest::pattern(26, 300 + round));
+    }
+    EXPECT_FALSE(rig.closed.contains(QStringLiteral("Повторите попытку")));
+    EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join(',').toStdString();
+}
+
+// The cable pulled in the middle of a read: the operation ends at once with the lost-link message, not
+// after the ten-second watchdog.
+TEST(SessionE2E, UnplugDuringAReadEndsItAtOnce)
+{
+    auto unit = std::make_unique<RvsimProcess>(QStringLiteral(RVSIM_PATH),
+                                               QStringList{QStringLiteral("--drop-on"), QStringLiteral("CONFIGP")});
+    ASSERT_TRUE(unit->started());
+    Rig rig(unit->pty());
+    QSignalSpy connected(&rig.session, &SessionController::deviceConnected);
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+    // The automatic read asks for the second record and the unit drops the line.
+    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Потеряна связь с устройством")); }, 6000));
+    EXPECT_EQ(rig.session.session().OperationState, osSearch);
+    EXPECT_FALSE(rig.session.progress().isShown());
+    EXPECT_EQ(rig.messages.count(QStringLiteral("Потеряна связь с устройством")), 1);
 }

@@ -2,9 +2,8 @@
 // places a symlink to it, and answers the configurator until it is stopped (SIGTERM/SIGINT) or its
 // lifetime ends. Closing it is like pulling the unit's cable.
 
+#include "line_sender.h"
 #include "virtual_unit.h"
-
-#include "core/config/fcg_file.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -38,9 +37,9 @@ constexpr int kReopenPollMs = 20;
 
 class Transport : public QObject {
 public:
-    Transport(int master, VirtualUnit& unit, QString logPath, QString statsPath)
+    Transport(int master, VirtualUnit& unit, LineShape shape, QString logPath, QString statsPath)
         : m_master(master), m_unit(unit), m_logPath(std::move(logPath)), m_statsPath(std::move(statsPath)),
-          m_notifier(master, QSocketNotifier::Read)
+          m_notifier(master, QSocketNotifier::Read), m_sender(master, shape)
     {
         connect(&m_notifier, &QSocketNotifier::activated, this, [this] { readSome(); });
         m_quiet.setSingleShot(true);
@@ -83,16 +82,7 @@ private:
         writeStats();
     }
 
-    void send(const QByteArray& bytes)
-    {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-            if (n <= 0)
-                return; // nobody listening: the reply is lost, as on a real line
-            done += n;
-        }
-    }
+    void send(const QByteArray& bytes) { m_sender.send(bytes); }
 
     void log(const QByteArray& bytes)
     {
@@ -120,6 +110,7 @@ private:
     QString m_logPath, m_statsPath;
     QSocketNotifier m_notifier;
     QTimer m_quiet;
+    LineSender m_sender;
 };
 
 } // namespace
@@ -147,9 +138,14 @@ int main(int argc, char** argv)
     const QCommandLineOption logOpt("log", "Append every byte received to FILE.", "FILE");
     const QCommandLineOption stats("stats", "Keep a count of the commands received in FILE.", "FILE");
     const QCommandLineOption state("state", "Records in a .fcg FILE: loaded at start if present, saved after each write.", "FILE");
+    const QCommandLineOption split("split", "Send every reply in random pieces of 1..200 bytes, 0.1..3 ms apart, "
+                                            "as USB serial adapters deliver them.");
+    const QCommandLineOption splitSeed("split-seed", "Seed of the random pieces.", "N", "1");
+    const QCommandLineOption baud("baud", "Pace what the unit sends as a line at N baud would (10 bits a byte).",
+                                  "N", "0");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
     p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, password, dropOn, build, link,
-                  logOpt, stats, state, lifetime});
+                  logOpt, stats, state, split, splitSeed, baud, lifetime});
     p.process(app);
 
     UnitOptions o;
@@ -175,10 +171,10 @@ int main(int argc, char** argv)
     VirtualUnit unit(o);
     const QString statePath = p.value(state);
     if (!statePath.isEmpty()) {
-        if (QFile::exists(statePath) && !rv::openFcg(statePath, unit.records()).ok())
+        if (QFile::exists(statePath) && !unit.records().load(statePath))
             std::fprintf(stderr, "rvsim: cannot read %s\n", qPrintable(statePath));
-        unit.onRecordsChanged = [&] { rv::saveFcg(statePath, unit.records()); };
-        rv::saveFcg(statePath, unit.records());
+        unit.onRecordsChanged = [&] { unit.records().save(statePath); };
+        unit.records().save(statePath);
     }
 
     int master = -1, slave = -1;
@@ -210,7 +206,11 @@ int main(int argc, char** argv)
     if (const int seconds = p.value(lifetime).toInt(); seconds > 0)
         QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::exit(0); });
 
-    Transport transport(master, unit, p.value(logOpt), p.value(stats));
+    LineShape shape;
+    shape.baud = std::max(0, p.value(baud).toInt());
+    if (p.isSet(split))
+        shape.splitSeed = p.value(splitSeed).toUInt();
+    Transport transport(master, unit, shape, p.value(logOpt), p.value(stats));
     const int rc = app.exec();
     ::close(master);
     if (!linkPath.isEmpty())

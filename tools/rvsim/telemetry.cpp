@@ -1,12 +1,11 @@
 #include "telemetry.h"
 
-#include "core/protocol/bytes.h"
+#include "wire.h"
 
 #include <QDateTime>
 #include <cmath>
 #include <cstring>
 
-using namespace rv;
 
 namespace rvsim {
 
@@ -46,20 +45,20 @@ QByteArray Telemetry::gpsPayload() const
     // A loop of about 2 km radius around 55.75 N, 37.62 E.
     const auto lat = static_cast<int32_t>(55750000 + 18000 * std::sin(angle));
     const auto lon = static_cast<int32_t>(37620000 + 32000 * std::cos(angle));
-    le::put32(b, 0, static_cast<uint32_t>(1767225600 + m_tick)); // 2026-01-01 00:00 onwards
-    le::put32(b, 4, static_cast<uint32_t>(lat));
-    le::put32(b, 8, static_cast<uint32_t>(lon));
+    wire::set32(b, 0, static_cast<uint32_t>(1767225600 + m_tick)); // 2026-01-01 00:00 onwards
+    wire::set32(b, 4, static_cast<uint32_t>(lat));
+    wire::set32(b, 8, static_cast<uint32_t>(lon));
     const bool fixValid = (m_tick / 20) % 12 != 5; // now and then the fix is lost for a while
     const uint8_t sats = static_cast<uint8_t>(fixValid ? 7 + m_tick % 5 : 2);
     b[12] = static_cast<char>(sats | (fixValid ? 0 : 0x10));
     b[13] = static_cast<char>(fixValid ? 9 + m_tick % 4 : 99);
-    le::put16(b, 14, static_cast<uint16_t>(150 + (m_tick % 20)));
-    le::put16(b, 16, static_cast<uint16_t>(move ? 420 + 80 * std::sin(angle * 3) : 0)); // tenths of km/h
-    le::put16(b, 18, static_cast<uint16_t>(std::fmod(angle * 180 / kPi + 90, 360) * 10));
+    wire::set16(b, 14, static_cast<uint16_t>(150 + (m_tick % 20)));
+    wire::set16(b, 16, static_cast<uint16_t>(move ? 420 + 80 * std::sin(angle * 3) : 0)); // tenths of km/h
+    wire::set16(b, 18, static_cast<uint16_t>(std::fmod(angle * 180 / kPi + 90, 360) * 10));
     for (int i = 0; i < 8; ++i) // inputs: ignition high while moving, the rest drifting
-        le::put16(b, 20 + 2 * i, static_cast<uint16_t>(i == 0 ? (move ? 400 : 10) : (100 * i + m_tick % 37) % 1024));
-    le::put16(b, 36, static_cast<uint16_t>(m_tick % 400 < 390 ? 640 : 500)); // battery ~4.0 V, sometimes low
-    le::put16(b, 38, static_cast<uint16_t>(move ? 400 : 370));                // supply ~12.4 V
+        wire::set16(b, 20 + 2 * i, static_cast<uint16_t>(i == 0 ? (move ? 400 : 10) : (100 * i + m_tick % 37) % 1024));
+    wire::set16(b, 36, static_cast<uint16_t>(m_tick % 400 < 390 ? 640 : 500)); // battery ~4.0 V, sometimes low
+    wire::set16(b, 38, static_cast<uint16_t>(move ? 400 : 370));                // supply ~12.4 V
     b[41] = static_cast<char>(move ? 0x01 : 0x00);
     b[42] = static_cast<char>(28 + m_tick % 3);
     // Status: supply fine, moving bit, first SIM, GPRS up, receiver fine.
@@ -70,54 +69,54 @@ QByteArray Telemetry::gpsPayload() const
     const int8_t temps[8] = {21, -5, static_cast<int8_t>(0x80), static_cast<int8_t>(0x81),
                              static_cast<int8_t>(0x82), 3, 0, -12};
     std::memcpy(b.data() + 51, temps, 8);
-    le::put16(b, 59, static_cast<uint16_t>(2400 - (m_tick / 4) % 800));
-    le::put16(b, 61, 0xFFFF); // sensor 2: line broken
+    wire::set16(b, 59, static_cast<uint16_t>(2400 - (m_tick / 4) % 800));
+    wire::set16(b, 61, 0xFFFF); // sensor 2: line broken
     b[63] = 18;
     b[64] = 0;
     b[65] = static_cast<char>(150 - (m_tick / 8) % 100);          // 0.4 % units
-    le::put16(b, 66, static_cast<uint16_t>(move ? 1800 + (m_tick % 300) : 750));
+    wire::set16(b, 66, static_cast<uint16_t>(move ? 1800 + (m_tick % 300) : 750));
     b[68] = static_cast<char>(move ? 88 : 70);
-    le::put32(b, 69, 52000 + m_tick / 10);
-    le::put32(b, 73, 183400000 + m_tick * 12);
-    le::put16(b, 77, static_cast<uint16_t>(move ? 120 : 0));
-    le::put32(b, 83, m_tick * 12);
+    wire::set32(b, 69, 52000 + m_tick / 10);
+    wire::set32(b, 73, 183400000 + m_tick * 12);
+    wire::set16(b, 77, static_cast<uint16_t>(move ? 120 : 0));
+    wire::set32(b, 83, m_tick * 12);
     return b;
 }
 
 QByteArray Telemetry::devicePayload() const
 {
     QByteArray b(115, '\0');
-    le::put16(b, 0, m_lastPacket);
-    le::put16(b, 2, static_cast<uint16_t>(m_lastPacket - 3));
-    le::put16(b, 14, m_deviceId);
+    wire::set16(b, 0, m_lastPacket);
+    wire::set16(b, 2, static_cast<uint16_t>(m_lastPacket - 3));
+    wire::set16(b, 14, m_deviceId);
     std::memcpy(b.data() + 16, "861234567890123", 15);
     b[32] = 28;
     b[33] = 1;
     b[34] = 1;
     b[35] = moving() ? 1 : 0;
-    le::put16(b, 36, static_cast<uint16_t>(moving() ? 30 : 300));
+    wire::set16(b, 36, static_cast<uint16_t>(moving() ? 30 : 300));
     const float jump = 1.5f + (m_tick % 7) * 0.25f;
     const float dist = moving() ? 12.0f * (m_tick % kLoopTicks) : 0.0f;
     std::memcpy(b.data() + 38, &jump, 4); // the unit sends IEEE floats, little-endian like this host
     std::memcpy(b.data() + 42, &dist, 4);
     b[46] = static_cast<char>(moving() ? static_cast<int8_t>((m_tick % 9) - 4) : 0);
     b[47] = static_cast<char>(static_cast<int8_t>((m_tick % 21) - 10));
-    le::put16(b, 49, static_cast<uint16_t>(int16_t(12 - m_tick % 25)));
-    le::put16(b, 51, static_cast<uint16_t>(int16_t(-3)));
-    le::put16(b, 53, static_cast<uint16_t>(int16_t(1000)));
+    wire::set16(b, 49, static_cast<uint16_t>(int16_t(12 - m_tick % 25)));
+    wire::set16(b, 51, static_cast<uint16_t>(int16_t(-3)));
+    wire::set16(b, 53, static_cast<uint16_t>(int16_t(1000)));
     b[55] = static_cast<char>(18 + m_tick % 10);
-    le::put32(b, 58, 1234500 + m_tick / 20);
+    wire::set32(b, 58, 1234500 + m_tick / 20);
     b[62] = 2;
-    le::put16(b, 63, 9000);
+    wire::set16(b, 63, 9000);
     b[70] = 7;
-    le::put16(b, 71, static_cast<uint16_t>(m_tick));
-    le::put16(b, 73, static_cast<uint16_t>(65535 - m_tick));
+    wire::set16(b, 71, static_cast<uint16_t>(m_tick));
+    wire::set16(b, 73, static_cast<uint16_t>(65535 - m_tick));
     for (int i = 0; i < 5; ++i)
-        le::put16(b, 77 + 2 * i, static_cast<uint16_t>(m_type == 3 ? 0 : 4200 + 150 * i));
+        wire::set16(b, 77 + 2 * i, static_cast<uint16_t>(m_type == 3 ? 0 : 4200 + 150 * i));
     std::memcpy(b.data() + 87, "300234010123450", 15);
     b[109] = 0x01;
-    le::put16(b, 110, m_build1);
-    le::put16(b, 112, m_build2);
+    wire::set16(b, 110, m_build1);
+    wire::set16(b, 112, m_build2);
     b[114] = static_cast<char>(m_build3);
     return b;
 }
@@ -136,10 +135,10 @@ uint32_t canData(uint32_t tick, int entry, int half)
 QByteArray Telemetry::canMessage() const
 {
     QByteArray b(16, '\0');
-    le::put32(b, 0, m_tick);
-    le::put32(b, 4, kCanIds[m_tick % 8]);
-    le::put32(b, 8, canData(m_tick, 0, 0));
-    le::put32(b, 12, canData(m_tick, 0, 1));
+    wire::set32(b, 0, m_tick);
+    wire::set32(b, 4, kCanIds[m_tick % 8]);
+    wire::set32(b, 8, canData(m_tick, 0, 0));
+    wire::set32(b, 12, canData(m_tick, 0, 1));
     return b;
 }
 
@@ -147,9 +146,9 @@ QByteArray Telemetry::canBuffer() const
 {
     QByteArray b(480, '\0');
     for (int i = 0; i < 40; ++i) {
-        le::put32(b, 12 * i, kCanIds[i % 8]);
-        le::put32(b, 12 * i + 4, canData(m_tick, i, 0));
-        le::put32(b, 12 * i + 8, canData(m_tick, i, 1));
+        wire::set32(b, 12 * i, kCanIds[i % 8]);
+        wire::set32(b, 12 * i + 4, canData(m_tick, i, 0));
+        wire::set32(b, 12 * i + 8, canData(m_tick, i, 1));
     }
     return b;
 }

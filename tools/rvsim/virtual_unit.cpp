@@ -1,11 +1,6 @@
 #include "virtual_unit.h"
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
-
 #include <cctype>
-
-using namespace rv;
 
 namespace rvsim {
 
@@ -16,40 +11,13 @@ constexpr uint8_t kCanScannerFlag = 0x02;  // in the flags byte after "CONFIGD"
 constexpr int kCanMesDelayMs = 100;
 constexpr int kCanBufDelayMs = 200;
 
-// A believable configuration: the unit as it leaves a fitter's bench.
-void fillDefaults(ConfigRecords& r)
-{
-    auto& c = r.config;
-    c.setNumber(u"FormatMark", 0xF0);
-    c.setNumber(u"ID_Device", 1234);
-    c.setNumber(u"Port_server", 12500);
-    c.setNumber(u"Perpackmove", 30);
-    c.setNumber(u"Perpackstop", 300);
-    c.setNumber(u"Perpackstop2", 1800);
-    c.setNumber(u"Timeoutstop", 120);
-    c.setNumber(u"MicLevel", 8);
-    c.setNumber(u"SpkLevel", 60);
-    c.setNumber(u"RingNum", 3);
-    c.setText(u"Sim1Apn", 0, u"internet");
-    c.setNumber(u"Protocol", 2);
-    for (int i = 0; i < 4; ++i)
-        c.setNumber(u"IP_server", i, QList<int>{192, 0, 2, 10}.at(i));
-    QByteArray io = r.inpOut.bytes();
-    for (qsizetype i = 0; i < io.size(); ++i)
-        io[i] = static_cast<char>((i * 13 + 5) % 251);
-    r.inpOut.setBytes(io);
-    QByteArray se = r.confSe.bytes();
-    for (qsizetype i = 0; i < se.size(); ++i)
-        se[i] = static_cast<char>(i + 1);
-    r.confSe.setBytes(se);
-}
 } // namespace
 
 VirtualUnit::VirtualUnit(UnitOptions options) : m_o(std::move(options)), m_telemetry(m_o.deviceType)
 {
     m_locked = m_o.password.has_value();
     m_telemetry.setFirmwareBuild(m_o.build1, m_o.build2, m_o.build3);
-    fillDefaults(m_records);
+    m_records.fillBenchDefaults();
 }
 
 QList<Reply> VirtualUnit::receive(QByteArrayView bytes)
@@ -94,7 +62,7 @@ QByteArray VirtualUnit::handshake() const
     if (!m_o.answerQdSsmt)
         b.append(static_cast<char>(m_o.deviceType));
     b.append(static_cast<char>(m_o.handshakeByte));
-    b.append(le::bytes32(m_o.deviceOptions));
+    b.append(wire::le32(m_o.deviceOptions));
     return b;
 }
 
@@ -105,34 +73,34 @@ QByteArray VirtualUnit::recordReply(const char* marker, const QByteArray& record
         payload.append(QByteArray(88, '\x5A')); // a newer unit with a longer record
     QByteArray b(marker);
     b.append(status);
-    b.append(le::bytes16(static_cast<uint16_t>(payload.size())));
+    b.append(wire::le16(static_cast<uint16_t>(payload.size())));
     b.append(payload);
-    b.append(le::bytes16(static_cast<uint16_t>(blockChecksum(payload) + (m_o.badChecksum ? 1 : 0))));
+    b.append(wire::le16(static_cast<uint16_t>(wire::blockSum(payload) + (m_o.badChecksum ? 1 : 0))));
     return b;
 }
 
 QByteArray VirtualUnit::monitorBlock(const char* marker, const QByteArray& payload) const
 {
     QByteArray b(marker);
-    b.append(le::bytes16(static_cast<uint16_t>(payload.size())));
+    b.append(wire::le16(static_cast<uint16_t>(payload.size())));
     b.append(payload);
     b.append('E');
     return b;
 }
 
-VirtualUnit::Parse VirtualUnit::recordWrite(QList<Reply>& out, RecordBase& record, bool withStatus)
+VirtualUnit::Parse VirtualUnit::recordWrite(QList<Reply>& out, QByteArray& record, bool withStatus)
 {
     const qsizetype lenAt = withStatus ? 8 : 7;
     if (m_input.size() < lenAt + 2)
         return Parse::NeedMore;
-    const qsizetype len = le::u16(m_input, lenAt);
+    const qsizetype len = wire::get16(m_input, lenAt);
     const qsizetype total = lenAt + 2 + len + 2;
     if (m_input.size() < total)
         return Parse::NeedMore;
     const QByteArray word = m_input.left(7);
     count(word);
     const QByteArrayView data = QByteArrayView(m_input).sliced(lenAt + 2, len);
-    const bool sumOk = blockChecksum(data) == le::u16(m_input, lenAt + 2 + len);
+    const bool sumOk = wire::blockSum(data) == wire::get16(m_input, lenAt + 2 + len);
     const bool statusOk = !withStatus || m_input.at(7) == '0';
     QByteArray reply;
     if (m_locked)
@@ -142,7 +110,7 @@ VirtualUnit::Parse VirtualUnit::recordWrite(QList<Reply>& out, RecordBase& recor
     else if (!sumOk || !statusOk || len != record.size())
         reply = "FAIL";
     else {
-        record.setBytes(data);
+        record = data.toByteArray();
         reply = "WRITE";
         if (onRecordsChanged)
             onRecordsChanged();
@@ -214,11 +182,11 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
         return p;
     }
     case 'R':
-        return simple(m_locked ? QByteArray("+PASS=?") : recordReply("CONFIG", m_records.config.bytes(), ""));
+        return simple(m_locked ? QByteArray("+PASS=?") : recordReply("CONFIG", m_records.config, ""));
     case 'P':
-        return simple(m_locked ? QByteArray("+PASS=?") : recordReply("INPOUT", m_records.inpOut.bytes(), ""));
+        return simple(m_locked ? QByteArray("+PASS=?") : recordReply("INPOUT", m_records.inpOut, ""));
     case 'S':
-        return simple(m_locked ? QByteArray("+PASS=?") : recordReply("CONFSE", m_records.confSe.bytes(), "0"), 0, 1);
+        return simple(m_locked ? QByteArray("+PASS=?") : recordReply("CONFSE", m_records.confSe, "0"), 0, 1);
     case 'W':
         return recordWrite(out, m_records.config, false);
     case 'I':

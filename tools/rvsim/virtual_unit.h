@@ -5,8 +5,7 @@
 // chosen by options. Transport (the pseudo-terminal) and timing live in main.cpp.
 
 #include "telemetry.h"
-
-#include "core/config/records.h"
+#include "unit_records.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -53,7 +52,7 @@ public:
 
     bool lineDropped() const { return m_dropped; }
     const QMap<QByteArray, int>& counts() const { return m_counts; }
-    rv::ConfigRecords& records() { return m_records; }
+    UnitRecords& records() { return m_records; }
     bool locked() const { return m_locked; }
     // Called after every accepted record write.
     std::function<void()> onRecordsChanged;
@@ -66,11 +65,11 @@ private:
     QByteArray handshake() const;
     QByteArray recordReply(const char* marker, const QByteArray& record, const char* status) const;
     QByteArray monitorBlock(const char* marker, const QByteArray& payload) const;
-    Parse recordWrite(QList<Reply>& out, rv::RecordBase& record, bool withStatus);
+    Parse recordWrite(QList<Reply>& out, QByteArray& record, bool withStatus);
 
     UnitOptions m_o;
     Telemetry m_telemetry;
-    rv::ConfigRecords m_records;
+    UnitRecords m_records;
     QByteArray m_input;
     QMap<QByteArray, int> m_counts;
     bool m_locked = false;

@@ -72,11 +72,6 @@ Writes satelliteModem()
     return {QByteArray("CONFIGZ"), QByteArray("\x01\x01", 2)};
 }
 
-Writes fileRequest(QByteArrayView request)
-{
-    return {QByteArray("CONFIGF"), padBlock(request.toByteArray())};
-}
-
 Writes memoryRequest(QByteArrayView request)
 {
     return {QByteArray("CONFIGM"), request.toByteArray()};
@@ -89,11 +84,6 @@ Writes memoryRepeat(int dumpTypeIndex)
     tail.append(static_cast<char>(dumpTypeIndex));
     tail.append('\x01');
     return {QByteArray("CONFIGM"), tail};
-}
-
-Writes firmwareFrame(QByteArrayView frame)
-{
-    return {QByteArray("CONFIGB"), padBlock(frame.toByteArray())};
 }
 
 } // namespace cmd

@@ -40,10 +40,8 @@ Writes cameraShot1(int resolutionIndex);          // "CONFIGJ" + low 4 bits of t
 Writes cameraShot2(int resolutionIndex);          // "CONFIGH" + low 4 bits of the index
 Writes password(uint16_t value);                  // "RV+PASS=%d"
 Writes satelliteModem();                          // "CONFIGZ" 01 01
-Writes fileRequest(QByteArrayView request);       // "CONFIGF" + the request block (padded)
 Writes memoryRequest(QByteArrayView request);     // "CONFIGM" + the request bytes
 Writes memoryRepeat(int dumpTypeIndex);           // "CONFIGM" 0A index 01
-Writes firmwareFrame(QByteArrayView frame);       // "CONFIGB" + a frame (padded)
 
 } // namespace cmd
 

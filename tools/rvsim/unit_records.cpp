@@ -1,0 +1,57 @@
+#include "unit_records.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace rvsim {
+
+void UnitRecords::fillBenchDefaults()
+{
+    // Main record offsets from its layout.
+    config[0] = static_cast<char>(0xF0);     // format mark
+    wire::set16(config, 3, 1234);            // unit ID
+    config[22] = 2;                          // packet protocol "Версия 1"
+    wire::set16(config, 23, 30);             // period while moving, s
+    wire::set16(config, 25, 300);            // period while parked, s
+    config[27] = 8;                          // microphone gain
+    config[28] = 60;                         // speaker gain
+    config[29] = 3;                          // rings before answering
+    const char ip[4] = {char(192), 0, 2, 10}; // server address
+    for (int i = 0; i < 4; ++i)
+        config[87 + i] = ip[i];
+    wire::set16(config, 91, 12500);          // server port
+    const QByteArray apn("internet");        // SIM 1 APN, NUL-terminated in 29 bytes
+    config.replace(93, apn.size(), apn);
+    wire::set16(config, 238, 120);           // delay before parked mode, s
+    wire::set16(config, 490, 1800);          // later parked period, s
+    for (qsizetype i = 0; i < inpOut.size(); ++i)
+        inpOut[i] = static_cast<char>((i * 13 + 5) % 251);
+    for (qsizetype i = 0; i < confSe.size(); ++i)
+        confSe[i] = static_cast<char>(i + 1);
+}
+
+bool UnitRecords::load(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = f.read(wire::kFileSize + 1);
+    if (data.size() < wire::kFileSize)
+        return false;
+    config = data.mid(0, wire::kConfigSize);
+    inpOut = data.mid(wire::kFileInpOutAt, wire::kInpOutSize);
+    confSe = data.mid(wire::kFileConfSeAt, wire::kConfSeSize);
+    return true;
+}
+
+bool UnitRecords::save(const QString& path) const
+{
+    QByteArray data(wire::kFileSize, '\0');
+    data.replace(0, config.size(), config);
+    data.replace(wire::kFileInpOutAt, inpOut.size(), inpOut);
+    data.replace(wire::kFileConfSeAt, confSe.size(), confSe);
+    QSaveFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.commit();
+}
+
+} // namespace rvsim
