@@ -143,9 +143,21 @@ int main(int argc, char** argv)
     const QCommandLineOption splitSeed("split-seed", "Seed of the random pieces.", "N", "1");
     const QCommandLineOption baud("baud", "Pace what the unit sends as a line at N baud would (10 bits a byte).",
                                   "N", "0");
+    const QCommandLineOption medium("medium", "Folder of the storage medium (1/ logs, 3/ voice, 4/ route); files the "
+                                    "configurator writes are kept there. Default: in memory.", "DIR");
+    const QCommandLineOption noMedium("no-medium", "No storage medium: files cannot be opened.");
+    const QCommandLineOption noFiles("no-files", "File commands are not supported (answer 255).");
+    const QCommandLineOption chunk("chunk", "Data bytes per file chunk sent (1..1017).", "N", "1000");
+    const QCommandLineOption logSize("log-size", "Every made-up day log has N bytes.", "N");
+    const QCommandLineOption fileReadError("file-read-error", "Fail reading a file after its first chunk (8).");
+    const QCommandLineOption fileWriteError("file-write-error", "Fail writing a file at its first chunk (5).");
+    const QCommandLineOption overshoot("file-overshoot", "The last chunk of a file carries more than announced.");
+    const QCommandLineOption fileSilent("file-silent-after", "Stop answering a transfer after N chunks.", "N");
+    const QCommandLineOption fileDrop("file-drop-after", "Drop the line after N chunks of a transfer.", "N");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
     p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, password, dropOn, build, link,
-                  logOpt, stats, state, split, splitSeed, baud, lifetime});
+                  logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
+                  fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime});
     p.process(app);
 
     UnitOptions o;
@@ -167,6 +179,20 @@ int main(int argc, char** argv)
         o.build2 = static_cast<uint16_t>(b[1].toUInt());
         o.build3 = static_cast<uint8_t>(b[2].toUInt());
     }
+
+    o.medium.folder = p.value(medium);
+    o.medium.present = !p.isSet(noMedium);
+    o.medium.supported = !p.isSet(noFiles);
+    o.medium.chunk = p.value(chunk).toInt();
+    if (p.isSet(logSize))
+        o.medium.logSize = p.value(logSize).toLongLong();
+    o.medium.readError = p.isSet(fileReadError);
+    o.medium.writeError = p.isSet(fileWriteError);
+    o.medium.overshoot = p.isSet(overshoot);
+    if (p.isSet(fileSilent))
+        o.medium.silentAfter = p.value(fileSilent).toInt();
+    if (p.isSet(fileDrop))
+        o.medium.dropAfter = p.value(fileDrop).toInt();
 
     VirtualUnit unit(o);
     const QString statePath = p.value(state);

@@ -153,4 +153,15 @@ QByteArray Telemetry::canBuffer() const
     return b;
 }
 
+QByteArray Telemetry::logCodes() const
+{
+    // A few events a poll, drawn from the unit's code table, the rest empty.
+    static constexpr uint8_t kEvents[] = {1, 5, 7, 13, 22, 31, 37, 49, 54, 58, 60, 72, 80, 87, 94, 99, 130, 69};
+    QByteArray codes(20, '\0');
+    const int used = static_cast<int>(m_tick % 4);
+    for (int i = 0; i < used; ++i)
+        codes[i] = static_cast<char>(kEvents[(m_tick * 7 + i * 3) % std::size(kEvents)]);
+    return codes;
+}
+
 } // namespace rvsim

@@ -17,6 +17,7 @@ public:
     // The CAN scanner's records: one frame (Frame, ID, DataA, DataB) and a buffer of 40 (ID, DataA, DataB).
     QByteArray canMessage() const;     // 16 bytes
     QByteArray canBuffer() const;      // 480 bytes
+    QByteArray logCodes() const;       // the 20 event codes of a log tail (0: no entry)
 
     void setFirmwareBuild(uint16_t part1, uint16_t part2, uint8_t part3);
     void setDeviceId(uint16_t id) { m_deviceId = id; }

@@ -7,13 +7,15 @@ namespace rvsim {
 namespace {
 constexpr int kRebootMs = 1500;
 constexpr int kBootloaderStartMs = 500;
-constexpr uint8_t kCanScannerFlag = 0x02;  // in the flags byte after "CONFIGD"
+constexpr uint8_t kLogTailFlag = 0x01;     // in the flags byte after "CONFIGD"
+constexpr uint8_t kCanScannerFlag = 0x02;
 constexpr int kCanMesDelayMs = 100;
 constexpr int kCanBufDelayMs = 200;
 
 } // namespace
 
-VirtualUnit::VirtualUnit(UnitOptions options) : m_o(std::move(options)), m_telemetry(m_o.deviceType)
+VirtualUnit::VirtualUnit(UnitOptions options)
+    : m_o(std::move(options)), m_telemetry(m_o.deviceType), m_medium(m_o.medium)
 {
     m_locked = m_o.password.has_value();
     m_telemetry.setFirmwareBuild(m_o.build1, m_o.build2, m_o.build3);
@@ -173,7 +175,11 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
         if (m_input.size() < 8)
             return Parse::NeedMore;
         const bool scanner = (static_cast<uint8_t>(m_input.at(7)) & kCanScannerFlag) != 0;
-        const Parse p = simple(m_o.bootloader ? QByteArray() : monitorBlock("DEVICE", m_telemetry.devicePayload()), 0, 1);
+        const bool logTail = (static_cast<uint8_t>(m_input.at(7)) & kLogTailFlag) != 0;
+        QByteArray device = monitorBlock("DEVICE", m_telemetry.devicePayload());
+        if (logTail)
+            device += "L" + QByteArray(2, '\0') + m_telemetry.logCodes();
+        const Parse p = simple(m_o.bootloader ? QByteArray() : device, 0, 1);
         if (scanner && !m_o.bootloader) {
             // The scanner records follow in bursts of their own, without length or end byte.
             out.append({QByteArray("CANMES") + m_telemetry.canMessage(), kCanMesDelayMs});
@@ -201,6 +207,8 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
         m_rebootUntil.setRemainingTime(kRebootMs);
         return p;
     }
+    case 'F':
+        return fileCommand(out);
     case 'B': {
         const Parse p = simple({});
         m_o.bootloader = true;
@@ -210,6 +218,151 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
     default:
         return Parse::Garbage;
     }
+}
+
+// "CONFIGF" and its sub-command: open for reading (01 area name 00), open for writing (02 area size name 00),
+// a data chunk (03 n data), the next chunk (04), stop (05). A name whose length is a multiple of 8 comes
+// with one more 0x00.
+VirtualUnit::Parse VirtualUnit::fileCommand(QList<Reply>& out)
+{
+    if (m_input.size() < 8)
+        return Parse::NeedMore;
+    const auto sub = static_cast<uint8_t>(m_input.at(7));
+    const auto reply = [&](uint8_t code, QByteArray payload = {}) {
+        out.append({QByteArray("FLRW") + static_cast<char>(code) + payload});
+    };
+    // The name from `at` up to its 0x00; the bytes consumed through the terminator, or 0 when incomplete.
+    const auto nameEnd = [&](qsizetype at, QByteArray& name) -> qsizetype {
+        const qsizetype zero = m_input.indexOf('\0', at);
+        if (zero < 0)
+            return 0;
+        name = m_input.mid(at, zero - at);
+        qsizetype end = zero + 1;
+        if (!name.isEmpty() && name.size() % 8 == 0) {
+            if (m_input.size() <= end)
+                return 0;
+            if (m_input.at(end) == '\0')
+                ++end;
+        }
+        return end;
+    };
+    constexpr qsizetype kLongestName = 64;
+    switch (sub) {
+    case 0x01:
+    case 0x02: {
+        const qsizetype nameAt = sub == 0x01 ? 9 : 13;
+        if (m_input.size() < nameAt)
+            return Parse::NeedMore;
+        QByteArray name;
+        const qsizetype end = nameEnd(nameAt, name);
+        if (end == 0)
+            return m_input.size() > nameAt + kLongestName + 2 ? Parse::Garbage : Parse::NeedMore;
+        count(sub == 0x01 ? "CONFIGF-open-read" : "CONFIGF-open-write");
+        const auto area = static_cast<uint8_t>(m_input.at(8));
+        const uint32_t size = sub == 0x02 ? wire::get32(m_input, 9) : 0;
+        m_input.remove(0, end);
+        m_readFile.reset();
+        m_writeFile.reset();
+        m_fileChunks = 0;
+        if (!m_o.medium.supported)
+            reply(0xFF);
+        else if (sub == 0x01) {
+            m_readFile = m_o.medium.present ? m_medium.read(area, name) : std::nullopt;
+            m_readAt = 0;
+            if (m_readFile)
+                reply(6, wire::le32(static_cast<uint32_t>(m_readFile->size())));
+            else
+                reply(7);
+        } else if (!m_o.medium.present) {
+            reply(5);
+        } else {
+            m_writeFile = Incoming{area, name, size, {}};
+            reply(4);
+        }
+        return Parse::Done;
+    }
+    case 0x03: {
+        if (m_input.size() < 10)
+            return Parse::NeedMore;
+        const qsizetype n = wire::get16(m_input, 8);
+        qsizetype end = 10 + n;
+        if ((n + 3) % 8 == 0)
+            ++end; // the padding byte
+        if (m_input.size() < end)
+            return Parse::NeedMore;
+        count("CONFIGF-data");
+        const QByteArray data = m_input.mid(10, n);
+        m_input.remove(0, end);
+        fileData(out, data);
+        return Parse::Done;
+    }
+    case 0x04:
+    case 0x05:
+        count(sub == 0x04 ? "CONFIGF-next" : "CONFIGF-stop");
+        m_input.remove(0, 8);
+        if (!m_o.medium.supported)
+            reply(0xFF);
+        else if (sub == 0x04)
+            fileChunkWanted(out);
+        else
+            m_readFile.reset();
+        return Parse::Done;
+    default:
+        return Parse::Garbage;
+    }
+}
+
+void VirtualUnit::fileChunkWanted(QList<Reply>& out)
+{
+    if (!m_readFile)
+        return;
+    const int sent = m_fileChunks++;
+    if (m_o.medium.silentAfter >= 0 && sent >= m_o.medium.silentAfter)
+        return;
+    if (m_o.medium.dropAfter >= 0 && sent >= m_o.medium.dropAfter) {
+        m_dropped = true;
+        return;
+    }
+    if (m_o.medium.readError && sent >= 1) {
+        out.append({QByteArray("FLRW\x08", 5)});
+        m_readFile.reset();
+        return;
+    }
+    const qsizetype chunk = std::clamp(m_o.medium.chunk, 1, 1017);
+    const qsizetype left = m_readFile->size() - m_readAt;
+    qsizetype n = std::min(chunk, std::max<qsizetype>(left, 0));
+    QByteArray data = m_readFile->mid(m_readAt, n);
+    if (m_o.medium.overshoot && m_readAt + n >= m_readFile->size())
+        data += QByteArray(std::min<qsizetype>(100, 1017 - n), 'X'); // more than the file holds
+    m_readAt += n;
+    out.append({QByteArray("FLRW\x03", 5) + wire::le16(static_cast<uint16_t>(data.size())) + data});
+}
+
+void VirtualUnit::fileData(QList<Reply>& out, const QByteArray& data)
+{
+    if (!m_writeFile)
+        return;
+    const int got = m_fileChunks++;
+    if (m_o.medium.silentAfter >= 0 && got >= m_o.medium.silentAfter)
+        return;
+    if (m_o.medium.dropAfter >= 0 && got >= m_o.medium.dropAfter) {
+        m_dropped = true;
+        return;
+    }
+    if (m_o.medium.writeError) {
+        m_writeFile.reset();
+        out.append({QByteArray("FLRW\x05", 5)});
+        return;
+    }
+    Incoming& f = *m_writeFile;
+    f.data += data.left(std::max<qsizetype>(0, qsizetype(f.size) - f.data.size()));
+    if (f.data.size() < qsizetype(f.size)) {
+        out.append({QByteArray("FLRW\x04", 5)});
+        return;
+    }
+    const bool stored = m_medium.write(f.area, f.name, f.data);
+    m_writeFile.reset();
+    out.append({QByteArray(stored ? "FLRW\x09" : "FLRW\x05", 5)});
 }
 
 } // namespace rvsim

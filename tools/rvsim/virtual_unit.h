@@ -4,6 +4,7 @@
 // the three records and answers as a unit does. Each command is one small handler; failure modes are
 // chosen by options. Transport (the pseudo-terminal) and timing live in main.cpp.
 
+#include "medium.h"
 #include "telemetry.h"
 #include "unit_records.h"
 
@@ -33,6 +34,7 @@ struct UnitOptions {
     QByteArray dropOn;           // drop the line when this command arrives (e.g. "CONFIGP")
     uint16_t build1 = 700, build2 = 1203;
     uint8_t build3 = 15;
+    MediumOptions medium;
 };
 
 // What the unit does after a command: bytes to send, maybe after a delay, maybe dropping the line.
@@ -66,10 +68,20 @@ private:
     QByteArray recordReply(const char* marker, const QByteArray& record, const char* status) const;
     QByteArray monitorBlock(const char* marker, const QByteArray& payload) const;
     Parse recordWrite(QList<Reply>& out, QByteArray& record, bool withStatus);
+    Parse fileCommand(QList<Reply>& out);
+    void fileChunkWanted(QList<Reply>& out);
+    void fileData(QList<Reply>& out, const QByteArray& data);
 
     UnitOptions m_o;
     Telemetry m_telemetry;
     UnitRecords m_records;
+    Medium m_medium;
+    // The file being read by the configurator, or written by it.
+    std::optional<QByteArray> m_readFile;
+    qsizetype m_readAt = 0;
+    struct Incoming { uint8_t area; QByteArray name; uint32_t size; QByteArray data; };
+    std::optional<Incoming> m_writeFile;
+    int m_fileChunks = 0;
     QByteArray m_input;
     QMap<QByteArray, int> m_counts;
     bool m_locked = false;

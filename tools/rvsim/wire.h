@@ -24,6 +24,11 @@ inline uint16_t get16(QByteArrayView b, qsizetype at)
     return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
 }
 
+inline uint32_t get32(QByteArrayView b, qsizetype at)
+{
+    return static_cast<uint32_t>(get16(b, at)) | static_cast<uint32_t>(get16(b, at + 2)) << 16;
+}
+
 inline void set16(QByteArray& b, qsizetype at, uint16_t v)
 {
     b[at] = static_cast<char>(v & 0xFF);

@@ -40,7 +40,7 @@ SessionController::SessionController(Link& link, ConfigRecords* records, Monitor
     connect(&m_receiveTimer, &QTimer::timeout, this, &SessionController::Receive_timerTimer);
     connect(&m_stepTimer, &QTimer::timeout, this, &SessionController::Find_deviceTimer);
     // Each arrival restarts the quiet-gap countdown.
-    connect(&m_channel, &PortChannel::rxChar, this, [this] { m_s.receiveCountdown = timing::kQuietCountdown; });
+    connect(&m_channel, &PortChannel::rxChar, this, &SessionController::onBytesArrived);
     connect(&m_link, &Link::hungUp, this, &SessionController::lineHungUp);
     connect(&m_progress, &ProgressWatchdog::expired, this, [this] {
         m_s.OperationState = osIdle;
@@ -92,6 +92,54 @@ void SessionController::setStepHook(uint8_t state, std::function<void()> hook)
 void SessionController::setPeriodicHook(PeriodicHook kind, std::function<void()> hook)
 {
     m_periodicHooks.insert(static_cast<int>(kind), std::move(hook));
+}
+
+void SessionController::setFrameClaim(FrameDetector detect, FrameTaker take)
+{
+    m_claimDetect = std::move(detect);
+    m_claimTake = std::move(take);
+}
+
+void SessionController::clearFrameClaim()
+{
+    m_claimDetect = nullptr;
+    m_claimTake = nullptr;
+}
+
+void SessionController::onBytesArrived()
+{
+    // Each arrival restarts the quiet-gap countdown.
+    m_s.receiveCountdown = timing::kQuietCountdown;
+    if (!m_claimDetect || !m_earlyFrames)
+        return;
+    // A claim is waiting for a frame: take the bytes now (the count is what the queue holds, so the read
+    // does not wait) and hand on a frame the moment it is whole.
+    const int waiting = static_cast<int>(std::min<quint32>(m_channel.bytesWaiting(), kReceiveBufferSize));
+    m_channel.clearBytesWaiting();
+    if (waiting > 0)
+        m_early += m_link.read(waiting);
+    if (m_early.size() > kReceiveBufferSize)
+        return; // no frame of ours is that long: the analysis after the gap sorts it out
+    QByteArray bytes = m_early;
+    if (takeClaimedFrame(bytes)) {
+        m_early = bytes;
+        if (m_early.isEmpty())
+            m_s.receiveCountdown = 0; // nothing left to analyse: no purge may hit the next reply
+    }
+}
+
+bool SessionController::takeClaimedFrame(QByteArray& bytes)
+{
+    if (!m_claimDetect)
+        return false;
+    const qsizetype n = m_claimDetect(bytes);
+    if (n <= 0 || n > bytes.size())
+        return false;
+    const QByteArray frame = bytes.left(n);
+    bytes.remove(0, n);
+    if (m_claimTake)
+        m_claimTake(frame);
+    return true;
 }
 
 bool SessionController::hook(ReplyHook kind, QByteArrayView burst, qsizetype pos)
@@ -249,9 +297,9 @@ void SessionController::lineHungUp()
     const bool busy = state != osIdle && state != osSearch;
     if (!m_s.connected && !busy)
         return; // nothing was attached; the search notices on its own
+    linkLost();
     if (busy)
         m_progress.Progress_close();
-    linkLost();
 }
 
 void SessionController::Find_deviceTimer()
@@ -366,13 +414,23 @@ void SessionController::searchStep()
 void SessionController::Receive_analyse()
 {
     const int waiting = static_cast<int>(std::min<quint32>(m_channel.bytesWaiting(), kReceiveBufferSize));
-    if (waiting <= 0)
-        return;
-    m_s.receiveBuffer = m_link.read(waiting);
+    m_s.receiveBuffer = std::exchange(m_early, QByteArray());
+    if (waiting > 0 && m_s.receiveBuffer.size() < kReceiveBufferSize)
+        m_s.receiveBuffer += m_link.read(std::min<int>(waiting, kReceiveBufferSize - m_s.receiveBuffer.size()));
     // This analysis owns its bytes: whatever a handler starts cannot make another analysis see them.
-    const QByteArray burst = std::exchange(m_s.receiveBuffer, QByteArray());
+    QByteArray burst = std::exchange(m_s.receiveBuffer, QByteArray());
     if (burst.isEmpty())
         return;
+    if (burst.size() > kReceiveBufferSize)
+        burst.truncate(kReceiveBufferSize);
+    // A frame somebody claimed is data: its bytes are never searched for replies.
+    if (takeClaimedFrame(burst) && burst.isEmpty())
+        return;
+    dispatch(burst);
+}
+
+void SessionController::dispatch(const QByteArray& burst)
+{
     const auto at = [&burst](const char* marker) { return findMarker(burst, marker); };
 
     if (m_s.firmwareProgramming) {

@@ -143,6 +143,17 @@ public:
     void setPeriodicHook(PeriodicHook kind, std::function<void()> hook);
     void setDumpTypeIndex(std::function<int()> index) { m_dumpTypeIndex = std::move(index); }
 
+    // A subsystem that expects length-framed data (file chunks and the like) claims the waiting bytes:
+    // `detect` returns the length of a complete frame at their start, 0 while there is none. A claimed
+    // frame goes to `take` as soon as it is whole, without waiting for the quiet gap, and no other
+    // marker is searched in it; bytes that make no frame are analysed as usual after the gap.
+    using FrameDetector = std::function<qsizetype(QByteArrayView waiting)>;
+    using FrameTaker = std::function<void(QByteArrayView frame)>;
+    void setFrameClaim(FrameDetector detect, FrameTaker take);
+    void clearFrameClaim();
+    // Off: claimed frames are still taken whole, but only after the quiet gap (for measurements).
+    void setEarlyFrames(bool on) { m_earlyFrames = on; }
+
 signals:
     void statusText(int panel, const QString& text);
     void message(const QString& text);          // for a message box that does not block
@@ -175,6 +186,9 @@ private:
     void handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind);
     void handleWrite();
     bool hook(ReplyHook kind, QByteArrayView burst, qsizetype pos);
+    void onBytesArrived();
+    bool takeClaimedFrame(QByteArray& bytes);
+    void dispatch(const QByteArray& burst);
 
     Link& m_link;
     PortChannel m_channel;
@@ -191,6 +205,10 @@ private:
     QHash<int, std::function<void()>> m_stepHooks;
     QHash<int, std::function<void()>> m_periodicHooks;
     std::function<int()> m_dumpTypeIndex;
+    FrameDetector m_claimDetect;
+    FrameTaker m_claimTake;
+    QByteArray m_early; // bytes read as they arrived while a claim is active
+    bool m_earlyFrames = true;
 };
 
 } // namespace rv
