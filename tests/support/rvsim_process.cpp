@@ -8,7 +8,7 @@ RvsimProcess::RvsimProcess(const QString& program, QStringList args)
 {
     args << QStringLiteral("--state") << statePath() << QStringLiteral("--log") << logPath()
          << QStringLiteral("--stats") << m_dir.filePath(QStringLiteral("stats.txt"))
-         << QStringLiteral("--lifetime") << QStringLiteral("120");
+         << QStringLiteral("--medium") << mediumPath() << QStringLiteral("--lifetime") << QStringLiteral("120");
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(program, args);
     if (!m_process.waitForStarted(5000))

@@ -18,6 +18,8 @@ public:
     QString pty() const { return m_pty; }
     QString statePath() const { return m_dir.filePath(QStringLiteral("unit.fcg")); }
     QString logPath() const { return m_dir.filePath(QStringLiteral("received.bin")); }
+    // The unit's storage medium: one folder per area ("1" logs, "3" voice, "4" route).
+    QString mediumPath() const { return m_dir.filePath(QStringLiteral("medium")); }
     QByteArray received() const;              // every byte the unit received, in order
     int count(const QByteArray& command) const; // how often it received a command word
     void stop();                              // SIGTERM and wait

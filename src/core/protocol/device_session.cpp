@@ -247,11 +247,8 @@ void SessionController::Receive_timerTimer()
 {
     if (m_s.receiveCountdown > 0) {
         --m_s.receiveCountdown;
-        if (m_s.receiveCountdown == 1) {
+        if (m_s.receiveCountdown == 1)
             Receive_analyse();
-            m_channel.clearBytesWaiting();
-            m_link.discardInput();
-        }
     }
 
     if (m_s.keepAliveCounter++ > timing::kKeepAliveAfter) {
@@ -419,6 +416,10 @@ void SessionController::Receive_analyse()
         m_s.receiveBuffer += m_link.read(std::min<int>(waiting, kReceiveBufferSize - m_s.receiveBuffer.size()));
     // This analysis owns its bytes: whatever a handler starts cannot make another analysis see them.
     QByteArray burst = std::exchange(m_s.receiveBuffer, QByteArray());
+    // The rest of the line is discarded now, before any reply is handled: a handler that sends the next
+    // request must find its answer in the queue, not thrown away after it.
+    m_channel.clearBytesWaiting();
+    m_link.discardInput();
     if (burst.isEmpty())
         return;
     if (burst.size() > kReceiveBufferSize)

@@ -166,6 +166,27 @@ TEST_F(Transfer, WithoutEarlyHandOnAChunkWaitsForTheQuietGap)
     EXPECT_EQ(readAll(FileTransfer::logFilePath()), pattern(100, 7));
 }
 
+TEST_F(Transfer, AnAnswerArrivingWhileTheLastReplyIsHandledIsKept)
+{
+    // The unit answers the next-chunk request at once, before the analysis that sent it has returned:
+    // the line must not be purged under that answer.
+    s.setEarlyFrames(false);
+    t.Read_log_fileClick(QStringLiteral("2026-12-09"));
+    runStep();
+    bool answered = false;
+    QObject::connect(&s.progress(), &ProgressWatchdog::changed, [&] {
+        if (!answered && link.written().endsWith("CONFIGF\x04")) {
+            answered = true;
+            link.feed(chunk(pattern(64, 20)));
+        }
+    });
+    unit(sizeReply(64));
+    ASSERT_TRUE(answered);
+    ticks(4);
+    EXPECT_EQ(readAll(FileTransfer::logFilePath()), pattern(64, 20));
+    EXPECT_EQ(lastClosed(), QStringLiteral("Файл диагностики считан"));
+}
+
 TEST_F(Transfer, ChunkDataIsNeverTakenForReplies)
 {
     QSignalSpy sessionMessages(&s, &SessionController::message);
