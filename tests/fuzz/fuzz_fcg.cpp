@@ -1,6 +1,6 @@
 // A configuration file of arbitrary bytes opened into the records, then dumped and compared with a
-// slightly changed copy, as rvctl's dump and diff do. The records hold exactly what the file holds at their offsets, the JSON dump parses,
-// and two record sets differ exactly when diff shows a change.
+// slightly changed copy, as rvctl's dump and diff do. The records hold exactly what the file holds at
+// their offsets, the JSON dump parses, and two record sets differ exactly when diff shows a change.
 
 #include "core/config/fcg_file.h"
 #include "core/config/record_text.h"
