@@ -144,7 +144,6 @@ UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& 
     });
     connect(&m_serial, &rv::SerialLink::commError, this, [](const QString& text) { err(text); });
     connect(&m_session, &S::recordReceived, this, &UnitOperation::recordArrived);
-
 }
 
 UnitOperation::~UnitOperation() = default;
