@@ -3,6 +3,7 @@
 #include "core/config/fcg_file.h"
 #include "support/tool_run.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -15,6 +16,18 @@ using rvtest::ToolRun;
 ToolRun rvctl(const QStringList& args)
 {
     return rvtest::runTool(QStringLiteral(RVCTL_PATH), args, 30000);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -56,6 +69,63 @@ TEST(RvctlOffline, DiffSetDumpAndExitCodes)
     for (const char* cmd : {"dump FILE.fcg", "diff A.fcg B.fcg", "set FILE.fcg NAME=VALUE", "--port PATH info",
                             "--port PATH read FILE.fcg", "--port PATH write FILE.fcg", "--password N", "--timeout S"})
         EXPECT_TRUE(r.out.contains(QLatin1String(cmd))) << cmd;
+}
+
+TEST(RvctlOffline, Set_RefusesAShortFile_KeepsEverythingButTheFieldsOfALongOne)
+{
+    QTemporaryDir dir;
+    QByteArray full(1126, '\0');
+    for (qsizetype i = 0; i < full.size(); ++i)
+        full[i] = char(i % 7 == 0 ? 0 : (i * 13) % 256); // something in the gaps between the records too
+    full[3] = 0x01;
+    full[4] = 0x02;
+
+    // Short (an older file without the extended record): refused, as write refuses it, and not touched.
+    const QString shortFile = dir.filePath(QStringLiteral("short.fcg"));
+    ASSERT_TRUE(writeBytes(shortFile, full.left(1100)));
+    ToolRun r = rvctl({QStringLiteral("set"), shortFile, QStringLiteral("ID_Device=77")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("1100 bytes"))) << qPrintable(r.err);
+    EXPECT_EQ(fileBytes(shortFile), full.left(1100));
+
+    // Long: only the bytes of the field change; the gaps and the 3000-byte tail stay.
+    const QString longFile = dir.filePath(QStringLiteral("long.fcg"));
+    const QByteArray tail(3000, '\x5A');
+    ASSERT_TRUE(writeBytes(longFile, full + tail));
+    r = rvctl({QStringLiteral("set"), longFile, QStringLiteral("ID_Device=77"), QStringLiteral("MNC5=9")});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    QByteArray expected = full + tail;
+    expected[3] = 77;
+    expected[4] = 0;
+    expected[1100 + 14] = 9;
+    EXPECT_EQ(fileBytes(longFile), expected);
+
+    // A negative value in an unsigned field is refused ("-0.5" once became 0.5); the file stays.
+    for (const char* bad : {"MaxHdop=-0.5", "Maxaccel=-0", "ID_Device=-0", "IP2[0]=-1"}) {
+        r = rvctl({QStringLiteral("set"), longFile, QLatin1String(bad)});
+        EXPECT_EQ(r.code, 2) << bad;
+        EXPECT_TRUE(r.err.contains(QStringLiteral("out of range"))) << bad << qPrintable(r.err);
+    }
+    EXPECT_EQ(rvctl({QStringLiteral("set"), longFile, QStringLiteral("TempLL1=-10")}).code, 0);
+    expected[465] = char(0xF6);
+    EXPECT_EQ(fileBytes(longFile), expected);
+}
+
+TEST(RvctlOffline, OptionValuesThatLookLikeOptions_AndHelpOnIndexes)
+{
+    // "--timeout" is not a port name: a usage error before anything is opened.
+    ToolRun r = rvctl({QStringLiteral("--port"), QStringLiteral("--timeout"), QStringLiteral("5"), QStringLiteral("info")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--port needs a value"))) << qPrintable(r.err);
+    r = rvctl({QStringLiteral("--password"), QStringLiteral("--port"), QStringLiteral("/dev/null"), QStringLiteral("info")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--password needs a value"))) << qPrintable(r.err);
+    EXPECT_EQ(rvctl({QStringLiteral("--timeout"), QStringLiteral("-1"), QStringLiteral("info")}).code, 2);
+
+    r = rvctl({QStringLiteral("--help")});
+    EXPECT_EQ(r.code, 0);
+    for (const char* text : {"count from 0", "Phone[0] is connection 1", "INOh[0]", "input 1"})
+        EXPECT_TRUE(r.out.contains(QLatin1String(text))) << text;
 }
 
 #endif

@@ -89,8 +89,18 @@ int cmdSet(const QStringList& args, const Globals&)
     if (args.size() < 2)
         return usage("set FILE.fcg NAME=VALUE ...");
     rv::ConfigRecords records;
-    if (!openFile(args[0], records))
+    const rv::FcgOpenResult opened = rv::openFcg(args[0], records);
+    if (!opened.ok()) {
+        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(opened.status)));
         return ExitFailed;
+    }
+    // Rewriting a short file would fill the records it lacks with zeros, which `write` would then send to
+    // a unit as settings.
+    if (opened.shortFile()) {
+        err(QStringLiteral("%1: %2 bytes, a configuration file has %3; not changing an incomplete file")
+                .arg(args[0]).arg(opened.fileSize).arg(rv::kFcgSize));
+        return ExitFailed;
+    }
     for (const QString& a : args.mid(1)) {
         const rv::AssignResult r = rv::assignField(records, a);
         if (!r.ok()) {
@@ -98,7 +108,8 @@ int cmdSet(const QStringList& args, const Globals&)
             return ExitUsage; // a bad assignment is a bad argument; the file is left as it was
         }
     }
-    if (const rv::FcgStatus s = rv::saveFcg(args[0], records); s != rv::FcgStatus::Ok) {
+    // Only the fields named change: the bytes between the records and any tail past them stay.
+    if (const rv::FcgStatus s = rv::rewriteFcgRecords(args[0], records); s != rv::FcgStatus::Ok) {
         err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(s)));
         return ExitFailed;
     }
@@ -190,6 +201,10 @@ QString helpText()
         "  --port PATH       the serial port of the unit (/dev/ttyUSB0, a pseudo-terminal ...)\n"
         "  --password N      answer the unit's password request with N (0..65535) and repeat the operation once\n"
         "  --timeout S       give up looking for the unit after S seconds (default 10)\n\n"
+        "Field names are those that dump prints. Element indexes count from 0 where the window's captions\n"
+        "count from 1: Phone[0] is connection 1, INOh[0] and Inputtype[0] are input 1, Out1act_actin[0]\n"
+        "belongs to input 1, ActivOUT[0] is output 1, EventSource[0] is event 1; InputThresholds[0] and [1]\n"
+        "are the lower and upper boundaries of input 1.\n\n"
         "Progress and errors go to stderr, results to stdout.\n"
         "Exit codes: 0 success, 1 diff found differences, 2 usage error, 3 the unit or a file failed.\n");
     return s;
@@ -221,6 +236,13 @@ bool takeGlobals(QStringList& args, Globals& g)
         if (!inlineValue) {
             if (i + 1 >= args.size()) {
                 err(QStringLiteral("%1 needs a value").arg(name));
+                return false;
+            }
+            // "--port --timeout 5" lacks the port rather than naming one "--timeout"; a value that does
+            // begin with '-' can still be given as --port=VALUE.
+            if (args[i + 1].startsWith(u'-')) {
+                err(QStringLiteral("%1 needs a value, not the option '%2' (write %1=VALUE for a value that "
+                                   "begins with '-')").arg(name, args[i + 1]));
                 return false;
             }
             value = args[++i];

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -141,7 +142,8 @@ UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& 
     connect(&m_session.progress(), &rv::ProgressWatchdog::changed, this, [this] {
         progressLine(m_session.progress().label());
     });
-    connect(&m_link, &rv::SerialLink::commError, this, [](const QString& text) { err(text); });
+    connect(&m_serial, &rv::SerialLink::commError, this, [](const QString& text) { err(text); });
+    connect(&m_session, &S::recordReceived, this, &UnitOperation::recordArrived);
 }
 
 UnitOperation::~UnitOperation() = default;
@@ -227,6 +229,8 @@ void UnitOperation::startOperation()
     if (m_phase == Phase::Done)
         return;
     m_phase = Phase::Running;
+    for (QString& state : m_recordState)
+        state = QStringLiteral("not received");
     arm(kOperationGuardMs, QStringLiteral("the operation did not end"));
     if (m_kind == Kind::Read)
         m_session.Download_deviceClick();
@@ -250,10 +254,58 @@ void UnitOperation::progressClosed(const QString& text)
     const QString& success = m_kind == Kind::Read ? kReadDone : kWriteDone;
     if (text == success) {
         progressLine(text);
+        if (m_kind == Kind::Read) {
+            if (const QString missing = incompleteRead(); !missing.isEmpty()) {
+                finish(ExitFailed, QStringLiteral("the configuration did not arrive whole, nothing saved: ") + missing);
+                return;
+            }
+        }
         finish(ExitOk);
     } else {
         finish(ExitFailed, text);
     }
+}
+
+void UnitOperation::recordArrived(rv::RecordKind kind)
+{
+    if (m_phase != Phase::Running || m_kind != Kind::Read)
+        return;
+    // The controller has just taken this reply from the bytes of the running analysis: read it again.
+    const QByteArray& burst = m_link.currentBurst();
+    const qsizetype size = rv::recordSize(kind);
+    QString& state = m_recordState[int(kind)];
+    const auto pos = rv::findMarker(burst, rv::recordMarker(kind));
+    const rv::RecordReply r = pos ? rv::parseRecordReply(burst, *pos, kind) : rv::RecordReply{};
+    if (!r.present())
+        state = QStringLiteral("its reply could not be read again");
+    else if (r.length < size)
+        state = QStringLiteral("%1 of %2 bytes").arg(r.length).arg(size);
+    else
+        state.clear(); // whole (a longer one is cut to the record, as the controller says)
+}
+
+QString UnitOperation::incompleteRead() const
+{
+    QStringList faults;
+    QString confSe = m_recordState[int(rv::RecordKind::ConfSe)];
+    // The read ends on a "CONFSE" even when its status says the unit keeps no extended record.
+    const QByteArray& burst = m_link.currentBurst();
+    if (!confSe.isEmpty()) {
+        if (const auto pos = rv::findMarker(burst, rv::recordMarker(rv::RecordKind::ConfSe))) {
+            const rv::RecordReply r = rv::parseRecordReply(burst, *pos, rv::RecordKind::ConfSe);
+            if (r.check == rv::RecordReply::Check::Ok && r.status != '0')
+                confSe = QStringLiteral("the unit sent none (status %1)")
+                             .arg(r.status > 0x20 && r.status < 0x7F
+                                      ? QStringLiteral("'%1'").arg(QLatin1Char(r.status))
+                                      : QStringLiteral("0x%1").arg(uchar(r.status), 2, 16, QLatin1Char('0')));
+        }
+    }
+    for (const rv::RecordKind kind : {rv::RecordKind::Config, rv::RecordKind::InpOut, rv::RecordKind::ConfSe}) {
+        const QString& state = kind == rv::RecordKind::ConfSe ? confSe : m_recordState[int(kind)];
+        if (!state.isEmpty())
+            faults << QStringLiteral("%1 record: %2").arg(QLatin1String(rv::recordMarker(kind)), state);
+    }
+    return faults.join(QStringLiteral("; "));
 }
 
 void UnitOperation::passwordWanted()

@@ -91,4 +91,38 @@ FcgStatus saveFcg(const QString& path, const ConfigRecords& records)
     return f.commit() ? FcgStatus::Ok : FcgStatus::SaveFailed;
 }
 
+FcgStatus rewriteFcgRecords(const QString& path, const ConfigRecords& records)
+{
+    if (!QFileInfo(path).isFile())
+        return FcgStatus::SaveFailed;
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return FcgStatus::SaveFailed;
+    QByteArray head = in.read(kFcgSize);
+    if (head.size() != kFcgSize)
+        return FcgStatus::SaveFailed;
+    head.replace(kFcgConfigOffset, ConfigBlock::kSize, records.config.bytes());
+    head.replace(kFcgInpOutOffset, InpOutBlock::kSize, records.inpOut.bytes());
+    head.replace(kFcgConfSeOffset, ConfSeBlock::kSize, records.confSe.bytes());
+
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(head) != head.size())
+        return FcgStatus::SaveFailed;
+    // The tail is copied in pieces: a file of any size keeps it without being held in memory.
+    for (;;) {
+        const QByteArray chunk = in.read(64 * 1024);
+        if (in.error() != QFileDevice::NoError) {
+            out.cancelWriting();
+            return FcgStatus::SaveFailed;
+        }
+        if (chunk.isEmpty())
+            break;
+        if (out.write(chunk) != chunk.size()) {
+            out.cancelWriting();
+            return FcgStatus::SaveFailed;
+        }
+    }
+    return out.commit() ? FcgStatus::Ok : FcgStatus::SaveFailed;
+}
+
 } // namespace rv

@@ -51,4 +51,9 @@ FcgOpenResult openFcg(const QString& path, ConfigRecords& records);
 // Writes through a temporary file; a failure leaves any existing file as it was.
 FcgStatus saveFcg(const QString& path, const ConfigRecords& records);
 
+// Puts the three records into an existing file of at least 1126 bytes and keeps every other byte of it:
+// what lies between the records and whatever follows them. Through a temporary file, like saveFcg;
+// a file that is missing, not a regular file or shorter than 1126 bytes is left alone (SaveFailed).
+FcgStatus rewriteFcgRecords(const QString& path, const ConfigRecords& records);
+
 } // namespace rv

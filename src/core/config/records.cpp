@@ -67,11 +67,25 @@ std::optional<qint64> parseInteger(QStringView s)
     s = s.trimmed();
     bool ok = false;
     qint64 v = 0;
-    if (s.startsWith(u"0x") || s.startsWith(u"0X"))
-        v = s.sliced(2).toLongLong(&ok, 16);
-    else
+    if (s.startsWith(u"0x") || s.startsWith(u"0X")) {
+        // Digits only after the prefix: "0x-5" or "0x+5" is no number.
+        const QStringView digits = s.sliced(2);
+        for (const QChar c : digits) {
+            const char16_t u = c.unicode();
+            if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
+                return std::nullopt;
+        }
+        v = digits.toLongLong(&ok, 16);
+    } else
         v = s.toLongLong(&ok, 10);
     return ok ? std::optional(v) : std::nullopt;
+}
+
+// A minus sign before the digits. An unsigned field refuses it whatever follows: "-0" and "-0.5" would
+// otherwise pass the range check as 0 and 0.5.
+bool negative(QStringView s)
+{
+    return s.trimmed().startsWith(u'-');
 }
 
 // "2.5" / "2,5" / "25" → tenths; further fraction digits are discarded, as the pages do.
@@ -269,10 +283,14 @@ FieldError RecordBase::setAt(const FieldDef& f, int index, QStringView value)
         return b ? setRawAt(f, index, *b) : FieldError::BadValue;
     }
     case Encoding::Tenths: {
+        if (negative(value))
+            return FieldError::OutOfRange;
         const auto v = parseTenths(value);
         return v ? setNumberAt(f, index, *v) : FieldError::BadValue;
     }
     default: {
+        if (f.encoding != Encoding::Signed && negative(value))
+            return FieldError::OutOfRange;
         const auto v = parseInteger(value);
         return v ? setNumberAt(f, index, *v) : FieldError::BadValue;
     }

@@ -553,14 +553,20 @@ QString portOpenFailureText(const QString& device, int error)
     switch (error) {
     case EACCES:
     case EPERM: {
+        // Joining the port's group helps only when the group may read and write it: for a 0600 root:root
+        // device, "join root" would be wrong advice.
         QString group;
         struct stat st {};
-        if (::stat(device.toLocal8Bit().constData(), &st) == 0) {
-            if (const struct group* g = ::getgrgid(st.st_gid))
-                group = QString::fromLocal8Bit(g->gr_name);
+        constexpr mode_t groupReadWrite = S_IRGRP | S_IWGRP;
+        if (::stat(device.toLocal8Bit().constData(), &st) == 0 && (st.st_mode & groupReadWrite) == groupReadWrite) {
+            const struct group* g = ::getgrgid(st.st_gid);
+            group = g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
         }
         if (group.isEmpty())
-            group = QStringLiteral("dialout");
+            return QStringLiteral("Нет доступа к порту %1: права на устройство не позволяют пользователю читать и "
+                                  "писать в него.\nПопросите администратора открыть доступ к порту (например, "
+                                  "правилом udev).")
+                .arg(device);
         return QStringLiteral("Нет доступа к порту %1: он принадлежит группе «%2», а пользователь в неё не входит.\n"
                               "Добавьте пользователя в группу (sudo usermod -aG %2 $USER) и войдите в систему заново.")
             .arg(device, group);

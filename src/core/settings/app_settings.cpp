@@ -3,6 +3,8 @@
 #include "core/link/port_list.h"
 #include "core/settings/ini_file.h"
 
+#include <QStringList>
+
 namespace rv {
 
 namespace {
@@ -39,9 +41,20 @@ bool writeAppSettings(const QString& path, const AppSettings& settings,
 {
     IniFile ini = IniFile::load(path).value_or(IniFile{});
     const QString port = settings.comPort == QString::fromUtf16(kTcpPortName) ? defaultPort() : settings.comPort;
-    ini.setValue(kSection, kPortKey, port);
-    ini.setValue(kSection, kConfKey, settings.fileConf);
-    return ini.save(path, error);
+    // A value that would not read back as it is (a line break in a file name) is not stored: the file
+    // keeps the old one, and the caller hears of it.
+    QStringList refused;
+    if (!ini.setValue(kSection, kPortKey, port))
+        refused << kPortKey;
+    if (!ini.setValue(kSection, kConfKey, settings.fileConf))
+        refused << kConfKey;
+    if (!ini.save(path, error))
+        return false;
+    if (refused.isEmpty())
+        return true;
+    if (error)
+        *error = QStringLiteral("not stored, the value cannot be written as it is: %1").arg(refused.join(QStringLiteral(", ")));
+    return false;
 }
 
 } // namespace rv

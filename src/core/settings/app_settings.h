@@ -31,7 +31,8 @@ AppSettings readAppSettings(const QString& path,
                             const std::function<QString()>& defaultPort = defaultPortName);
 
 // Writes both keys into "Config.ini", keeping whatever else the file holds. "TCP/IP" is stored as
-// defaultPort. Returns false (and the old file stays) when the file cannot be written.
+// defaultPort. Returns false (and the old file stays) when the file cannot be written; also false, with
+// the rest written, when a value cannot be stored so that it reads back the same (a line break in it).
 bool writeAppSettings(const QString& path, const AppSettings& settings,
                       const std::function<QString()>& defaultPort = defaultPortName, QString* error = nullptr);
 

@@ -28,21 +28,35 @@ QString unquote(const QString& v)
     return v;
 }
 
-QString quoteIfNeeded(const QString& v)
+// A key beginning with '[' whose line would end with ']' would read back as a section header; the quotes
+// keep it an entry.
+QString quoteIfNeeded(const QString& key, const QString& v)
 {
     if (v.isEmpty())
         return v;
     const bool outerSpace = v.front().isSpace() || v.back().isSpace();
     const bool looksQuoted = v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front();
-    return (outerSpace || looksQuoted) ? u'"' + v + u'"' : v;
+    const bool looksLikeHeader = key.startsWith(u'[') && v.endsWith(u']');
+    return (outerSpace || looksQuoted || looksLikeHeader) ? u'"' + v + u'"' : v;
 }
 
-// One line per entry: a line break inside a value or key would split the entry.
-QString oneLine(QString s)
+// One line per entry: a line break inside a name or value would split it.
+bool oneLine(const QString& s)
 {
-    s.replace(u'\r', u' ');
-    s.replace(u'\n', u' ');
-    return s;
+    return !s.contains(u'\r') && !s.contains(u'\n') && s.isValidUtf16();
+}
+
+constexpr char16_t kBom = 0xFEFF;
+
+bool writableSection(const QString& name)
+{
+    return oneLine(name) && name == name.trimmed();
+}
+
+bool writableKey(const QString& key)
+{
+    return oneLine(key) && !key.isEmpty() && key == key.trimmed() && !key.contains(u'=')
+           && !key.startsWith(u';') && !key.startsWith(u'#') && !key.startsWith(kBom);
 }
 
 } // namespace
@@ -100,11 +114,15 @@ QByteArray IniFile::toBytes() const
             out += u'[' + s.name + QStringLiteral("]\n");
         for (const Line& l : s.lines) {
             if (l.isEntry)
-                out += l.key + u'=' + quoteIfNeeded(l.text) + u'\n';
+                out += l.key + u'=' + quoteIfNeeded(l.key, l.text) + u'\n';
             else
                 out += l.text + u'\n';
         }
     }
+    // A reader skips one byte-order mark at the start; text that begins with that character keeps it
+    // behind one of ours.
+    if (out.startsWith(kBom))
+        out.prepend(kBom);
     return out.toUtf8();
 }
 
@@ -156,26 +174,29 @@ QString IniFile::value(const QString& section, const QString& key, const QString
     return fallback;
 }
 
-void IniFile::setValue(const QString& section, const QString& key, const QString& value)
+bool IniFile::setValue(const QString& section, const QString& key, const QString& value)
 {
+    if (!writableSection(section) || !writableKey(key) || !oneLine(value))
+        return false;
     Section* s = findSection(section);
     if (!s) {
         if (m_sections.isEmpty())
             m_sections.append(Section{});
-        m_sections.append(Section{oneLine(section).trimmed(), true, {}});
+        m_sections.append(Section{section, true, {}});
         s = &m_sections.last();
     }
     for (Line& l : s->lines) {
         if (l.isEntry && l.key.compare(key, Qt::CaseInsensitive) == 0) {
-            l.text = oneLine(value);
-            return;
+            l.text = value;
+            return true;
         }
     }
     // New keys go after the last entry, ahead of trailing blank lines that separate sections.
     qsizetype at = s->lines.size();
     while (at > 0 && !s->lines[at - 1].isEntry && s->lines[at - 1].text.trimmed().isEmpty())
         --at;
-    s->lines.insert(at, Line{true, oneLine(key).trimmed(), oneLine(value)});
+    s->lines.insert(at, Line{true, key, value});
+    return true;
 }
 
 QStringList IniFile::sections() const

@@ -24,7 +24,7 @@ public:
     // CRLF, LF and lone CR line ends are all accepted.
     static IniFile parse(QByteArrayView bytes);
 
-    // The text written back: UTF-8 with LF line ends.
+    // The text written back: UTF-8 with LF line ends. Parsing it gives the same sections, keys and values.
     QByteArray toBytes() const;
 
     // Writes through QSaveFile, so a failed write leaves the old file as it was.
@@ -34,7 +34,10 @@ public:
     // the first of duplicated keys wins.
     bool contains(const QString& section, const QString& key) const;
     QString value(const QString& section, const QString& key, const QString& fallback = {}) const;
-    void setValue(const QString& section, const QString& key, const QString& value);
+    // False, and nothing changes, when the entry could not be read back as given: a line break in any of
+    // the three, a key that is empty, has outer spaces, holds '=' or begins like a comment (';', '#'),
+    // a section name with outer spaces, or text that is not valid UTF-16.
+    bool setValue(const QString& section, const QString& key, const QString& value);
 
     QStringList sections() const;
     QStringList keys(const QString& section) const;

@@ -136,3 +136,34 @@ TEST_F(FcgFile, FailedSaveKeepsTheOldFile)
     EXPECT_EQ(saveFcg(path("taken.fcg"), next), FcgStatus::SaveFailed);
     EXPECT_TRUE(QFileInfo(path("taken.fcg")).isDir());
 }
+
+TEST_F(FcgFile, RewriteRecords_KeepsTheBytesBetweenAndAfterThem)
+{
+    ConfigRecords onDisk, edited;
+    fillRandom(onDisk, 13);
+    fillRandom(edited, 14);
+    // A file with something in the gaps between the records and a tail of 200 000 bytes.
+    QByteArray file = fcgBytes(onDisk);
+    file.replace(512, 38, QByteArray(38, '\x11'));
+    file.replace(1063, 37, QByteArray(37, '\x22'));
+    QByteArray tail(200000, '\0');
+    for (qsizetype i = 0; i < tail.size(); ++i)
+        tail[i] = char(i * 31);
+    file += tail;
+    ASSERT_TRUE(writeFile(path("long.fcg"), file));
+
+    ASSERT_EQ(rewriteFcgRecords(path("long.fcg"), edited), FcgStatus::Ok);
+    QByteArray expected = file;
+    expected.replace(0, 512, edited.config.bytes());
+    expected.replace(550, 513, edited.inpOut.bytes());
+    expected.replace(1100, 26, edited.confSe.bytes());
+    EXPECT_EQ(readFile(path("long.fcg")), expected);
+
+    // A file too short to hold the records, a missing one and a folder are left alone.
+    ASSERT_TRUE(writeFile(path("short.fcg"), file.left(1125)));
+    EXPECT_EQ(rewriteFcgRecords(path("short.fcg"), edited), FcgStatus::SaveFailed);
+    EXPECT_EQ(readFile(path("short.fcg")), file.left(1125));
+    EXPECT_EQ(rewriteFcgRecords(path("none.fcg"), edited), FcgStatus::SaveFailed);
+    EXPECT_FALSE(QFile::exists(path("none.fcg")));
+    EXPECT_EQ(rewriteFcgRecords(dir.path(), edited), FcgStatus::SaveFailed);
+}

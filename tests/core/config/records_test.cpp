@@ -171,6 +171,34 @@ TEST(Records, RejectedSetsChangeNothing)
     EXPECT_EQ(c.storeNumberAt(*c.field(u"Device1"), 0, 16), FieldError::OutOfRange);
 }
 
+TEST(Records, UnsignedFieldsRefuseAMinusSign_SignedOnesTakeIt)
+{
+    // "-0.5" once passed as 0.5 and "-0" as 0: every unsigned field of the three records refuses a sign.
+    ConfigRecords r;
+    for (RecordBase* rec : {static_cast<RecordBase*>(&r.config), static_cast<RecordBase*>(&r.inpOut),
+                            static_cast<RecordBase*>(&r.confSe)}) {
+        ASSERT_TRUE(rec->setBytes(randomBytes(rec->size(), 4)));
+        const QByteArray before = rec->bytes();
+        for (const FieldDef& f : rec->layout().fields) {
+            if (!f.isInteger() || f.encoding == Encoding::Signed || f.encoding == Encoding::Reserved)
+                continue;
+            for (const char16_t* text : {u"-0", u" -0 ", u"-0.5", u"-1", u"0x-0"})
+                EXPECT_NE(rec->setAt(f, f.count - 1, text), FieldError::None)
+                    << fieldName(f).toStdString() << " " << QString::fromUtf16(text).toStdString();
+        }
+        EXPECT_EQ(rec->bytes(), before);
+    }
+    EXPECT_EQ(r.config.set(u"MaxHdop", u"-0.5"), FieldError::OutOfRange);
+    EXPECT_EQ(r.config.set(u"Maxaccel", u"-0,9"), FieldError::OutOfRange);
+    EXPECT_EQ(r.config.set(u"ID_Device", u"-0"), FieldError::OutOfRange);
+    EXPECT_EQ(r.config.set(u"ID_Device", u"0x1f"), FieldError::None);
+    EXPECT_EQ(r.config.number(u"ID_Device").value, 31);
+    EXPECT_EQ(r.config.set(u"TempLL1", u"-10"), FieldError::None);
+    EXPECT_EQ(r.config.number(u"TempLL1").value, -10);
+    EXPECT_EQ(r.config.set(u"TempLH1", u"-0"), FieldError::None);
+    EXPECT_EQ(r.config.number(u"TempLH1").value, 0);
+}
+
 TEST(Cp1251, EveryByteRoundTripsAndFixedWidthRules)
 {
     QByteArray all(256, '\0');

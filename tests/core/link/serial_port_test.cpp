@@ -131,6 +131,7 @@ TEST(SerialPort, FailureTextsExplainTheCause)
 {
     QTemporaryFile f;
     ASSERT_TRUE(f.open());
+    ASSERT_TRUE(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
     const QString denied = portOpenFailureText(f.fileName(), EACCES);
     EXPECT_TRUE(denied.contains(QStringLiteral("usermod -aG")));
     EXPECT_TRUE(denied.contains(f.fileName()));

@@ -60,12 +60,59 @@ TEST(IniFile, Utf8WithBom_QuotedValues_AndLineBreaksInValues)
     EXPECT_EQ(ini.value("Config", "File conf"), QStringLiteral("  /home/user/Ёлка.fcg "));
     EXPECT_EQ(ini.value("Config", "A"), "x");
 
-    // Outer spaces survive a round trip; a line break cannot split the entry.
-    ini.setValue("Config", "B", "one\ntwo");
+    // Outer spaces survive a round trip; a line break cannot split the entry: such a value is refused,
+    // since it could not read back as it was.
+    EXPECT_FALSE(ini.setValue("Config", "B", "one\ntwo"));
     const IniFile again = IniFile::parse(ini.toBytes());
     EXPECT_EQ(again.value("Config", "File conf"), QStringLiteral("  /home/user/Ёлка.fcg "));
-    EXPECT_EQ(again.value("Config", "B"), "one two");
-    EXPECT_EQ(again.keys("Config").size(), 3);
+    EXPECT_FALSE(again.contains("Config", "B"));
+    EXPECT_EQ(again.keys("Config").size(), 2);
+}
+
+TEST(IniFile, Write_WhatReadsBackTheSame_QuotesOrRefusesTheRest)
+{
+    IniFile ini = IniFile::parse("[Config]\nCom port=COM4\n");
+    // A key beginning with '[' and a value ending in ']' once came back as the header "[k=]", and every
+    // key after it landed in that bogus section.
+    ASSERT_TRUE(ini.setValue("Config", "[k", "]"));
+    ASSERT_TRUE(ini.setValue("Config", "[x", "a]"));
+    ASSERT_TRUE(ini.setValue("Config", "File conf", "/data/[bus].fcg"));
+    ASSERT_TRUE(ini.setValue("Config", "q", "\"quoted\""));
+    ASSERT_TRUE(ini.setValue("Config", "sp", " \t padded\t "));
+    ASSERT_TRUE(ini.setValue("[Odd] name", "k", "v"));
+    const QByteArray bytes = ini.toBytes();
+    EXPECT_TRUE(bytes.contains("\n[k=\"]\"\n")) << bytes.constData();
+    const IniFile back = IniFile::parse(bytes);
+    EXPECT_EQ(back.sections(), (QStringList{"Config", "[Odd] name"}));
+    EXPECT_EQ(back.keys("Config"), (QStringList{"Com port", "[k", "[x", "File conf", "q", "sp"}));
+    EXPECT_EQ(back.value("Config", "[k"), "]");
+    EXPECT_EQ(back.value("Config", "[x"), "a]");
+    EXPECT_EQ(back.value("Config", "File conf"), "/data/[bus].fcg");
+    EXPECT_EQ(back.value("Config", "q"), "\"quoted\"");
+    EXPECT_EQ(back.value("Config", "sp"), " \t padded\t ");
+    EXPECT_EQ(back.value("[Odd] name", "k"), "v");
+    EXPECT_EQ(back.toBytes(), bytes);
+
+    // What no writing could bring back is refused and changes nothing.
+    for (const QString& key : {QString(), QStringLiteral(" k"), QStringLiteral("a=b"), QStringLiteral(";c"),
+                               QStringLiteral("#c"), QStringLiteral("k\r"), QString(QChar(0xFEFF)) + u'k',
+                               QString(QChar(0xD800))})
+        EXPECT_FALSE(ini.setValue("Config", key, "v")) << qPrintable(key);
+    EXPECT_FALSE(ini.setValue("Config", "k", "a\rb"));
+    EXPECT_FALSE(ini.setValue("Config", "k", QString(QChar(0xDC00))));
+    EXPECT_FALSE(ini.setValue(" Config", "k", "v"));
+    EXPECT_FALSE(ini.setValue("Con\nfig", "k", "v"));
+    EXPECT_EQ(ini.toBytes(), bytes);
+}
+
+TEST(IniFile, TextBeginningWithAByteOrderMarkCharacterKeepsIt)
+{
+    // Two marks: the reader skips the first; the second is text of the first line and must survive.
+    const IniFile ini = IniFile::parse("\xEF\xBB\xBF\xEF\xBB\xBF; note\n[Config]\nk=v\n");
+    const IniFile back = IniFile::parse(ini.toBytes());
+    EXPECT_EQ(back.toBytes(), ini.toBytes());
+    EXPECT_EQ(back.value("Config", "k"), "v");
+    EXPECT_TRUE(back.toBytes().startsWith("\xEF\xBB\xBF\xEF\xBB\xBF; note\n"));
 }
 
 TEST(IniFile, Load_MissingOrOversizedFileIsUnreadable)
@@ -103,6 +150,18 @@ TEST(AppSettings, Write_KeepsKeyNamesAndOtherContent_StoresTcpAsDefaultPort)
     const AppSettings s = readAppSettings(path, [] { return QStringLiteral("unused"); });
     EXPECT_EQ(s.comPort, "/dev/ttyACM0");
     EXPECT_EQ(s.fileConf, "default.fcg");
+}
+
+TEST(AppSettings, Write_AFileNameWithALineBreakIsNotStored_TheRestIs)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Config.ini");
+    writeAll(path, "[Config]\nCom port=COM2\nFile conf=/data/old.fcg\nNext=1\n");
+    QString error;
+    EXPECT_FALSE(writeAppSettings(path, {"/dev/ttyUSB1", "/data/a\nb.fcg"}, [] { return QStringLiteral("COM1"); },
+                                  &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("File conf"))) << qPrintable(error);
+    EXPECT_EQ(readAll(path), "[Config]\nCom port=/dev/ttyUSB1\nFile conf=/data/old.fcg\nNext=1\n");
 }
 
 TEST(AppSettings, Write_ReportsAFolderThatCannotBeWritten)
