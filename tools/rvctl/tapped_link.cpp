@@ -8,6 +8,7 @@ TappedLink::TappedLink(rv::Link& inner, QObject* parent) : rv::Link(parent), m_i
 {
     // The serial component hands its notifications to this thread and waits for them: pass each on at once.
     connect(&m_inner, &rv::Link::bytesArrived, this, &rv::Link::bytesArrived, Qt::DirectConnection);
+    connect(&m_inner, &rv::Link::hungUp, this, &rv::Link::hungUp, Qt::DirectConnection);
 }
 
 QByteArray TappedLink::read(int maxCount)
