@@ -91,6 +91,14 @@ std::optional<QString> TIMETOCON2Change(QStringView text)
     return bound(text, "10", 1000);
 }
 
+std::optional<QString> PhoneNumberChange(QStringView text)
+{
+    constexpr qsizetype kDigits = 10;
+    if (!text.startsWith(u'8') && text.size() > kDigits)
+        return text.first(kDigits).toString();
+    return std::nullopt;
+}
+
 std::optional<QString> validate(Validator validator, QStringView text)
 {
     switch (validator) {
@@ -104,6 +112,7 @@ std::optional<QString> validate(Validator validator, QStringView text)
     case Validator::Password: return PasswordChange(text);
     case Validator::BalansBox: return BalansBoxChange(text);
     case Validator::TIMETOCON2: return TIMETOCON2Change(text);
+    case Validator::Phone: return PhoneNumberChange(text);
     }
     return std::nullopt;
 }

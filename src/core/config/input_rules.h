@@ -39,9 +39,12 @@ std::optional<QString> CONF_PASSChange(QStringView text);   // empty → "1"; �
 std::optional<QString> PasswordChange(QStringView text);
 std::optional<QString> BalansBoxChange(QStringView text);   // empty → "50"; > 250 → "250"
 std::optional<QString> TIMETOCON2Change(QStringView text);  // empty or "0" → "10"; > 1000 → "1000"
+// A phone number is stored without the leading "8" the page shows, in at most 10 digits: a text without
+// that "8" is cut to 10 characters, so the edit never shows a number the record cannot hold.
+std::optional<QString> PhoneNumberChange(QStringView text);
 
 enum class Validator : uint8_t {
-    None, Val_0_255, Val_1_255, Val_1_65535, Port, ID_Device, CONF_PASS, Password, BalansBox, TIMETOCON2
+    None, Val_0_255, Val_1_255, Val_1_65535, Port, ID_Device, CONF_PASS, Password, BalansBox, TIMETOCON2, Phone
 };
 std::optional<QString> validate(Validator validator, QStringView text);
 

@@ -89,7 +89,7 @@ constexpr Binding volts(std::string_view control, int num, int den)
 constexpr Binding text(std::string_view control) { return {.control = control, .enc = Enc::Text}; }
 constexpr Binding phone(std::string_view control)
 {
-    return {.control = control, .enc = Enc::Phone, .keys = KeyFilter::Digit};
+    return {.control = control, .enc = Enc::Phone, .keys = KeyFilter::Digit, .validator = Validator::Phone};
 }
 constexpr Binding check(std::string_view control) { return {.control = control, .enc = Enc::Check}; }
 constexpr Binding radio(std::string_view control, std::string_view field, int value)

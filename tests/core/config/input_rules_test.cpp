@@ -38,6 +38,8 @@ TEST(InputRules, ValidatorsReplaceEmptyTextAndTooLargeValues)
         {Validator::TIMETOCON2, "1500", "1000"},  {Validator::TIMETOCON2, "00", nullptr},
         {Validator::Val_0_255, "99999999999999999999999", "255"},
         {Validator::Val_0_255, "-5", nullptr},    {Validator::Val_0_255, "1x", nullptr},
+        {Validator::Phone, "89161234567", nullptr}, {Validator::Phone, "79161234567", "7916123456"},
+        {Validator::Phone, "9161234567", nullptr},
     };
     for (const auto& c : cases) {
         const auto out = validate(c.v, QString::fromLatin1(c.in));
