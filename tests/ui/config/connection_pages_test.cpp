@@ -8,6 +8,7 @@
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
+#include "support/unusual_records.h"
 #include "ui/app/main_window.h"
 #include "ui/app/session_binding.h"
 #include "ui/config/config_pages.h"
@@ -31,40 +32,6 @@
 using namespace rv;
 
 namespace {
-
-void put(QByteArray& b, int at, const char* hex)
-{
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    b.replace(at, bytes.size(), bytes);
-}
-
-// No zero byte anywhere, so no text has its NUL; then the values no control can show exactly.
-ConfigRecords unusualRecords()
-{
-    ConfigRecords r;
-    QByteArray c = rvtest::pattern(512, 5);
-    c[0] = char(0xF0);
-    c[122] = char(63);        // SIM 1: "Другой", with APN, login and password that have no NUL
-    c[152] = char(7);         // SIM 2: neither custom nor a login an operator is known by
-    c[173] = 'z';
-    put(c, 27, "c8c8c8");     // the four sliders above their ranges
-    c[342] = char(9);
-    c[296] = char(255);       // BalansBox above what its validator lets a user type
-    put(c, 372, "4ff2330aff"); // message type / incoming call nibbles past their lists
-    put(c, 366, "00090305ff"); // call counts 0 and past the list
-    c[86] = char(0xE5);       // SMS mask: bits 5..7 belong to no control
-    c[365] = char(0xAA);
-    c[371] = char(0x5F);
-    put(c, 345, "ffff00f00f10aaaa5555"); // call sources with bits 12..15 set
-    r.config.setBytes(c);
-    QByteArray se = rvtest::pattern(26, 6);
-    put(se, 0, "ffff");       // MCC1 65535: wider than its edit
-    se[15] = char(0x81);
-    put(se, 24, "0000");      // TIMETOCON2 0, which the validator would make 10
-    r.confSe.setBytes(se);
-    r.inpOut.setBytes(rvtest::pattern(513, 7));
-    return r;
-}
 
 class ConnectionPages : public ::testing::Test {
 protected:
@@ -137,7 +104,7 @@ protected:
 
 TEST_F(ConnectionPages, UnusualRecordsComeBackByteForByteAfterVisitingEveryPage)
 {
-    const ConfigRecords unusual = unusualRecords();
+    const ConfigRecords unusual = rvtest::unusualRecords();
     load(unusual);
     visitEveryNode();
     // Filling and visiting never wrote a record.
@@ -171,7 +138,7 @@ TEST_F(ConnectionPages, UnusualRecordsComeBackByteForByteAfterVisitingEveryPage)
 
 TEST_F(ConnectionPages, GatheringSetsTheFormatMarkAndNothingElse)
 {
-    ConfigRecords r = unusualRecords();
+    ConfigRecords r = rvtest::unusualRecords();
     QByteArray c = r.config.bytes();
     c[0] = 0x11;
     r.config.setBytes(c);
@@ -183,7 +150,7 @@ TEST_F(ConnectionPages, GatheringSetsTheFormatMarkAndNothingElse)
 
 TEST_F(ConnectionPages, AnOperatorNamedByTheRecordRewritesOnlyThatSimsFields)
 {
-    ConfigRecords r = unusualRecords();
+    ConfigRecords r = rvtest::unusualRecords();
     QByteArray c = r.config.bytes();
     c[122] = 0;               // SIM 1: no custom flag, login "b…": the first operator
     c[153] = 'b';
@@ -215,7 +182,7 @@ TEST_F(ConnectionPages, AnOperatorNamedByTheRecordRewritesOnlyThatSimsFields)
 
 TEST_F(ConnectionPages, OperatorButtonsWriteThePresetAndOtherUnlocksTheEdits)
 {
-    load(unusualRecords());
+    load(rvtest::unusualRecords());
     const QByteArray before = records.config.bytes();
     QTest::mouseClick(control<QAbstractButton>("SIM1Chek4"), Qt::LeftButton); // "Теле2"
     EXPECT_EQ(records.config.text(u"Sim1Apn").value, QStringLiteral("internet.tele2.ru"));
@@ -240,7 +207,7 @@ TEST_F(ConnectionPages, OperatorButtonsWriteThePresetAndOtherUnlocksTheEdits)
 
 TEST_F(ConnectionPages, EditsCorrectTheirTextWhileTheUserTypes)
 {
-    load(unusualRecords());
+    load(rvtest::unusualRecords());
     type("IP_server1", QStringLiteral("300"));
     EXPECT_EQ(control<QLineEdit>("IP_server1")->text(), QStringLiteral("255"));
     const QString port = control<QLineEdit>("Port_server")->text();
@@ -272,7 +239,7 @@ TEST_F(ConnectionPages, EditsCorrectTheirTextWhileTheUserTypes)
 
 TEST_F(ConnectionPages, TextThatIsNotANumberIsMarkedAndNeverStored)
 {
-    load(unusualRecords());
+    load(rvtest::unusualRecords());
     const qint64 stored = records.config.number(u"Radio_mute_time").value;
     type("Radio_mute_time", QStringLiteral("1a")); // this edit has no key filter
     auto* edit = control<QLineEdit>("Radio_mute_time");
@@ -288,7 +255,7 @@ TEST_F(ConnectionPages, TextThatIsNotANumberIsMarkedAndNeverStored)
 
 TEST_F(ConnectionPages, ConnectionPageWritesEachChangeAtOnceIntoItsConnection)
 {
-    const ConfigRecords unusual = unusualRecords();
+    const ConfigRecords unusual = rvtest::unusualRecords();
     load(unusual);
     click(QStringLiteral("Соединение 3"));
     EXPECT_EQ(w.currentConnection(), 2);
@@ -337,7 +304,7 @@ TEST_F(ConnectionPages, ConnectionPageWritesEachChangeAtOnceIntoItsConnection)
 
 TEST_F(ConnectionPages, SlidersShowTheirValueBesideThem)
 {
-    load(unusualRecords());
+    load(rvtest::unusualRecords());
     auto* speaker = control<QSlider>("SpkLevel");
     speaker->setFocus();
     QTest::keyClick(speaker, Qt::Key_Home);
@@ -350,7 +317,7 @@ TEST_F(ConnectionPages, SlidersShowTheirValueBesideThem)
 
 TEST_F(ConnectionPages, UssdSwitchEnablesItsGroupButNotItsEdits)
 {
-    load(unusualRecords());
+    load(rvtest::unusualRecords());
     auto* ussd = control<QAbstractButton>("USSDEN");
     auto* group = control<QGroupBox>("GroupUSSD");
     EXPECT_EQ(group->isEnabled(), ussd->isChecked());
@@ -376,7 +343,7 @@ TEST_F(ConnectionPages, ARecordReadThroughTheSessionFillsThePagesAndTheWriteSend
     steps(10);
     unit(rvtest::rvTr(2, 1));
     s.session().autoReadPending = false;
-    const ConfigRecords unusual = unusualRecords();
+    const ConfigRecords unusual = rvtest::unusualRecords();
     s.Download_deviceClick();
     steps(10);
     unit(rvtest::recordReply("CONFIG", unusual.config.bytes()));
