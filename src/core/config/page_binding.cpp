@@ -8,9 +8,9 @@ namespace rv {
 
 namespace {
 
-int elementOf(const Binding& b, int element)
+int elementOf(const Binding& b, int item)
 {
-    return b.atOnce() ? element : b.element;
+    return b.atOnce() ? item * b.itemStride + b.itemOffset : b.element;
 }
 
 bool validElement(const FieldDef& f, int e)
@@ -106,6 +106,13 @@ const FieldDef* fieldOf(const RecordBase& record, const Binding& b)
         if (fields::hasFullName(f, b.fieldName()))
             return &f;
     return nullptr;
+}
+
+int fieldElement(const RecordBase& record, const Binding& b, int item)
+{
+    const FieldDef* f = fieldOf(record, b);
+    const int e = elementOf(b, item);
+    return f && validElement(*f, e) ? e : -1;
 }
 
 ControlValue showValue(const RecordBase& record, const Binding& b, int element, int listItems)

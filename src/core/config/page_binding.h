@@ -50,6 +50,8 @@ struct Binding
     RecordKind record = RecordKind::Config;
     Enc enc = Enc::Number;
     int element = 0;                     // array element, or kCurrentElement
+    int itemStride = 1;                  // kCurrentElement: field element = item × itemStride + itemOffset
+    int itemOffset = 0;
     int bit = -1;                        // Check: bit of a word field; −1 when the field is a one-bit view
     int value = 0;                       // Radio: the value the button stands for; ListIndex: value of item 0
     std::string_view label = {};         // Slider: objectName of the label showing the value
@@ -65,6 +67,14 @@ struct Binding
     // Builders for readable tables: number("IP_server1").of("IP_server", 0).rule(Validator::Val_0_255).
     constexpr Binding of(std::string_view f, int e = 0) const { Binding b = *this; b.field = f; b.element = e; return b; }
     constexpr Binding at(int e) const { Binding b = *this; b.element = e; return b; }
+    // A row of the current item whose field holds several elements per item (two thresholds per input).
+    constexpr Binding perItem(int stride, int offset) const
+    {
+        Binding b = *this;
+        b.itemStride = stride;
+        b.itemOffset = offset;
+        return b;
+    }
     constexpr Binding in(RecordKind r) const { Binding b = *this; b.record = r; return b; }
     constexpr Binding rule(Validator v) const { Binding b = *this; b.validator = v; return b; }
     constexpr Binding filter(KeyFilter k) const { Binding b = *this; b.keys = k; return b; }
@@ -106,7 +116,8 @@ constexpr Binding slider(std::string_view control, std::string_view label)
 }
 } // namespace bind
 
-// A control's state, whatever its kind; only the member of the row's encoding is used.
+// A control's state, whatever its kind; only the member of the row's encoding is used. A drop-down bound with
+// an edit's encoding (a baud rate chosen from a list or typed) holds its text.
 struct ControlValue
 {
     QString text = {};     // edits
@@ -134,6 +145,9 @@ RecordBase& recordOf(ConfigRecords& records, RecordKind kind);
 const RecordBase& recordOf(const ConfigRecords& records, RecordKind kind);
 // The row's field in its record; nullptr when the record lacks it (tables are checked while compiling).
 const FieldDef* fieldOf(const RecordBase& record, const Binding& b);
+// The field element a row shows when the page shows item `item`; −1 when the field has none for that item
+// (a field that exists for inputs 1 and 2 only): such a row is neither filled nor written.
+int fieldElement(const RecordBase& record, const Binding& b, int item);
 
 // The control's state for the record's value. `listItems`: the drop-down's item count.
 ControlValue showValue(const RecordBase& record, const Binding& b, int element, int listItems = 0);

@@ -88,6 +88,12 @@ void PageBinder::connectRow(const Binding& row)
         connect(edit, &QLineEdit::textEdited, this, [this, &row] { userChanged(row); });
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
         connect(combo, &QComboBox::activated, this, [this, &row] { userChanged(row); });
+        // A number chosen from a list or typed (an editable drop-down): the typed text follows the edit rules.
+        if (QLineEdit* typed = combo->isEditable() ? combo->lineEdit() : nullptr; typed && row.isEdit()) {
+            installKeyFilter(typed, row.keys);
+            installValidator(typed, row.validator);
+            connect(typed, &QLineEdit::textEdited, this, [this, &row] { userChanged(row); });
+        }
     } else if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {
         if (const FieldDef* f = fieldOf(recordOf(m_records, row.record), row))
             slider->setRange(int(f->min), int(f->max));
@@ -113,7 +119,9 @@ ControlValue PageBinder::valueOf(const Binding& row) const
     QWidget* w = control(row);
     if (auto* edit = qobject_cast<QLineEdit*>(w))
         v.text = edit->text();
-    else if (auto* combo = qobject_cast<QComboBox*>(w))
+    else if (auto* combo = qobject_cast<QComboBox*>(w); combo && row.isEdit())
+        v.text = combo->currentText();
+    else if (combo)
         v.index = combo->currentIndex();
     else if (auto* slider = qobject_cast<QAbstractSlider*>(w))
         v.index = slider->value();
@@ -125,7 +133,7 @@ ControlValue PageBinder::valueOf(const Binding& row) const
 void PageBinder::show(const Binding& row, const RecordBase& record, int element)
 {
     QWidget* w = control(row);
-    if (!w)
+    if (!w || fieldElement(record, row, element) < 0)
         return;
     const ControlValue v = showValue(record, row, element, listItems(row));
     const QSignalBlocker block(w);
@@ -136,7 +144,17 @@ void PageBinder::show(const Binding& row, const RecordBase& record, int element)
         edit->setText(v.text);
         edit->setCursorPosition(0);
         setInvalidCue(edit, false);
-    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    } else if (auto* combo = qobject_cast<QComboBox*>(w); combo && row.isEdit()) {
+        // A value no item shows is typed into an editable list, or shown in place of an item.
+        const int item = combo->findText(v.text);
+        if (combo->isEditable()) {
+            combo->setCurrentIndex(item);
+            combo->setEditText(v.text);
+        } else {
+            combo->setPlaceholderText(item < 0 ? v.text : QString());
+            combo->setCurrentIndex(item);
+        }
+    } else if (combo) {
         // No item stands for the stored value: the list shows the value itself and keeps it.
         combo->setPlaceholderText(v.index < 0 ? QStringLiteral("(%1)").arg(storedNumberText(record, row, element))
                                               : QString());
@@ -192,10 +210,12 @@ QStringList PageBinder::gather(ConfigRecords& to, std::optional<RecordKind> kind
 void PageBinder::userChanged(const Binding& row)
 {
     QWidget* w = control(row);
-    const ControlValue v = valueOf(row);
     RecordBase& record = recordOf(m_records, row.record);
+    if (row.atOnce() && fieldElement(record, row, m_element) < 0)
+        return; // the field has nothing for the item shown
+    const ControlValue v = valueOf(row);
     const bool ok = checkValue(record, row, m_element, v) == FieldError::None;
-    if (qobject_cast<QLineEdit*>(w))
+    if (row.isEdit())
         setInvalidCue(w, !ok);
     if (row.atOnce() && ok && storeValue(record, row, m_element, v) == FieldError::None)
         emit written(row);
