@@ -3,6 +3,12 @@
 // An editor page of PageControl1: a Designer form whose controls are bound to record fields by a binding
 // table. The generic binder does the spreading and gathering; a page class adds only the behaviour with real
 // logic (presets, enabling rules, coupled controls).
+//
+// A new page: a form in config/pages/ whose controls carry the documented objectNames, a constexpr table of
+// Binding rows checked with static_assert(checkBindings(table)), a subclass that calls setupUi and bindTable,
+// and ConfigPages::addPage. Rows of kCurrentElement are the one-item-at-a-time fields (written at once, shown
+// by loadElement); every other row is filled by readRecord and gathered by gatherRecord. Handlers with logic
+// connect to user signals only (clicked, activated, textEdited), so filling a page never runs them.
 
 #include "core/config/page_binding.h"
 
