@@ -3,6 +3,7 @@
 #include "ui/app/app_texts.h"
 #include "ui/app/main_window.h"
 #include "ui/app/session_binding.h"
+#include "ui/config/config_pages.h"
 #include "ui/devicefiles/devicefiles_binding.h"
 #include "ui/monitor/monitor_binding.h"
 
@@ -34,6 +35,7 @@ int main(int argc, char** argv)
         mainWindow.setPortOverride(parser.value(portOption));
     rv::SessionBinding binding(mainWindow, session);
     rv::MonitorBinding monitor(mainWindow, session); // the Monitor page and the status window TForm11
+    rv::ConfigPages pages(mainWindow, session);      // the editor pages, after the binding that opens the start-up file
     rv::DeviceFilesBinding files(mainWindow, session); // FL_page, the log window TForm9, file transfers
     QObject::connect(&link, &rv::SerialLink::commError, &mainWindow, &rv::MainWindow::showMessage);
     QObject::connect(&mainWindow, &rv::MainWindow::closing, &app, &QApplication::quit, Qt::QueuedConnection);

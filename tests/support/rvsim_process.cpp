@@ -1,10 +1,24 @@
 #include "support/rvsim_process.h"
 
+#include "core/config/fcg_file.h"
+
 #include <QFile>
 
 namespace rvtest {
 
 RvsimProcess::RvsimProcess(const QString& program, QStringList args)
+{
+    start(program, std::move(args));
+}
+
+RvsimProcess::RvsimProcess(const QString& program, const rv::ConfigRecords& records, QStringList args)
+{
+    // The unit loads its state file at start.
+    if (rv::saveFcg(statePath(), records) == rv::FcgStatus::Ok)
+        start(program, std::move(args));
+}
+
+void RvsimProcess::start(const QString& program, QStringList args)
 {
     args << QStringLiteral("--state") << statePath() << QStringLiteral("--log") << logPath()
          << QStringLiteral("--stats") << m_dir.filePath(QStringLiteral("stats.txt"))

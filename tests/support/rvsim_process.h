@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/config/records.h"
+
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,6 +14,8 @@ class RvsimProcess {
 public:
     // `program` is the path of rvsim (RVSIM_PATH in the e2e tests).
     explicit RvsimProcess(const QString& program, QStringList args = {});
+    // A unit that holds `records` from the start instead of its own configuration.
+    RvsimProcess(const QString& program, const rv::ConfigRecords& records, QStringList args = {});
     ~RvsimProcess();
 
     bool started() const { return !m_pty.isEmpty(); }
@@ -25,6 +29,8 @@ public:
     void stop();                              // SIGTERM and wait
 
 private:
+    void start(const QString& program, QStringList args);
+
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_pty;

@@ -1,13 +1,15 @@
 // Renders the main window offscreen and writes one PNG per navigation node, plus the About window,
 // the confirmation dialog and the status window, into the folder given on the command line. The
-// monitor views are fed with the virtual unit's data first, so they show believable values.
+// monitor views and the editor pages are fed with the virtual unit's data first, so they show believable values.
 //   snap OUT_DIR [--type N] [--options N]
 
 #include "core/link/memory_link.h"
 #include "core/monitor/can_lines.h"
 #include "core/protocol/device_session.h"
 #include "telemetry.h"
+#include "virtual_unit.h"
 #include "ui/app/main_window.h"
+#include "ui/config/config_pages.h"
 #include "ui/monitor/monitor_binding.h"
 
 #include <QApplication>
@@ -44,6 +46,7 @@ int main(int argc, char** argv)
     rv::MemoryLink link;
     rv::SessionController session(link);
     rv::MonitorBinding monitor(w, session);
+    rv::ConfigPages pages(w, session);
     w.resize(1000, 700);
     w.show();
     for (int i = 2; i + 1 < args.size(); i += 2) {
@@ -64,6 +67,15 @@ int main(int argc, char** argv)
     rvsim::Telemetry telemetry(session.session().DeviceType);
     for (int i = 0; i < 60; ++i)
         telemetry.advance();
+    // The editor pages show the virtual unit's configuration.
+    rvsim::UnitOptions unitOptions;
+    unitOptions.deviceType = session.session().DeviceType;
+    rvsim::VirtualUnit unit(unitOptions);
+    session.records().config.setBytes(unit.records().config.bytes());
+    session.records().inpOut.setBytes(unit.records().inpOut.bytes());
+    session.records().confSe.setBytes(unit.records().confSe.bytes());
+    pages.readAll();
+
     session.monitor().gps.fillFrom(telemetry.gpsPayload());
     session.monitor().device.fillFrom(telemetry.devicePayload());
     monitor.Refresh_GPS();

@@ -1,0 +1,120 @@
+#include "core/config/input_rules.h"
+
+namespace rv {
+
+namespace {
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// The value of a text of digits, saturated: a text too long for any field compares as huge.
+std::optional<qint64> digitsValue(QStringView text)
+{
+    if (!isWholeNumber(text))
+        return std::nullopt;
+    qint64 v = 0;
+    for (QChar c : text) {
+        v = v * 10 + (c.unicode() - u'0');
+        if (v > 0xFFFFFFFFLL)
+            return 0xFFFFFFFFLL + 1;
+    }
+    return v;
+}
+
+std::optional<QString> bound(QStringView text, const char* emptyText, qint64 top)
+{
+    if (text.isEmpty())
+        return QString::fromLatin1(emptyText);
+    const auto v = digitsValue(text);
+    if (v && *v > top)
+        return QString::number(top);
+    return std::nullopt;
+}
+
+} // namespace
+
+bool KeyPressDigit(QChar key, bool signedField)
+{
+    return isAsciiDigit(key) || key == u'\b' || (signedField && key == u'-');
+}
+
+bool KeyPressFloat(QChar key)
+{
+    return isAsciiDigit(key) || key == u'\b' || key == u',';
+}
+
+bool KeyPressHex(QChar key)
+{
+    return isAsciiDigit(key) || key == u'\b' || (key >= u'A' && key <= u'F') || (key >= u'a' && key <= u'f');
+}
+
+bool acceptsKey(KeyFilter filter, QChar key)
+{
+    switch (filter) {
+    case KeyFilter::None: return true;
+    case KeyFilter::Digit: return KeyPressDigit(key);
+    case KeyFilter::SignedDigit: return KeyPressDigit(key, true);
+    case KeyFilter::Float: return KeyPressFloat(key);
+    case KeyFilter::Hex: return KeyPressHex(key);
+    }
+    return true;
+}
+
+bool isWholeNumber(QStringView text, bool allowMinus)
+{
+    if (allowMinus && text.startsWith(u'-'))
+        text = text.sliced(1);
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text)
+        if (!isAsciiDigit(c))
+            return false;
+    return true;
+}
+
+std::optional<QString> Edit_val_0_255(QStringView text) { return bound(text, "0", 255); }
+std::optional<QString> Edit_val_1_255(QStringView text) { return bound(text, "1", 255); }
+std::optional<QString> Edit_val_1_65535(QStringView text) { return bound(text, "1", 65535); }
+std::optional<QString> Port_serverChange(QStringView text) { return bound(text, "0", 65535); }
+std::optional<QString> ID_DeviceChange(QStringView text) { return bound(text, "1", 65535); }
+std::optional<QString> CONF_PASSChange(QStringView text) { return bound(text, "1", 65535); }
+std::optional<QString> PasswordChange(QStringView text) { return bound(text, "0", 65535); }
+std::optional<QString> BalansBoxChange(QStringView text) { return bound(text, "50", 250); }
+
+std::optional<QString> TIMETOCON2Change(QStringView text)
+{
+    // Exactly "0": "00" stands and is stored as 0.
+    if (text == u"0")
+        return QStringLiteral("10");
+    return bound(text, "10", 1000);
+}
+
+std::optional<QString> PhoneNumberChange(QStringView text)
+{
+    constexpr qsizetype kDigits = 10;
+    if (!text.startsWith(u'8') && text.size() > kDigits)
+        return text.first(kDigits).toString();
+    return std::nullopt;
+}
+
+std::optional<QString> validate(Validator validator, QStringView text)
+{
+    switch (validator) {
+    case Validator::None: return std::nullopt;
+    case Validator::Val_0_255: return Edit_val_0_255(text);
+    case Validator::Val_1_255: return Edit_val_1_255(text);
+    case Validator::Val_1_65535: return Edit_val_1_65535(text);
+    case Validator::Port: return Port_serverChange(text);
+    case Validator::ID_Device: return ID_DeviceChange(text);
+    case Validator::CONF_PASS: return CONF_PASSChange(text);
+    case Validator::Password: return PasswordChange(text);
+    case Validator::BalansBox: return BalansBoxChange(text);
+    case Validator::TIMETOCON2: return TIMETOCON2Change(text);
+    case Validator::Phone: return PhoneNumberChange(text);
+    }
+    return std::nullopt;
+}
+
+} // namespace rv

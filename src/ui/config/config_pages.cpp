@@ -1,0 +1,88 @@
+#include "ui/config/config_pages.h"
+
+#include "core/config/records.h"
+#include "core/protocol/device_session.h"
+#include "ui/app/main_window.h"
+#include "ui/config/editor_page.h"
+#include "ui/config/pages/connect_set2_page.h"
+#include "ui/config/pages/connect_set_page.h"
+#include "ui/config/pages/connections_page.h"
+
+namespace rv {
+
+namespace {
+constexpr uint8_t kFormatMark = 0xF0;
+}
+
+ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
+    : QObject(&w), m_window(w), m_records(s.records())
+{
+    m_connectSet = new ConnectSetPage(m_records);
+    m_connections = new ConnectionsPage(m_records);
+    m_connectSet2 = new ConnectSet2Page(m_records);
+    addPage(m_connectSet);
+    addPage(m_connections);
+    addPage(m_connectSet2);
+
+    w.setLoadConnectPage([this](int connection) { Load_connect_page(connection); });
+    connect(&s, &SessionController::recordReceived, this, &ConfigPages::readRecord);
+    connect(&s, &SessionController::gatherRequested, this,
+            [this, &s](RecordKind kind) { gatherRecord(s.records(), kind); });
+    // The SessionBinding has opened the start-up file by now (its handler was connected first).
+    connect(&w, &MainWindow::startupConfigRequested, this, &ConfigPages::readAll);
+    connect(this, &ConfigPages::valuesRefused, &w, [this](const QStringList&) {
+        m_window.showMessage(QStringLiteral("Недопустимые значения выделены цветом: вместо них записаны прежние"));
+    });
+}
+
+void ConfigPages::addPage(EditorPage* page)
+{
+    if (!page)
+        return;
+    m_pages.removeAll(this->page(page->pageIndex()));
+    m_pages.append(page);
+    m_window.setPage(page->pageIndex(), page);
+}
+
+EditorPage* ConfigPages::page(int index) const
+{
+    for (EditorPage* p : m_pages)
+        if (p->pageIndex() == index)
+            return p;
+    return nullptr;
+}
+
+void ConfigPages::readRecord(RecordKind kind)
+{
+    for (EditorPage* p : m_pages)
+        p->readRecord(m_records, kind);
+    if (kind == RecordKind::Config)
+        Load_connect_page(m_window.currentConnection());
+}
+
+void ConfigPages::readAll()
+{
+    readRecord(RecordKind::Config);
+    readRecord(RecordKind::InpOut);
+    readRecord(RecordKind::ConfSe);
+}
+
+QStringList ConfigPages::gatherRecord(ConfigRecords& to, RecordKind kind)
+{
+    if (kind == RecordKind::Config)
+        to.config.setNumber(u"FormatMark", kFormatMark);
+    QStringList refused;
+    for (EditorPage* p : m_pages)
+        refused += p->gatherRecord(to, kind);
+    if (!refused.isEmpty())
+        emit valuesRefused(refused);
+    return refused;
+}
+
+void ConfigPages::Load_connect_page(int connection)
+{
+    if (m_connections)
+        m_connections->loadElement(connection);
+}
+
+} // namespace rv

@@ -1,0 +1,51 @@
+#include "core/config/input_rules.h"
+
+#include <gtest/gtest.h>
+
+using namespace rv;
+
+TEST(InputRules, KeyFilters)
+{
+    for (QChar c : QStringLiteral("0123456789\b"))
+        EXPECT_TRUE(KeyPressDigit(c) && KeyPressFloat(c) && KeyPressHex(c));
+    EXPECT_FALSE(KeyPressDigit(u'-'));          // unsigned fields: a '-' never reaches the record
+    EXPECT_TRUE(KeyPressDigit(u'-', true));
+    EXPECT_FALSE(KeyPressDigit(u','));
+    EXPECT_TRUE(KeyPressFloat(u','));
+    EXPECT_FALSE(KeyPressFloat(u'.'));
+    EXPECT_TRUE(KeyPressHex(u'a') && KeyPressHex(u'F'));
+    EXPECT_FALSE(KeyPressHex(u'g') || KeyPressHex(u'G') || KeyPressHex(u'-'));
+    EXPECT_FALSE(KeyPressDigit(QChar(0x0663))); // an Arabic-Indic three is not a digit here
+}
+
+TEST(InputRules, ValidatorsReplaceEmptyTextAndTooLargeValues)
+{
+    const struct {
+        Validator v;
+        const char* in;
+        const char* out; // nullptr: the text stands
+    } cases[] = {
+        {Validator::Val_0_255, "300", "255"},     {Validator::Val_0_255, "", "0"},
+        {Validator::Val_0_255, "255", nullptr},   {Validator::Val_1_255, "", "1"},
+        {Validator::Val_1_255, "0", nullptr},     {Validator::Val_1_255, "256", "255"},
+        {Validator::Val_1_65535, "65536", "65535"}, {Validator::Val_1_65535, "", "1"},
+        {Validator::Port, "", "0"},               {Validator::Port, "70000", "65535"},
+        {Validator::ID_Device, "", "1"},          {Validator::ID_Device, "70000", "65535"},
+        {Validator::CONF_PASS, "", "1"},          {Validator::Password, "", "0"},
+        {Validator::Password, "99999", "65535"},  {Validator::BalansBox, "", "50"},
+        {Validator::BalansBox, "251", "250"},     {Validator::BalansBox, "250", nullptr},
+        {Validator::TIMETOCON2, "0", "10"},       {Validator::TIMETOCON2, "", "10"},
+        {Validator::TIMETOCON2, "1500", "1000"},  {Validator::TIMETOCON2, "00", nullptr},
+        {Validator::Val_0_255, "99999999999999999999999", "255"},
+        {Validator::Val_0_255, "-5", nullptr},    {Validator::Val_0_255, "1x", nullptr},
+        {Validator::Phone, "89161234567", nullptr}, {Validator::Phone, "79161234567", "7916123456"},
+        {Validator::Phone, "9161234567", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto out = validate(c.v, QString::fromLatin1(c.in));
+        if (c.out)
+            EXPECT_EQ(out, QString::fromLatin1(c.out)) << int(c.v) << " " << c.in;
+        else
+            EXPECT_EQ(out, std::nullopt) << int(c.v) << " " << c.in;
+    }
+}

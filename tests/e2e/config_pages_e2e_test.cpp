@@ -1,0 +1,142 @@
+// The editor pages between a read and a write, against the virtual unit: the program as a user runs it
+// reads the unit at once, the user walks through every page, writes, and the unit holds what it held.
+
+#include "core/config/fcg_file.h"
+#include "core/config/records.h"
+#include "core/config/sim_presets.h"
+#include "core/link/serial_link.h"
+#include "core/monitor/monitor_blocks.h"
+#include "core/protocol/device_session.h"
+#include "support/rvsim_process.h"
+#include "support/unusual_records.h"
+#include "support/wait.h"
+#include "ui/app/main_window.h"
+#include "ui/app/session_binding.h"
+#include "ui/config/config_pages.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace rv;
+using rvtest::waitUntil;
+
+namespace {
+
+// rvconf started on a program folder whose Config.ini names the unit's port.
+struct Program {
+    QTemporaryDir home;
+    QString port = home.filePath(QStringLiteral("ttyRV0"));
+    SerialLink link;
+    ConfigRecords records;
+    MonitorBlocks monitor;
+    SessionController session{link, &records, &monitor};
+    MainWindow window;
+    SessionBinding binding{window, session};
+    ConfigPages pages{window, session};
+    QStringList closed;
+
+    Program()
+    {
+        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
+        QFile ini(home.filePath(QStringLiteral("Config.ini")));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write("[Config]\r\nCom port=" + port.toLocal8Bit() + "\r\nFile conf=default.fcg\r\n");
+        QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
+    }
+    ~Program()
+    {
+        window.close();
+        qunsetenv("RVCONF_HOME");
+    }
+    // Started, the program finds the unit and reads it without being asked.
+    bool startAndRead()
+    {
+        window.show();
+        return waitUntil([this] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 15000);
+    }
+    void visitEveryPage()
+    {
+        for (QTreeWidgetItemIterator it(window.tree()); *it; ++it) {
+            window.tree()->setCurrentItem(*it);
+            window.TreeView1Click();
+            QCoreApplication::processEvents();
+        }
+    }
+    bool write()
+    {
+        QSignalSpy written(&session, &SessionController::writeCycleFinished);
+        window.Upload_deviceClick();
+        return waitUntil([&] { return !written.isEmpty(); }, 15000);
+    }
+};
+
+ConfigRecords held(const rvtest::RvsimProcess& unit)
+{
+    ConfigRecords r;
+    EXPECT_TRUE(openFcg(unit.statePath(), r).ok());
+    return r;
+}
+
+} // namespace
+
+TEST(ConfigPagesE2E, ReadVisitEveryPageWrite_TheUnitHoldsTheBytesItHad)
+{
+    auto program = std::make_unique<Program>();
+    const ConfigRecords unusual = rvtest::unusualRecords();
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), unusual, {QStringLiteral("--link"), program->port});
+    ASSERT_TRUE(unit.started());
+
+    ASSERT_TRUE(program->startAndRead()) << program->closed.join(u',').toStdString();
+    program->visitEveryPage();
+    // The write goes out after the automatic read: no "read or open a configuration first".
+    ASSERT_TRUE(program->write()) << program->closed.join(u',').toStdString();
+    EXPECT_EQ(program->closed.last(), QStringLiteral("Конфигурация устройства обновлена"));
+
+    const ConfigRecords after = held(unit);
+    EXPECT_EQ(after.config.bytes(), unusual.config.bytes());
+    EXPECT_EQ(after.inpOut.bytes(), unusual.inpOut.bytes());
+    EXPECT_EQ(after.confSe.bytes(), unusual.confSe.bytes());
+    EXPECT_EQ(unit.count("CONFIGW"), 1);
+    EXPECT_TRUE(unit.received().contains(cmd::writeConfig(unusual.config.bytes()).join()));
+}
+
+TEST(ConfigPagesE2E, AnEditReachesTheUnitAndAnOperatorPresetIsTheOnlyOtherChange)
+{
+    auto program = std::make_unique<Program>();
+    // The unit's own configuration: both SIMs on no custom settings and an empty login, i.e. "Теле2".
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--link"), program->port});
+    ASSERT_TRUE(unit.started());
+    ASSERT_TRUE(program->startAndRead());
+    const ConfigRecords before = held(unit);
+
+    program->window.tree()->setCurrentItem(program->window.node(QStringLiteral("Дополнительно")));
+    program->window.TreeView1Click();
+    auto* port = program->window.findChild<QLineEdit*>(QStringLiteral("IPport2"));
+    ASSERT_NE(port, nullptr);
+    port->setFocus();
+    port->selectAll();
+    QTest::keyClicks(port, QStringLiteral("10000"));
+    program->visitEveryPage();
+    ASSERT_TRUE(program->write());
+
+    ConfigRecords expected;
+    expected.config.setBytes(before.config.bytes());
+    expected.inpOut.setBytes(before.inpOut.bytes());
+    expected.confSe.setBytes(before.confSe.bytes());
+    applySimPreset(expected.config, 1, 4);
+    applySimPreset(expected.config, 2, 4);
+    expected.confSe.setNumber(u"IPport2", 10000);
+    const ConfigRecords after = held(unit);
+    EXPECT_EQ(after.config.bytes(), expected.config.bytes());
+    EXPECT_EQ(after.inpOut.bytes(), expected.inpOut.bytes());
+    EXPECT_EQ(after.confSe.bytes().mid(22, 2), QByteArray::fromHex("1027"));
+    EXPECT_EQ(after.confSe.bytes(), expected.confSe.bytes());
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// Records that a unit may well hold but that no page can show exactly: every editor page must give them back
+// byte for byte when nothing was edited. Pages that bind more fields add their odd values here.
+
+#include "core/config/records.h"
+#include "support/unit_bytes.h"
+
+namespace rvtest {
+
+inline void putHex(QByteArray& b, int at, const char* hex)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    b.replace(at, bytes.size(), bytes);
+}
+
+// No zero byte anywhere, so no text has its NUL; then the values no control can show exactly.
+inline rv::ConfigRecords unusualRecords()
+{
+    rv::ConfigRecords r;
+    QByteArray c = pattern(512, 5);
+    c[0] = char(0xF0);
+    c[122] = char(63);           // SIM 1: "Другой", with APN, login and password that have no NUL
+    c[152] = char(7);            // SIM 2: neither custom nor a login an operator is known by
+    c[173] = 'z';
+    putHex(c, 27, "c8c8c8");     // the four sliders above their ranges
+    c[342] = char(9);
+    c[296] = char(255);          // BalansBox above what its validator lets a user type
+    putHex(c, 372, "4ff2330aff"); // message type / incoming call nibbles past their lists
+    putHex(c, 366, "00090305ff"); // call counts 0 and past the list
+    c[86] = char(0xE5);          // SMS mask: bits 5..7 belong to no control
+    c[365] = char(0xAA);
+    c[371] = char(0x5F);
+    putHex(c, 345, "ffff00f00f10aaaa5555"); // call sources with bits 12..15 set
+    r.config.setBytes(c);
+    QByteArray se = pattern(26, 6);
+    putHex(se, 0, "ffff");       // MCC1 65535: wider than its edit
+    se[15] = char(0x81);
+    putHex(se, 24, "0000");      // TIMETOCON2 0, which the validator would make 10
+    r.confSe.setBytes(se);
+    r.inpOut.setBytes(pattern(513, 7));
+    return r;
+}
+
+} // namespace rvtest
