@@ -3,6 +3,7 @@
 // monitor views and the editor pages are fed with the virtual unit's data first, so they show believable values.
 //   snap OUT_DIR [--type N] [--options N]
 
+#include "core/config/records.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/can_lines.h"
 #include "core/protocol/device_session.h"
@@ -71,9 +72,9 @@ int main(int argc, char** argv)
     rvsim::UnitOptions unitOptions;
     unitOptions.deviceType = session.session().DeviceType;
     rvsim::VirtualUnit unit(unitOptions);
-    session.records().config.setBytes(unit.records().config.bytes());
-    session.records().inpOut.setBytes(unit.records().inpOut.bytes());
-    session.records().confSe.setBytes(unit.records().confSe.bytes());
+    session.records().config.setBytes(unit.records().config);
+    session.records().inpOut.setBytes(unit.records().inpOut);
+    session.records().confSe.setBytes(unit.records().confSe);
     pages.readAll();
 
     session.monitor().gps.fillFrom(telemetry.gpsPayload());
