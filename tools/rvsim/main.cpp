@@ -30,8 +30,9 @@ void onSignal(int)
     [[maybe_unused]] auto r = ::write(g_signalPipe[1], &c, 1);
 }
 
-// The configurator's commands come as one burst; a short quiet gap ends it.
-constexpr int kQuietMs = 5;
+// A command left incomplete this long is dropped; long enough that a loaded PC's pause between the
+// writes of one command does not cut it.
+constexpr int kQuietMs = 150;
 // While the configurator has the port closed, the master end reports hang-up: look again this often.
 constexpr int kReopenPollMs = 20;
 

@@ -93,10 +93,14 @@ FileReply parseFileReply(QByteArrayView burst, qsizetype markerPos)
 
 qsizetype completeChunkLength(QByteArrayView bytes)
 {
-    if (bytes.size() < kChunkHeader || !bytes.startsWith("FLRW") || le::u8(bytes, 4) != 3)
+    static constexpr QByteArrayView kHead("FLRW\x03", 5);
+    if (bytes.size() < kChunkHeader)
+        return kHead.startsWith(bytes.first(std::min<qsizetype>(bytes.size(), kHead.size()))) && !bytes.isEmpty()
+                   ? kFrameIncomplete : 0;
+    if (!bytes.startsWith(kHead))
         return 0;
     const qsizetype total = kChunkHeader + le::u16(bytes, 5);
-    return total <= bytes.size() ? total : 0;
+    return total <= bytes.size() ? total : kFrameIncomplete;
 }
 
 FileTransfer::FileTransfer(SessionController& session, QObject* parent) : QObject(parent), m_session(session)

@@ -39,7 +39,8 @@ struct FileReply {
     bool complete = true; // false: a chunk or size reply cut short
 };
 FileReply parseFileReply(QByteArrayView burst, qsizetype markerPos);
-// Length of a complete "FLRW" chunk (code 3) at the start of `bytes`; 0 when there is none (yet).
+// Length of a complete "FLRW" chunk (code 3) at the start of `bytes`; kFrameIncomplete while one has
+// begun and is not whole yet; 0 when the bytes start with anything else.
 qsizetype completeChunkLength(QByteArrayView bytes);
 
 class FileTransfer : public QObject {

@@ -416,6 +416,25 @@ void SessionController::Receive_analyse()
         m_s.receiveBuffer += m_link.read(std::min<int>(waiting, kReceiveBufferSize - m_s.receiveBuffer.size()));
     // This analysis owns its bytes: whatever a handler starts cannot make another analysis see them.
     QByteArray burst = std::exchange(m_s.receiveBuffer, QByteArray());
+    if (m_claimDetect && burst.size() < kReceiveBufferSize && m_claimDetect(burst) == kFrameIncomplete) {
+        m_channel.clearBytesWaiting();
+        m_early = burst; // the frame's rest is still to come
+        return;
+    }
+    // A record reply whose length says more is due waits a little for its tail: a loaded PC or adapter
+    // can stall a reply for longer than the quiet gap. A reply still short after that is analysed as is.
+    const uint8_t state = m_s.OperationState;
+    if (state == osReadConfig || state == osReadInOut || state == osReadExtended) {
+        const auto end = recordReplyEnd(burst);
+        if (end && *end > burst.size() && *end <= kReceiveBufferSize && m_tailGaps < timing::kRecordTailGaps) {
+            ++m_tailGaps;
+            m_channel.clearBytesWaiting();
+            m_early = burst;
+            m_s.receiveCountdown = timing::kQuietCountdown;
+            return;
+        }
+    }
+    m_tailGaps = 0;
     // The rest of the line is discarded now, before any reply is handled: a handler that sends the next
     // request must find its answer in the queue, not thrown away after it.
     m_channel.clearBytesWaiting();

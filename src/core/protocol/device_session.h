@@ -79,6 +79,7 @@ inline constexpr uint32_t kKeepAliveAfter = 25;    // a poll when the old counte
 inline constexpr int kStepTickMs = 100;
 inline constexpr uint8_t kStepDelayTicks = 10;     // from arming to the step: ~1 s
 inline constexpr uint32_t kMemoryRetryAfter = 50;  // receive ticks without "+MEM" before the repeat
+inline constexpr int kRecordTailGaps = 12;         // quiet gaps a record reply may wait for its tail: ~0.5 s
 inline constexpr int kReadWriteProgressTicks = 50; // watchdog of the configuration read and write: 10 s
 } // namespace timing
 
@@ -91,6 +92,8 @@ enum class ReplyHook {
     Camera,                                                     // while a camera transfer runs
 };
 enum class PeriodicHook { VoiceWrite, VoiceList, RemotePoll };
+
+inline constexpr qsizetype kFrameIncomplete = -1;
 
 class SessionController : public QObject {
     Q_OBJECT
@@ -144,9 +147,11 @@ public:
     void setDumpTypeIndex(std::function<int()> index) { m_dumpTypeIndex = std::move(index); }
 
     // A subsystem that expects length-framed data (file chunks and the like) claims the waiting bytes:
-    // `detect` returns the length of a complete frame at their start, 0 while there is none. A claimed
-    // frame goes to `take` as soon as it is whole, without waiting for the quiet gap, and no other
-    // marker is searched in it; bytes that make no frame are analysed as usual after the gap.
+    // `detect` returns the length of a complete frame at their start, kFrameIncomplete while a frame has
+    // begun but is not whole, 0 for anything else. A claimed frame goes to `take` as soon as it is whole,
+    // without waiting for the quiet gap, and no other marker is searched in it. A frame still incomplete
+    // when the line goes quiet is kept for its rest (a stalled line; the watchdog ends a dead one); bytes
+    // that make no frame are analysed as usual after the gap.
     using FrameDetector = std::function<qsizetype(QByteArrayView waiting)>;
     using FrameTaker = std::function<void(QByteArrayView frame)>;
     void setFrameClaim(FrameDetector detect, FrameTaker take);
@@ -209,6 +214,7 @@ private:
     FrameTaker m_claimTake;
     QByteArray m_early; // bytes read as they arrived while a claim is active
     bool m_earlyFrames = true;
+    int m_tailGaps = 0; // quiet gaps the record reply now waiting has waited for its tail
 };
 
 } // namespace rv

@@ -81,6 +81,25 @@ RecordReply parseRecordReply(QByteArrayView buf, qsizetype markerPos, RecordKind
     return r;
 }
 
+std::optional<qsizetype> recordReplyEnd(QByteArrayView buf)
+{
+    std::optional<qsizetype> first;
+    RecordKind kind = RecordKind::Config;
+    for (RecordKind k : {RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe}) {
+        const auto p = findMarker(buf, recordMarker(k));
+        if (p && (!first || *p < *first)) {
+            first = p;
+            kind = k;
+        }
+    }
+    if (!first)
+        return std::nullopt;
+    const qsizetype lenAt = *first + 6 + (kind == RecordKind::ConfSe ? 1 : 0);
+    if (!within(buf, lenAt, 2))
+        return buf.size() + 1;
+    return lenAt + 2 + qsizetype(le::u16(buf, lenAt)) + 2;
+}
+
 namespace {
 
 MonitorReply parseMonitor(QByteArrayView buf, qsizetype markerPos, qsizetype markerLen, qsizetype cap,

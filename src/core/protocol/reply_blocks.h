@@ -47,6 +47,10 @@ struct MonitorReply {
     QByteArray payload;                 // the first min(L, cap) bytes, when valid
     std::optional<QByteArray> logTrailer; // "DEVICE": the event bytes after the trailer (at most 20)
 };
+// Where the first record reply ("CONFIG", "INPOUT", "CONFSE") in `buf` ends by its own length field, or
+// nothing when there is none. While the length field itself has not arrived, the end is past the buffer.
+std::optional<qsizetype> recordReplyEnd(QByteArrayView buf);
+
 MonitorReply parseGpsReply(QByteArrayView buf, qsizetype markerPos);
 MonitorReply parseDeviceReply(QByteArrayView buf, qsizetype markerPos);
 inline constexpr qsizetype kLogTrailerMaxEvents = 20;

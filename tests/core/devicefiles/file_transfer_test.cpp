@@ -118,7 +118,9 @@ TEST(FileReplies, ParsingAndCompleteChunks)
     EXPECT_FALSE(parseFileReply(QByteArray("FLRW"), 0).complete);
 
     EXPECT_EQ(completeChunkLength(chunk(pattern(10, 5)) + "tail"), 17);
-    EXPECT_EQ(completeChunkLength(chunk(pattern(10, 5)).chopped(1)), 0);
+    EXPECT_EQ(completeChunkLength(chunk(pattern(10, 5)).chopped(1)), kFrameIncomplete);
+    EXPECT_EQ(completeChunkLength("FLR"), kFrameIncomplete);
+    EXPECT_EQ(completeChunkLength("FLRW\x04"), 0);
     EXPECT_EQ(completeChunkLength(code(4)), 0);
     EXPECT_EQ(completeChunkLength("x" + chunk(pattern(10, 5))), 0);
 }
@@ -164,6 +166,22 @@ TEST_F(Transfer, WithoutEarlyHandOnAChunkWaitsForTheQuietGap)
     ticks(4);
     EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGF\x05"));
     EXPECT_EQ(readAll(FileTransfer::logFilePath()), pattern(100, 7));
+}
+
+TEST_F(Transfer, AChunkStalledPastTheQuietGapIsCompletedByItsRest)
+{
+    for (bool early : {true, false}) {
+        s.setEarlyFrames(early);
+        openLog(300);
+        const QByteArray c = chunk(pattern(300, 21));
+        link.feed(c.left(150));
+        ticks(10); // the line is quiet for 100 ms mid-chunk
+        EXPECT_TRUE(t.active());
+        link.feed(c.sliced(150));
+        ticks(4);
+        EXPECT_EQ(lastClosed(), QStringLiteral("Файл диагностики считан"));
+        EXPECT_EQ(readAll(FileTransfer::logFilePath()), pattern(300, 21));
+    }
 }
 
 TEST_F(Transfer, AnAnswerArrivingWhileTheLastReplyIsHandledIsKept)

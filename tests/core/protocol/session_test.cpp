@@ -523,4 +523,26 @@ TEST_F(Session, ChoosingTheNetworkChannelLetsGoOfTheSerialUnit)
     EXPECT_TRUE(link.written().endsWith("CONFIGO"));
 }
 
+TEST_F(Session, ARecordReplyStalledPastTheQuietGapWaitsForItsTail)
+{
+    connectUnit();
+    s.Download_deviceClick();
+    runStep();
+    const QByteArray reply = recordReply("CONFIG", pattern(512, 50));
+    link.feed(reply.first(300));
+    ticks(4 * 5); // five quiet gaps: 200 ms without a byte
+    EXPECT_EQ(s.session().OperationState, osReadConfig);
+    link.feed(reply.sliced(300));
+    ticks(4);
+    EXPECT_EQ(records.config.bytes(), pattern(512, 50));
+    EXPECT_EQ(s.session().OperationState, osReadInOut);
+
+    // A tail that never comes: after about half a second the reply is taken as it is.
+    runStep();
+    link.feed(recordReply("INPOUT", pattern(513, 51)).first(200));
+    ticks(4 * 14);
+    EXPECT_EQ(lastClosed(), QStringLiteral("Повторите попытку"));
+    EXPECT_EQ(s.session().OperationState, osIdle);
+}
+
 } // namespace
