@@ -7,6 +7,7 @@
 #include "ui/app/adaptation.h"
 #include "ui/app/app_texts.h"
 #include "ui/app/confirm_dialog.h"
+#include "ui/app/message_box.h"
 #include "ui/app/navigation.h"
 #include "ui/app/pages.h"
 
@@ -19,7 +20,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -266,10 +266,7 @@ void MainWindow::setStatusText(int panel, const QString& text)
 
 void MainWindow::showMessage(const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("MessageBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    rv::showMessage(this, text);
 }
 
 // ---- pages and navigation ----

@@ -78,7 +78,8 @@ public:
 
 public slots:
     void setStatusText(int panel, const QString& text);
-    // A message box that does not block: timers and replies go on while it is up.
+    // A message box that does not block: timers and replies go on while it is up. While a box with the
+    // same text is open, the text is not shown again.
     void showMessage(const QString& text);
     void showPage(int index);
 

@@ -4,6 +4,7 @@
 #include "ui/app/adaptation.h"
 #include "ui/app/confirm_dialog.h"
 #include "ui/app/main_window.h"
+#include "ui/app/message_box.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -415,5 +416,33 @@ TEST_F(MainWindowTest, MenuCommands_SignalWithoutBlocking)
     EXPECT_TRUE(box->text().contains("UserManual_RV-2.pdf"));
 }
 
+
+TEST_F(MainWindowTest, MessageBoxes_OnePerTextAtATimeWithTheProgramTitle)
+{
+    auto w = start();
+    auto boxes = [&] { return w->findChildren<QMessageBox*>("MessageBox"); };
+    for (int i = 0; i < 100; ++i)
+        w->showMessage("Потеряна связь с устройством");
+    ASSERT_EQ(boxes().size(), 1);
+    QMessageBox* box = boxes().first();
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal); // open(), not exec(): nothing waits for it
+    EXPECT_EQ(box->windowTitle(), "Конфигуратор RV-1, RV-2 v.2.8.8");
+    EXPECT_EQ(box->windowTitle(), w->windowTitle());
+
+    // Another text has its own box; the unit's "\r" line break is the same text as "\n".
+    w->showMessage("Пароль принят.\rПовторите операцию");
+    w->showMessage("Пароль принят.\nПовторите операцию");
+    ASSERT_EQ(boxes().size(), 2);
+    EXPECT_EQ(openMessageBoxes(), 2);
+
+    // Once the user has closed the box, the text may come again.
+    box->button(QMessageBox::Ok)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(boxes().size(), 1);
+    EXPECT_EQ(openMessageBoxes(), 1);
+    w->showMessage("Потеряна связь с устройством");
+    EXPECT_EQ(boxes().size(), 2);
+}
 } // namespace
 } // namespace rv

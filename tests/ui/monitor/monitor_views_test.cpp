@@ -6,6 +6,7 @@
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
 #include "ui/app/main_window.h"
+#include "ui/app/message_box.h"
 #include "ui/app/navigation.h"
 #include "ui/app/session_binding.h"
 #include "ui/monitor/label_updates.h"
@@ -287,7 +288,8 @@ TEST_F(MonitorViews, OldFirmwareEndsTheConnectionBeforeTheAutomaticRead)
     EXPECT_FALSE(control("Download_device")->isEnabled());
     EXPECT_FALSE(control("Reset_but")->isEnabled());
     EXPECT_TRUE(control("Program_but")->isEnabled());
-    EXPECT_EQ(messages(), QStringList{QStringLiteral("Версия прошивки прибора не совместима с данным конфигуратором.\r\n"
+    // The unit's "\r\n" is shown as a line break.
+    EXPECT_EQ(messages(), QStringList{QStringLiteral("Версия прошивки прибора не совместима с данным конфигуратором.\n"
                                                       "Необходимый build не ниже: 0620.хххх.хх")});
     // Nothing more goes to the unit: no read, no polls; a late block does not repeat the message.
     steps(30);
@@ -308,4 +310,34 @@ TEST_F(MonitorViews, CompatibleFirmwareGoesOnToTheAutomaticRead)
     EXPECT_TRUE(messages().isEmpty());
 }
 
+
+TEST_F(MonitorViews, AChatteringLineOpensOneBoxPerText)
+{
+    connectUnit(2);
+    for (int i = 0; i < 100; ++i)
+        unit("TRACKDEL");
+    for (int i = 0; i < 100; ++i)
+        unit("FAIL"); // closes the progress: its message box comes through the progress window
+    for (int i = 0; i < 100; ++i)
+        unit("NEWCONF");
+    QStringList shown = messages();
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Не удалось обновить конфигурацию"),
+                                  QStringLiteral("Необходимо сконфигурировать устройство"),
+                                  QStringLiteral("Трек удален из памяти")}));
+    EXPECT_EQ(openMessageBoxes(), 3);
+    for (QMessageBox* box : w.findChildren<QMessageBox*>(QStringLiteral("MessageBox")))
+        EXPECT_EQ(box->windowTitle(), w.windowTitle());
+
+    // The user closes the track box: the next "TRACKDEL" is said again, once.
+    for (QMessageBox* box : w.findChildren<QMessageBox*>(QStringLiteral("MessageBox")))
+        if (box->text() == QStringLiteral("Трек удален из памяти"))
+            box->button(QMessageBox::Ok)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(messages().count(QStringLiteral("Трек удален из памяти")), 0);
+    unit("TRACKDEL");
+    unit("TRACKDEL");
+    EXPECT_EQ(messages().count(QStringLiteral("Трек удален из памяти")), 1);
+    EXPECT_EQ(messages().size(), 3);
+}
 } // namespace
