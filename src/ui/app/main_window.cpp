@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 
 namespace rv {
@@ -185,17 +186,36 @@ void MainWindow::buildTree()
     m_tree->expandAll();
     m_tree->setCurrentItem(m_tree->topLevelItem(0));
 
-    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        m_tree->setCurrentItem(item);
-        TreeView1Click();
+    // The page follows the current node however it changes: a click, the arrow keys, Home/End, typing
+    // the first letters of a caption, or a program that selects a node.
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (current)
+            TreeView1Click();
     });
-    // Enter on a node acts as a click, for the keyboard.
+    // A click on the node that is already current loads its page again, as it always did; a click on
+    // another node was handled when that node became current at the press.
+    m_tree->viewport()->installEventFilter(this);
+    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        const bool reclick = item == m_currentAtPress;
+        m_currentAtPress = nullptr;
+        if (reclick && item == m_tree->currentItem())
+            TreeView1Click();
+    });
+    // Enter on the current node acts as a click, for the keyboard.
     connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        m_tree->setCurrentItem(item);
-        TreeView1Click();
+        if (item == m_tree->currentItem())
+            TreeView1Click();
+        else
+            m_tree->setCurrentItem(item);
     });
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_tree && watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_currentAtPress = m_tree->currentItem();
+    return QMainWindow::eventFilter(watched, event);
+}
 void MainWindow::buildPages()
 {
     m_pageControl = new QStackedWidget(this);
@@ -299,8 +319,36 @@ void MainWindow::setPage(int index, QWidget* newPage)
 
 void MainWindow::showPage(int index)
 {
-    if (index >= 0 && index < m_pageControl->count())
-        m_pageControl->setCurrentIndex(index);
+    if (index < 0 || index >= m_pageControl->count())
+        return;
+    m_pageControl->setCurrentIndex(index);
+    selectNodeOf(index);
+}
+
+void MainWindow::selectNodeOf(int page)
+{
+    // The tree shows the page that is shown. A current node that already leads to the page stays (any
+    // of the input or connection nodes for their shared page); otherwise the page's node becomes current,
+    // quietly, since the page is already there: for the connection and input pages the node of the
+    // connection or input being edited, for the others the first node of the page.
+    auto codeOf = [](const QTreeWidgetItem* item) { return item->data(0, Qt::UserRole).toInt(); };
+    if (QTreeWidgetItem* current = m_tree->currentItem(); current && nav::targetForCode(codeOf(current)).page == page)
+        return;
+    int wanted = -1;
+    if (page == nav::Connections)
+        wanted = 21 + m_currentConnection;
+    else if (page == nav::Inputs)
+        wanted = 41 + m_currentInput;
+    QTreeWidgetItem* found = nullptr;
+    for (QTreeWidgetItemIterator it(m_tree); *it && !found; ++it) {
+        if (wanted >= 0 ? codeOf(*it) == wanted : nav::targetForCode(codeOf(*it)).page == page)
+            found = *it;
+    }
+    if (!found)
+        return;
+    const QSignalBlocker quiet(m_tree);
+    m_tree->setCurrentItem(found);
+    m_tree->scrollToItem(found);
 }
 
 QTreeWidgetItem* MainWindow::node(const QString& caption) const
@@ -344,8 +392,10 @@ void MainWindow::selectInputNode(int code)
     // A type 3 unit has five inputs: inputs 6..8 fall back to input 1.
     if (m_deviceType == 3 && code > 45) {
         code = 41;
-        if (QTreeWidgetItem* first = node(QStringLiteral("Вход 1")))
+        if (QTreeWidgetItem* first = node(QStringLiteral("Вход 1"))) {
+            const QSignalBlocker quiet(m_tree); // this click goes on with input 1
             m_tree->setCurrentItem(first);
+        }
     }
     const int input = code - 40;
     if (auto* label = findChild<QLabel*>(QStringLiteral("Labelinput")))

@@ -135,6 +135,7 @@ signals:
     void pageInstalled(int index);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -146,6 +147,7 @@ private:
     void buildPages();
     void createWindows();
     void selectInputNode(int code);
+    void selectNodeOf(int page);
     void applySecurityInputs();
     void applyGlonass(QObject* root, quint8 options);
     void applyState(QObject* root);
@@ -153,6 +155,7 @@ private:
     QString defaultPort();
 
     QTreeWidget* m_tree = nullptr;
+    QTreeWidgetItem* m_currentAtPress = nullptr;  // the current node when the mouse went down
     QStackedWidget* m_pageControl = nullptr;
     QLabel* m_status[kStatusPanels] = {};
     AboutWindow* m_about = nullptr;

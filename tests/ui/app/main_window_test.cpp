@@ -5,6 +5,7 @@
 #include "ui/app/confirm_dialog.h"
 #include "ui/app/main_window.h"
 #include "ui/app/message_box.h"
+#include "ui/app/navigation.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +19,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -49,12 +51,15 @@ protected:
         return w;
     }
 
+    // The user's click on a node: a press and a release of the mouse on its row.
     void click(MainWindow& w, const QString& caption)
     {
         QTreeWidgetItem* item = w.node(caption);
         ASSERT_NE(item, nullptr) << caption.toStdString();
-        w.tree()->setCurrentItem(item);
-        w.TreeView1Click();
+        w.tree()->scrollToItem(item);
+        const QRect row = w.tree()->visualItemRect(item);
+        ASSERT_FALSE(row.isEmpty()) << caption.toStdString();
+        QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {}, row.center());
     }
 
     QString iniPath() const { return home.filePath("Config.ini"); }
@@ -416,6 +421,84 @@ TEST_F(MainWindowTest, MenuCommands_SignalWithoutBlocking)
     EXPECT_TRUE(box->text().contains("UserManual_RV-2.pdf"));
 }
 
+
+TEST_F(MainWindowTest, Tree_KeysMoveThePageWithTheHighlight)
+{
+    auto w = start();
+    QList<int> loaded;
+    w->setLoadConnectPage([&](int c) { loaded.append(c); });
+    QTreeWidget* tree = w->tree();
+    tree->setFocus();
+    auto node = [&] { return tree->currentItem()->text(0); };
+    auto page = [&] { return w->pageControl()->currentWidget()->objectName(); };
+    EXPECT_EQ(node(), "Конфигуратор");
+    EXPECT_EQ(page(), "First");
+
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(node(), "Мониторинг");
+    EXPECT_EQ(page(), "Monitor");
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(page(), "Connect_Set");
+    QTest::keyClick(tree, Qt::Key_Down);
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(node(), "Соединение 2");
+    EXPECT_EQ(page(), "Connections");
+    EXPECT_EQ(control<QLabel>(*w, "Connection_num")->text(), "Соединение 2");
+    EXPECT_EQ(w->currentConnection(), 1);
+    EXPECT_EQ(loaded, (QList<int>{0, 1})); // each connection passed is loaded once
+
+    QTest::keyClick(tree, Qt::Key_End);
+    EXPECT_EQ(node(), "Иридиум");
+    EXPECT_EQ(page(), "SAT_modem");
+    QTest::keyClick(tree, Qt::Key_Up);
+    QTest::keyClick(tree, Qt::Key_Up);
+    EXPECT_EQ(node(), "Диагностика, память");
+    EXPECT_EQ(page(), "FL_page");
+    QTest::keyClick(tree, Qt::Key_Home);
+    EXPECT_EQ(page(), "First");
+
+    // A click on another node loads it once; a click on the current node loads it again, as Enter does.
+    loaded.clear();
+    click(*w, "Соединение 4");
+    EXPECT_EQ(loaded, QList<int>{3});
+    click(*w, "Соединение 4");
+    EXPECT_EQ(loaded, (QList<int>{3, 3}));
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(loaded, (QList<int>{3, 3, 3}));
+    EXPECT_EQ(page(), "Connections");
+}
+
+TEST_F(MainWindowTest, Tree_HighlightsThePageTheProgramShows)
+{
+    auto w = start();
+    QList<int> loaded;
+    w->setLoadConnectPage([&](int c) { loaded.append(c); });
+    QTreeWidget* tree = w->tree();
+    auto node = [&] { return tree->currentItem()->text(0); };
+
+    w->showPage(nav::Monitor); // as when a unit connects
+    EXPECT_EQ(node(), "Мониторинг");
+    EXPECT_TRUE(tree->currentItem()->isSelected());
+    EXPECT_EQ(tree->selectedItems().size(), 1);
+
+    click(*w, "Соединение 4");
+    w->showPage(nav::Power);
+    EXPECT_EQ(node(), "Питание");
+    w->showPage(nav::Connections); // the connection being edited, without loading it again
+    EXPECT_EQ(node(), "Соединение 4");
+    EXPECT_EQ(loaded, QList<int>{3});
+
+    click(*w, "Вход 6");
+    w->showPage(nav::Inputs); // the input page for input 6 stays input 6
+    EXPECT_EQ(node(), "Вход 6");
+
+    // The keys go on from the node the program highlighted.
+    w->showPage(nav::Monitor);
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(node(), "Настройки соединения");
+    EXPECT_EQ(w->currentPage(), nav::Connect_Set);
+}
 
 TEST_F(MainWindowTest, MessageBoxes_OnePerTextAtATimeWithTheProgramTitle)
 {

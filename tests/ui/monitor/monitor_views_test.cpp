@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -310,6 +311,17 @@ TEST_F(MonitorViews, CompatibleFirmwareGoesOnToTheAutomaticRead)
     EXPECT_TRUE(messages().isEmpty());
 }
 
+
+TEST_F(MonitorViews, ConnectingShowsTheMonitorPageAndHighlightsItsNode)
+{
+    w.show();
+    w.tree()->setCurrentItem(w.node(QStringLiteral("Питание")));
+    EXPECT_EQ(w.currentPage(), nav::Power);
+    connectUnit(2);
+    EXPECT_EQ(w.currentPage(), nav::Monitor);
+    EXPECT_EQ(w.tree()->currentItem()->text(0), QStringLiteral("Мониторинг"));
+    EXPECT_TRUE(w.tree()->currentItem()->isSelected());
+}
 
 TEST_F(MonitorViews, AChatteringLineOpensOneBoxPerText)
 {
