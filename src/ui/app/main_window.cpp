@@ -1,6 +1,7 @@
 #include "ui/app/main_window.h"
 
 #include "core/config/records.h"
+#include "core/config/regular_file.h"
 #include "core/settings/app_settings.h"
 #include "core/settings/program_folder.h"
 #include "ui/app/about_window.h"
@@ -16,7 +17,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -617,7 +617,9 @@ void MainWindow::FormShow()
 
     if (m_configFile == kDefaultConf) {
         setStatusText(0, kDefaultConf);
-    } else if (QFile f(m_configFile); !f.open(QIODevice::ReadOnly)) {
+    } else if (!isReadableRegularFile(m_configFile)) {
+        // Only a regular file is a configuration file; a FIFO or a terminal named here must not hang
+        // the start.
         setStatusText(0, QStringLiteral("Файл не найден, загружен default.fcg"));
         m_configFile = kDefaultConf;
     } else {

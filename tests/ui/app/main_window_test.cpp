@@ -1,6 +1,7 @@
 #include "core/config/records.h"
 #include "core/settings/app_settings.h"
 #include "core/settings/ini_file.h"
+#include "support/pty_pair.h"
 #include "ui/app/adaptation.h"
 #include "ui/app/confirm_dialog.h"
 #include "ui/app/main_window.h"
@@ -26,6 +27,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace rv {
 namespace {
@@ -500,6 +503,35 @@ TEST_F(MainWindowTest, Tree_HighlightsThePageTheProgramShows)
     EXPECT_EQ(w->currentPage(), nav::Connect_Set);
 }
 
+TEST_F(MainWindowTest, ConfigurationFileThatIsAFifoOrATerminal_StartsWithTheDefaults)
+{
+    // Opening a FIFO for reading waits for a writer: the start must not wait.
+    const QString fifo = home.filePath("conf.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    {
+        auto w = start("[Config]\nFile conf=" + fifo.toUtf8() + "\n");
+        EXPECT_EQ(w->statusText(0), "Файл не найден, загружен default.fcg");
+        EXPECT_EQ(w->configFileName(), "default.fcg");
+    }
+    rvtest::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    {
+        auto w = start("[Config]\nFile conf=" + pty.slavePath().toUtf8() + "\n");
+        EXPECT_EQ(w->statusText(0), "Файл не найден, загружен default.fcg");
+        EXPECT_EQ(w->configFileName(), "default.fcg");
+    }
+    // A link to a regular file is a configuration file like the file itself.
+    const QString conf = home.filePath("bus.fcg");
+    const QString link = home.filePath("last.fcg");
+    QFile f(conf);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(1126, '\0'));
+    f.close();
+    ASSERT_TRUE(QFile::link(conf, link));
+    auto w = start("[Config]\nFile conf=" + link.toUtf8() + "\n");
+    EXPECT_EQ(w->statusText(0), link);
+    EXPECT_EQ(w->configFileName(), link);
+}
 TEST_F(MainWindowTest, MessageBoxes_OnePerTextAtATimeWithTheProgramTitle)
 {
     auto w = start();
