@@ -144,6 +144,8 @@ void MonitorBinding::checkFirmware(const DeviceSnapshot& device)
     m_session.disarm();
     m_window.Button_Enabled(false);
     adapt::setEnabledByName(&m_window, QStringLiteral("Program_but"), true);
+    // "Соединение установлено" would contradict the disabled buttons: say why the unit is refused.
+    m_window.setStatusText(3, check.statusText);
     if (wasConnected)
         m_window.showMessage(check.message);
 }

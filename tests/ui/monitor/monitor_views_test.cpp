@@ -279,8 +279,12 @@ TEST_F(MonitorViews, OldFirmwareEndsTheConnectionBeforeTheAutomaticRead)
     connectUnit(3);
     EXPECT_TRUE(w.deviceButtonsEnabled());
     EXPECT_EQ(text("Label208"), QStringLiteral("Тип прибора: RV-1"));
+    EXPECT_EQ(w.statusText(3), QStringLiteral("Соединение установлено"));
     le::put16(device, 110, 600);
     sendDevice();
+
+    // The connection panel says why the buttons went grey.
+    EXPECT_EQ(w.statusText(3), QStringLiteral("Прошивка не совместима: build 0600, нужен не ниже 0620"));
 
     EXPECT_FALSE(s.session().connected);
     EXPECT_FALSE(s.session().autoReadPending);
@@ -299,6 +303,7 @@ TEST_F(MonitorViews, OldFirmwareEndsTheConnectionBeforeTheAutomaticRead)
     sendDevice();
     EXPECT_EQ(link.takeWritten(), QByteArray());
     EXPECT_EQ(messages().size(), 1);
+    EXPECT_NE(w.statusText(3), QStringLiteral("Соединение установлено"));
 }
 
 TEST_F(MonitorViews, CompatibleFirmwareGoesOnToTheAutomaticRead)
