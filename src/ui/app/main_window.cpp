@@ -216,6 +216,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         m_currentAtPress = m_tree->currentItem();
     return QMainWindow::eventFilter(watched, event);
 }
+
 void MainWindow::buildPages()
 {
     m_pageControl = new QStackedWidget(this);
@@ -479,6 +480,14 @@ void MainWindow::Setting_typedevice()
         b->setText(clearText);
     for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("List_voice_files")))
         b->setText(listText);
+}
+
+void MainWindow::setResetCaption(const QString& caption)
+{
+    for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("Reset_but"))) {
+        b->setText(caption);
+        b->setToolTip(caption + QStringLiteral(" устройство"));
+    }
 }
 
 void MainWindow::applyState(QObject* root)

@@ -89,6 +89,8 @@ public slots:
     // Also records the type as the current DeviceType.
     void TypeConnectedDevice(quint8 type);
     void Setting_typedevice();
+    // Reset_but reads "Перезагрузить" or, on a low supply, "Выключить"; its tool tip says the same.
+    void setResetCaption(const QString& caption);
 
     // Handlers of the tree, menu and tool bar, public so that tests and front ends can run them.
     void TreeView1Click();

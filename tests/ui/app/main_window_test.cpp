@@ -532,6 +532,7 @@ TEST_F(MainWindowTest, ConfigurationFileThatIsAFifoOrATerminal_StartsWithTheDefa
     EXPECT_EQ(w->statusText(0), link);
     EXPECT_EQ(w->configFileName(), link);
 }
+
 TEST_F(MainWindowTest, MessageBoxes_OnePerTextAtATimeWithTheProgramTitle)
 {
     auto w = start();
@@ -559,5 +560,20 @@ TEST_F(MainWindowTest, MessageBoxes_OnePerTextAtATimeWithTheProgramTitle)
     w->showMessage("Потеряна связь с устройством");
     EXPECT_EQ(boxes().size(), 2);
 }
+
+TEST_F(MainWindowTest, ResetButton_ToolTipFollowsItsCaption)
+{
+    auto w = start();
+    auto* reset = control<QToolButton>(*w, "Reset_but");
+    ASSERT_NE(reset, nullptr);
+    EXPECT_EQ(reset->text(), "Перезагрузить");
+    EXPECT_EQ(reset->toolTip(), "Перезагрузить устройство");
+    w->setResetCaption("Выключить");
+    EXPECT_EQ(reset->text(), "Выключить");
+    EXPECT_EQ(reset->toolTip(), "Выключить устройство");
+    w->setResetCaption("Перезагрузить");
+    EXPECT_EQ(reset->toolTip(), "Перезагрузить устройство");
+}
+
 } // namespace
 } // namespace rv

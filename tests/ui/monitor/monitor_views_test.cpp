@@ -175,6 +175,7 @@ TEST_F(MonitorViews, StatusWindowColoursBatteryHysteresisAndResetCaption)
     EXPECT_EQ(background(0), labelBackground(LabelColor::Normal, status));
     auto* reset = w.findChild<QAbstractButton*>(QStringLiteral("Reset_but"));
     EXPECT_EQ(reset->text(), QStringLiteral("Выключить"));
+    EXPECT_EQ(reset->toolTip(), QStringLiteral("Выключить устройство"));
 
     gps[43] = static_cast<char>(0x81);
     le::put16(gps, 38, 148); // 5.03 V
@@ -184,6 +185,7 @@ TEST_F(MonitorViews, StatusWindowColoursBatteryHysteresisAndResetCaption)
     EXPECT_EQ(status->label(5)->text(), QStringLiteral("Нет SAT антенны"));
     EXPECT_EQ(background(5), QColor(0, 128, 0));
     EXPECT_EQ(reset->text(), QStringLiteral("Перезагрузить"));
+    EXPECT_EQ(reset->toolTip(), QStringLiteral("Перезагрузить устройство"));
 
     // 3.60 → 3.45 → 3.38 → 3.48 → 3.51 V: hidden, hidden, shown, shown, hidden.
     const struct { uint16_t count; bool shown; } battery[] = {{558, false}, {548, true}, {563, true}, {569, false}};
