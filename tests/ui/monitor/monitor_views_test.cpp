@@ -318,6 +318,26 @@ TEST_F(MonitorViews, CompatibleFirmwareGoesOnToTheAutomaticRead)
     EXPECT_TRUE(messages().isEmpty());
 }
 
+TEST_F(MonitorViews, StatusWindowShowsItsCaptionsBeforeTheFirstBlock)
+{
+    StatusWindow* status = monitor.statusWindow();
+    ASSERT_TRUE(status->isVisible());
+    const QStringList captions = {QStringLiteral("Питание:"), QStringLiteral("Движение:"), QStringLiteral("Охрана:"),
+                                  QStringLiteral("GSM:"), QStringLiteral("GPRS:"), QStringLiteral("Приемник:")};
+    for (int i = 0; i < captions.size(); ++i) {
+        auto* caption = status->findChild<QLabel*>(QStringLiteral("Status_caption%1").arg(i));
+        ASSERT_NE(caption, nullptr) << i;
+        EXPECT_EQ(caption->text(), captions[i]);
+        EXPECT_TRUE(caption->isVisible()) << i;
+        EXPECT_TRUE(status->findChild<QLabel*>(QStringLiteral("Status_L%1").arg(i))->text().isEmpty()) << i;
+    }
+
+    connectUnit(2);
+    gps[43] = 0x02;
+    sendGps();
+    EXPECT_EQ(status->findChild<QLabel*>(QStringLiteral("Status_caption1"))->text(), QStringLiteral("Движение:"));
+    EXPECT_EQ(status->findChild<QLabel*>(QStringLiteral("Status_L1"))->text(), QStringLiteral("Объект движется"));
+}
 
 TEST_F(MonitorViews, ConnectingShowsTheMonitorPageAndHighlightsItsNode)
 {
@@ -359,4 +379,5 @@ TEST_F(MonitorViews, AChatteringLineOpensOneBoxPerText)
     EXPECT_EQ(messages().count(QStringLiteral("Трек удален из памяти")), 1);
     EXPECT_EQ(messages().size(), 3);
 }
+
 } // namespace
