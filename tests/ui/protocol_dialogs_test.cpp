@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -74,4 +75,34 @@ TEST(ProgressWindow, MirrorsTheWatchdog)
     w.Progress_close(QStringLiteral("Готово"));
     EXPECT_FALSE(window.isVisible());
     ASSERT_EQ(shown.size(), 1);
+}
+
+// The boxes of the session's own windows carry the program's title, like every other box, and a message
+// repeated while its box is up does not open another.
+TEST(SessionWindows, MessageBoxesCarryTheProgramTitle)
+{
+    QWidget owner;
+    PasswordDialog d(&owner);
+    d.show();
+    auto* edit = d.findChild<QLineEdit*>(QStringLiteral("Edit1"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QStringLiteral("abc"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Return);
+    const QList<QMessageBox*> refused = d.findChildren<QMessageBox*>(QStringLiteral("MessageBox"));
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_EQ(refused.first()->windowTitle(), QStringLiteral("Конфигуратор RV-1, RV-2 v.2.8.8"));
+
+    ProgressWatchdog watchdog;
+    watchdog.setTimerEnabled(false);
+    ProgressWindow window(watchdog, &owner);
+    watchdog.Progress_show(0, 50, QStringLiteral("Идет запись конфигурации..."));
+    watchdog.Progress_close(QStringLiteral("Не удалось обновить конфигурацию"));
+    watchdog.Progress_close(QStringLiteral("Не удалось обновить конфигурацию"));
+    QList<QMessageBox*> boxes;
+    for (QMessageBox* box : owner.findChildren<QMessageBox*>(QStringLiteral("MessageBox")))
+        if (box->text() == QStringLiteral("Не удалось обновить конфигурацию"))
+            boxes << box;
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first()->windowTitle(), QStringLiteral("Конфигуратор RV-1, RV-2 v.2.8.8"));
 }

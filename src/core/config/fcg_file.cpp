@@ -1,7 +1,8 @@
 #include "core/config/fcg_file.h"
 
+#include "core/config/regular_file.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace rv {
@@ -57,13 +58,8 @@ FcgOpenResult openFcg(const QString& path, ConfigRecords& records)
 {
     FcgOpenResult r;
     // A FIFO or device could block or never end; only regular files are configuration files.
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        r.status = FcgStatus::OpenFailed;
-        return r;
-    }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    QFile f;
+    if (!openRegularFile(f, path)) {
         r.status = FcgStatus::OpenFailed;
         return r;
     }

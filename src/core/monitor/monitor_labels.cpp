@@ -248,8 +248,12 @@ FirmwareCheck checkFirmware(int deviceType, const DeviceSnapshot& device)
 {
     if (deviceType != 3 || device.build1 >= kMinimumBuildType3)
         return {};
-    return {true, QStringLiteral("Версия прошивки прибора не совместима с данным конфигуратором.\r\n"
-                                 "Необходимый build не ниже: 0620.хххх.хх")};
+    return {true,
+            QStringLiteral("Версия прошивки прибора не совместима с данным конфигуратором.\r\n"
+                           "Необходимый build не ниже: 0620.хххх.хх"),
+            QStringLiteral("Прошивка не совместима: build %1, нужен не ниже %2")
+                .arg(device.build1, 4, 10, QLatin1Char('0'))
+                .arg(kMinimumBuildType3, 4, 10, QLatin1Char('0'))};
 }
 
 } // namespace rv

@@ -79,6 +79,7 @@ struct FirmwareCheck
     bool incompatible = false;  // end the connection: connected flag cleared, step timer disarmed,
                                 // device buttons disabled, Program_but enabled, message shown
     QString message;            // empty when compatible
+    QString statusText;         // why the unit is refused, for the connection panel of the status bar
 };
 inline constexpr uint16_t kMinimumBuildType3 = 620;
 FirmwareCheck checkFirmware(int deviceType, const DeviceSnapshot& device);

@@ -1,12 +1,14 @@
 #include "ui/app/main_window.h"
 
 #include "core/config/records.h"
+#include "core/config/regular_file.h"
 #include "core/settings/app_settings.h"
 #include "core/settings/program_folder.h"
 #include "ui/app/about_window.h"
 #include "ui/app/adaptation.h"
 #include "ui/app/app_texts.h"
 #include "ui/app/confirm_dialog.h"
+#include "ui/app/message_box.h"
 #include "ui/app/navigation.h"
 #include "ui/app/pages.h"
 
@@ -15,11 +17,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 
 namespace rv {
@@ -185,15 +186,35 @@ void MainWindow::buildTree()
     m_tree->expandAll();
     m_tree->setCurrentItem(m_tree->topLevelItem(0));
 
+    // The page follows the current node however it changes: a click, the arrow keys, Home/End, typing
+    // the first letters of a caption, or a program that selects a node.
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (current)
+            TreeView1Click();
+    });
+    // A click on the node that is already current loads its page again, as it always did; a click on
+    // another node was handled when that node became current at the press.
+    m_tree->viewport()->installEventFilter(this);
     connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        m_tree->setCurrentItem(item);
-        TreeView1Click();
+        const bool reclick = item == m_currentAtPress;
+        m_currentAtPress = nullptr;
+        if (reclick && item == m_tree->currentItem())
+            TreeView1Click();
     });
-    // Enter on a node acts as a click, for the keyboard.
+    // Enter on the current node acts as a click, for the keyboard.
     connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        m_tree->setCurrentItem(item);
-        TreeView1Click();
+        if (item == m_tree->currentItem())
+            TreeView1Click();
+        else
+            m_tree->setCurrentItem(item);
     });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_tree && watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_currentAtPress = m_tree->currentItem();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::buildPages()
@@ -266,10 +287,7 @@ void MainWindow::setStatusText(int panel, const QString& text)
 
 void MainWindow::showMessage(const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("MessageBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    rv::showMessage(this, text);
 }
 
 // ---- pages and navigation ----
@@ -302,8 +320,36 @@ void MainWindow::setPage(int index, QWidget* newPage)
 
 void MainWindow::showPage(int index)
 {
-    if (index >= 0 && index < m_pageControl->count())
-        m_pageControl->setCurrentIndex(index);
+    if (index < 0 || index >= m_pageControl->count())
+        return;
+    m_pageControl->setCurrentIndex(index);
+    selectNodeOf(index);
+}
+
+void MainWindow::selectNodeOf(int page)
+{
+    // The tree shows the page that is shown. A current node that already leads to the page stays (any
+    // of the input or connection nodes for their shared page); otherwise the page's node becomes current,
+    // quietly, since the page is already there: for the connection and input pages the node of the
+    // connection or input being edited, for the others the first node of the page.
+    auto codeOf = [](const QTreeWidgetItem* item) { return item->data(0, Qt::UserRole).toInt(); };
+    if (QTreeWidgetItem* current = m_tree->currentItem(); current && nav::targetForCode(codeOf(current)).page == page)
+        return;
+    int wanted = -1;
+    if (page == nav::Connections)
+        wanted = 21 + m_currentConnection;
+    else if (page == nav::Inputs)
+        wanted = 41 + m_currentInput;
+    QTreeWidgetItem* found = nullptr;
+    for (QTreeWidgetItemIterator it(m_tree); *it && !found; ++it) {
+        if (wanted >= 0 ? codeOf(*it) == wanted : nav::targetForCode(codeOf(*it)).page == page)
+            found = *it;
+    }
+    if (!found)
+        return;
+    const QSignalBlocker quiet(m_tree);
+    m_tree->setCurrentItem(found);
+    m_tree->scrollToItem(found);
 }
 
 QTreeWidgetItem* MainWindow::node(const QString& caption) const
@@ -347,8 +393,10 @@ void MainWindow::selectInputNode(int code)
     // A type 3 unit has five inputs: inputs 6..8 fall back to input 1.
     if (m_deviceType == 3 && code > 45) {
         code = 41;
-        if (QTreeWidgetItem* first = node(QStringLiteral("Вход 1")))
+        if (QTreeWidgetItem* first = node(QStringLiteral("Вход 1"))) {
+            const QSignalBlocker quiet(m_tree); // this click goes on with input 1
             m_tree->setCurrentItem(first);
+        }
     }
     const int input = code - 40;
     if (auto* label = findChild<QLabel*>(QStringLiteral("Labelinput")))
@@ -432,6 +480,14 @@ void MainWindow::Setting_typedevice()
         b->setText(clearText);
     for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("List_voice_files")))
         b->setText(listText);
+}
+
+void MainWindow::setResetCaption(const QString& caption)
+{
+    for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("Reset_but"))) {
+        b->setText(caption);
+        b->setToolTip(caption + QStringLiteral(" устройство"));
+    }
 }
 
 void MainWindow::applyState(QObject* root)
@@ -570,7 +626,9 @@ void MainWindow::FormShow()
 
     if (m_configFile == kDefaultConf) {
         setStatusText(0, kDefaultConf);
-    } else if (QFile f(m_configFile); !f.open(QIODevice::ReadOnly)) {
+    } else if (!isReadableRegularFile(m_configFile)) {
+        // Only a regular file is a configuration file; a FIFO or a terminal named here must not hang
+        // the start.
         setStatusText(0, QStringLiteral("Файл не найден, загружен default.fcg"));
         m_configFile = kDefaultConf;
     } else {

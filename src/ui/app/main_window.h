@@ -78,7 +78,8 @@ public:
 
 public slots:
     void setStatusText(int panel, const QString& text);
-    // A message box that does not block: timers and replies go on while it is up.
+    // A message box that does not block: timers and replies go on while it is up. While a box with the
+    // same text is open, the text is not shown again.
     void showMessage(const QString& text);
     void showPage(int index);
 
@@ -88,6 +89,8 @@ public slots:
     // Also records the type as the current DeviceType.
     void TypeConnectedDevice(quint8 type);
     void Setting_typedevice();
+    // Reset_but reads "Перезагрузить" or, on a low supply, "Выключить"; its tool tip says the same.
+    void setResetCaption(const QString& caption);
 
     // Handlers of the tree, menu and tool bar, public so that tests and front ends can run them.
     void TreeView1Click();
@@ -134,6 +137,7 @@ signals:
     void pageInstalled(int index);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -145,6 +149,7 @@ private:
     void buildPages();
     void createWindows();
     void selectInputNode(int code);
+    void selectNodeOf(int page);
     void applySecurityInputs();
     void applyGlonass(QObject* root, quint8 options);
     void applyState(QObject* root);
@@ -152,6 +157,7 @@ private:
     QString defaultPort();
 
     QTreeWidget* m_tree = nullptr;
+    QTreeWidgetItem* m_currentAtPress = nullptr;  // the current node when the mouse went down
     QStackedWidget* m_pageControl = nullptr;
     QLabel* m_status[kStatusPanels] = {};
     AboutWindow* m_about = nullptr;

@@ -62,7 +62,13 @@ void MonitorBinding::apply(const MonitorUpdate& u)
 {
     m_page->apply(u.monitorPage);
     m_status->apply(u.statusWindow);
-    applyLabelUpdates(&m_window, u.mainWindow);
+    for (const LabelUpdate& l : u.mainWindow) {
+        // The reset button's tool tip follows its caption; the main window keeps the two together.
+        if (l.objectName == QLatin1String("Reset_but") && l.text)
+            m_window.setResetCaption(*l.text);
+        else
+            applyLabelUpdates(&m_window, {l});
+    }
     if (u.motionText)
         m_window.setStatusText(2, *u.motionText);
 }
@@ -144,6 +150,8 @@ void MonitorBinding::checkFirmware(const DeviceSnapshot& device)
     m_session.disarm();
     m_window.Button_Enabled(false);
     adapt::setEnabledByName(&m_window, QStringLiteral("Program_but"), true);
+    // "Соединение установлено" would contradict the disabled buttons: say why the unit is refused.
+    m_window.setStatusText(3, check.statusText);
     if (wasConnected)
         m_window.showMessage(check.message);
 }

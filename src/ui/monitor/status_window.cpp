@@ -2,8 +2,8 @@
 
 #include "ui/monitor/label_updates.h"
 
+#include <QGridLayout>
 #include <QLabel>
-#include <QVBoxLayout>
 
 namespace rv {
 
@@ -12,17 +12,32 @@ StatusWindow::StatusWindow(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("TForm11"));
     setWindowTitle(QStringLiteral("Статус"));
     setModal(false);
-    auto* layout = new QVBoxLayout(this);
-    layout->setSpacing(2);
+    // Each line has a caption and a value; the values stay empty until the first navigation block, so
+    // the window says from the start what it will show.
+    static const char16_t* const kCaptions[kLabels - 1] = {
+        u"Питание:", u"Движение:", u"Охрана:", u"GSM:", u"GPRS:", u"Приемник:",
+    };
+    auto* layout = new QGridLayout(this);
+    layout->setVerticalSpacing(2);
+    layout->setColumnStretch(1, 1);
     for (int i = 0; i < kLabels; ++i) {
         auto* l = new QLabel(this);
         l->setObjectName(QStringLiteral("Status_L") + QString::number(i));
-        l->setMinimumWidth(260);
+        l->setMinimumWidth(240);
         l->setContentsMargins(4, 1, 4, 1);
-        layout->addWidget(l);
+        if (i < kLabels - 1) {
+            auto* caption = new QLabel(QString::fromUtf16(kCaptions[i]), this);
+            caption->setObjectName(QStringLiteral("Status_caption") + QString::number(i));
+            caption->setContentsMargins(4, 1, 4, 1);
+            layout->addWidget(caption, i, 0);
+            layout->addWidget(l, i, 1);
+            m_captions[i] = caption;
+        } else {
+            layout->addWidget(l, i, 0, 1, 2); // the battery warning, a whole line of its own
+        }
         m_labels[i] = l;
     }
-    layout->addStretch();
+    layout->setRowStretch(kLabels, 1);
     // The battery warning has a fixed text on red; the monitor only shows and hides it.
     applyLabelUpdates(this, {LabelUpdate{QStringLiteral("Status_L6"), QStringLiteral("Аккумулятор не подключен (разряжен)"),
                                          LabelColor::Red, false}});

@@ -1,7 +1,8 @@
 #pragma once
 
-// TForm11 "Статус": the unit's status bits as sentences, one label each (Status_L0..Status_L6). It is a
-// separate small window; closing it only hides it, and the monitor keeps updating its labels.
+// TForm11 "Статус": the unit's status bits as sentences, one label each (Status_L0..Status_L6) after a
+// fixed caption. It is a separate small window; closing it only hides it, and the monitor keeps updating
+// its labels.
 
 #include "core/monitor/monitor_labels.h"
 
@@ -20,9 +21,12 @@ public:
 
     void apply(const QList<LabelUpdate>& updates);
     QLabel* label(int index) const { return index >= 0 && index < kLabels ? m_labels[index] : nullptr; }
+    // The fixed caption before Status_L0..Status_L5 (Status_L6 is a whole-line warning without one).
+    QLabel* caption(int index) const { return index >= 0 && index < kLabels - 1 ? m_captions[index] : nullptr; }
 
 private:
     QLabel* m_labels[kLabels] = {};
+    QLabel* m_captions[kLabels - 1] = {};
 };
 
 } // namespace rv

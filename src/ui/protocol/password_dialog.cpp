@@ -1,6 +1,6 @@
 #include "ui/protocol/password_dialog.h"
 
-#include "ui/protocol/progress_window.h"
+#include "ui/app/message_box.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,26 +1,13 @@
 #include "ui/protocol/progress_window.h"
 
 #include "core/protocol/progress.h"
+#include "ui/app/message_box.h"
 
-#include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace rv {
-
-void showMessage(QWidget* parent, const QString& text, const QString& title)
-{
-    QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    auto* box = new QMessageBox(QMessageBox::Information,
-                                title.isEmpty() ? QApplication::applicationDisplayName() : title, shown,
-                                QMessageBox::Ok, parent);
-    box->setObjectName(QStringLiteral("MessageBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
 
 ProgressWindow::ProgressWindow(ProgressWatchdog& watchdog, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_watchdog(watchdog)

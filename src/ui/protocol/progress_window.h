@@ -31,8 +31,4 @@ private:
     QProgressBar* m_bar;
 };
 
-// A message box that does not stop the timers: shown with open(), deleted when closed. The unit's
-// texts use "\r" as a line break.
-void showMessage(QWidget* parent, const QString& text, const QString& title = QString());
-
 } // namespace rv

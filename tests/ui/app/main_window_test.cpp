@@ -1,9 +1,12 @@
 #include "core/config/records.h"
 #include "core/settings/app_settings.h"
 #include "core/settings/ini_file.h"
+#include "support/pty_pair.h"
 #include "ui/app/adaptation.h"
 #include "ui/app/confirm_dialog.h"
 #include "ui/app/main_window.h"
+#include "ui/app/message_box.h"
+#include "ui/app/navigation.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,12 +20,15 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace rv {
 namespace {
@@ -48,12 +54,15 @@ protected:
         return w;
     }
 
+    // The user's click on a node: a press and a release of the mouse on its row.
     void click(MainWindow& w, const QString& caption)
     {
         QTreeWidgetItem* item = w.node(caption);
         ASSERT_NE(item, nullptr) << caption.toStdString();
-        w.tree()->setCurrentItem(item);
-        w.TreeView1Click();
+        w.tree()->scrollToItem(item);
+        const QRect row = w.tree()->visualItemRect(item);
+        ASSERT_FALSE(row.isEmpty()) << caption.toStdString();
+        QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {}, row.center());
     }
 
     QString iniPath() const { return home.filePath("Config.ini"); }
@@ -413,6 +422,157 @@ TEST_F(MainWindowTest, MenuCommands_SignalWithoutBlocking)
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible());
     EXPECT_TRUE(box->text().contains("UserManual_RV-2.pdf"));
+}
+
+
+TEST_F(MainWindowTest, Tree_KeysMoveThePageWithTheHighlight)
+{
+    auto w = start();
+    QList<int> loaded;
+    w->setLoadConnectPage([&](int c) { loaded.append(c); });
+    QTreeWidget* tree = w->tree();
+    tree->setFocus();
+    auto node = [&] { return tree->currentItem()->text(0); };
+    auto page = [&] { return w->pageControl()->currentWidget()->objectName(); };
+    EXPECT_EQ(node(), "Конфигуратор");
+    EXPECT_EQ(page(), "First");
+
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(node(), "Мониторинг");
+    EXPECT_EQ(page(), "Monitor");
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(page(), "Connect_Set");
+    QTest::keyClick(tree, Qt::Key_Down);
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(node(), "Соединение 2");
+    EXPECT_EQ(page(), "Connections");
+    EXPECT_EQ(control<QLabel>(*w, "Connection_num")->text(), "Соединение 2");
+    EXPECT_EQ(w->currentConnection(), 1);
+    EXPECT_EQ(loaded, (QList<int>{0, 1})); // each connection passed is loaded once
+
+    QTest::keyClick(tree, Qt::Key_End);
+    EXPECT_EQ(node(), "Иридиум");
+    EXPECT_EQ(page(), "SAT_modem");
+    QTest::keyClick(tree, Qt::Key_Up);
+    QTest::keyClick(tree, Qt::Key_Up);
+    EXPECT_EQ(node(), "Диагностика, память");
+    EXPECT_EQ(page(), "FL_page");
+    QTest::keyClick(tree, Qt::Key_Home);
+    EXPECT_EQ(page(), "First");
+
+    // A click on another node loads it once; a click on the current node loads it again, as Enter does.
+    loaded.clear();
+    click(*w, "Соединение 4");
+    EXPECT_EQ(loaded, QList<int>{3});
+    click(*w, "Соединение 4");
+    EXPECT_EQ(loaded, (QList<int>{3, 3}));
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(loaded, (QList<int>{3, 3, 3}));
+    EXPECT_EQ(page(), "Connections");
+}
+
+TEST_F(MainWindowTest, Tree_HighlightsThePageTheProgramShows)
+{
+    auto w = start();
+    QList<int> loaded;
+    w->setLoadConnectPage([&](int c) { loaded.append(c); });
+    QTreeWidget* tree = w->tree();
+    auto node = [&] { return tree->currentItem()->text(0); };
+
+    w->showPage(nav::Monitor); // as when a unit connects
+    EXPECT_EQ(node(), "Мониторинг");
+    EXPECT_TRUE(tree->currentItem()->isSelected());
+    EXPECT_EQ(tree->selectedItems().size(), 1);
+
+    click(*w, "Соединение 4");
+    w->showPage(nav::Power);
+    EXPECT_EQ(node(), "Питание");
+    w->showPage(nav::Connections); // the connection being edited, without loading it again
+    EXPECT_EQ(node(), "Соединение 4");
+    EXPECT_EQ(loaded, QList<int>{3});
+
+    click(*w, "Вход 6");
+    w->showPage(nav::Inputs); // the input page for input 6 stays input 6
+    EXPECT_EQ(node(), "Вход 6");
+
+    // The keys go on from the node the program highlighted.
+    w->showPage(nav::Monitor);
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(node(), "Настройки соединения");
+    EXPECT_EQ(w->currentPage(), nav::Connect_Set);
+}
+
+TEST_F(MainWindowTest, ConfigurationFileThatIsAFifoOrATerminal_StartsWithTheDefaults)
+{
+    // Opening a FIFO for reading waits for a writer: the start must not wait.
+    const QString fifo = home.filePath("conf.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    {
+        auto w = start("[Config]\nFile conf=" + fifo.toUtf8() + "\n");
+        EXPECT_EQ(w->statusText(0), "Файл не найден, загружен default.fcg");
+        EXPECT_EQ(w->configFileName(), "default.fcg");
+    }
+    rvtest::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    {
+        auto w = start("[Config]\nFile conf=" + pty.slavePath().toUtf8() + "\n");
+        EXPECT_EQ(w->statusText(0), "Файл не найден, загружен default.fcg");
+        EXPECT_EQ(w->configFileName(), "default.fcg");
+    }
+    // A link to a regular file is a configuration file like the file itself.
+    const QString conf = home.filePath("bus.fcg");
+    const QString link = home.filePath("last.fcg");
+    QFile f(conf);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(1126, '\0'));
+    f.close();
+    ASSERT_TRUE(QFile::link(conf, link));
+    auto w = start("[Config]\nFile conf=" + link.toUtf8() + "\n");
+    EXPECT_EQ(w->statusText(0), link);
+    EXPECT_EQ(w->configFileName(), link);
+}
+
+TEST_F(MainWindowTest, MessageBoxes_OnePerTextAtATimeWithTheProgramTitle)
+{
+    auto w = start();
+    auto boxes = [&] { return w->findChildren<QMessageBox*>("MessageBox"); };
+    for (int i = 0; i < 100; ++i)
+        w->showMessage("Потеряна связь с устройством");
+    ASSERT_EQ(boxes().size(), 1);
+    QMessageBox* box = boxes().first();
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal); // open(), not exec(): nothing waits for it
+    EXPECT_EQ(box->windowTitle(), "Конфигуратор RV-1, RV-2 v.2.8.8");
+    EXPECT_EQ(box->windowTitle(), w->windowTitle());
+
+    // Another text has its own box; the unit's "\r" line break is the same text as "\n".
+    w->showMessage("Пароль принят.\rПовторите операцию");
+    w->showMessage("Пароль принят.\nПовторите операцию");
+    ASSERT_EQ(boxes().size(), 2);
+    EXPECT_EQ(openMessageBoxes(), 2);
+
+    // Once the user has closed the box, the text may come again.
+    box->button(QMessageBox::Ok)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(boxes().size(), 1);
+    EXPECT_EQ(openMessageBoxes(), 1);
+    w->showMessage("Потеряна связь с устройством");
+    EXPECT_EQ(boxes().size(), 2);
+}
+
+TEST_F(MainWindowTest, ResetButton_ToolTipFollowsItsCaption)
+{
+    auto w = start();
+    auto* reset = control<QToolButton>(*w, "Reset_but");
+    ASSERT_NE(reset, nullptr);
+    EXPECT_EQ(reset->text(), "Перезагрузить");
+    EXPECT_EQ(reset->toolTip(), "Перезагрузить устройство");
+    w->setResetCaption("Выключить");
+    EXPECT_EQ(reset->text(), "Выключить");
+    EXPECT_EQ(reset->toolTip(), "Выключить устройство");
+    w->setResetCaption("Перезагрузить");
+    EXPECT_EQ(reset->toolTip(), "Перезагрузить устройство");
 }
 
 } // namespace

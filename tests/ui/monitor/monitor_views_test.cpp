@@ -6,6 +6,7 @@
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
 #include "ui/app/main_window.h"
+#include "ui/app/message_box.h"
 #include "ui/app/navigation.h"
 #include "ui/app/session_binding.h"
 #include "ui/monitor/label_updates.h"
@@ -22,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -173,6 +175,7 @@ TEST_F(MonitorViews, StatusWindowColoursBatteryHysteresisAndResetCaption)
     EXPECT_EQ(background(0), labelBackground(LabelColor::Normal, status));
     auto* reset = w.findChild<QAbstractButton*>(QStringLiteral("Reset_but"));
     EXPECT_EQ(reset->text(), QStringLiteral("Выключить"));
+    EXPECT_EQ(reset->toolTip(), QStringLiteral("Выключить устройство"));
 
     gps[43] = static_cast<char>(0x81);
     le::put16(gps, 38, 148); // 5.03 V
@@ -182,6 +185,7 @@ TEST_F(MonitorViews, StatusWindowColoursBatteryHysteresisAndResetCaption)
     EXPECT_EQ(status->label(5)->text(), QStringLiteral("Нет SAT антенны"));
     EXPECT_EQ(background(5), QColor(0, 128, 0));
     EXPECT_EQ(reset->text(), QStringLiteral("Перезагрузить"));
+    EXPECT_EQ(reset->toolTip(), QStringLiteral("Перезагрузить устройство"));
 
     // 3.60 → 3.45 → 3.38 → 3.48 → 3.51 V: hidden, hidden, shown, shown, hidden.
     const struct { uint16_t count; bool shown; } battery[] = {{558, false}, {548, true}, {563, true}, {569, false}};
@@ -277,8 +281,12 @@ TEST_F(MonitorViews, OldFirmwareEndsTheConnectionBeforeTheAutomaticRead)
     connectUnit(3);
     EXPECT_TRUE(w.deviceButtonsEnabled());
     EXPECT_EQ(text("Label208"), QStringLiteral("Тип прибора: RV-1"));
+    EXPECT_EQ(w.statusText(3), QStringLiteral("Соединение установлено"));
     le::put16(device, 110, 600);
     sendDevice();
+
+    // The connection panel says why the buttons went grey.
+    EXPECT_EQ(w.statusText(3), QStringLiteral("Прошивка не совместима: build 0600, нужен не ниже 0620"));
 
     EXPECT_FALSE(s.session().connected);
     EXPECT_FALSE(s.session().autoReadPending);
@@ -287,7 +295,8 @@ TEST_F(MonitorViews, OldFirmwareEndsTheConnectionBeforeTheAutomaticRead)
     EXPECT_FALSE(control("Download_device")->isEnabled());
     EXPECT_FALSE(control("Reset_but")->isEnabled());
     EXPECT_TRUE(control("Program_but")->isEnabled());
-    EXPECT_EQ(messages(), QStringList{QStringLiteral("Версия прошивки прибора не совместима с данным конфигуратором.\r\n"
+    // The unit's "\r\n" is shown as a line break.
+    EXPECT_EQ(messages(), QStringList{QStringLiteral("Версия прошивки прибора не совместима с данным конфигуратором.\n"
                                                       "Необходимый build не ниже: 0620.хххх.хх")});
     // Nothing more goes to the unit: no read, no polls; a late block does not repeat the message.
     steps(30);
@@ -296,6 +305,7 @@ TEST_F(MonitorViews, OldFirmwareEndsTheConnectionBeforeTheAutomaticRead)
     sendDevice();
     EXPECT_EQ(link.takeWritten(), QByteArray());
     EXPECT_EQ(messages().size(), 1);
+    EXPECT_NE(w.statusText(3), QStringLiteral("Соединение установлено"));
 }
 
 TEST_F(MonitorViews, CompatibleFirmwareGoesOnToTheAutomaticRead)
@@ -306,6 +316,68 @@ TEST_F(MonitorViews, CompatibleFirmwareGoesOnToTheAutomaticRead)
     EXPECT_TRUE(s.session().connected);
     EXPECT_EQ(s.session().OperationState, osReadConfig);
     EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(MonitorViews, StatusWindowShowsItsCaptionsBeforeTheFirstBlock)
+{
+    StatusWindow* status = monitor.statusWindow();
+    ASSERT_TRUE(status->isVisible());
+    const QStringList captions = {QStringLiteral("Питание:"), QStringLiteral("Движение:"), QStringLiteral("Охрана:"),
+                                  QStringLiteral("GSM:"), QStringLiteral("GPRS:"), QStringLiteral("Приемник:")};
+    for (int i = 0; i < captions.size(); ++i) {
+        auto* caption = status->findChild<QLabel*>(QStringLiteral("Status_caption%1").arg(i));
+        ASSERT_NE(caption, nullptr) << i;
+        EXPECT_EQ(caption->text(), captions[i]);
+        EXPECT_TRUE(caption->isVisible()) << i;
+        EXPECT_TRUE(status->findChild<QLabel*>(QStringLiteral("Status_L%1").arg(i))->text().isEmpty()) << i;
+    }
+
+    connectUnit(2);
+    gps[43] = 0x02;
+    sendGps();
+    EXPECT_EQ(status->findChild<QLabel*>(QStringLiteral("Status_caption1"))->text(), QStringLiteral("Движение:"));
+    EXPECT_EQ(status->findChild<QLabel*>(QStringLiteral("Status_L1"))->text(), QStringLiteral("Объект движется"));
+}
+
+TEST_F(MonitorViews, ConnectingShowsTheMonitorPageAndHighlightsItsNode)
+{
+    w.show();
+    w.tree()->setCurrentItem(w.node(QStringLiteral("Питание")));
+    EXPECT_EQ(w.currentPage(), nav::Power);
+    connectUnit(2);
+    EXPECT_EQ(w.currentPage(), nav::Monitor);
+    EXPECT_EQ(w.tree()->currentItem()->text(0), QStringLiteral("Мониторинг"));
+    EXPECT_TRUE(w.tree()->currentItem()->isSelected());
+}
+
+TEST_F(MonitorViews, AChatteringLineOpensOneBoxPerText)
+{
+    connectUnit(2);
+    for (int i = 0; i < 100; ++i)
+        unit("TRACKDEL");
+    for (int i = 0; i < 100; ++i)
+        unit("FAIL"); // closes the progress: its message box comes through the progress window
+    for (int i = 0; i < 100; ++i)
+        unit("NEWCONF");
+    QStringList shown = messages();
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Не удалось обновить конфигурацию"),
+                                  QStringLiteral("Необходимо сконфигурировать устройство"),
+                                  QStringLiteral("Трек удален из памяти")}));
+    EXPECT_EQ(openMessageBoxes(), 3);
+    for (QMessageBox* box : w.findChildren<QMessageBox*>(QStringLiteral("MessageBox")))
+        EXPECT_EQ(box->windowTitle(), w.windowTitle());
+
+    // The user closes the track box: the next "TRACKDEL" is said again, once.
+    for (QMessageBox* box : w.findChildren<QMessageBox*>(QStringLiteral("MessageBox")))
+        if (box->text() == QStringLiteral("Трек удален из памяти"))
+            box->button(QMessageBox::Ok)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(messages().count(QStringLiteral("Трек удален из памяти")), 0);
+    unit("TRACKDEL");
+    unit("TRACKDEL");
+    EXPECT_EQ(messages().count(QStringLiteral("Трек удален из памяти")), 1);
+    EXPECT_EQ(messages().size(), 3);
 }
 
 } // namespace
