@@ -19,6 +19,7 @@ namespace rv {
 
 struct ConfigRecords;
 struct MonitorBlocks;
+class RemoteSession;
 
 enum OperationState : uint8_t {
     osIdle = 0,
@@ -142,6 +143,8 @@ public:
     void setStepHook(uint8_t state, std::function<void()> hook);
     void setPeriodicHook(PeriodicHook kind, std::function<void()> hook);
     void setDumpTypeIndex(std::function<int()> index) { m_dumpTypeIndex = std::move(index); }
+    // The network side: while a unit is attached to it, the tool-bar operations go there.
+    void setRemote(RemoteSession* remote) { m_remote = remote; }
 
 signals:
     void statusText(int panel, const QString& text);
@@ -191,6 +194,7 @@ private:
     QHash<int, std::function<void()>> m_stepHooks;
     QHash<int, std::function<void()>> m_periodicHooks;
     std::function<int()> m_dumpTypeIndex;
+    RemoteSession* m_remote = nullptr;
 };
 
 } // namespace rv
