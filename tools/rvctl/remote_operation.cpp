@@ -113,7 +113,7 @@ public:
         connect(&m_session, &rv::SessionController::message, this, [this](const QString& text) {
             if (m_exit >= 0)
                 return;
-            if (text == QLatin1String("Соединение закрыто"))
+            if (text == QStringLiteral("Соединение закрыто"))
                 finish(ExitFailed, QStringLiteral("the unit closed the connection"));
             else
                 err(text);
@@ -130,8 +130,11 @@ public:
             if (text == success) {
                 err(text);
                 finish(ExitOk);
+            } else if (!text.isEmpty()) {
+                finish(ExitFailed, text);
             } else {
-                finish(ExitFailed, text.isEmpty() ? QStringLiteral("the operation ended without an answer") : text);
+                // Closed without a word: the reason (the connection closed) is said right after.
+                QTimer::singleShot(0, this, [this] { finish(ExitFailed, QStringLiteral("the operation was interrupted")); });
             }
         });
     }

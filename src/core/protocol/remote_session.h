@@ -36,6 +36,7 @@ public:
     ~RemoteSession() override;
 
     TcpServer& server() { return m_server; }
+    const TcpServer& server() const { return m_server; }
 
     // Start_serverClick. An empty port is refused with "Введите порт сервера !"; a value above 65535
     // is taken as 65535. False when the server does not run afterwards.
