@@ -369,14 +369,3 @@ TEST_F(Remote, ChoosingASerialPortStopsTheServerAndReleasesTheWindow)
     EXPECT_TRUE(sent.isEmpty());
     EXPECT_EQ(s.session().OperationState, osReadConfig);
 }
-
-TEST_F(Remote, ServerStart_EmptyPortRefusedLargePortCapped)
-{
-    EXPECT_FALSE(remote.startServer(QString()));
-    EXPECT_EQ(lastMessage(), QStringLiteral("Введите порт сервера !"));
-    EXPECT_FALSE(remote.serverRunning());
-    ASSERT_TRUE(remote.startServer(QStringLiteral("0"), QHostAddress::LocalHost));
-    EXPECT_NE(remote.server().port(), 0);
-    remote.stopServer();
-    EXPECT_FALSE(remote.serverRunning());
-}
