@@ -1,10 +1,12 @@
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/remote_session.h"
 #include "ui/app/app_texts.h"
 #include "ui/app/main_window.h"
 #include "ui/app/session_binding.h"
 #include "ui/config/config_pages.h"
 #include "ui/devicefiles/devicefiles_binding.h"
+#include "ui/link/network_binding.h"
 #include "ui/monitor/monitor_binding.h"
 
 #include <QApplication>
@@ -28,6 +30,7 @@ int main(int argc, char** argv)
 
     rv::SerialLink link;                 // Comm_port
     rv::SessionController session(link); // the device session on the program-wide records
+    rv::RemoteSession remote(session);   // units calling the program's TCP server
 
     // The main window creates the other windows in the program's order.
     rv::MainWindow mainWindow;
@@ -37,6 +40,7 @@ int main(int argc, char** argv)
     rv::MonitorBinding monitor(mainWindow, session); // the Monitor page and the status window TForm11
     rv::ConfigPages pages(mainWindow, session);      // the editor pages, after the binding that opens the start-up file
     rv::DeviceFilesBinding files(mainWindow, session); // FL_page, the log window TForm9, file transfers
+    rv::NetworkBinding network(mainWindow, remote);  // the server window TForm10
     QObject::connect(&link, &rv::SerialLink::commError, &mainWindow, &rv::MainWindow::showMessage);
     QObject::connect(&mainWindow, &rv::MainWindow::closing, &app, &QApplication::quit, Qt::QueuedConnection);
 

@@ -2,6 +2,7 @@
 // same session controller as the main window. Each command is one row of kCommands: a name, its usage line,
 // a summary for --help and a handler that returns the exit code.
 
+#include "remote_operation.h"
 #include "unit_operation.h"
 
 #include "core/config/fcg_file.h"
@@ -179,6 +180,11 @@ int cmdWrite(const QStringList& args, const Globals& g)
     return op.exec();
 }
 
+int cmdServe(const QStringList& args, const Globals&)
+{
+    return rvctl::serve(args);
+}
+
 int cmdHelp(const QStringList&, const Globals&);
 
 const Command kCommands[] = {
@@ -188,6 +194,8 @@ const Command kCommands[] = {
     {"info", "--port PATH info [--json]", "find the unit and print its type, options, firmware, ID and IMEI", cmdInfo},
     {"read", "--port PATH read FILE.fcg", "read the unit's configuration into FILE (replaced only on success)", cmdRead},
     {"write", "--port PATH write FILE.fcg", "write FILE's configuration to the unit", cmdWrite},
+    {"serve", rvctl::kServeUsage, "listen for a unit calling over the network (GPRS), then run one command on it",
+     cmdServe},
 };
 
 QString helpText()

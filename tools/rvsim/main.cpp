@@ -3,6 +3,7 @@
 // lifetime ends. Closing it is like pulling the unit's cable.
 
 #include "line_sender.h"
+#include "remote_unit.h"
 #include "virtual_unit.h"
 
 #include <QCommandLineParser>
@@ -156,9 +157,13 @@ int main(int argc, char** argv)
     const QCommandLineOption fileSilent("file-silent-after", "Stop answering a transfer after N chunks.", "N");
     const QCommandLineOption fileDrop("file-drop-after", "Drop the line after N chunks of a transfer.", "N");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
+    const QCommandLineOption tcp("tcp", "Also call the configurator's TCP server at HOST:PORT, as a unit over GPRS "
+                                        "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
+                                        "data\") and --drop-on ID[/N] (e.g. 21/1) apply to it too.", "HOST:PORT");
+    const QCommandLineOption noRemoteMonitor("no-remote-monitor", "Over TCP, answer the monitor request as unknown.");
     p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
-                  fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime});
+                  fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
     p.process(app);
 
     UnitOptions o;
@@ -238,7 +243,36 @@ int main(int argc, char** argv)
     if (p.isSet(split))
         shape.splitSeed = p.value(splitSeed).toUInt();
     Transport transport(master, unit, shape, p.value(logOpt), p.value(stats));
+
+    std::unique_ptr<RemoteUnit> remoteUnit;
+    std::unique_ptr<RemoteLink> remoteLink;
+    if (p.isSet(tcp)) {
+        const QString where = p.value(tcp);
+        const qsizetype colon = where.lastIndexOf(QLatin1Char(':'));
+        bool portOk = false;
+        const uint port = colon > 0 ? where.mid(colon + 1).toUInt(&portOk) : 0;
+        if (!portOk || port == 0 || port > 65535) {
+            std::fprintf(stderr, "rvsim: --tcp wants HOST:PORT\n");
+            return 2;
+        }
+        RemoteOptions r;
+        r.deviceType = o.deviceType;
+        r.build1 = o.build1;
+        r.build2 = o.build2;
+        r.build3 = o.build3;
+        r.badCrc = o.badChecksum;
+        r.silent = o.silent;
+        r.noMonitor = p.isSet(noRemoteMonitor);
+        r.overlong = o.overlong;
+        r.shortWrite = o.lowd;
+        r.dropOn = o.dropOn;
+        remoteUnit = std::make_unique<RemoteUnit>(unit.records(), r);
+        remoteUnit->onRecordsChanged = [&unit] { if (unit.onRecordsChanged) unit.onRecordsChanged(); };
+        remoteLink = std::make_unique<RemoteLink>(where.left(colon), static_cast<quint16>(port), *remoteUnit, shape,
+                                                  p.value(logOpt), p.value(stats), unit.counts());
+    }
     const int rc = app.exec();
+    remoteLink.reset();
     ::close(master);
     if (!linkPath.isEmpty())
         ::unlink(linkPath.toLocal8Bit().constData());

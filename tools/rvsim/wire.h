@@ -64,4 +64,16 @@ inline uint16_t blockSum(QByteArrayView payload)
     return static_cast<uint16_t>(sum & 0xFFFF);
 }
 
+// CRC-16/MODBUS of the network frames, bit by bit: reflected polynomial 0xA001, start 0xFFFF, no final XOR.
+inline uint16_t crc16(QByteArrayView data)
+{
+    uint16_t crc = 0xFFFF;
+    for (char c : data) {
+        crc ^= static_cast<uint8_t>(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+    }
+    return crc;
+}
+
 } // namespace rvsim::wire

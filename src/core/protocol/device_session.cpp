@@ -2,6 +2,7 @@
 
 #include "core/config/records.h"
 #include "core/monitor/monitor_blocks.h"
+#include "core/protocol/remote_session.h"
 
 namespace rv {
 
@@ -160,6 +161,8 @@ void SessionController::setMonitorFlag(uint8_t bit, bool on)
 
 void SessionController::Download_deviceClick()
 {
+    if (m_s.remoteMode && m_remote)
+        return m_remote->read();
     m_s.autoReadPending = false; // the user has taken charge
     m_s.OperationState = osReadConfig;
     arm();
@@ -168,6 +171,8 @@ void SessionController::Download_deviceClick()
 
 void SessionController::Upload_deviceClick()
 {
+    if (m_s.remoteMode && m_remote)
+        return m_remote->write();
     m_s.autoReadPending = false;
     m_s.OperationState = osWriteConfig;
     arm();
@@ -176,6 +181,8 @@ void SessionController::Upload_deviceClick()
 
 void SessionController::Reset_butClick()
 {
+    if (m_s.remoteMode && m_remote)
+        return m_remote->reset();
     m_s.autoReadPending = false;
     m_s.OperationState = osReset;
     arm();
@@ -183,6 +190,8 @@ void SessionController::Reset_butClick()
 
 void SessionController::eraseTrackConfirmed()
 {
+    if (m_s.remoteMode && m_remote)
+        return m_remote->eraseTrack();
     m_s.autoReadPending = false;
     m_s.OperationState = osEraseTrack;
     arm();
@@ -232,6 +241,8 @@ void SessionController::choosePort(const QString& name)
         emit statusText(3, QStringLiteral("Выбран сетевой канал (TCP/IP)"));
         emit tcpChosen();
     } else {
+        if (m_remote)
+            m_remote->serialChosen();
         m_channel.Open_port(name);
         emit statusText(3, QStringLiteral("Настройка Com порта..."));
         m_channel.SendStr(cmd::kHandshake);

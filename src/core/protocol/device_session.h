@@ -19,6 +19,7 @@ namespace rv {
 
 struct ConfigRecords;
 struct MonitorBlocks;
+class RemoteSession;
 
 enum OperationState : uint8_t {
     osIdle = 0,
@@ -145,6 +146,8 @@ public:
     void setStepHook(uint8_t state, std::function<void()> hook);
     void setPeriodicHook(PeriodicHook kind, std::function<void()> hook);
     void setDumpTypeIndex(std::function<int()> index) { m_dumpTypeIndex = std::move(index); }
+    // The network side: while a unit is attached to it, the tool-bar operations go there.
+    void setRemote(RemoteSession* remote) { m_remote = remote; }
 
     // A subsystem that expects length-framed data (file chunks and the like) claims the waiting bytes:
     // `detect` returns the length of a complete frame at their start, kFrameIncomplete while a frame has
@@ -215,6 +218,7 @@ private:
     QByteArray m_early; // bytes read as they arrived while a claim is active
     bool m_earlyFrames = true;
     int m_tailGaps = 0; // quiet gaps the record reply now waiting has waited for its tail
+    RemoteSession* m_remote = nullptr;
 };
 
 } // namespace rv

@@ -1,0 +1,121 @@
+#pragma once
+
+// The remote side of the session: a unit that called the program's TCP server. It runs the server,
+// reassembles the unit's frames, answers them (New_protocol), and carries out the tool-bar operations
+// as remote commands while a unit is attached. The session controller hands it read, write, reset and
+// erase in remote mode and ticks its monitor poll; the records, the monitor blocks and the views'
+// signals are the controller's, so the pages refresh exactly as after a serial cycle.
+
+#include "core/link/tcp_server.h"
+#include "core/monitor/monitor_labels.h"
+#include "core/protocol/remote_frames.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+namespace rv {
+
+class SessionController;
+struct DeviceSession;
+
+namespace remote_timing {
+inline constexpr uint32_t kPollCycle = 500;       // the poll counter runs 0..500: one cycle of 501 ticks
+inline constexpr uint32_t kPollGpsAt = 100;
+inline constexpr uint32_t kPollDeviceAt = 150;
+inline constexpr int kProgressTicks = 100;        // watchdog of the remote read and write: 20 s
+inline constexpr uint32_t kEraseWaitTicks = 2000; // receive ticks an erase waits for its answer: 20 s
+} // namespace remote_timing
+
+class RemoteSession : public QObject {
+    Q_OBJECT
+public:
+    // Plugs itself into `session` (tool-bar operations in remote mode, the periodic poll).
+    explicit RemoteSession(SessionController& session, QObject* parent = nullptr);
+    ~RemoteSession() override;
+
+    TcpServer& server() { return m_server; }
+    const TcpServer& server() const { return m_server; }
+
+    // Start_serverClick. An empty port is refused with "Введите порт сервера !"; a value above 65535
+    // is taken as 65535. False when the server does not run afterwards.
+    bool startServer(const QString& portText, const QHostAddress& address = QHostAddress::Any);
+    // Stop as by the button: the unit is let go, the remote tool-bar buttons are disabled.
+    void stopServer();
+    bool serverRunning() const { return m_server.isListening(); }
+    // A serial port was chosen again: the server stops and its window goes away.
+    void serialChosen();
+
+    // The tool-bar operations in remote mode.
+    void read();
+    void write();
+    void reset();
+    void eraseTrack();
+
+    // Bytes from the unit's connection: reassembled into frames, each handed to New_protocol.
+    void receive(QByteArrayView bytes);
+    // One whole frame (header, body, CRC) from the unit.
+    void New_protocol(QByteArrayView frame);
+    // The monitor poll, run by the session's receive timer while a unit is attached.
+    void pollTick();
+    // Drops a partial frame that waited too long (also run by a timer of its own).
+    void expireInput();
+
+    bool monitoring() const { return m_monitoring; }
+    bool unitAttached() const;
+    qsizetype pendingInput() const { return m_reassembler.pending(); }
+    const remote::GreetingInfo& greetingInfo() const { return m_greeting; }
+
+    // Tests: where frames go (default: the server's active connection), and the clock in ms.
+    void setSender(std::function<void(const QByteArray&)> send) { m_send = std::move(send); }
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+
+signals:
+    // Label2 of the server window and whether the server runs (the button's caption follows).
+    void serverStateChanged(const QString& label, bool running);
+    void greeted(const rv::remote::GreetingInfo& greeting);
+    // Download_device, Upload_device, Reset_but and Erase_track: usable while a unit is attached.
+    void toolButtonsEnabled(bool on);
+    // Lines for the server window's log.
+    void logLine(const QString& text);
+    // The server window closes (a serial port has been chosen).
+    void windowReleased();
+    // Every frame the program sends, as sent (for logs and tests).
+    void frameSent(const QByteArray& frame);
+
+private:
+    enum class Cycle { None, Reading, Writing, Erasing };
+
+    DeviceSession& s();
+    void send(const QByteArray& frame);
+    void report(const QString& text);
+    void greeting(QByteArrayView body, QByteArrayView frame);
+    void reply(QByteArrayView body);
+    void recordReply(uint8_t record, QByteArrayView payload);
+    void writeReply(uint8_t sub);
+    void monitorReply(uint8_t block, QByteArrayView payload);
+    void sendRecord(uint8_t record);
+    void endCycle();
+    void connectionClosed();
+    void armExpiry();
+    qint64 now() const;
+
+    SessionController& m_session;
+    TcpServer m_server;
+    remote::FrameReassembler m_reassembler;
+    remote::GreetingInfo m_greeting;
+    QTimer m_expiry;
+    std::function<void(const QByteArray&)> m_send;
+    std::function<qint64()> m_clock;
+    Cycle m_cycle = Cycle::None;
+    uint8_t m_expected = 0;         // the record whose reply the cycle waits for
+    uint32_t m_eraseWait = 0;       // receive ticks the erase has waited
+    bool m_monitoring = false;
+    bool m_faultReported = false;   // one report per run of bad input, until a good frame
+};
+
+// LNumber, LIMEI and LVer of the Monitor page from a greeting.
+QList<LabelUpdate> greetingLabels(const remote::GreetingInfo& greeting);
+
+} // namespace rv

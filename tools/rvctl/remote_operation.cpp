@@ -1,0 +1,246 @@
+#include "remote_operation.h"
+
+#include "unit_operation.h"
+
+#include "core/config/fcg_file.h"
+#include "core/link/memory_link.h"
+#include "core/monitor/monitor_blocks.h"
+#include "core/protocol/device_session.h"
+#include "core/protocol/remote_session.h"
+
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace rvctl {
+
+namespace {
+
+constexpr int kDefaultWaitSeconds = 120; // a unit calls when its next GPRS session comes round
+
+const QString kReadDone = QStringLiteral("Конфигурация считана");
+const QString kWriteDone = QStringLiteral("Конфигурация записана");
+
+void err(const QString& s)
+{
+    QString line = s;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
+    std::fputs(("rvctl: " + line + u'\n').toLocal8Bit().constData(), stderr);
+}
+
+void out(const QString& s)
+{
+    std::fputs(s.toLocal8Bit().constData(), stdout);
+}
+
+struct ServeArgs {
+    quint16 port = 0;
+    QHostAddress address = QHostAddress(QHostAddress::Any);
+    int waitSeconds = kDefaultWaitSeconds;
+    QString command; // info, read, write
+    QString file;
+    bool json = false;
+};
+
+std::optional<ServeArgs> parse(QStringList args)
+{
+    ServeArgs a;
+    bool listen = false;
+    QStringList rest;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& name = args[i];
+        if (name != QLatin1String("--listen") && name != QLatin1String("--address") && name != QLatin1String("--wait")) {
+            rest << name;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            err(QStringLiteral("%1 needs a value").arg(name));
+            return std::nullopt;
+        }
+        const QString value = args[++i];
+        bool ok = false;
+        if (name == QLatin1String("--listen")) {
+            const uint port = value.toUInt(&ok);
+            ok = ok && port <= 65535;
+            a.port = static_cast<quint16>(port);
+            listen = ok;
+        } else if (name == QLatin1String("--address")) {
+            ok = a.address.setAddress(value);
+        } else {
+            a.waitSeconds = value.toInt(&ok);
+            ok = ok && a.waitSeconds > 0 && a.waitSeconds <= 24 * 3600;
+        }
+        if (!ok) {
+            err(QStringLiteral("%1: bad value '%2'").arg(name, value));
+            return std::nullopt;
+        }
+    }
+    if (!listen || rest.isEmpty())
+        return std::nullopt;
+    a.command = rest.takeFirst();
+    if (a.command == QLatin1String("info")) {
+        a.json = rest.removeAll(QStringLiteral("--json")) > 0;
+        if (!rest.isEmpty())
+            return std::nullopt;
+    } else if (a.command == QLatin1String("read") || a.command == QLatin1String("write")) {
+        if (rest.size() != 1)
+            return std::nullopt;
+        a.file = rest.first();
+    } else {
+        return std::nullopt;
+    }
+    return a;
+}
+
+class Serve : public QObject {
+public:
+    Serve(const ServeArgs& args, rv::ConfigRecords& records)
+        : m_args(args), m_session(m_link, &records, &m_monitor), m_remote(m_session)
+    {
+        m_session.setPortName(QStringLiteral("TCP/IP")); // no serial search
+        m_deadline.setSingleShot(true);
+        connect(&m_deadline, &QTimer::timeout, this, [this] {
+            finish(ExitFailed, QStringLiteral("no unit called within %1 s").arg(m_args.waitSeconds));
+        });
+        connect(&m_remote, &rv::RemoteSession::greeted, this, [this](const rv::remote::GreetingInfo&) {
+            // The greeting's acknowledgement goes out after this signal: start once it has.
+            QTimer::singleShot(0, this, &Serve::attached);
+        });
+        connect(&m_remote, &rv::RemoteSession::logLine, this, [](const QString& line) { err(line); });
+        connect(&m_session, &rv::SessionController::message, this, [this](const QString& text) {
+            if (m_exit >= 0)
+                return;
+            if (text == QStringLiteral("Соединение закрыто"))
+                finish(ExitFailed, QStringLiteral("the unit closed the connection"));
+            else
+                err(text);
+        });
+        connect(&m_session.progress(), &rv::ProgressWatchdog::changed, this, [this] {
+            const QString label = m_session.progress().label();
+            if (!label.isEmpty() && label != m_lastProgress)
+                err(m_lastProgress = label);
+        });
+        connect(&m_session.progress(), &rv::ProgressWatchdog::closed, this, [this](const QString& text) {
+            if (m_exit >= 0 || !m_running)
+                return;
+            const QString& success = m_args.command == QLatin1String("read") ? kReadDone : kWriteDone;
+            if (text == success) {
+                err(text);
+                finish(ExitOk);
+            } else if (!text.isEmpty()) {
+                finish(ExitFailed, text);
+            } else {
+                // Closed without a word: the reason (the connection closed) is said right after.
+                QTimer::singleShot(0, this, [this] { finish(ExitFailed, QStringLiteral("the operation was interrupted")); });
+            }
+        });
+    }
+
+    int exec()
+    {
+        m_session.start(true);
+        if (!m_remote.startServer(QString::number(m_args.port), m_args.address))
+            return ExitFailed; // the reason has been said
+        err(QStringLiteral("listening on %1:%2, waiting for a unit")
+                .arg(m_args.address.toString()).arg(m_remote.server().port()));
+        m_deadline.start(m_args.waitSeconds * 1000);
+        QEventLoop loop;
+        m_loop = &loop;
+        if (m_exit < 0)
+            loop.exec();
+        m_loop = nullptr;
+        return m_exit;
+    }
+
+private:
+    void attached()
+    {
+        if (m_exit >= 0 || m_running)
+            return;
+        m_deadline.stop();
+        const rv::remote::GreetingInfo& g = m_remote.greetingInfo();
+        if (m_args.command == QLatin1String("info")) {
+            const QString peer = m_remote.server().peer();
+            if (m_args.json) {
+                const QJsonObject o{{QStringLiteral("id"), g.unitId},
+                                    {QStringLiteral("imei"), g.imei},
+                                    {QStringLiteral("firmware"), g.firmware},
+                                    {QStringLiteral("peer"), peer}};
+                out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+            } else {
+                out(QStringLiteral("ID: %1\nIMEI: %2\nFirmware: %3\nPeer: %4\n").arg(g.unitId).arg(g.imei).arg(g.firmware).arg(peer));
+            }
+            finish(ExitOk);
+            return;
+        }
+        m_running = true;
+        if (m_args.command == QLatin1String("read"))
+            m_session.Download_deviceClick();
+        else
+            m_session.Upload_deviceClick();
+    }
+
+    void finish(int code, const QString& error = QString())
+    {
+        if (m_exit >= 0)
+            return;
+        m_exit = code;
+        if (!error.isEmpty())
+            err(error);
+        m_deadline.stop();
+        m_session.progress().Progress_close();
+        m_remote.stopServer();
+        m_session.shutdown();
+        if (m_loop)
+            m_loop->exit(code);
+    }
+
+    ServeArgs m_args;
+    rv::MemoryLink m_link; // the serial side is not used
+    rv::MonitorBlocks m_monitor;
+    rv::SessionController m_session;
+    rv::RemoteSession m_remote;
+    QTimer m_deadline;
+    QString m_lastProgress;
+    bool m_running = false;
+    int m_exit = -1;
+    QEventLoop* m_loop = nullptr;
+};
+
+} // namespace
+
+int serve(const QStringList& argList)
+{
+    const std::optional<ServeArgs> args = parse(argList);
+    if (!args) {
+        err(QStringLiteral("usage: rvctl %1").arg(QLatin1String(kServeUsage)));
+        return ExitUsage;
+    }
+    rv::ConfigRecords records;
+    if (args->command == QLatin1String("write")) {
+        const rv::FcgOpenResult r = rv::openFcg(args->file, records);
+        if (!r.ok()) {
+            err(QStringLiteral("%1: %2").arg(args->file, rv::fcgStatusMessage(r.status)));
+            return ExitFailed;
+        }
+        if (r.shortFile()) {
+            err(QStringLiteral("%1: %2 bytes, a configuration file has %3; not writing incomplete records to the unit")
+                    .arg(args->file).arg(r.fileSize).arg(rv::kFcgSize));
+            return ExitFailed;
+        }
+    }
+    Serve run(*args, records);
+    const int code = run.exec();
+    if (code != ExitOk || args->command != QLatin1String("read"))
+        return code;
+    if (const rv::FcgStatus s = rv::saveFcg(args->file, records); s != rv::FcgStatus::Ok) {
+        err(QStringLiteral("%1: %2").arg(args->file, rv::fcgStatusMessage(s)));
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+} // namespace rvctl
