@@ -3,6 +3,7 @@
 #include "core/config/regular_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace rv {
