@@ -1,5 +1,7 @@
 #include "core/config/input_rules.h"
 
+#include <algorithm>
+
 namespace rv {
 
 namespace {
@@ -99,6 +101,25 @@ std::optional<QString> PhoneNumberChange(QStringView text)
     return std::nullopt;
 }
 
+std::optional<QString> DelayTimer1Change(QStringView text) { return bound(text, "1", 65000); }
+
+std::optional<QString> ACCELPOROGChange(QStringView text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("1");
+    const qsizetype comma = text.indexOf(u',');
+    const QStringView whole = comma < 0 ? text : text.first(comma);
+    const QStringView fraction = comma < 0 ? QStringView() : text.sliced(comma + 1);
+    // Only a decimal number is compared; any other text is left for the caller to mark.
+    if ((!whole.isEmpty() && !isWholeNumber(whole)) || (!fraction.isEmpty() && !isWholeNumber(fraction)))
+        return std::nullopt;
+    const auto w = whole.isEmpty() ? std::optional<qint64>(0) : digitsValue(whole);
+    const bool fractionAboveZero = std::any_of(fraction.begin(), fraction.end(), [](QChar c) { return c != u'0'; });
+    if (w && (*w > 25 || (*w == 25 && fractionAboveZero)))
+        return QStringLiteral("25,0");
+    return std::nullopt;
+}
+
 std::optional<QString> validate(Validator validator, QStringView text)
 {
     switch (validator) {
@@ -113,6 +134,8 @@ std::optional<QString> validate(Validator validator, QStringView text)
     case Validator::BalansBox: return BalansBoxChange(text);
     case Validator::TIMETOCON2: return TIMETOCON2Change(text);
     case Validator::Phone: return PhoneNumberChange(text);
+    case Validator::DelayTimer: return DelayTimer1Change(text);
+    case Validator::ACCELPOROG: return ACCELPOROGChange(text);
     }
     return std::nullopt;
 }

@@ -42,9 +42,14 @@ std::optional<QString> TIMETOCON2Change(QStringView text);  // empty or "0" → 
 // A phone number is stored without the leading "8" the page shows, in at most 10 digits: a text without
 // that "8" is cut to 10 characters, so the edit never shows a number the record cannot hold.
 std::optional<QString> PhoneNumberChange(QStringView text);
+// The event timers T1..T4: empty → "1"; > 65000 → "65000".
+std::optional<QString> DelayTimer1Change(QStringView text);
+// The acceleration threshold in m/s² with ',' for the point: empty → "1"; above 25 → "25,0".
+std::optional<QString> ACCELPOROGChange(QStringView text);
 
 enum class Validator : uint8_t {
-    None, Val_0_255, Val_1_255, Val_1_65535, Port, ID_Device, CONF_PASS, Password, BalansBox, TIMETOCON2, Phone
+    None, Val_0_255, Val_1_255, Val_1_65535, Port, ID_Device, CONF_PASS, Password, BalansBox, TIMETOCON2, Phone,
+    DelayTimer, ACCELPOROG
 };
 std::optional<QString> validate(Validator validator, QStringView text);
 

@@ -7,6 +7,8 @@
 #include "ui/config/pages/connect_set2_page.h"
 #include "ui/config/pages/connect_set_page.h"
 #include "ui/config/pages/connections_page.h"
+#include "ui/config/pages/events_page.h"
+#include "ui/config/pages/ps_page.h"
 
 namespace rv {
 
@@ -23,6 +25,10 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     addPage(m_connectSet);
     addPage(m_connections);
     addPage(m_connectSet2);
+    auto* events = new EventsPage(m_records);
+    events->setDeviceType([&w] { return int(w.deviceType()); });
+    addPage(events);
+    addPage(new PsPage(m_records));
 
     w.setLoadConnectPage([this](int connection) { Load_connect_page(connection); });
     connect(&s, &SessionController::recordReceived, this, &ConfigPages::readRecord);
