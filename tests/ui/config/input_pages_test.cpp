@@ -44,12 +44,7 @@ protected:
     SessionBinding sessionBinding{w, s, false};
     ConfigPages pages{w, s};
 
-    void SetUp() override
-    {
-        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-        // The stand-ins the pages replaced go now, so that names find the pages' own controls.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void SetUp() override { qputenv("RVCONF_HOME", home.path().toLocal8Bit()); }
     void TearDown() override { qunsetenv("RVCONF_HOME"); }
 
     InputsPage* inputs() const { return dynamic_cast<InputsPage*>(pages.page(nav::Inputs)); }
