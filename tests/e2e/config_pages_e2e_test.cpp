@@ -11,9 +11,12 @@
 #include "support/unusual_records.h"
 #include "support/wait.h"
 #include "ui/app/main_window.h"
+#include "ui/app/navigation.h"
 #include "ui/app/session_binding.h"
 #include "ui/config/config_pages.h"
+#include "ui/config/editor_page.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -139,4 +142,44 @@ TEST(ConfigPagesE2E, AnEditReachesTheUnitAndAnOperatorPresetIsTheOnlyOtherChange
     EXPECT_EQ(after.inpOut.bytes(), expected.inpOut.bytes());
     EXPECT_EQ(after.confSe.bytes().mid(22, 2), QByteArray::fromHex("1027"));
     EXPECT_EQ(after.confSe.bytes(), expected.confSe.bytes());
+}
+
+TEST(ConfigPagesE2E, AnInputTypeChosenOnThePageChangesOnlyThatNibbleOnTheUnit)
+{
+    auto program = std::make_unique<Program>();
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--link"), program->port});
+    ASSERT_TRUE(unit.started());
+    ASSERT_TRUE(program->startAndRead());
+    const ConfigRecords before = held(unit);
+
+    program->window.tree()->setCurrentItem(program->window.node(QStringLiteral("Вход 3")));
+    program->window.TreeView1Click();
+    auto* type = program->pages.page(nav::Inputs)->findChild<QComboBox*>(QStringLiteral("Inputtype"));
+    ASSERT_NE(type, nullptr);
+    ASSERT_EQ(type->count(), 3);
+    const int stored = quint8(before.config.bytes().at(246 + 2)) >> 4;
+    const int chosen = (stored + 1) % 3;
+    type->setCurrentIndex(chosen);
+    emit type->activated(chosen);
+    program->visitEveryPage();
+    ASSERT_TRUE(program->write());
+
+    ConfigRecords expected;
+    expected.config.setBytes(before.config.bytes());
+    applySimPreset(expected.config, 1, 4);
+    applySimPreset(expected.config, 2, 4);
+    QByteArray c = expected.config.bytes();
+    c[246 + 2] = char((chosen << 4) | (quint8(c.at(246 + 2)) & 0x0F));
+    expected.config.setBytes(c);
+    const ConfigRecords after = held(unit);
+    QStringList differ;
+    for (qsizetype i = 0; i < after.config.size(); ++i)
+        if (after.config.bytes().at(i) != expected.config.bytes().at(i))
+            differ << QStringLiteral("%1: %2 not %3")
+                          .arg(i)
+                          .arg(quint8(after.config.bytes().at(i)))
+                          .arg(quint8(expected.config.bytes().at(i)));
+    EXPECT_TRUE(differ.isEmpty()) << differ.join(u", ").toStdString();
+    EXPECT_EQ(after.inpOut.bytes(), before.inpOut.bytes());
+    EXPECT_EQ(after.confSe.bytes(), before.confSe.bytes());
 }

@@ -32,6 +32,12 @@ inline rv::ConfigRecords unusualRecords()
     c[365] = char(0xAA);
     c[371] = char(0x5F);
     putHex(c, 345, "ffff00f00f10aaaa5555"); // call sources with bits 12..15 set
+    // Inputs: most mode bytes have active levels past the six items; input 3's type is past its list too.
+    // The thresholds are mostly above 1023, input 2's pair is inverted; every filter length is past 10.
+    c[248] = char(0xF9);
+    putHex(c, 258, "2003c800");  // input 2: lower limit 800, upper limit 200
+    c[308] = 0;                  // iButton key 2: byte 0 is 0, so its cell is empty; its other bytes stay
+    putHex(c, 488, "e9fd");      // SSimp 65001, above what its edit lets a user type
     r.config.setBytes(c);
     QByteArray se = pattern(26, 6);
     putHex(se, 0, "ffff");       // MCC1 65535: wider than its edit

@@ -312,6 +312,8 @@ void MainWindow::setPage(int index, QWidget* newPage)
     QWidget* old = m_pageControl->widget(index);
     m_pageControl->insertWidget(index, newPage);
     m_pageControl->removeWidget(old);
+    // Out of the window at once: until it is deleted, a search by name must find only the new page's controls.
+    old->setParent(nullptr);
     old->deleteLater();
     m_pageControl->setCurrentIndex(current);
     applyState(newPage);

@@ -1,14 +1,20 @@
 #include "ui/config/config_pages.h"
 
 #include "core/config/records.h"
+#include "core/monitor/monitor_blocks.h"
+#include "core/monitor/monitor_snapshot.h"
 #include "core/protocol/device_session.h"
 #include "ui/app/main_window.h"
+#include "ui/app/navigation.h"
 #include "ui/config/editor_page.h"
 #include "ui/config/pages/connect_set2_page.h"
 #include "ui/config/pages/connect_set_page.h"
 #include "ui/config/pages/connections_page.h"
 #include "ui/config/pages/events_page.h"
 #include "ui/config/pages/ps_page.h"
+#include "ui/config/pages/inputs_page.h"
+#include "ui/config/pages/ohrana_page.h"
+#include "ui/config/pages/outs_page.h"
 
 namespace rv {
 
@@ -29,6 +35,7 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     events->setDeviceType([&w] { return int(w.deviceType()); });
     addPage(events);
     addPage(new PsPage(m_records));
+    addInputPages(w, s);
 
     w.setLoadConnectPage([this](int connection) { Load_connect_page(connection); });
     connect(&s, &SessionController::recordReceived, this, &ConfigPages::readRecord);
@@ -38,6 +45,28 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     connect(&w, &MainWindow::startupConfigRequested, this, &ConfigPages::readAll);
     connect(this, &ConfigPages::valuesRefused, &w, [this](const QStringList&) {
         m_window.showMessage(QStringLiteral("Недопустимые значения выделены цветом: вместо них записаны прежние"));
+    });
+}
+
+void ConfigPages::addInputPages(MainWindow& w, SessionController& s)
+{
+    auto* inputs = new InputsPage(m_records);
+    inputs->setDeviceTypeSource([&w] { return w.deviceType(); });
+    addPage(inputs);
+    addPage(new OutsPage(m_records));
+    addPage(new OhranaPage(m_records));
+    // Selecting an input node has rebuilt the type list; the page shows that input.
+    w.setLoadInputPage([inputs](int input) { inputs->Load_input_page(input); });
+    w.setInputTypeReader([this](int input) {
+        const FieldResult<qint64> type = m_records.config.number(u"Inputtype", input);
+        return type ? int(type.value) : 0;
+    });
+    // The live bar follows every navigation block while the page is shown.
+    connect(&s, &SessionController::gpsReceived, inputs, [inputs, &w, &s] {
+        if (w.currentPage() != nav::Inputs)
+            return;
+        const GpsSnapshot gps = decodeGps(s.monitor().gps.bytes());
+        inputs->showLiveCount(gps.inputCounts.at(std::size_t(inputs->input())));
     });
 }
 

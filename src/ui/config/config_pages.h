@@ -58,6 +58,9 @@ signals:
     void valuesRefused(const QStringList& controls);
 
 private:
+    // Inputs, Outs and Ohrana, with the input node hook and the live bar.
+    void addInputPages(MainWindow& window, SessionController& session);
+
     MainWindow& m_window;
     ConfigRecords& m_records;
     QList<EditorPage*> m_pages;
