@@ -4,6 +4,7 @@
 #include "core/protocol/device_session.h"
 #include "ui/app/main_window.h"
 #include "ui/config/editor_page.h"
+#include "ui/config/navigation_pages.h"
 #include "ui/config/pages/connect_set2_page.h"
 #include "ui/config/pages/connect_set_page.h"
 #include "ui/config/pages/connections_page.h"
@@ -23,6 +24,7 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     addPage(m_connectSet);
     addPage(m_connections);
     addPage(m_connectSet2);
+    installNavigationPages(*this, w, s);
 
     w.setLoadConnectPage([this](int connection) { Load_connect_page(connection); });
     connect(&s, &SessionController::recordReceived, this, &ConfigPages::readRecord);
