@@ -382,3 +382,20 @@ TEST_F(NavigationPages, FuelTableEditorSavesOrCancelsAndInsertsTheLiveReading)
     gatherAll();
     EXPECT_EQ(records.config.bytes(), expected);
 }
+
+TEST_F(NavigationPages, HiddenCommandButtonSendsItsTextAfterTheCommandWord)
+{
+    s.setPortName(QStringLiteral("unit"));
+    s.start(false);
+    for (int i = 0; i < 10; ++i)
+        s.Find_deviceTimer(); // the port opens and the search goes out
+    ASSERT_TRUE(link.isOpen());
+    link.takeWritten();
+    auto* edit = control<QLineEdit>("Edit1");
+    auto* button = control<QAbstractButton>("Button1");
+    EXPECT_TRUE(edit->isHidden());
+    EXPECT_TRUE(button->isHidden());
+    edit->setText(QStringLiteral("15"));
+    button->click();
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGE15"));
+}

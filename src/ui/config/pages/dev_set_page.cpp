@@ -91,7 +91,6 @@ void DevSetPage::readRecord(ConfigRecords& from, RecordKind kind)
     // handlers' changes to other controls: the record is shown as it is.
     showPort1(m_ui->Device1->currentIndex());
     showPort2(m_ui->Device2->currentIndex());
-    Omni_sumRule(false);
 }
 
 void DevSetPage::refreshEnabling()
