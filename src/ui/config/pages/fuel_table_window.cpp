@@ -5,6 +5,7 @@
 #include "ui/config/edit_rules.h"
 #include "ui_fuel_table_window.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 
@@ -63,6 +64,7 @@ FuelTableWindow::~FuelTableWindow() = default;
 void FuelTableWindow::FormCreate()
 {
     QTableWidget* grid = m_ui->Table_grid;
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     for (int c = 0; c < kColumns; ++c)
         grid->setItem(0, c, fixedItem(fuel::columnTitle(c)));
     for (int r = 1; r <= fuel::kPoints; ++r)
