@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLocale>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -185,6 +186,13 @@ TEST_F(NavigationPages, ProfilesSetTheirControlsAndTheRecordFollowsAtTheGatherin
 
 TEST_F(NavigationPages, EditsTakeACommaAndCorrectTheirTextWhileTheUserTypes)
 {
+    // The decimal separator is ',' whatever the user's locale says.
+    const QLocale was;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    struct Restore {
+        QLocale locale;
+        ~Restore() { QLocale::setDefault(locale); }
+    } restore{was};
     load(rvtest::unusualRecords());
     type("MaxHdop", QStringLiteral("30"));
     EXPECT_EQ(text("MaxHdop"), QStringLiteral("25,0"));
@@ -193,6 +201,7 @@ TEST_F(NavigationPages, EditsTakeACommaAndCorrectTheirTextWhileTheUserTypes)
     type("Maxaccel", QStringLiteral("2.5")); // '.' never reaches the edit
     EXPECT_EQ(text("Maxaccel"), QStringLiteral("25"));
     type("Maxaccel", QStringLiteral("2,5"));
+    EXPECT_EQ(text("Maxaccel"), QStringLiteral("2,5"));
     type("TempLH1", QStringLiteral("200"));
     EXPECT_EQ(text("TempLH1"), QStringLiteral("125"));
     typeNegative("TempLL1", QStringLiteral("60"));
@@ -365,6 +374,14 @@ TEST_F(NavigationPages, FuelTableEditorSavesOrCancelsAndInsertsTheLiveReading)
     window->Table_gridClick(3, 2);
     insert->trigger();
     EXPECT_EQ(grid->item(3, 2)->text(), QStringLiteral("4660"));
+
+    // A cell the record cannot hold keeps the window open, marked, and nothing is written.
+    grid->item(5, 2)->setText(QStringLiteral("70000"));
+    fuelButton("Save")->click();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(grid->item(5, 2)->toolTip().isEmpty());
+    EXPECT_EQ(records.config.bytes(), before);
+    grid->item(5, 2)->setText(QString::number(records.config.number(u"FuelTable2", 4).value));
 
     // "Сохранить": an empty "Половина" stores 0, the broken line's −1 its 16 bits.
     grid->item(11, 1)->setText(QString());

@@ -99,8 +99,9 @@ void FuelTableWindow::N1Click()
 {
     if (m_column < 1 || m_column > fuel::kSensors || m_row < 1 || m_row > fuel::kPoints)
         return;
-    if (const auto text = fuel::readingText(m_monitor.gps.bytes(), m_column))
-        m_ui->Table_grid->item(m_row, m_column)->setText(*text);
+    QTableWidgetItem* cell = m_ui->Table_grid->item(m_row, m_column);
+    if (const auto text = fuel::readingText(m_monitor.gps.bytes(), m_column); text && cell)
+        cell->setText(*text);
 }
 
 void FuelTableWindow::SaveClick()
