@@ -16,6 +16,7 @@
 #include "ui/config/config_pages.h"
 #include "ui/config/editor_page.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -180,6 +181,56 @@ TEST(ConfigPagesE2E, AnInputTypeChosenOnThePageChangesOnlyThatNibbleOnTheUnit)
                           .arg(quint8(after.config.bytes().at(i)))
                           .arg(quint8(expected.config.bytes().at(i)));
     EXPECT_TRUE(differ.isEmpty()) << differ.join(u", ").toStdString();
+    EXPECT_EQ(after.inpOut.bytes(), before.inpOut.bytes());
+    EXPECT_EQ(after.confSe.bytes(), before.confSe.bytes());
+}
+
+TEST(ConfigPagesE2E, NavigationAndPeripheralEditsReachTheUnitAndNothingElseChanges)
+{
+    auto program = std::make_unique<Program>();
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--link"), program->port});
+    ASSERT_TRUE(unit.started());
+    ASSERT_TRUE(program->startAndRead());
+    const ConfigRecords before = held(unit);
+    MainWindow& w = program->window;
+    auto show = [&w](const char16_t* node) {
+        w.tree()->setCurrentItem(w.node(QString::fromUtf16(node)));
+        w.TreeView1Click();
+    };
+
+    show(u"Параметры навигации");
+    auto* economy = w.findChild<QAbstractButton*>(QStringLiteral("RzBitBtn3"));
+    ASSERT_NE(economy, nullptr);
+    QTest::mouseClick(economy, Qt::LeftButton);
+    show(u"Питание");
+    auto* volts = w.findChild<QLineEdit*>(QStringLiteral("Extvoltlev"));
+    ASSERT_NE(volts, nullptr);
+    volts->setFocus();
+    volts->selectAll();
+    QTest::keyClicks(volts, QStringLiteral("12,0"));
+    show(u"Настройка периферии");
+    auto* device = w.findChild<QComboBox*>(QStringLiteral("Device1"));
+    ASSERT_NE(device, nullptr);
+    device->setFocus();
+    device->setCurrentIndex(2);
+    QTest::keyClick(device, Qt::Key_Down); // "JPEG камера C328"
+    ASSERT_EQ(device->currentIndex(), 3);
+    program->visitEveryPage();
+    ASSERT_TRUE(program->write());
+
+    ConfigBlock expected;
+    expected.setBytes(before.config.bytes());
+    applySimPreset(expected, 1, 4);
+    applySimPreset(expected, 2, 4);
+    for (const auto& [field, value] : std::initializer_list<std::pair<const char16_t*, int>>{
+             {u"ParkCheck", 1}, {u"Filter_coord", 1}, {u"Perestroi", 1}, {u"Filterline", 1}, {u"TimePark", 30},
+             {u"Perpackstop", 120}, {u"Perpackstop2", 120}, {u"Accel_sens", 800}, {u"Timeoutstop", 60},
+             {u"Perpackmove", 60}, {u"Packdist", 50}, {u"Minangel", 7}, {u"Minspeedangel", 3}, {u"MaxHdop", 40},
+             {u"Minspeed", 3}, {u"Maxspeed", 150}, {u"Maxdist", 50}, {u"Maxaccel", 30}, {u"Filterlineangel", 7},
+             {u"Extvoltlev", 338}, {u"Device1", 3}, {u"RS232_box1", 115200}, {u"RS232_en1", 1}})
+        EXPECT_EQ(expected.setNumber(QStringView(field), value), FieldError::None) << QString::fromUtf16(field).toStdString();
+    const ConfigRecords after = held(unit);
+    EXPECT_EQ(after.config.bytes().toHex().toStdString(), expected.bytes().toHex().toStdString());
     EXPECT_EQ(after.inpOut.bytes(), before.inpOut.bytes());
     EXPECT_EQ(after.confSe.bytes(), before.confSe.bytes());
 }

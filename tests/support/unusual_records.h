@@ -38,13 +38,27 @@ inline rv::ConfigRecords unusualRecords()
     putHex(c, 258, "2003c800");  // input 2: lower limit 800, upper limit 200
     c[308] = 0;                  // iButton key 2: byte 0 is 0, so its cell is empty; its other bytes stay
     putHex(c, 488, "e9fd");      // SSimp 65001, above what its edit lets a user type
+    // Navigation, power and peripherals
+    putHex(c, 7, "39300101");    // port 1 at 16855097 baud, which the list lacks
+    putHex(c, 11, "ffffffff");   // port 2 at −1
+    c[338] = char(0xC5);         // port 1: the RS485 fuel sensors; port 2: device 12, past the list
+    c[341] = char(0xF7);         // CAN rate 7 and camera resolution 15, past their lists
+    c[336] = char(c[336] | 0x03); // receiver mode 3, past the list
+    putHex(c, 297, "2801");      // Extvoltlev 296: shown as "10,5", which reads back as 295
+    c[241] = char(255);          // MaxHdop 25.5 and Maxaccel 25.1, above the edits' limit of 25
+    c[243] = char(251);
+    putHex(c, 465, "807f");      // temperatures −128 and 127, beyond −55..125
+    putHex(c, 377, "ffff");      // Full_bak1 65535: wider than its edit
+    putHex(c, 23, "ffff");       // Perpackmove 65535: wider than its edit
     r.config.setBytes(c);
     QByteArray se = pattern(26, 6);
     putHex(se, 0, "ffff");       // MCC1 65535: wider than its edit
     se[15] = char(0x81);
     putHex(se, 24, "0000");      // TIMETOCON2 0, which the validator would make 10
     r.confSe.setBytes(se);
-    r.inpOut.setBytes(pattern(513, 7));
+    QByteArray io = pattern(513, 7);
+    io[235] = 0;                 // low supply: output 1's pulse length 0, below what its validator allows
+    r.inpOut.setBytes(io);
     return r;
 }
 

@@ -99,7 +99,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    for (const char* form : {"TForm2", "TForm13", "TForm11"}) {
+    for (const char* form : {"TForm2", "TForm13", "TForm11", "TForm8"}) {
         QDialog* d = w.window(QString::fromLatin1(form));
         d->show();
         app.processEvents();

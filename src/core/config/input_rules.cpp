@@ -101,6 +101,33 @@ std::optional<QString> PhoneNumberChange(QStringView text)
     return std::nullopt;
 }
 
+namespace {
+
+// Whether a decimal text ("25,5", "3,") exceeds `tenths` tenths; nothing when it is not a decimal number.
+std::optional<bool> decimalAbove(QStringView text, qint64 tenths)
+{
+    const qsizetype sep = text.indexOf(u',');
+    const QStringView whole = sep < 0 ? text : text.first(sep);
+    const QStringView fraction = sep < 0 ? QStringView() : text.sliced(sep + 1);
+    if ((whole.isEmpty() && fraction.isEmpty()) || (!whole.isEmpty() && !isWholeNumber(whole))
+        || (!fraction.isEmpty() && !isWholeNumber(fraction)))
+        return std::nullopt;
+    const qint64 w = whole.isEmpty() ? 0 : *digitsValue(whole);
+    if (w > tenths / 10)
+        return true;
+    if (w < tenths / 10)
+        return false;
+    const qint64 first = fraction.isEmpty() ? 0 : fraction[0].unicode() - u'0';
+    if (first != tenths % 10)
+        return first > tenths % 10;
+    for (QChar c : fraction.sliced(std::min<qsizetype>(1, fraction.size())))
+        if (c != u'0')
+            return true;
+    return false;
+}
+
+} // namespace
+
 std::optional<QString> DelayTimer1Change(QStringView text) { return bound(text, "1", 65000); }
 
 std::optional<QString> ACCELPOROGChange(QStringView text)
@@ -120,6 +147,44 @@ std::optional<QString> ACCELPOROGChange(QStringView text)
     return std::nullopt;
 }
 
+std::optional<QString> MaxHdopChange(QStringView text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("1");
+    if (decimalAbove(text, 250).value_or(false))
+        return QStringLiteral("25,0");
+    return std::nullopt;
+}
+
+std::optional<QString> ExtvoltlevChange(QStringView text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("1");
+    if (decimalAbove(text, 255).value_or(false))
+        return QStringLiteral("25,5");
+    return std::nullopt;
+}
+
+std::optional<QString> TempLL1Change(QStringView text)
+{
+    if (text.isEmpty() || text == u"-")
+        return QStringLiteral("0");
+    if (!isWholeNumber(text, true))
+        return std::nullopt;
+    const bool minus = text.startsWith(u'-');
+    const qint64 v = *digitsValue(text.sliced(minus ? 1 : 0));
+    if (!minus && v > 125)
+        return QStringLiteral("125");
+    if (minus && v > 55)
+        return QStringLiteral("-55");
+    return std::nullopt;
+}
+
+std::optional<QString> Full_bak1Change(QStringView text)
+{
+    return text.isEmpty() ? std::optional(QStringLiteral("0")) : std::nullopt;
+}
+
 std::optional<QString> validate(Validator validator, QStringView text)
 {
     switch (validator) {
@@ -136,6 +201,10 @@ std::optional<QString> validate(Validator validator, QStringView text)
     case Validator::Phone: return PhoneNumberChange(text);
     case Validator::DelayTimer: return DelayTimer1Change(text);
     case Validator::ACCELPOROG: return ACCELPOROGChange(text);
+    case Validator::MaxHdop: return MaxHdopChange(text);
+    case Validator::Extvoltlev: return ExtvoltlevChange(text);
+    case Validator::Temperature: return TempLL1Change(text);
+    case Validator::EmptyZero: return Full_bak1Change(text);
     }
     return std::nullopt;
 }

@@ -47,9 +47,17 @@ std::optional<QString> DelayTimer1Change(QStringView text);
 // The acceleration threshold in m/s² with ',' for the point: empty → "1"; above 25 → "25,0".
 std::optional<QString> ACCELPOROGChange(QStringView text);
 
+// Decimal edits take ',' as the separator whatever the system's locale.
+std::optional<QString> MaxHdopChange(QStringView text);     // empty → "1"; > 25 → "25,0" (also Maxaccel)
+std::optional<QString> ExtvoltlevChange(QStringView text);  // empty → "1"; > 25.5 → "25,5"
+// A temperature threshold: empty or a lone "-" → "0"; > 125 → "125"; < −55 → "-55".
+std::optional<QString> TempLL1Change(QStringView text);
+std::optional<QString> Full_bak1Change(QStringView text);   // empty → "0"
+
 enum class Validator : uint8_t {
     None, Val_0_255, Val_1_255, Val_1_65535, Port, ID_Device, CONF_PASS, Password, BalansBox, TIMETOCON2, Phone,
-    DelayTimer, ACCELPOROG
+    DelayTimer, ACCELPOROG,
+    MaxHdop, Extvoltlev, Temperature, EmptyZero,
 };
 std::optional<QString> validate(Validator validator, QStringView text);
 

@@ -7,6 +7,7 @@
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
 #include "ui/config/editor_page.h"
+#include "ui/config/navigation_pages.h"
 #include "ui/config/pages/connect_set2_page.h"
 #include "ui/config/pages/connect_set_page.h"
 #include "ui/config/pages/connections_page.h"
@@ -36,6 +37,7 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     addPage(events);
     addPage(new PsPage(m_records));
     addInputPages(w, s);
+    installNavigationPages(*this, w, s);
 
     w.setLoadConnectPage([this](int connection) { Load_connect_page(connection); });
     connect(&s, &SessionController::recordReceived, this, &ConfigPages::readRecord);
