@@ -9,6 +9,7 @@
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
 #include "support/unusual_records.h"
+#include "ui/config/pages_fixture.h"
 #include "ui/app/main_window.h"
 #include "ui/app/session_binding.h"
 #include "ui/config/config_pages.h"
@@ -33,64 +34,8 @@ using namespace rv;
 
 namespace {
 
-class ConnectionPages : public ::testing::Test {
+class ConnectionPages : public rvtest::PagesTest {
 protected:
-    QTemporaryDir home;
-    MemoryLink link;
-    ConfigRecords records;
-    MonitorBlocks blocks;
-    SessionController s{link, &records, &blocks};
-    MainWindow w;
-    SessionBinding sessionBinding{w, s, false};
-    ConfigPages pages{w, s};
-
-    void SetUp() override { qputenv("RVCONF_HOME", home.path().toLocal8Bit()); }
-    void TearDown() override { qunsetenv("RVCONF_HOME"); }
-
-    template <typename T = QWidget>
-    T* control(const char* name) const
-    {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
-    void load(const ConfigRecords& from)
-    {
-        records.config.setBytes(from.config.bytes());
-        records.inpOut.setBytes(from.inpOut.bytes());
-        records.confSe.setBytes(from.confSe.bytes());
-        pages.readAll();
-    }
-    void click(const QString& node)
-    {
-        QTreeWidgetItem* item = w.node(node);
-        ASSERT_NE(item, nullptr) << node.toStdString();
-        w.tree()->setCurrentItem(item);
-        w.TreeView1Click();
-    }
-    void visitEveryNode()
-    {
-        for (QTreeWidgetItemIterator it(w.tree()); *it; ++it) {
-            w.tree()->setCurrentItem(*it);
-            w.TreeView1Click();
-        }
-    }
-    void gatherAll()
-    {
-        pages.Load_config(records);
-        pages.Write_Config2(records);
-    }
-    // Selects the edit's text and types over it; an empty text clears it.
-    void type(const char* edit, const QString& text)
-    {
-        auto* e = control<QLineEdit>(edit);
-        e->setFocus();
-        e->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(e, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(e, text);
-    }
     QStringList messages() const
     {
         QStringList out;

@@ -8,6 +8,7 @@
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
 #include "support/unusual_records.h"
+#include "ui/config/pages_fixture.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
 #include "ui/app/session_binding.h"
@@ -31,50 +32,10 @@ using namespace rv;
 
 namespace {
 
-class EventPages : public ::testing::Test {
+class EventPages : public rvtest::PagesTest {
 protected:
-    QTemporaryDir home;
-    MemoryLink link;
-    ConfigRecords records;
-    MonitorBlocks blocks;
-    SessionController s{link, &records, &blocks};
-    MainWindow w;
-    SessionBinding sessionBinding{w, s, false};
-    ConfigPages pages{w, s};
-
-    void SetUp() override { qputenv("RVCONF_HOME", home.path().toLocal8Bit()); }
-    void TearDown() override { qunsetenv("RVCONF_HOME"); }
-
-    template <typename T = QWidget>
-    T* control(const char* name) const
-    {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
     EventsPage* eventsPage() const { return qobject_cast<EventsPage*>(pages.page(nav::TabSheet6)); }
     PsPage* psPage() const { return qobject_cast<PsPage*>(pages.page(nav::PS_page)); }
-    void load(const ConfigRecords& from)
-    {
-        records.config.setBytes(from.config.bytes());
-        records.inpOut.setBytes(from.inpOut.bytes());
-        records.confSe.setBytes(from.confSe.bytes());
-        pages.readAll();
-    }
-    void visitEveryNode()
-    {
-        for (QTreeWidgetItemIterator it(w.tree()); *it; ++it) {
-            w.tree()->setCurrentItem(*it);
-            w.TreeView1Click();
-        }
-    }
-    // The user picks an item of a drop-down.
-    void choose(const char* combo, int index)
-    {
-        auto* c = control<QComboBox>(combo);
-        c->setCurrentIndex(index);
-        emit c->activated(index);
-    }
     void tick(const char* list, int row, bool on = true)
     {
         control<QListWidget>(list)->item(row)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
@@ -82,16 +43,6 @@ protected:
     bool ticked(const char* list, int row) const
     {
         return control<QListWidget>(list)->item(row)->checkState() == Qt::Checked;
-    }
-    void type(const char* edit, const QString& text)
-    {
-        auto* e = control<QLineEdit>(edit);
-        e->setFocus();
-        e->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(e, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(e, text);
     }
     quint32 word(const QByteArray& b, int at) const
     {

@@ -7,6 +7,7 @@
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
 #include "support/unusual_records.h"
+#include "ui/config/pages_fixture.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
 #include "ui/app/session_binding.h"
@@ -33,62 +34,12 @@ using namespace rv;
 
 namespace {
 
-class InputPages : public ::testing::Test {
+class InputPages : public rvtest::PagesTest {
 protected:
-    QTemporaryDir home;
-    MemoryLink link;
-    ConfigRecords records;
-    MonitorBlocks blocks;
-    SessionController s{link, &records, &blocks};
-    MainWindow w;
-    SessionBinding sessionBinding{w, s, false};
-    ConfigPages pages{w, s};
-
-    void SetUp() override { qputenv("RVCONF_HOME", home.path().toLocal8Bit()); }
-    void TearDown() override { qunsetenv("RVCONF_HOME"); }
-
     InputsPage* inputs() const { return dynamic_cast<InputsPage*>(pages.page(nav::Inputs)); }
     OhranaPage* ohrana() const { return dynamic_cast<OhranaPage*>(pages.page(nav::Ohrana)); }
 
-    template <typename T = QWidget>
-    T* control(const char* name) const
-    {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
-    void load(const ConfigRecords& from)
-    {
-        records.config.setBytes(from.config.bytes());
-        records.inpOut.setBytes(from.inpOut.bytes());
-        records.confSe.setBytes(from.confSe.bytes());
-        pages.readAll();
-    }
-    void click(const QString& node)
-    {
-        QTreeWidgetItem* item = w.node(node);
-        ASSERT_NE(item, nullptr) << node.toStdString();
-        w.tree()->setCurrentItem(item);
-        w.TreeView1Click();
-    }
     void openInput(int n) { click(QStringLiteral("Вход %1").arg(n)); }
-    // The user picks item `index` of a drop-down.
-    void choose(const char* list, int index)
-    {
-        auto* combo = control<QComboBox>(list);
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
-    void type(const char* edit, const QString& text)
-    {
-        auto* e = control<QLineEdit>(edit);
-        e->setFocus();
-        e->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(e, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(e, text);
-    }
     qint64 number(const char16_t* field, int index = 0) const { return records.config.number(field, index).value; }
     int modeByte(int input) const { return quint8(records.config.bytes().at(246 + input)); }
 };

@@ -7,6 +7,7 @@
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
 #include "support/unusual_records.h"
+#include "ui/config/pages_fixture.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
 #include "ui/app/session_binding.h"
@@ -32,71 +33,10 @@ using namespace rv;
 
 namespace {
 
-class NavigationPages : public ::testing::Test {
+class NavigationPages : public rvtest::PagesTest {
 protected:
-    QTemporaryDir home;
-    MemoryLink link;
-    ConfigRecords records;
-    MonitorBlocks blocks;
-    SessionController s{link, &records, &blocks};
-    MainWindow w;
-    SessionBinding sessionBinding{w, s, false};
-    ConfigPages pages{w, s};
-
-    void SetUp() override
-    {
-        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-        // The stand-ins the pages replaced are gone: every name below is the page's own control.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    void TearDown() override { qunsetenv("RVCONF_HOME"); }
-
-    template <typename T = QWidget>
-    T* control(const char* name) const
-    {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
     DevSetPage* devSet() const { return qobject_cast<DevSetPage*>(pages.page(nav::Dev_set)); }
     FuelTableWindow* fuelTable() const { return qobject_cast<FuelTableWindow*>(w.window(QStringLiteral("TForm8"))); }
-    void load(const ConfigRecords& from)
-    {
-        records.config.setBytes(from.config.bytes());
-        records.inpOut.setBytes(from.inpOut.bytes());
-        records.confSe.setBytes(from.confSe.bytes());
-        pages.readAll();
-    }
-    void visitEveryNode()
-    {
-        for (QTreeWidgetItemIterator it(w.tree()); *it; ++it) {
-            w.tree()->setCurrentItem(*it);
-            w.TreeView1Click();
-        }
-    }
-    void gatherAll()
-    {
-        pages.Load_config(records);
-        pages.gatherRecord(records, RecordKind::InpOut);
-        pages.Write_Config2(records);
-    }
-    void type(const char* edit, const QString& text)
-    {
-        auto* e = control<QLineEdit>(edit);
-        e->setFocus();
-        e->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(e, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(e, text);
-    }
-    // The user picks item k of a drop-down.
-    void choose(const char* list, int k)
-    {
-        auto* c = control<QComboBox>(list);
-        c->setCurrentIndex(k);
-        emit c->activated(k);
-    }
     // A negative number: a lone "-" becomes "0" at once, so the sign goes in front of the digits.
     void typeNegative(const char* edit, const QString& digits)
     {
