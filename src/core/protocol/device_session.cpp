@@ -46,6 +46,8 @@ SessionController::SessionController(Link& link, ConfigRecords* records, Monitor
     connect(&m_progress, &ProgressWatchdog::expired, this, [this] {
         m_s.OperationState = osIdle;
         m_s.remoteOperation = false;
+        m_early.clear();
+        m_tailGaps = 0;
     });
 }
 
@@ -105,6 +107,7 @@ void SessionController::clearFrameClaim()
 {
     m_claimDetect = nullptr;
     m_claimTake = nullptr;
+    m_early.clear(); // the start of a frame nobody waits for any more must not lead a later reply
 }
 
 void SessionController::onBytesArrived()
@@ -292,6 +295,8 @@ void SessionController::linkLost()
     m_s.OperationState = osSearch;
     m_s.connected = false;
     m_s.writeAckAwaited = false;
+    m_early.clear();
+    m_tailGaps = 0;
     arm();
     emit buttonsEnabled(false);
     emit message(kLinkLost);
