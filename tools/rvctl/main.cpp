@@ -221,8 +221,12 @@ int cmdFlash(const QStringList& args, const Globals& g)
         if (started)
             err(QString(t).replace(u'\r', u' '));
     });
+    int shownPercent = -1;
     QObject::connect(&fw, &rv::FirmwareUpdate::progressChanged, [&](int permille) {
-        err(QStringLiteral("%1%").arg(permille / 10));
+        if (!started || permille / 10 == shownPercent)
+            return;
+        shownPercent = permille / 10;
+        err(QStringLiteral("%1%").arg(shownPercent));
     });
     QObject::connect(&fw, &rv::FirmwareUpdate::finished, [&](bool ok) {
         finish(ok ? ExitOk : ExitFailed);
