@@ -7,8 +7,13 @@
 
 #include "core/config/fcg_file.h"
 #include "core/config/record_text.h"
+#include "core/firmware/firmware_update.h"
+#include "core/link/serial_link.h"
+#include "core/protocol/device_session.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QStringList>
 
 #include <cstdio>
@@ -180,6 +185,64 @@ int cmdWrite(const QStringList& args, const Globals& g)
     return op.exec();
 }
 
+// Finds the unit (running its program or its bootloader), then replaces its program with IMAGE.
+int cmdFlash(const QStringList& args, const Globals& g)
+{
+    if (g.port.isEmpty() || args.size() != 1)
+        return usage("--port PATH flash IMAGE.bin");
+    rv::SerialLink link;
+    rv::SessionController session(link);
+    session.setPortName(g.port);
+    rv::FirmwareUpdate fw(session);
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    int code = -1;
+    const auto finish = [&](int c, const QString& why = QString()) {
+        if (code != -1)
+            return;
+        code = c;
+        if (!why.isEmpty())
+            err(why);
+        loop.quit();
+    };
+    bool started = false;
+    const auto start = [&] {
+        if (started)
+            return;
+        started = true;
+        deadline.stop();
+        if (!fw.openImage(args[0], session.session().DeviceType))
+            return finish(ExitFailed);
+        err(QStringLiteral("flashing %1 (%2, %3)").arg(args[0], fw.header().versionText(), fw.header().buildText()));
+        fw.program();
+    };
+    QObject::connect(&fw, &rv::FirmwareUpdate::message, [&](const QString& t) {
+        if (started)
+            err(QString(t).replace(u'\r', u' '));
+    });
+    int shownPercent = -1;
+    QObject::connect(&fw, &rv::FirmwareUpdate::progressChanged, [&](int permille) {
+        if (!started || permille / 10 == shownPercent)
+            return;
+        shownPercent = permille / 10;
+        err(QStringLiteral("%1%").arg(shownPercent));
+    });
+    QObject::connect(&fw, &rv::FirmwareUpdate::finished, [&](bool ok) {
+        finish(ok ? ExitOk : ExitFailed);
+    });
+    QObject::connect(&session, &rv::SessionController::deviceConnected, [&] { QTimer::singleShot(0, start); });
+    QObject::connect(&session, &rv::SessionController::bootloaderMode, [&] { QTimer::singleShot(0, start); });
+    QObject::connect(&deadline, &QTimer::timeout, [&] {
+        finish(ExitFailed, QStringLiteral("%1: no unit answers").arg(g.port));
+    });
+    session.start();
+    deadline.start(g.timeoutSeconds * 1000);
+    loop.exec();
+    session.shutdown();
+    return code;
+}
+
 int cmdServe(const QStringList& args, const Globals&)
 {
     return rvctl::serve(args);
@@ -194,6 +257,7 @@ const Command kCommands[] = {
     {"info", "--port PATH info [--json]", "find the unit and print its type, options, firmware, ID and IMEI", cmdInfo},
     {"read", "--port PATH read FILE.fcg", "read the unit's configuration into FILE (replaced only on success)", cmdRead},
     {"write", "--port PATH write FILE.fcg", "write FILE's configuration to the unit", cmdWrite},
+    {"flash", "--port PATH flash IMAGE.bin", "replace the unit's program with IMAGE through its bootloader", cmdFlash},
     {"serve", rvctl::kServeUsage, "listen for a unit calling over the network (GPRS), then run one command on it",
      cmdServe},
 };

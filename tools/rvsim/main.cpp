@@ -133,6 +133,13 @@ int main(int argc, char** argv)
     const QCommandLineOption overlong("overlong", "The main record comes longer than the program's (L = 600).");
     const QCommandLineOption lowd("lowd", "Refuse record writes with LOWD.");
     const QCommandLineOption boot("bootloader", "Start in bootloader mode.");
+    const QCommandLineOption blRefuse("bootloader-refuse", "The bootloader refuses every update (BL_BL).");
+    const QCommandLineOption blError("bootloader-error-at", "The bootloader fails programming block N (BL_ER), once.", "N");
+    const QCommandLineOption blIncomplete("bootloader-incomplete-at", "The bootloader takes block N as incomplete "
+                                          "(BL_EP), once.", "N");
+    const QCommandLineOption blSilent("bootloader-silent-at", "The bootloader never answers block N.", "N");
+    const QCommandLineOption programMs("program-ms", "Time the bootloader takes to program one block.", "MS", "5");
+    const QCommandLineOption fwOut("firmware-out", "Keep the firmware image received in FILE.", "FILE");
     const QCommandLineOption password("password", "Lock the settings until RV+PASS=N.", "N");
     const QCommandLineOption dropOn("drop-on", "Drop the line (exit) when this command arrives, e.g. CONFIGP.", "CMD");
     const QCommandLineOption build("build", "Firmware build A.B.C.", "A.B.C", "700.1203.15");
@@ -161,7 +168,8 @@ int main(int argc, char** argv)
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
                                         "data\") and --drop-on ID[/N] (e.g. 21/1) apply to it too.", "HOST:PORT");
     const QCommandLineOption noRemoteMonitor("no-remote-monitor", "Over TCP, answer the monitor request as unknown.");
-    p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, password, dropOn, build, link,
+    p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, blRefuse, blError, blIncomplete,
+                  blSilent, programMs, fwOut, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
     p.process(app);
@@ -176,6 +184,15 @@ int main(int argc, char** argv)
     o.overlong = p.isSet(overlong);
     o.lowd = p.isSet(lowd);
     o.bootloader = p.isSet(boot);
+    o.bootloaderRefuse = p.isSet(blRefuse);
+    if (p.isSet(blError))
+        o.bootloaderErrorAt = p.value(blError).toInt();
+    if (p.isSet(blIncomplete))
+        o.bootloaderIncompleteAt = p.value(blIncomplete).toInt();
+    if (p.isSet(blSilent))
+        o.bootloaderSilentAt = p.value(blSilent).toInt();
+    o.programBlockMs = p.value(programMs).toInt();
+    o.firmwareOut = p.value(fwOut);
     if (p.isSet(password))
         o.password = static_cast<uint16_t>(p.value(password).toUInt());
     o.dropOn = p.value(dropOn).toLatin1();

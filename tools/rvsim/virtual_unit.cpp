@@ -1,5 +1,7 @@
 #include "virtual_unit.h"
 
+#include <QFile>
+
 #include <cctype>
 
 namespace rvsim {
@@ -44,10 +46,89 @@ QList<Reply> VirtualUnit::receive(QByteArrayView bytes)
 
 QList<Reply> VirtualUnit::flush()
 {
+    QList<Reply> out;
     if (!m_input.isEmpty())
         count("?");
+    // A bootloader packet cut short: the bootloader asks for it again.
+    if (m_o.bootloader && !m_o.silent && (m_input.startsWith("CONFIGB0") || m_input.startsWith("CONFIGB1")))
+        out.append({"BL_EP"});
     m_input.clear();
-    return {};
+    return out;
+}
+
+// "CONFIGB0" size check version sum (19 bytes) starts an update; "CONFIGB1" offset data[512] sum (526
+// bytes) carries one block. Every packet's sum and every block's offset is checked.
+VirtualUnit::Parse VirtualUnit::bootloaderPacket(QList<Reply>& out)
+{
+    const bool start = m_input.at(7) == '0';
+    const qsizetype total = start ? 19 : 526;
+    if (m_input.size() < total)
+        return Parse::NeedMore;
+    const QByteArray packet = m_input.left(total);
+    m_input.remove(0, total);
+    count(packet.left(8));
+    const bool sumOk = wire::blockSum(QByteArrayView(packet).sliced(8, total - 10)) == wire::get16(packet, total - 2);
+    if (!sumOk) {
+        out.append({"BL_EP"});
+        return Parse::Done;
+    }
+    if (start) {
+        if (m_o.bootloaderRefuse) {
+            out.append({"BL_BL"});
+            return Parse::Done;
+        }
+        m_update = Update{wire::get32(packet, 8), wire::get32(packet, 12), static_cast<uint8_t>(packet.at(16)), {}};
+        m_blocks = 0;
+        // No unit holds a program this large.
+        if (m_update->size == 0 || m_update->size > (16u << 20)) {
+            m_update.reset();
+            out.append({"BL_ER"});
+            return Parse::Done;
+        }
+        out.append({"BL_OK"});
+        return Parse::Done;
+    }
+    const int index = m_blocks++;
+    if (index == m_o.bootloaderSilentAt)
+        return Parse::Done;
+    if (index == m_o.bootloaderIncompleteAt) {
+        m_o.bootloaderIncompleteAt = -1;
+        out.append({"BL_EP"});
+        return Parse::Done;
+    }
+    const uint32_t offset = wire::get32(packet, 8);
+    if (!m_update || offset != m_update->next || index == m_o.bootloaderErrorAt) {
+        if (index == m_o.bootloaderErrorAt)
+            m_o.bootloaderErrorAt = -1;
+        m_update.reset();
+        out.append({"BL_ER"});
+        return Parse::Done;
+    }
+    m_update->image.append(packet.mid(12, 512));
+    m_update->next += 512;
+    out.append({"BL_OK", m_o.programBlockMs});
+    if (m_update->next > m_update->size)
+        firmwareComplete();
+    return Parse::Done;
+}
+
+// The whole image is in: it is kept, and the unit starts its new program.
+void VirtualUnit::firmwareComplete()
+{
+    QByteArray image = m_update->image.left(m_update->size);
+    m_update.reset();
+    if (!m_o.firmwareOut.isEmpty()) {
+        QFile f(m_o.firmwareOut);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(image);
+    }
+    if (image.size() >= 25 && image.startsWith("QDFW")) {
+        m_o.build1 = wire::get16(image, 20);
+        m_o.build2 = wire::get16(image, 22);
+        m_o.build3 = static_cast<uint8_t>(image.at(24));
+        m_telemetry.setFirmwareBuild(m_o.build1, m_o.build2, m_o.build3);
+    }
+    m_o.bootloader = false;
 }
 
 QByteArray VirtualUnit::handshake() const
@@ -210,6 +291,12 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
     case 'F':
         return fileCommand(out);
     case 'B': {
+        if (m_o.bootloader) {
+            if (m_input.size() < 8)
+                return Parse::NeedMore;
+            if (m_input.at(7) == '0' || m_input.at(7) == '1')
+                return bootloaderPacket(out);
+        }
         const Parse p = simple({});
         m_o.bootloader = true;
         out.append({handshake(), kBootloaderStartMs});

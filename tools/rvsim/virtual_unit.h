@@ -30,6 +30,14 @@ struct UnitOptions {
     bool lowd = false;           // writes are refused with "LOWD"
     bool bootloader = false;     // running its bootloader
     uint8_t bootloaderVersion = 12;
+    // The bootloader's answers on demand: refuse every update ("BL_BL"), fail programming block N
+    // ("BL_ER") or take block N as incomplete ("BL_EP"), each once; the time to program one block.
+    bool bootloaderRefuse = false;
+    int bootloaderErrorAt = -1;
+    int bootloaderIncompleteAt = -1;
+    int bootloaderSilentAt = -1;  // never answer block N
+    int programBlockMs = 5;
+    QString firmwareOut;          // the image received is kept in this file
     std::optional<uint16_t> password; // locked until "RV+PASS=N"
     QByteArray dropOn;           // drop the line when this command arrives (e.g. "CONFIGP")
     uint16_t build1 = 700, build2 = 1203;
@@ -54,6 +62,7 @@ public:
 
     bool lineDropped() const { return m_dropped; }
     const QMap<QByteArray, int>& counts() const { return m_counts; }
+    bool inBootloader() const { return m_o.bootloader; }
     UnitRecords& records() { return m_records; }
     bool locked() const { return m_locked; }
     // Called after every accepted record write.
@@ -71,6 +80,8 @@ private:
     Parse fileCommand(QList<Reply>& out);
     void fileChunkWanted(QList<Reply>& out);
     void fileData(QList<Reply>& out, const QByteArray& data);
+    Parse bootloaderPacket(QList<Reply>& out);
+    void firmwareComplete();
 
     UnitOptions m_o;
     Telemetry m_telemetry;
@@ -82,6 +93,10 @@ private:
     struct Incoming { uint8_t area; QByteArray name; uint32_t size; QByteArray data; };
     std::optional<Incoming> m_writeFile;
     int m_fileChunks = 0;
+    // The update the bootloader is receiving.
+    struct Update { uint32_t size; uint32_t check; uint8_t version; QByteArray image; uint32_t next = 0; };
+    std::optional<Update> m_update;
+    int m_blocks = 0; // blocks received in this run, for the answers on demand
     QByteArray m_input;
     QMap<QByteArray, int> m_counts;
     bool m_locked = false;

@@ -155,6 +155,12 @@ bool SessionController::hook(ReplyHook kind, QByteArrayView burst, qsizetype pos
     return true;
 }
 
+void SessionController::closePort()
+{
+    m_link.close();
+    m_s.connected = false;
+}
+
 void SessionController::setMonitorFlag(uint8_t bit, bool on)
 {
     m_s.monitorFlags = on ? (m_s.monitorFlags | bit) : (m_s.monitorFlags & ~bit);

@@ -135,6 +135,8 @@ public:
     void portDialogLeft();                // closed without a new port: discovery goes on
     void choosePort(const QString& name); // OK on another port (or "TCP/IP")
     void setMonitorFlag(uint8_t bit, bool on);
+    // The port is let go (the unit restarts behind it); the search of the step timer opens it again.
+    void closePort();
 
     // Ticks, called by the timers (and directly by tests).
     void Receive_timerTimer();

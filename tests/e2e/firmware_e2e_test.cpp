@@ -1,0 +1,191 @@
+// Replacing the unit's program end to end: the real serial component, the session controller and the
+// firmware update against the virtual unit's bootloader, with the real timers.
+
+#include "core/firmware/firmware_update.h"
+#include "core/link/serial_link.h"
+#include "core/monitor/monitor_blocks.h"
+#include "core/monitor/monitor_snapshot.h"
+#include "core/protocol/device_session.h"
+#include "support/rvsim_process.h"
+#include "support/tool_run.h"
+#include "support/unit_bytes.h"
+#include "support/wait.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace rv;
+using rvtest::RvsimProcess;
+using rvtest::waitUntil;
+
+namespace {
+
+// An image of `size` bytes for a type-2 unit with build 801.2.3.
+QByteArray image(int size)
+{
+    QByteArray h(32, '\0');
+    h.replace(0, 4, "QDFW");
+    h[4] = 2;
+    h[5] = 9;
+    for (int i = 0; i < 4; ++i)
+        h[8 + i] = char(uint32_t(size) >> (8 * i));
+    h.replace(12, 4, QByteArray::fromHex("efbeadde"));
+    h[20] = char(801 & 0xFF);
+    h[21] = char(801 >> 8);
+    h[22] = 2;
+    h[24] = 3;
+    return h + rvtest::pattern(size - 32, 11);
+}
+
+struct Rig {
+    QTemporaryDir dir;
+    SerialLink link;
+    ConfigRecords records;
+    MonitorBlocks monitor;
+    SessionController session{link, &records, &monitor};
+    FirmwareUpdate fw{session};
+    QStringList messages;
+
+    explicit Rig(const QString& port)
+    {
+        session.setPortName(port);
+        QObject::connect(&fw, &FirmwareUpdate::message, [this](const QString& t) { messages << t; });
+    }
+    QString write(const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(QStringLiteral("fw.bin"));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+};
+
+TEST(FirmwareE2e, FlashedImageIsHeldByteExactAndTheUnitComesBackWithItsNewBuild)
+{
+    QTemporaryDir out;
+    const QString kept = out.filePath(QStringLiteral("kept.bin"));
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--firmware-out"), kept,
+                                                   QStringLiteral("--bootloader-incomplete-at"), QStringLiteral("1")});
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    QSignalSpy connected(&rig.session, &SessionController::deviceConnected);
+    QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+
+    const QByteArray img = image(3000);
+    ASSERT_TRUE(rig.fw.openImage(rig.write(img), 2));
+    rig.fw.program();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 20000)) << rig.messages.join('|').toStdString();
+    EXPECT_TRUE(finished.last().at(0).toBool()) << rig.messages.join('|').toStdString();
+    EXPECT_TRUE(rig.messages.contains(QStringLiteral("Не полный пакет данных")));
+    EXPECT_EQ(rig.messages.last(), QStringLiteral("Программирование завершено"));
+    QFile f(kept);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), img);
+
+    // Found again, running the new program.
+    connected.clear();
+    QSignalSpy device(&rig.session, &SessionController::deviceReceived);
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty() && !device.isEmpty(); }, 10000));
+    const DeviceSnapshot d = decodeDevice(rig.monitor.device.bytes());
+    EXPECT_EQ(d.build1, 801);
+    EXPECT_EQ(d.build2, 2);
+    EXPECT_EQ(d.build3, 3);
+}
+
+TEST(FirmwareE2e, RefusalAndErrorAreReportedAndARetryCompletes)
+{
+    {
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--bootloader"),
+                                                       QStringLiteral("--bootloader-refuse")});
+        ASSERT_TRUE(unit.started());
+        Rig rig(unit.pty());
+        QSignalSpy boot(&rig.session, &SessionController::bootloaderMode);
+        QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
+        rig.session.start();
+        ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 5000));
+        ASSERT_TRUE(rig.fw.openImage(rig.write(image(1000)), 2));
+        rig.fw.program();
+        ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 5000));
+        EXPECT_FALSE(finished.last().at(0).toBool());
+        EXPECT_EQ(rig.messages.last(), QStringLiteral("Не возможно обновить ПО"));
+        EXPECT_EQ(unit.count("CONFIGB1"), 0);
+    }
+    QTemporaryDir out;
+    const QString kept = out.filePath(QStringLiteral("kept.bin"));
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--bootloader"), QStringLiteral("--firmware-out"),
+                                                   kept, QStringLiteral("--bootloader-error-at"), QStringLiteral("1")});
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    QSignalSpy boot(&rig.session, &SessionController::bootloaderMode);
+    QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 5000));
+    const QByteArray img = image(1500);
+    ASSERT_TRUE(rig.fw.openImage(rig.write(img), 2));
+    rig.fw.program();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 5000));
+    EXPECT_FALSE(finished.last().at(0).toBool());
+    EXPECT_EQ(rig.messages.last(), QStringLiteral("Ошибка при программировании"));
+    rig.fw.program(); // the unit is still in its bootloader: from block 0 again
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }, 10000));
+    EXPECT_TRUE(finished.last().at(0).toBool()) << rig.messages.join('|').toStdString();
+    QFile f(kept);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), img);
+}
+
+TEST(FirmwareE2e, SilentBootloaderEndsTheRunWithAMessage)
+{
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--bootloader"),
+                                                   QStringLiteral("--bootloader-silent-at"), QStringLiteral("1")});
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    QSignalSpy boot(&rig.session, &SessionController::bootloaderMode);
+    QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 5000));
+    ASSERT_TRUE(rig.fw.openImage(rig.write(image(2000)), 2));
+    rig.fw.program();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, FirmwareUpdate::kReplyTimeoutMs + 5000));
+    EXPECT_FALSE(finished.last().at(0).toBool());
+    EXPECT_EQ(rig.messages.last(), QStringLiteral("Загрузчик не отвечает. Повторите обновление"));
+    EXPECT_FALSE(rig.fw.programming());
+}
+
+#if defined(RVCTL_PATH)
+TEST(FirmwareE2e, RvctlFlashesAUnitAndSaysSoByItsExitCode)
+{
+    QTemporaryDir dir;
+    const QString kept = dir.filePath(QStringLiteral("kept.bin"));
+    const QString imagePath = dir.filePath(QStringLiteral("fw.bin"));
+    const QByteArray img = image(1200);
+    {
+        QFile f(imagePath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(img);
+    }
+    {
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--firmware-out"), kept});
+        ASSERT_TRUE(unit.started());
+        const rvtest::ToolRun r = rvtest::runTool(QStringLiteral(RVCTL_PATH),
+                                                  {QStringLiteral("--port=") + unit.pty(), QStringLiteral("flash"), imagePath});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        QFile f(kept);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), img);
+    }
+    RvsimProcess refusing(QStringLiteral(RVSIM_PATH), {QStringLiteral("--bootloader"), QStringLiteral("--bootloader-refuse")});
+    ASSERT_TRUE(refusing.started());
+    const rvtest::ToolRun r = rvtest::runTool(QStringLiteral(RVCTL_PATH),
+                                              {QStringLiteral("--port=") + refusing.pty(), QStringLiteral("flash"), imagePath});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Не возможно обновить ПО"))) << r.err.toStdString();
+}
+#endif
+
+} // namespace
