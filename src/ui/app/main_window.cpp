@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -514,14 +515,62 @@ void MainWindow::N4Click()
     emit defaultConfigRequested();
 }
 
+namespace {
+
+const QString kFcgFilter = QStringLiteral("File configuration [*.fcg] (*.fcg)");
+
+// A dialog that does not block: the chosen path goes to `onChosen`, a cancel changes nothing.
+template <typename Slot>
+QFileDialog* fileDialog(MainWindow* w, const char* name, QFileDialog::AcceptMode mode, Slot onChosen)
+{
+    auto* d = new QFileDialog(w);
+    d->setObjectName(QLatin1String(name));
+    d->setAcceptMode(mode);
+    d->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    d->setNameFilter(kFcgFilter);
+    if (mode == QFileDialog::AcceptSave)
+        d->setDefaultSuffix(QStringLiteral("fcg"));
+    QObject::connect(d, &QFileDialog::fileSelected, w, onChosen);
+    return d;
+}
+
+} // namespace
+
 void MainWindow::N5Click()
 {
-    emit openConfigRequested();
+    if (!m_openDialog)
+        m_openDialog = fileDialog(this, "OpenDialog1", QFileDialog::AcceptOpen, &MainWindow::openConfigFile);
+    m_openDialog->selectNameFilter(kFcgFilter);
+    m_openDialog->open();
 }
 
 void MainWindow::N6Click()
 {
-    emit saveConfigRequested();
+    if (!m_saveDialog)
+        m_saveDialog = fileDialog(this, "SaveDialog1", QFileDialog::AcceptSave, &MainWindow::saveConfigFile);
+    m_saveDialog->selectNameFilter(kFcgFilter);
+    m_saveDialog->open();
+}
+
+void MainWindow::openConfigFile(const QString& path)
+{
+    if (!path.isEmpty())
+        emit openConfigRequested(path);
+}
+
+void MainWindow::saveConfigFile(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    emit gatherAllRequested();
+    emit saveConfigRequested(path);
+}
+
+void MainWindow::showConfiguration(const QString& name, const QString& panelText)
+{
+    m_configFile = name;
+    setStatusText(0, panelText.isEmpty() ? name : panelText);
+    emit configurationLoaded();
 }
 
 void MainWindow::N7Click()

@@ -11,6 +11,7 @@
 #include <optional>
 
 class QDialog;
+class QFileDialog;
 class QLabel;
 class QStackedWidget;
 class QTreeWidget;
@@ -39,6 +40,12 @@ public:
     void setPortOverride(const QString& name);
     QString configFileName() const { return m_configFile; }
     void setConfigFileName(const QString& name) { m_configFile = name; }
+    // The records now hold the configuration called `name` (a full path or "default.fcg"): it becomes the
+    // current file name, panel 0 shows `panelText` (the name when empty) and the pages are refreshed.
+    void showConfiguration(const QString& name, const QString& panelText = {});
+    // The file dialogs of N5 and N6, created at their first use (nullptr before).
+    QFileDialog* openDialog() const { return m_openDialog; }
+    QFileDialog* saveDialog() const { return m_saveDialog; }
     // Text of status panel 3 saved when the port dialog was requested.
     QString savedStatusText() const { return m_savedStatus; }
 
@@ -98,6 +105,9 @@ public slots:
     void N5Click();
     void N6Click();
     void N7Click();
+    // What the open and save dialogs do with the chosen path.
+    void openConfigFile(const QString& path);
+    void saveConfigFile(const QString& path);
     void Com1Click();
     void N11Click();
     void N8Click();
@@ -118,8 +128,11 @@ signals:
     // At start: load this configuration; "default.fcg" means the built-in defaults.
     void startupConfigRequested(const QString& fileName);
     void defaultConfigRequested();  // N4, New_conf: the file name is already "default.fcg"
-    void openConfigRequested();     // N5, Load_conf
-    void saveConfigRequested();     // N6, Save_conf
+    void openConfigRequested(const QString& path); // N5, Load_conf: the file chosen in the open dialog
+    // N6, Save_conf: the pages were gathered into the records (gatherAllRequested); save them to `path`.
+    void saveConfigRequested(const QString& path);
+    void gatherAllRequested();      // every page into its record, before the records go to a file
+    void configurationLoaded();     // the records were replaced (defaults, a file): the pages show them
     void downloadRequested();       // Download_device
     void uploadRequested();         // Upload_device
     void resetRequested();          // Reset_but
@@ -162,6 +175,8 @@ private:
     QLabel* m_status[kStatusPanels] = {};
     AboutWindow* m_about = nullptr;
     ConfirmDialog* m_confirm = nullptr;
+    QFileDialog* m_openDialog = nullptr;
+    QFileDialog* m_saveDialog = nullptr;
     QHash<QString, QDialog*> m_windows;
 
     QString m_portName;

@@ -1,8 +1,10 @@
 #include "ui/app/session_binding.h"
 
+#include "core/config/defaults.h"
 #include "core/config/fcg_file.h"
 #include "core/link/port_list.h"
 #include "core/protocol/device_session.h"
+#include "core/settings/app_settings.h"
 #include "ui/app/main_window.h"
 #include "ui/protocol/password_dialog.h"
 #include "ui/protocol/port_dialog.h"
@@ -36,8 +38,8 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
 
     // The tool bar and the menu.
     connect(&w, &MainWindow::downloadRequested, &s, &SessionController::Download_deviceClick);
-    // Until the built-in default configuration exists, records that were never filled are all zeros:
-    // writing them would wipe the unit's settings, so a write needs a configuration read or opened first.
+    // From the start-up load on there is always a configuration in the records (the defaults at the least);
+    // only a write asked for before it would send records that were never filled.
     connect(&w, &MainWindow::uploadRequested, this, [this] {
         if (!m_recordsLoaded) {
             m_window.showMessage(QStringLiteral("Нет конфигурации для записи: сначала считайте её с устройства "
@@ -46,16 +48,25 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
         }
         m_session.Upload_deviceClick();
     });
-    connect(&w, &MainWindow::startupConfigRequested, this, [this](const QString& file) {
-        if (file == QLatin1String("default.fcg"))
-            return;
-        const FcgOpenResult r = openFcg(file, m_session.records());
-        if (r.ok())
-            m_recordsLoaded = true;
-        else
-            m_window.setStatusText(0, fcgStatusMessage(r.status));
-    });
+    connect(&w, &MainWindow::startupConfigRequested, this, &SessionBinding::loadStartupConfiguration);
     connect(&s, &SessionController::readCycleFinished, this, [this] { m_recordsLoaded = true; });
+
+    // The file commands.
+    connect(&w, &MainWindow::defaultConfigRequested, this, [this] {
+        loadDefaults(m_session.records());
+        m_recordsLoaded = true;
+        m_window.showConfiguration(QString::fromUtf16(kDefaultConfName));
+    });
+    connect(&w, &MainWindow::openConfigRequested, this, &SessionBinding::openConfiguration);
+    connect(&w, &MainWindow::saveConfigRequested, this, [this](const QString& path) {
+        const FcgStatus st = saveFcg(path, m_session.records());
+        if (st != FcgStatus::Ok) {
+            m_window.setStatusText(0, fcgStatusMessage(st));
+            return;
+        }
+        m_window.setConfigFileName(path);
+        m_window.setStatusText(0, path);
+    });
     connect(&w, &MainWindow::resetRequested, &s, &SessionController::Reset_butClick);
     connect(&w, &MainWindow::eraseTrackConfirmed, &s, &SessionController::eraseTrackConfirmed);
     connect(&w, &MainWindow::diagnosticsRequested, &s, [&s] { s.setMonitorFlag(cmd::kFlagLogTrailer, true); });
@@ -98,6 +109,40 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
     connect(&s, &SessionController::readCycleFinished, &w, [&w] { w.tree()->setFocus(); });
     connect(&s, &SessionController::passwordWanted, m_passwordDialog, [this] { m_passwordDialog->show(); });
     connect(m_passwordDialog, &PasswordDialog::passwordEntered, &s, &SessionController::submitPassword);
+}
+
+void SessionBinding::loadStartupConfiguration(const QString& file)
+{
+    ConfigRecords& records = m_session.records();
+    // What a file that ends early does not hold keeps the start values.
+    loadStartDefaults(records);
+    m_recordsLoaded = true;
+    if (file == QString::fromUtf16(kDefaultConfName))
+        return;
+    // openFcg changes no record unless it read the whole file; a file that is there but cannot be read
+    // counts as a missing one.
+    if (openFcg(file, records).ok())
+        return;
+    m_window.setConfigFileName(QString::fromUtf16(kDefaultConfName));
+    m_window.setStatusText(0, QStringLiteral("Файл не найден, загружен default.fcg"));
+}
+
+void SessionBinding::openConfiguration(const QString& path)
+{
+    const FcgOpenResult r = openFcg(path, m_session.records());
+    if (!r.ok()) {
+        m_window.setStatusText(0, fcgStatusMessage(r.status));
+        return;
+    }
+    m_recordsLoaded = true;
+    m_window.showConfiguration(path);
+    satelliteTariffCheckForOpenedFile();
+}
+
+void SessionBinding::satelliteTariffCheckForOpenedFile()
+{
+    // The tariff plan of a satellite modem named by an opened file is checked here once the satellite
+    // page exists.
 }
 
 } // namespace rv

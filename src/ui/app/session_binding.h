@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 namespace rv {
 
@@ -21,10 +22,18 @@ public:
     PortDialog* portDialog() const { return m_portDialog; }
     PasswordDialog* passwordDialog() const { return m_passwordDialog; }
     ProgressWindow* progressWindow() const { return m_progressWindow; }
-    // Whether the records hold a configuration (read from the unit or opened from a file).
+    // Whether the records hold a configuration (the start-up one, the defaults, a file or the unit's).
     bool recordsLoaded() const { return m_recordsLoaded; }
 
+    // The start-up load: the defaults, or the remembered file over them; a file that cannot be opened
+    // leaves the defaults and says so in panel 0.
+    void loadStartupConfiguration(const QString& file);
+    // N5: the file replaces the records, or panel 0 says it could not be opened and nothing changes.
+    void openConfiguration(const QString& path);
+
 private:
+    void satelliteTariffCheckForOpenedFile();
+
     MainWindow& m_window;
     SessionController& m_session;
     PortDialog* m_portDialog;

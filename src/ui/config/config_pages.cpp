@@ -45,6 +45,11 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
             [this, &s](RecordKind kind) { gatherRecord(s.records(), kind); });
     // The SessionBinding has opened the start-up file by now (its handler was connected first).
     connect(&w, &MainWindow::startupConfigRequested, this, &ConfigPages::readAll);
+    connect(&w, &MainWindow::configurationLoaded, this, &ConfigPages::readAll);
+    connect(&w, &MainWindow::gatherAllRequested, this, [this] {
+        for (RecordKind kind : {RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe})
+            gatherRecord(m_records, kind);
+    });
     connect(this, &ConfigPages::valuesRefused, &w, [this](const QStringList&) {
         m_window.showMessage(QStringLiteral("Недопустимые значения выделены цветом: вместо них записаны прежние"));
     });
