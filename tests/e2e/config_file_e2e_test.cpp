@@ -6,6 +6,7 @@
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "support/app_program.h"
 #include "support/rvsim_process.h"
 #include "support/unusual_records.h"
 #include "support/wait.h"
@@ -25,44 +26,7 @@ using rvtest::waitUntil;
 
 namespace {
 
-struct Program {
-    QTemporaryDir home;
-    QString port = home.filePath(QStringLiteral("ttyRV0"));
-    SerialLink link;
-    ConfigRecords records;
-    MonitorBlocks monitor;
-    SessionController session{link, &records, &monitor};
-    MainWindow window;
-    SessionBinding binding{window, session};
-    ConfigPages pages{window, session};
-    QStringList closed;
-
-    Program()
-    {
-        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-        QFile ini(home.filePath(QStringLiteral("Config.ini")));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[Config]\r\nCom port=" + port.toLocal8Bit() + "\r\nFile conf=default.fcg\r\n");
-        QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
-    }
-    ~Program()
-    {
-        window.close();
-        qunsetenv("RVCONF_HOME");
-    }
-    bool startAndRead()
-    {
-        window.show();
-        return waitUntil([this] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 15000);
-    }
-    bool write()
-    {
-        QSignalSpy written(&session, &SessionController::writeCycleFinished);
-        window.Upload_deviceClick();
-        return waitUntil([&] { return !written.isEmpty(); }, 15000)
-               && closed.value(closed.size() - 1) == QStringLiteral("Конфигурация устройства обновлена");
-    }
-};
+using Program = rvtest::AppProgram;
 
 ConfigRecords fileRecords(const QString& path)
 {
@@ -90,7 +54,7 @@ TEST(ConfigFileE2E, TheDefaultsWrittenToTheUnitAreTheDefaultsSaved)
     program->window.N4Click();
     const QString path = program->home.filePath(QStringLiteral("defaults.fcg"));
     program->window.saveConfigFile(path);
-    ASSERT_TRUE(program->write()) << program->closed.join(u',').toStdString();
+    ASSERT_TRUE(program->writeConfirmed()) << program->closed.join(u',').toStdString();
 
     const ConfigRecords saved = fileRecords(path);
     expectSame(fileRecords(unit.statePath()), saved);
@@ -119,6 +83,6 @@ TEST(ConfigFileE2E, AnOpenedFileGoesToTheUnit_AndWhatWasReadGoesToAFile)
     const QString otherPath = program->home.filePath(QStringLiteral("other.fcg"));
     ASSERT_EQ(saveFcg(otherPath, other), FcgStatus::Ok);
     program->window.openConfigFile(otherPath);
-    ASSERT_TRUE(program->write()) << program->closed.join(u',').toStdString();
+    ASSERT_TRUE(program->writeConfirmed()) << program->closed.join(u',').toStdString();
     expectSame(fileRecords(unit.statePath()), other);
 }

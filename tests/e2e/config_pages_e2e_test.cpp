@@ -7,6 +7,7 @@
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "support/app_program.h"
 #include "support/rvsim_process.h"
 #include "support/unusual_records.h"
 #include "support/wait.h"
@@ -35,52 +36,7 @@ using rvtest::waitUntil;
 namespace {
 
 // rvconf started on a program folder whose Config.ini names the unit's port.
-struct Program {
-    QTemporaryDir home;
-    QString port = home.filePath(QStringLiteral("ttyRV0"));
-    SerialLink link;
-    ConfigRecords records;
-    MonitorBlocks monitor;
-    SessionController session{link, &records, &monitor};
-    MainWindow window;
-    SessionBinding binding{window, session};
-    ConfigPages pages{window, session};
-    QStringList closed;
-
-    Program()
-    {
-        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-        QFile ini(home.filePath(QStringLiteral("Config.ini")));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[Config]\r\nCom port=" + port.toLocal8Bit() + "\r\nFile conf=default.fcg\r\n");
-        QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
-    }
-    ~Program()
-    {
-        window.close();
-        qunsetenv("RVCONF_HOME");
-    }
-    // Started, the program finds the unit and reads it without being asked.
-    bool startAndRead()
-    {
-        window.show();
-        return waitUntil([this] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 15000);
-    }
-    void visitEveryPage()
-    {
-        for (QTreeWidgetItemIterator it(window.tree()); *it; ++it) {
-            window.tree()->setCurrentItem(*it);
-            window.TreeView1Click();
-            QCoreApplication::processEvents();
-        }
-    }
-    bool write()
-    {
-        QSignalSpy written(&session, &SessionController::writeCycleFinished);
-        window.Upload_deviceClick();
-        return waitUntil([&] { return !written.isEmpty(); }, 15000);
-    }
-};
+using Program = rvtest::AppProgram;
 
 ConfigRecords held(const rvtest::RvsimProcess& unit)
 {

@@ -8,6 +8,7 @@
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "support/app_program.h"
 #include "support/rvsim_process.h"
 #include "support/unusual_records.h"
 #include "support/wait.h"
@@ -33,59 +34,7 @@ using rvtest::waitUntil;
 
 namespace {
 
-struct Program {
-    QTemporaryDir home;
-    QString port = home.filePath(QStringLiteral("ttyRV0"));
-    SerialLink link;
-    ConfigRecords records;
-    MonitorBlocks monitor;
-    SessionController session{link, &records, &monitor};
-    MainWindow window;
-    SessionBinding binding{window, session};
-    ConfigPages pages{window, session};
-
-    Program()
-    {
-        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-        QFile ini(home.filePath(QStringLiteral("Config.ini")));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[Config]\r\nCom port=" + port.toLocal8Bit() + "\r\nFile conf=default.fcg\r\n");
-    }
-    ~Program()
-    {
-        window.close();
-        qunsetenv("RVCONF_HOME");
-    }
-    bool startAndRead()
-    {
-        window.show();
-        return waitUntil([this] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 15000);
-    }
-    void open(const QString& node)
-    {
-        window.tree()->setCurrentItem(window.node(node));
-        window.TreeView1Click();
-    }
-    void visitEveryPage()
-    {
-        for (QTreeWidgetItemIterator it(window.tree()); *it; ++it) {
-            window.tree()->setCurrentItem(*it);
-            window.TreeView1Click();
-            QCoreApplication::processEvents();
-        }
-    }
-    bool write()
-    {
-        QSignalSpy written(&session, &SessionController::writeCycleFinished);
-        window.Upload_deviceClick();
-        return waitUntil([&] { return !written.isEmpty(); }, 15000);
-    }
-    template <typename T>
-    T* control(const char* name) const
-    {
-        return window.findChild<T*>(QLatin1String(name));
-    }
-};
+using Program = rvtest::AppProgram;
 
 } // namespace
 
