@@ -1,3 +1,4 @@
+#include "core/config/defaults.h"
 #include "core/config/fcg_file.h"
 #include "core/config/records.h"
 #include "core/link/memory_link.h"
@@ -14,7 +15,9 @@
 
 using namespace rv;
 
-TEST(SessionBinding, NoWriteOfRecordsThatWereNeverFilled)
+// A write asked for right after start-up sends the configuration the start-up loaded: the remembered
+// file's records, or the defaults when that file is gone; never records that were never filled.
+TEST(SessionBinding, AWriteRightAfterStartUpSendsTheStartUpConfiguration)
 {
     QTemporaryDir home;
     qputenv("RVCONF_HOME", home.path().toLocal8Bit());
@@ -23,21 +26,30 @@ TEST(SessionBinding, NoWriteOfRecordsThatWereNeverFilled)
     const QString file = home.filePath(QStringLiteral("truck.fcg"));
     ASSERT_EQ(saveFcg(file, onDisk), FcgStatus::Ok);
 
-    MemoryLink link;
-    ConfigRecords records;
-    MonitorBlocks monitor;
-    SessionController session(link, &records, &monitor);
-    MainWindow window;
-    SessionBinding binding(window, session, false);
+    for (const QString& remembered : {file, home.filePath(QStringLiteral("gone.fcg"))}) {
+        MemoryLink link;
+        ConfigRecords records;
+        MonitorBlocks monitor;
+        SessionController session(link, &records, &monitor);
+        MainWindow window;
+        SessionBinding binding(window, session, false);
+        ConfigRecords expected;
+        loadStartDefaults(expected);
+        if (remembered == file) {
+            ASSERT_TRUE(openFcg(file, expected).ok());
+        }
 
-    emit window.uploadRequested(); // nothing read, nothing opened: all zeros
-    EXPECT_NE(session.session().OperationState, osWriteConfig);
-    EXPECT_FALSE(binding.recordsLoaded());
-
-    emit window.startupConfigRequested(file); // the last configuration file, opened at start
-    EXPECT_TRUE(binding.recordsLoaded());
-    EXPECT_EQ(records.config.bytes(), onDisk.config.bytes());
-    emit window.uploadRequested();
-    EXPECT_EQ(session.session().OperationState, osWriteConfig);
+        emit window.startupConfigRequested(remembered);
+        ASSERT_EQ(records.config.bytes(), expected.config.bytes());
+        ASSERT_TRUE(link.open(QStringLiteral("mem")));
+        emit window.uploadRequested();
+        EXPECT_EQ(session.session().OperationState, osWriteConfig);
+        for (int tick = 0; tick < 50 && link.written().indexOf("CONFIGW") < 0; ++tick)
+            session.Find_deviceTimer(); // the step timer's ticks up to the one that sends the main record
+        const QByteArray sent = link.written();
+        const qsizetype at = sent.indexOf("CONFIGW");
+        ASSERT_GE(at, 0) << sent.left(40).toHex().toStdString();
+        EXPECT_NE(sent.indexOf(expected.config.bytes().left(64)), -1) << remembered.toStdString();
+    }
     qunsetenv("RVCONF_HOME");
 }

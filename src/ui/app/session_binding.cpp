@@ -38,23 +38,13 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
 
     // The tool bar and the menu.
     connect(&w, &MainWindow::downloadRequested, &s, &SessionController::Download_deviceClick);
-    // From the start-up load on there is always a configuration in the records (the defaults at the least);
-    // only a write asked for before it would send records that were never filled.
-    connect(&w, &MainWindow::uploadRequested, this, [this] {
-        if (!m_recordsLoaded) {
-            m_window.showMessage(QStringLiteral("Нет конфигурации для записи: сначала считайте её с устройства "
-                                                "или откройте файл конфигурации"));
-            return;
-        }
-        m_session.Upload_deviceClick();
-    });
+    // From the start-up load on there is always a configuration in the records (the defaults at the least).
+    connect(&w, &MainWindow::uploadRequested, &s, &SessionController::Upload_deviceClick);
     connect(&w, &MainWindow::startupConfigRequested, this, &SessionBinding::loadStartupConfiguration);
-    connect(&s, &SessionController::readCycleFinished, this, [this] { m_recordsLoaded = true; });
 
     // The file commands.
     connect(&w, &MainWindow::defaultConfigRequested, this, [this] {
         loadDefaults(m_session.records());
-        m_recordsLoaded = true;
         m_window.showConfiguration(QString::fromUtf16(kDefaultConfName));
     });
     connect(&w, &MainWindow::openConfigRequested, this, &SessionBinding::openConfiguration);
@@ -116,7 +106,6 @@ void SessionBinding::loadStartupConfiguration(const QString& file)
     ConfigRecords& records = m_session.records();
     // What a file that ends early does not hold keeps the start values.
     loadStartDefaults(records);
-    m_recordsLoaded = true;
     if (file == QString::fromUtf16(kDefaultConfName))
         return;
     // openFcg changes no record unless it read the whole file; a file that is there but cannot be read
@@ -134,7 +123,6 @@ void SessionBinding::openConfiguration(const QString& path)
         m_window.setStatusText(0, fcgStatusMessage(r.status));
         return;
     }
-    m_recordsLoaded = true;
     m_window.showConfiguration(path);
     satelliteTariffCheckForOpenedFile();
 }

@@ -23,7 +23,6 @@ public:
     PasswordDialog* passwordDialog() const { return m_passwordDialog; }
     ProgressWindow* progressWindow() const { return m_progressWindow; }
     // Whether the records hold a configuration (the start-up one, the defaults, a file or the unit's).
-    bool recordsLoaded() const { return m_recordsLoaded; }
 
     // The start-up load: the defaults, or the remembered file over them; a file that cannot be opened
     // leaves the defaults and says so in panel 0.
@@ -39,7 +38,6 @@ private:
     PortDialog* m_portDialog;
     PasswordDialog* m_passwordDialog;
     ProgressWindow* m_progressWindow;
-    bool m_recordsLoaded = false;
 };
 
 } // namespace rv
