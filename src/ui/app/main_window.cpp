@@ -510,6 +510,8 @@ void MainWindow::applyState(QObject* root)
 
 void MainWindow::N4Click()
 {
+    // The values the defaults leave alone are kept as the pages show them, edits included.
+    emit gatherAllRequested();
     m_configFile = kDefaultConf;
     setStatusText(0, kDefaultConf);
     emit defaultConfigRequested();
@@ -541,6 +543,7 @@ void MainWindow::N5Click()
     if (!m_openDialog)
         m_openDialog = fileDialog(this, "OpenDialog1", QFileDialog::AcceptOpen, &MainWindow::openConfigFile);
     m_openDialog->selectNameFilter(kFcgFilter);
+    m_openDialog->selectFile(QStringLiteral("*.fcg"));
     m_openDialog->open();
 }
 
@@ -549,6 +552,7 @@ void MainWindow::N6Click()
     if (!m_saveDialog)
         m_saveDialog = fileDialog(this, "SaveDialog1", QFileDialog::AcceptSave, &MainWindow::saveConfigFile);
     m_saveDialog->selectNameFilter(kFcgFilter);
+    m_saveDialog->selectFile(QStringLiteral("*.fcg"));
     m_saveDialog->open();
 }
 

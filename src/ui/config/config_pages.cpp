@@ -94,19 +94,27 @@ EditorPage* ConfigPages::page(int index) const
     return nullptr;
 }
 
-void ConfigPages::readRecord(RecordKind kind)
+void ConfigPages::readPages(RecordKind kind)
 {
     for (EditorPage* p : m_pages)
         p->readRecord(m_records, kind);
+}
+
+void ConfigPages::readRecord(RecordKind kind)
+{
+    readPages(kind);
     if (kind == RecordKind::Config)
         Load_connect_page(m_window.currentConnection());
 }
 
 void ConfigPages::readAll()
 {
-    readRecord(RecordKind::Config);
-    readRecord(RecordKind::InpOut);
-    readRecord(RecordKind::ConfSe);
+    // Read_config; the output, DTMF and security lists and the input shown; the connection shown;
+    // "Событие 1" on the event page; Read_Config2.
+    readPages(RecordKind::Config);
+    readPages(RecordKind::InpOut);
+    Load_connect_page(m_window.currentConnection());
+    readPages(RecordKind::ConfSe);
 }
 
 QStringList ConfigPages::gatherRecord(ConfigRecords& to, RecordKind kind)

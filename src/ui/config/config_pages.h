@@ -58,6 +58,7 @@ signals:
     void valuesRefused(const QStringList& controls);
 
 private:
+    void readPages(RecordKind kind); // every page, nothing else
     // Inputs, Outs and Ohrana, with the input node hook and the live bar.
     void addInputPages(MainWindow& window, SessionController& session);
 
