@@ -6,13 +6,23 @@
 #include "core/monitor/monitor_blocks.h"
 #include "core/monitor/monitor_snapshot.h"
 #include "core/protocol/device_session.h"
+#include "support/app_program.h"
 #include "support/rvsim_process.h"
 #include "support/tool_run.h"
 #include "support/unit_bytes.h"
 #include "support/wait.h"
+#include "ui/firmware/firmware_binding.h"
+#include "ui/firmware/firmware_window.h"
 
+#include <QAbstractButton>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -189,3 +199,135 @@ TEST(FirmwareE2e, RvctlFlashesAUnitAndSaysSoByItsExitCode)
 #endif
 
 } // namespace
+
+namespace {
+
+// The texts of the message boxes the main window shows.
+QStringList shownMessages(const QWidget& owner)
+{
+    QStringList texts;
+    for (const QMessageBox* box : owner.findChildren<QMessageBox*>(QStringLiteral("MessageBox")))
+        texts << box->text();
+    return texts;
+}
+
+QString labelText(const QWidget& w, const char* name)
+{
+    const auto* l = w.findChild<QLabel*>(QString::fromLatin1(name));
+    return l ? l->text() : QStringLiteral("<missing>");
+}
+
+QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+} // namespace
+
+// The user's way: "Обновление ПО" opens the window, an image is chosen, "Обновить программу" programs it,
+// and the unit holds the image byte for byte.
+TEST(FirmwareWindowE2e, ChosenImageIsProgrammedThroughTheWindow)
+{
+    QTemporaryDir out;
+    const QString kept = out.filePath(QStringLiteral("kept.bin"));
+    rvtest::AppProgram program;
+    FirmwareBinding firmware(program.window, program.session);
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--link"), program.port,
+                                                   QStringLiteral("--firmware-out"), kept});
+    ASSERT_TRUE(unit.started());
+    ASSERT_TRUE(program.startAndRead()) << program.closed.join(u',').toStdString();
+
+    program.window.Program_butClick();
+    FirmwareWindow* w = firmware.window();
+    ASSERT_EQ(program.window.window(QStringLiteral("TForm7")), w);
+    ASSERT_TRUE(waitUntil([&] { return w->isVisible(); }, 2000));
+    EXPECT_FALSE(w->programButton()->isEnabled());
+
+    // Not an image: refused, nothing to program.
+    firmware.openFirmware(writeFile(out, "notes.bin", QByteArray(600, 'x')));
+    EXPECT_FALSE(w->programButton()->isEnabled());
+    EXPECT_TRUE(w->fileName()->text().isEmpty());
+    EXPECT_TRUE(shownMessages(program.window).contains(QStringLiteral("Открываемый файл не является файлом прошивки !!!")));
+
+    const QByteArray img = image(1800);
+    const QString path = writeFile(out, "fw.bin", img);
+    firmware.openFirmware(path);
+    ASSERT_TRUE(w->programButton()->isEnabled());
+    EXPECT_EQ(w->fileName()->text(), path);
+    EXPECT_EQ(labelText(*w, "Ver"), QStringLiteral("Версия ПО: 9"));
+    EXPECT_EQ(labelText(*w, "HARDVER"), QStringLiteral("Hard: 2"));
+    EXPECT_EQ(labelText(*w, "Size"), QStringLiteral("Размер: 1800 байт(а)"));
+    EXPECT_EQ(labelText(*w, "CRC"), QStringLiteral("CRC: 0xDEADBEEF"));
+    EXPECT_EQ(labelText(*w, "Label1"), QStringLiteral("Сборка: 0801.0002.03"));
+
+    w->programButton()->click();
+    EXPECT_FALSE(w->programButton()->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return shownMessages(program.window).contains(QStringLiteral("Программирование завершено")); },
+                          20000))
+        << shownMessages(program.window).join(u'|').toStdString();
+    EXPECT_EQ(w->progress()->value(), 1000);
+    EXPECT_TRUE(w->programButton()->isEnabled());
+    QFile f(kept);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), img);
+}
+
+// Closing the window mid-run asks first; "Нет" lets the run go on, "Да" stops it with the unit left in its
+// bootloader, and the next run from the window programs it from block 0.
+TEST(FirmwareWindowE2e, ClosingMidRunAsksAndAStoppedRunCanBeStartedAgain)
+{
+    QTemporaryDir out;
+    const QString kept = out.filePath(QStringLiteral("kept.bin"));
+    rvtest::AppProgram program;
+    FirmwareBinding firmware(program.window, program.session);
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--link"), program.port, QStringLiteral("--bootloader"),
+                                                   QStringLiteral("--program-ms"), QStringLiteral("150"),
+                                                   QStringLiteral("--firmware-out"), kept});
+    ASSERT_TRUE(unit.started());
+    QSignalSpy boot(&program.session, &SessionController::bootloaderMode);
+    program.window.show();
+    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 8000));
+
+    FirmwareWindow* w = firmware.window();
+    const QByteArray img = image(6000); // 12 blocks of 150 ms
+    const QString path = writeFile(out, "fw.bin", img);
+    program.window.Program_butClick();
+    firmware.openFirmware(path);
+    w->programButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return w->progress()->value() > 0; }, 5000));
+
+    w->reject(); // Escape or the title bar's close button
+    QMessageBox* question = w->closeQuestion();
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    question->button(QMessageBox::No)->click();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(firmware.update()->programming());
+
+    w->reject();
+    ASSERT_NE(w->closeQuestion(), nullptr);
+    w->closeQuestion()->button(QMessageBox::Yes)->click();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(firmware.update()->programming());
+    const int blocksAtStop = unit.count("CONFIGB1");
+    QTest::qWait(600);
+    EXPECT_LE(unit.count("CONFIGB1"), blocksAtStop + 1); // at most the one already on the wire
+    EXPECT_FALSE(QFile::exists(kept));
+
+    // Again, from the window: the image is chosen anew and goes out whole from block 0.
+    program.window.Program_butClick();
+    ASSERT_TRUE(waitUntil([&] { return w->isVisible(); }, 2000));
+    EXPECT_FALSE(w->programButton()->isEnabled());
+    firmware.openFirmware(path);
+    w->programButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return shownMessages(program.window).contains(QStringLiteral("Программирование завершено")); },
+                          20000))
+        << shownMessages(program.window).join(u'|').toStdString();
+    QFile f(kept);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), img);
+}
