@@ -6,6 +6,7 @@
 #include "ui/app/session_binding.h"
 #include "ui/config/config_pages.h"
 #include "ui/devicefiles/devicefiles_binding.h"
+#include "ui/devicefiles/route_binding.h"
 #include "ui/firmware/firmware_binding.h"
 #include "ui/link/network_binding.h"
 #include "ui/monitor/monitor_binding.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv)
     rv::MonitorBinding monitor(mainWindow, session); // the Monitor page and the status window TForm11
     rv::ConfigPages pages(mainWindow, session);      // the editor pages, after the binding that opens the start-up file
     rv::DeviceFilesBinding files(mainWindow, session); // FL_page, the log window TForm9, file transfers
+    rv::RouteBinding route(mainWindow, session, pages, files.transfer()); // Autoinfo: the route table
     rv::NetworkBinding network(mainWindow, remote);  // the server window TForm10
     rv::FirmwareBinding firmware(mainWindow, session); // the firmware update window TForm7
     QObject::connect(&link, &rv::SerialLink::commError, &mainWindow, &rv::MainWindow::showMessage);
