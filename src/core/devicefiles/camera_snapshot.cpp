@@ -82,10 +82,12 @@ CameraSnapshot::CameraSnapshot(SessionController& session, QObject* parent) : QO
     m_session.setReplyHook(ReplyHook::Camera, [this](QByteArrayView burst, qsizetype) { onReply(burst); });
     // The watchdog, a lost line or another operation ends the snapshot: nothing is saved.
     connect(&m_session.progress(), &ProgressWatchdog::expired, this, [this] { abandon(); });
-    connect(&m_session.progress(), &ProgressWatchdog::closed, this, [this] {
+    const auto leftBehind = [this] {
         if (active() && !ourState())
             abandon();
-    });
+    };
+    connect(&m_session.progress(), &ProgressWatchdog::closed, this, leftBehind);
+    connect(&m_session.progress(), &ProgressWatchdog::changed, this, leftBehind);
 }
 
 CameraSnapshot::~CameraSnapshot()

@@ -309,8 +309,14 @@ TEST_F(Camera, SilenceEndsInTheWatchdogAndALatePictureIsNotTaken)
     EXPECT_FALSE(QFile::exists(CameraSnapshot::cutImagePath()));
 }
 
-TEST_F(Camera, ALostLineEndsTheSnapshot)
+TEST_F(Camera, AnotherOperationOrALostLineEndsTheSnapshot)
 {
+    shoot();
+    unit(header(3000) + pattern(500, 1));
+    s.Download_deviceClick(); // the read's replies are its own, not picture bytes
+    EXPECT_FALSE(cam.active());
+    EXPECT_FALSE(s.session().cameraTransfer);
+
     shoot();
     unit(header(3000) + pattern(500, 1));
     link.hangUp();
