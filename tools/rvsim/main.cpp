@@ -163,6 +163,11 @@ int main(int argc, char** argv)
     const QCommandLineOption overshoot("file-overshoot", "The last chunk of a file carries more than announced.");
     const QCommandLineOption fileSilent("file-silent-after", "Stop answering a transfer after N chunks.", "N");
     const QCommandLineOption fileDrop("file-drop-after", "Drop the line after N chunks of a transfer.", "N");
+    const QCommandLineOption cameraFail("camera-fail", "The camera fails: imfl (no link), imbusy, lost (link lost "
+                                        "mid-picture) or silent.", "HOW");
+    const QCommandLineOption cameraBurst("camera-burst", "Bytes of a picture sent in one burst (10..1024).", "N", "1000");
+    const QCommandLineOption cameraGap("camera-gap-ms", "Time from one burst of a picture to the next.", "MS", "80");
+    const QCommandLineOption cameraOut("camera-out", "Keep the picture last sent in FILE.", "FILE");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
     const QCommandLineOption tcp("tcp", "Also call the configurator's TCP server at HOST:PORT, as a unit over GPRS "
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
@@ -172,6 +177,7 @@ int main(int argc, char** argv)
                   blSilent, programMs, fwOut, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
+    p.addOptions({cameraFail, cameraBurst, cameraGap, cameraOut});
     p.process(app);
 
     UnitOptions o;
@@ -216,6 +222,17 @@ int main(int argc, char** argv)
         o.medium.silentAfter = p.value(fileSilent).toInt();
     if (p.isSet(fileDrop))
         o.medium.dropAfter = p.value(fileDrop).toInt();
+
+    const QString fail = p.value(cameraFail);
+    using CameraFailure = CameraOptions::Failure;
+    o.camera.failure = fail == QLatin1String("imfl") ? CameraFailure::NoLink
+                       : fail == QLatin1String("imbusy") ? CameraFailure::Busy
+                       : fail == QLatin1String("lost") ? CameraFailure::LostMidPicture
+                       : fail == QLatin1String("silent") ? CameraFailure::Silent
+                                                         : CameraFailure::None;
+    o.camera.burst = p.value(cameraBurst).toInt();
+    o.camera.gapMs = std::max(0, p.value(cameraGap).toInt());
+    o.camera.out = p.value(cameraOut);
 
     VirtualUnit unit(o);
     const QString statePath = p.value(state);

@@ -290,6 +290,15 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
     }
     case 'F':
         return fileCommand(out);
+    case 'J':
+    case 'H': {
+        if (m_input.size() < 8)
+            return Parse::NeedMore;
+        const auto resolution = static_cast<uint8_t>(m_input.at(7));
+        const Parse p = simple({}, 0, 1);
+        cameraShot(out, letter == 'J' ? 1 : 2, resolution);
+        return p;
+    }
     case 'B': {
         if (m_o.bootloader) {
             if (m_input.size() < 8)
@@ -305,6 +314,49 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
     default:
         return Parse::Garbage;
     }
+}
+
+// One snapshot: "IMAGE" with the size (3 bytes) and "E", the picture's first bytes in the same burst, the
+// rest in bursts that fit the configurator's buffer. The pictures are real JPEGs of each resolution.
+void VirtualUnit::cameraShot(QList<Reply>& out, int port, uint8_t resolution)
+{
+    (void)port; // both cameras see the same scene
+    using F = CameraOptions::Failure;
+    switch (m_o.camera.failure) {
+    case F::NoLink: out.append({"IMFL"}); return;
+    case F::Busy: out.append({"IMBUSY"}); return;
+    case F::Silent: return;
+    default: break;
+    }
+    const int index = (resolution & 0x0F) <= 3 ? (resolution & 0x0F) : 2;
+    QFile f(QStringLiteral(":/rvsim/camera/camera%1.jpg").arg(index));
+    if (!f.open(QIODevice::ReadOnly)) {
+        out.append({"IMFL"});
+        return;
+    }
+    const QByteArray jpeg = f.readAll();
+    QByteArray header("IMAGE");
+    header.append(wire::le32(static_cast<uint32_t>(jpeg.size())).left(3));
+    header.append('E');
+    const qsizetype burst = std::clamp(m_o.camera.burst, 10, 1024);
+    // Link to the camera lost: about half of the picture, then "IMFL" in a burst of its own.
+    const qsizetype sent = m_o.camera.failure == F::LostMidPicture ? jpeg.size() / 2 : jpeg.size();
+    if (!m_o.camera.out.isEmpty()) {
+        QFile kept(m_o.camera.out);
+        if (kept.open(QIODevice::WriteOnly))
+            kept.write(jpeg.left(sent));
+    }
+    qsizetype at = std::min(sent, burst - header.size());
+    out.append({header + jpeg.left(at)});
+    int delay = 0;
+    while (at < sent) {
+        const qsizetype n = std::min(burst, sent - at);
+        delay += m_o.camera.gapMs;
+        out.append({jpeg.mid(at, n), delay});
+        at += n;
+    }
+    if (sent < jpeg.size())
+        out.append({"IMFL", delay + 3 * m_o.camera.gapMs});
 }
 
 // "CONFIGF" and its sub-command: open for reading (01 area name 00), open for writing (02 area size name 00),

@@ -18,6 +18,15 @@
 
 namespace rvsim {
 
+// The JPEG camera on each peripheral port ("CONFIGJ" port 1, "CONFIGH" port 2).
+struct CameraOptions {
+    enum class Failure { None, NoLink, Busy, LostMidPicture, Silent };
+    Failure failure = Failure::None;
+    int burst = 1000;  // bytes in one burst, the header's included: the configurator reads at most 1024
+    int gapMs = 80;    // from one burst to the next: longer than the configurator's quiet gap
+    QString out;       // the picture last sent is kept in this file
+};
+
 struct UnitOptions {
     uint8_t deviceType = 2;
     uint32_t deviceOptions = 0x00000001;   // bit 0: GLONASS receiver
@@ -43,6 +52,7 @@ struct UnitOptions {
     uint16_t build1 = 700, build2 = 1203;
     uint8_t build3 = 15;
     MediumOptions medium;
+    CameraOptions camera;
 };
 
 // What the unit does after a command: bytes to send, maybe after a delay, maybe dropping the line.
@@ -81,6 +91,7 @@ private:
     void fileChunkWanted(QList<Reply>& out);
     void fileData(QList<Reply>& out, const QByteArray& data);
     Parse bootloaderPacket(QList<Reply>& out);
+    void cameraShot(QList<Reply>& out, int port, uint8_t resolution);
     void firmwareComplete();
 
     UnitOptions m_o;

@@ -101,12 +101,21 @@ void SessionController::setFrameClaim(FrameDetector detect, FrameTaker take)
 {
     m_claimDetect = std::move(detect);
     m_claimTake = std::move(take);
+    m_claimEndsWithBurst = false;
+}
+
+void SessionController::endFrameClaimWithBurst()
+{
+    m_claimDetect = [](QByteArrayView waiting) { return waiting.size(); };
+    m_claimTake = [](QByteArrayView) {};
+    m_claimEndsWithBurst = true;
 }
 
 void SessionController::clearFrameClaim()
 {
     m_claimDetect = nullptr;
     m_claimTake = nullptr;
+    m_claimEndsWithBurst = false;
     m_early.clear(); // the start of a frame nobody waits for any more must not lead a later reply
 }
 
@@ -114,6 +123,9 @@ void SessionController::onBytesArrived()
 {
     // Each arrival restarts the quiet-gap countdown.
     m_s.receiveCountdown = timing::kQuietCountdown;
+    if (m_early.isEmpty())
+        m_burstStart = m_quietTicks >= timing::kQuietCountdown - 1;
+    m_quietTicks = 0;
     if (!m_claimDetect || !m_earlyFrames)
         return;
     // A claim is waiting for a frame: take the bytes now (the count is what the queue holds, so the read
@@ -141,8 +153,10 @@ bool SessionController::takeClaimedFrame(QByteArray& bytes)
         return false;
     const QByteArray frame = bytes.left(n);
     bytes.remove(0, n);
-    if (m_claimTake)
-        m_claimTake(frame);
+    m_burstStart = false; // what follows a frame is the same burst
+    // A copy: the taker may end or replace the claim while it runs.
+    if (const FrameTaker take = m_claimTake)
+        take(frame);
     return true;
 }
 
@@ -270,6 +284,10 @@ void SessionController::Receive_timerTimer()
         if (m_s.receiveCountdown == 1)
             Receive_analyse();
     }
+    if (m_quietTicks < 0xFF)
+        ++m_quietTicks;
+    if (m_claimEndsWithBurst && m_quietTicks >= timing::kQuietCountdown - 1)
+        clearFrameClaim();
 
     if (m_s.keepAliveCounter++ > timing::kKeepAliveAfter) {
         m_s.keepAliveCounter = 0;
@@ -433,6 +451,8 @@ void SessionController::searchStep()
 void SessionController::Receive_analyse()
 {
     const int waiting = static_cast<int>(std::min<quint32>(m_channel.bytesWaiting(), kReceiveBufferSize));
+    if (m_early.isEmpty())
+        m_burstStart = true; // the analysis runs after a quiet gap
     m_s.receiveBuffer = std::exchange(m_early, QByteArray());
     if (waiting > 0 && m_s.receiveBuffer.size() < kReceiveBufferSize)
         m_s.receiveBuffer += m_link.read(std::min<int>(waiting, kReceiveBufferSize - m_s.receiveBuffer.size()));

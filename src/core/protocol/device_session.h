@@ -163,6 +163,12 @@ public:
     void clearFrameClaim();
     // Off: claimed frames are still taken whole, but only after the quiet gap (for measurements).
     void setEarlyFrames(bool on) { m_earlyFrames = on; }
+    // For a detector: whether the bytes it is shown begin a burst, that is the line was quiet before them
+    // (a reply can stand only there; the middle of a burst of data is data).
+    bool atBurstStart() const { return m_burstStart; }
+    // The claim ends with the burst now arriving: its remaining bytes are swallowed unread, and the claim
+    // lifts once the line goes quiet (a claim set meanwhile stays).
+    void endFrameClaimWithBurst();
 
 signals:
     void statusText(int panel, const QString& text);
@@ -219,6 +225,9 @@ private:
     FrameTaker m_claimTake;
     QByteArray m_early; // bytes read as they arrived while a claim is active
     bool m_earlyFrames = true;
+    uint8_t m_quietTicks = 0xFF;    // receive ticks since bytes last arrived (saturating)
+    bool m_burstStart = true;       // see atBurstStart()
+    bool m_claimEndsWithBurst = false;
     int m_tailGaps = 0; // quiet gaps the record reply now waiting has waited for its tail
     RemoteSession* m_remote = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "ui/config/pages/fuel_table_window.h"
 #include "ui/config/pages/gps_set_page.h"
 #include "ui/config/pages/power_page.h"
+#include "ui/devicefiles/camera_binding.h"
 
 namespace rv {
 
@@ -31,6 +32,7 @@ void installNavigationPages(ConfigPages& pages, MainWindow& w, SessionController
     QObject::connect(devSet, &DevSetPage::satelliteModemRequested, &w, [&w] { w.showPage(nav::SAT_modem); });
     QObject::connect(devSet, &DevSetPage::commandRequested, &s,
                      [&s](const QByteArray& tail) { s.send({QByteArray("CONFIGE"), tail}); });
+    new CameraBinding(*devSet, w, s); // the cameras' snapshots and the viewer TForm6; owned by the window
 }
 
 } // namespace rv

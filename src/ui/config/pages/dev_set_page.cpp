@@ -76,6 +76,10 @@ DevSetPage::DevSetPage(ConfigRecords& records, QWidget* parent)
     connect(m_ui->Edit_table1, &QAbstractButton::clicked, this, &DevSetPage::Edit_table1Click);
     connect(m_ui->Edit_table2, &QAbstractButton::clicked, this, &DevSetPage::Edit_table1Click);
     connect(m_ui->Button1, &QAbstractButton::clicked, this, &DevSetPage::Button1Click);
+    connect(m_ui->Image_rez, &QComboBox::activated, this, &DevSetPage::Image_rezChange);
+    connect(m_ui->Image_rez2, &QComboBox::activated, this, &DevSetPage::Image_rez2Change);
+    connect(m_ui->View_image1, &QAbstractButton::clicked, this, [this] { emit snapshotRequested(1); });
+    connect(m_ui->View_image2, &QAbstractButton::clicked, this, [this] { emit snapshotRequested(2); });
     showPort1(0);
     showPort2(0);
 }
@@ -185,6 +189,28 @@ void DevSetPage::Button1Click()
 {
     if (const auto tail = cp1251::encode(m_ui->Edit1->text()))
         emit commandRequested(*tail);
+}
+
+void DevSetPage::Image_rezChange(int index)
+{
+    const QSignalBlocker block(m_ui->Image_rez2);
+    m_ui->Image_rez2->setCurrentIndex(index);
+}
+
+void DevSetPage::Image_rez2Change(int index)
+{
+    const QSignalBlocker block(m_ui->Image_rez);
+    m_ui->Image_rez->setCurrentIndex(index);
+}
+
+int DevSetPage::imageResolution(int camera) const
+{
+    return (camera == 2 ? m_ui->Image_rez2 : m_ui->Image_rez)->currentIndex();
+}
+
+void DevSetPage::setImageSize(int camera, quint32 size)
+{
+    (camera == 2 ? m_ui->Len_image2 : m_ui->Len_image)->setText(QStringLiteral("Размер, байт: ") + QString::number(size));
 }
 
 } // namespace rv

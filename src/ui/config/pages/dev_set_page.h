@@ -42,12 +42,23 @@ public slots:
     void Omni_sumRule(bool byUser);
     void Edit_table1Click();
     void Button1Click();
+    // The user chose a resolution for one camera: the other camera's list takes the same item.
+    void Image_rezChange(int index);
+    void Image_rez2Change(int index);
+    // The size the unit announced for the camera's picture.
+    void setImageSize(int camera, quint32 size);
+
+public:
+    // The resolution item chosen for camera 1 (`Image_rez`) or 2 (`Image_rez2`).
+    int imageResolution(int camera) const;
 
 signals:
     // "Иридиум" chosen on port 2: the satellite modem page is wanted.
     void satelliteModemRequested();
     // The hidden command button: "CONFIGE" followed by these bytes goes to the unit.
     void commandRequested(const QByteArray& tail);
+    // "Просмотр" on a camera's sub-page: a snapshot of camera 1 or 2 is wanted.
+    void snapshotRequested(int camera);
 
 protected:
     void refreshEnabling() override;
