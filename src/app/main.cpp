@@ -4,6 +4,7 @@
 #include "ui/app/app_texts.h"
 #include "ui/app/main_window.h"
 #include "ui/app/session_binding.h"
+#include "ui/config/compare_window.h"
 #include "ui/config/config_pages.h"
 #include "ui/devicefiles/devicefiles_binding.h"
 #include "ui/devicefiles/route_binding.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv)
     rv::SessionBinding binding(mainWindow, session);
     rv::MonitorBinding monitor(mainWindow, session); // the Monitor page and the status window TForm11
     rv::ConfigPages pages(mainWindow, session);      // the editor pages, after the binding that opens the start-up file
+    rv::CompareBinding compare(mainWindow, session, pages); // "Сравнить с устройством", "Сравнить с файлом…"
     rv::DeviceFilesBinding files(mainWindow, session); // FL_page, the log window TForm9, file transfers
     rv::RouteBinding route(mainWindow, session, pages, files.transfer()); // Autoinfo: the route table
     rv::NetworkBinding network(mainWindow, remote);  // the server window TForm10

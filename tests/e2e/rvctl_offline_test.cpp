@@ -48,7 +48,8 @@ TEST(RvctlOffline, DiffSetDumpAndExitCodes)
     EXPECT_EQ(rvctl({QStringLiteral("set"), b, QStringLiteral("ID_Device=77")}).code, 0);
     r = rvctl({QStringLiteral("diff"), a, b});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.out, QStringLiteral("ID_Device: 0 -> 77\n"));
+    EXPECT_EQ(r.out, QStringLiteral("Настройки соединения › ID устройства: 0 -> 77\n"));
+    EXPECT_EQ(rvctl({QStringLiteral("diff"), a, b, QStringLiteral("--fields")}).out, QStringLiteral("ID_Device: 0 -> 77\n"));
 
     r = rvctl({QStringLiteral("dump"), b, QStringLiteral("--json")});
     EXPECT_EQ(r.code, 0);
@@ -56,7 +57,7 @@ TEST(RvctlOffline, DiffSetDumpAndExitCodes)
 
     // A rejected value leaves the file as it was.
     EXPECT_EQ(rvctl({QStringLiteral("set"), b, QStringLiteral("ID_Device=1"), QStringLiteral("MicLevel=99")}).code, 2);
-    EXPECT_EQ(rvctl({QStringLiteral("diff"), a, b}).out, QStringLiteral("ID_Device: 0 -> 77\n"));
+    EXPECT_EQ(rvctl({QStringLiteral("diff"), a, b, QStringLiteral("--fields")}).out, QStringLiteral("ID_Device: 0 -> 77\n"));
 
     EXPECT_EQ(rvctl({QStringLiteral("diff"), a}).code, 2);
     EXPECT_EQ(rvctl({QStringLiteral("frobnicate")}).code, 2);

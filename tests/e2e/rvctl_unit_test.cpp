@@ -63,7 +63,7 @@ TEST(RvctlUnit, InfoReadDiffWrite_UnitHoldsTheFileExactly)
     ASSERT_EQ(rvctl({QStringLiteral("set"), b, QStringLiteral("ID_Device=77")}).code, 0);
     r = rvctl({QStringLiteral("diff"), a, b});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.out, QStringLiteral("ID_Device: 1234 -> 77\n"));
+    EXPECT_EQ(r.out, QStringLiteral("Настройки соединения › ID устройства: 1234 -> 77\n"));
 
     // Write, with a change in each of the three records: the unit then holds the file's bytes.
     QByteArray edited = fileBytes(b);

@@ -6,6 +6,7 @@
 #include "unit_operation.h"
 
 #include "core/config/fcg_file.h"
+#include "core/config/record_diff.h"
 #include "core/config/record_text.h"
 #include "core/firmware/firmware_update.h"
 #include "core/link/serial_link.h"
@@ -78,16 +79,35 @@ int cmdDump(const QStringList& args, const Globals&)
     return ExitOk;
 }
 
-int cmdDiff(const QStringList& args, const Globals&)
+UnitOptions unitOptions(const Globals& g);
+
+int cmdDiff(const QStringList& args, const Globals& g)
 {
-    if (args.size() != 2)
-        return usage("diff A.fcg B.fcg");
+    QStringList files = args;
+    const bool byField = files.removeAll(QStringLiteral("--fields")) > 0;
+    const bool unit = !g.port.isEmpty() && files.size() == 1;
+    if (files.size() != 2 && !unit)
+        return usage("diff A.fcg B.fcg [--fields] | --port PATH diff FILE.fcg");
     rv::ConfigRecords a, b;
-    if (!openFile(args[0], a) || !openFile(args[1], b))
+    if (unit) {
+        // What writing FILE would change on the unit: the unit's records are A.
+        if (!openFile(files[0], b))
+            return ExitFailed;
+        UnitOperation op(UnitOperation::Kind::Read, unitOptions(g), a);
+        if (const int code = op.exec(); code != ExitOk)
+            return code;
+    } else if (!openFile(files[0], a) || !openFile(files[1], b)) {
         return ExitFailed;
-    const auto changes = rv::diffRecords(a, b);
-    out(rv::formatChanges(changes));
-    return changes.isEmpty() ? ExitOk : ExitDiffers;
+    }
+    if (byField) {
+        const auto changes = rv::diffRecords(a, b);
+        out(rv::formatChanges(changes));
+        return changes.isEmpty() ? ExitOk : ExitDiffers;
+    }
+    // Named as the editor pages name them, in the text the pages show; what writing B over A would change.
+    const auto differences = rv::compareRecords(a, b);
+    out(rv::formatDifferences(differences));
+    return differences.isEmpty() ? ExitOk : ExitDiffers;
 }
 
 int cmdSet(const QStringList& args, const Globals&)
@@ -252,7 +272,8 @@ int cmdHelp(const QStringList&, const Globals&);
 
 const Command kCommands[] = {
     {"dump", "dump FILE.fcg [--json]", "print every field of the three records by name", cmdDump},
-    {"diff", "diff A.fcg B.fcg", "print the fields that differ (exit 1 when any do)", cmdDiff},
+    {"diff", "diff A.fcg B.fcg [--fields]", "print what differs, named as the pages name it (--fields: by field name; exit 1 when any do)", cmdDiff},
+    {"diff", "--port PATH diff FILE.fcg", "print what writing FILE would change on the unit (exit 1 when anything would)", cmdDiff},
     {"set", "set FILE.fcg NAME=VALUE ...", "set fields (NAME[i] for arrays) and rewrite the file", cmdSet},
     {"info", "--port PATH info [--json]", "find the unit and print its type, options, firmware, ID and IMEI", cmdInfo},
     {"read", "--port PATH read FILE.fcg", "read the unit's configuration into FILE (replaced only on success)", cmdRead},

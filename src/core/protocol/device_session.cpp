@@ -32,7 +32,8 @@ SessionController::SessionController(Link& link, ConfigRecords* records, Monitor
       m_link(link),
       m_channel(link),
       m_records(records ? records : &programRecords()),
-      m_monitor(monitor ? monitor : &programMonitorBlocks())
+      m_monitor(monitor ? monitor : &programMonitorBlocks()),
+      m_copy(std::make_unique<ConfigRecords>())
 {
     m_receiveTimer.setInterval(timing::kReceiveTickMs);
     m_receiveTimer.setTimerType(Qt::PreciseTimer);
@@ -48,6 +49,7 @@ SessionController::SessionController(Link& link, ConfigRecords* records, Monitor
         m_s.remoteOperation = false;
         m_early.clear();
         m_tailGaps = 0;
+        endCopyRead(false);
     });
 }
 
@@ -187,9 +189,27 @@ void SessionController::Download_deviceClick()
     if (m_s.remoteMode && m_remote)
         return m_remote->read();
     m_s.autoReadPending = false; // the user has taken charge
+    endCopyRead(false);
     m_s.OperationState = osReadConfig;
     arm();
     m_progress.Progress_show(timing::kReadWriteProgressTicks, 0, kReading);
+}
+
+bool SessionController::readUnitCopy()
+{
+    if (m_s.remoteMode || !m_s.connected || m_s.OperationState != osIdle)
+        return false;
+    *m_copy = *m_records;
+    Download_deviceClick();
+    m_readingCopy = true;
+    return true;
+}
+
+void SessionController::endCopyRead(bool ok)
+{
+    if (!std::exchange(m_readingCopy, false))
+        return;
+    emit copyReadFinished(ok);
 }
 
 void SessionController::Upload_deviceClick()
@@ -197,6 +217,7 @@ void SessionController::Upload_deviceClick()
     if (m_s.remoteMode && m_remote)
         return m_remote->write();
     m_s.autoReadPending = false;
+    endCopyRead(false);
     m_s.OperationState = osWriteConfig;
     arm();
     m_progress.Progress_show(timing::kReadWriteProgressTicks, 0, kWriting);
@@ -316,6 +337,7 @@ void SessionController::Receive_timerTimer()
 
 void SessionController::linkLost()
 {
+    endCopyRead(false);
     m_s.OperationState = osSearch;
     m_s.connected = false;
     m_s.writeAckAwaited = false;
@@ -489,6 +511,10 @@ void SessionController::Receive_analyse()
     if (takeClaimedFrame(burst) && burst.isEmpty())
         return;
     dispatch(burst);
+    // A reply that ended the read for a comparison some other way (a password asked) ends the comparison.
+    const uint8_t now = m_s.OperationState;
+    if (m_readingCopy && now != osReadConfig && now != osReadInOut && now != osReadExtended)
+        endCopyRead(false);
 }
 
 void SessionController::dispatch(const QByteArray& burst)
@@ -619,6 +645,7 @@ void SessionController::failOperation(const QString& text)
 {
     m_progress.Progress_close(text);
     m_s.OperationState = osIdle;
+    endCopyRead(false);
 }
 
 void SessionController::handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind)
@@ -634,26 +661,39 @@ void SessionController::handleRecord(QByteArrayView burst, qsizetype pos, Record
     }
     if (r.overlong && r.present())
         emit message(QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
+    // A read for a comparison fills the copy and tells no page.
+    ConfigRecords& into = m_readingCopy ? *m_copy : *m_records;
+    const bool tell = !m_readingCopy;
     switch (kind) {
     case RecordKind::Config:
-        m_records->config.fillFrom(r.payload);
-        emit recordReceived(kind);
+        into.config.fillFrom(r.payload);
+        if (tell)
+            emit recordReceived(kind);
         m_s.OperationState = osReadInOut;
         arm();
         m_progress.Progress_refresh();
-        emit configurate(static_cast<quint8>(m_s.DeviceOptions & 0xFF));
+        if (tell)
+            emit configurate(static_cast<quint8>(m_s.DeviceOptions & 0xFF));
         break;
     case RecordKind::InpOut:
-        m_records->inpOut.fillFrom(r.payload);
-        emit recordReceived(kind);
+        into.inpOut.fillFrom(r.payload);
+        if (tell)
+            emit recordReceived(kind);
         m_s.OperationState = osReadExtended;
         arm();
         m_progress.Progress_refresh();
         break;
     case RecordKind::ConfSe:
         if (r.present()) {
-            m_records->confSe.fillFrom(r.payload);
-            emit recordReceived(kind);
+            into.confSe.fillFrom(r.payload);
+            if (tell)
+                emit recordReceived(kind);
+        }
+        if (!tell) {
+            m_s.OperationState = osIdle;
+            m_progress.Progress_close();
+            endCopyRead(true);
+            break;
         }
         m_progress.Progress_close(QStringLiteral("Конфигурация считана"));
         emit readCycleFinished();

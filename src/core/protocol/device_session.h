@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace rv {
 
@@ -128,6 +129,12 @@ public:
     // User operations (tool bar, dialogs).
     void Download_deviceClick();     // read the configuration
     void Upload_deviceClick();       // write it
+    // Reads the unit's three records with the usual read steps into a copy of its own, for a comparison:
+    // the program's records stay as they are and no record signal goes out (nothing refreshes a page).
+    // The copy starts as the program's records, so a record the unit does not send compares equal. Ends
+    // with copyReadFinished. Refused (false) while another operation runs or over the network.
+    bool readUnitCopy();
+    const ConfigRecords& unitCopy() const { return *m_copy; }
     void Reset_butClick();
     void eraseTrackConfirmed();
     void submitPassword(uint16_t value); // the password dialog's OK
@@ -183,6 +190,7 @@ signals:
     void recordReceived(rv::RecordKind kind);   // the record now holds the unit's bytes
     void readCycleFinished();
     void writeCycleFinished();
+    void copyReadFinished(bool ok);             // readUnitCopy is over; unitCopy() holds the unit's records
     void gpsReceived();
     void deviceReceived();
     void logEvents(const QByteArray& events);
@@ -205,6 +213,7 @@ private:
     void onBytesArrived();
     bool takeClaimedFrame(QByteArray& bytes);
     void dispatch(const QByteArray& burst);
+    void endCopyRead(bool ok);
 
     Link& m_link;
     PortChannel m_channel;
@@ -230,6 +239,8 @@ private:
     bool m_claimEndsWithBurst = false;
     int m_tailGaps = 0; // quiet gaps the record reply now waiting has waited for its tail
     RemoteSession* m_remote = nullptr;
+    std::unique_ptr<ConfigRecords> m_copy;
+    bool m_readingCopy = false;
 };
 
 } // namespace rv

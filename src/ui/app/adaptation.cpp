@@ -82,7 +82,7 @@ const QStringList& deviceButtons()
         QStringLiteral("Program_but"), QStringLiteral("Reset_but"), QStringLiteral("View_image1"),
         QStringLiteral("View_image2"), QStringLiteral("SaveToSD"), QStringLiteral("Clear_voice_table"),
         QStringLiteral("List_voice_files"), QStringLiteral("Read_log_file"), QStringLiteral("Read_autoinfo"),
-        QStringLiteral("Write_autoinfo"),
+        QStringLiteral("Write_autoinfo"), QStringLiteral("Compare_device"), QStringLiteral("CompareDevice"),
     };
     return list;
 }

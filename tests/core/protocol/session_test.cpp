@@ -546,3 +546,81 @@ TEST_F(Session, ARecordReplyStalledPastTheQuietGapWaitsForItsTail)
 }
 
 } // namespace
+
+TEST_F(Session, ReadingACopyForAComparisonLeavesTheProgramRecordsAndPagesAlone)
+{
+    connectUnit();
+    records.config.setBytes(pattern(512, 31));
+    records.inpOut.setBytes(pattern(513, 32));
+    records.confSe.setBytes(pattern(26, 33));
+    QSignalSpy received(&s, &SessionController::recordReceived);
+    QSignalSpy adapted(&s, &SessionController::configurate);
+    QSignalSpy readDone(&s, &SessionController::readCycleFinished);
+    QSignalSpy copyDone(&s, &SessionController::copyReadFinished);
+
+    ASSERT_TRUE(s.readUnitCopy());
+    EXPECT_FALSE(s.readUnitCopy()); // one operation at a time
+    runStep();
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGR"));
+    unit(recordReply("CONFIG", pattern(512, 41)));
+    runStep();
+    EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGP"));
+    unit(recordReply("INPOUT", pattern(513, 42)));
+    runStep();
+    EXPECT_EQ(link.takeWritten(), cmd::readExtended().join());
+    unit(recordReply("CONFSE", pattern(26, 43), 0, "0"));
+
+    EXPECT_EQ(s.unitCopy().config.bytes(), pattern(512, 41));
+    EXPECT_EQ(s.unitCopy().inpOut.bytes(), pattern(513, 42));
+    EXPECT_EQ(s.unitCopy().confSe.bytes(), pattern(26, 43));
+    EXPECT_EQ(records.config.bytes(), pattern(512, 31));
+    EXPECT_EQ(records.inpOut.bytes(), pattern(513, 32));
+    EXPECT_EQ(records.confSe.bytes(), pattern(26, 33));
+    EXPECT_EQ(received.size() + adapted.size() + readDone.size(), 0);
+    ASSERT_EQ(copyDone.size(), 1);
+    EXPECT_TRUE(copyDone.at(0).at(0).toBool());
+    EXPECT_EQ(lastClosed(), QString()); // no "Конфигурация считана": the comparison shows its own window
+    EXPECT_FALSE(panels[0].contains(QStringLiteral("Считано с устройства")));
+    EXPECT_EQ(s.session().OperationState, osIdle);
+
+    // A unit without the extended record: the copy keeps the program's, so it compares equal.
+    ASSERT_TRUE(s.readUnitCopy());
+    runStep();
+    unit(recordReply("CONFIG", pattern(512, 41)));
+    runStep();
+    unit(recordReply("INPOUT", pattern(513, 42)));
+    runStep();
+    unit(QByteArray("CONFSE1\0\0\0\0", 11));
+    EXPECT_EQ(s.unitCopy().confSe.bytes(), pattern(26, 33));
+    ASSERT_EQ(copyDone.size(), 2);
+    EXPECT_TRUE(copyDone.at(1).at(0).toBool());
+
+    // A bad checksum or a password asked ends the comparison as failed; nothing of the program changes.
+    link.takeWritten();
+    ASSERT_TRUE(s.readUnitCopy());
+    runStep();
+    unit(recordReply("CONFIG", pattern(512, 44), 1));
+    ASSERT_EQ(copyDone.size(), 3);
+    EXPECT_FALSE(copyDone.at(2).at(0).toBool());
+    ASSERT_TRUE(s.readUnitCopy());
+    runStep();
+    unit("+PASS=?");
+    ASSERT_EQ(copyDone.size(), 4);
+    EXPECT_FALSE(copyDone.at(3).at(0).toBool());
+    EXPECT_EQ(records.config.bytes(), pattern(512, 31));
+
+    // The ordinary read afterwards fills the program's records and tells the pages again.
+    link.takeWritten();
+    s.Download_deviceClick();
+    runStep();
+    unit(recordReply("CONFIG", pattern(512, 45)));
+    EXPECT_EQ(records.config.bytes(), pattern(512, 45));
+    EXPECT_EQ(received.size(), 1);
+    EXPECT_EQ(copyDone.size(), 4);
+}
+
+TEST_F(Session, ReadingACopyIsRefusedWithoutAUnit)
+{
+    EXPECT_FALSE(s.readUnitCopy());
+    EXPECT_EQ(s.session().OperationState, osSearch);
+}
