@@ -163,6 +163,8 @@ int main(int argc, char** argv)
     const QCommandLineOption overshoot("file-overshoot", "The last chunk of a file carries more than announced.");
     const QCommandLineOption fileSilent("file-silent-after", "Stop answering a transfer after N chunks.", "N");
     const QCommandLineOption fileDrop("file-drop-after", "Drop the line after N chunks of a transfer.", "N");
+    const QCommandLineOption voiceCapacity("voice-capacity", "Room for the voice archive (types 3 and 4) in bytes; "
+                                           "--file-silent-after also stops its chunks.", "N", "2097152");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
     const QCommandLineOption tcp("tcp", "Also call the configurator's TCP server at HOST:PORT, as a unit over GPRS "
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
@@ -172,6 +174,7 @@ int main(int argc, char** argv)
                   blSilent, programMs, fwOut, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
+    p.addOption(voiceCapacity);
     p.process(app);
 
     UnitOptions o;
@@ -216,6 +219,7 @@ int main(int argc, char** argv)
         o.medium.silentAfter = p.value(fileSilent).toInt();
     if (p.isSet(fileDrop))
         o.medium.dropAfter = p.value(fileDrop).toInt();
+    o.medium.voiceCapacity = p.value(voiceCapacity).toUInt();
 
     VirtualUnit unit(o);
     const QString statePath = p.value(state);
