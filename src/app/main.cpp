@@ -6,6 +6,7 @@
 #include "ui/app/session_binding.h"
 #include "ui/config/config_pages.h"
 #include "ui/devicefiles/devicefiles_binding.h"
+#include "ui/devicefiles/voice_binding.h"
 #include "ui/link/network_binding.h"
 #include "ui/monitor/monitor_binding.h"
 
@@ -40,6 +41,7 @@ int main(int argc, char** argv)
     rv::MonitorBinding monitor(mainWindow, session); // the Monitor page and the status window TForm11
     rv::ConfigPages pages(mainWindow, session);      // the editor pages, after the binding that opens the start-up file
     rv::DeviceFilesBinding files(mainWindow, session); // FL_page, the log window TForm9, file transfers
+    rv::VoiceBinding voice(mainWindow, session, files.transfer()); // Voice_files, on the same file transfer
     rv::NetworkBinding network(mainWindow, remote);  // the server window TForm10
     QObject::connect(&link, &rv::SerialLink::commError, &mainWindow, &rv::MainWindow::showMessage);
     QObject::connect(&mainWindow, &rv::MainWindow::closing, &app, &QApplication::quit, Qt::QueuedConnection);
