@@ -9,6 +9,7 @@
 #include "ui/devicefiles/devicefiles_binding.h"
 #include "ui/devicefiles/route_binding.h"
 #include "ui/firmware/firmware_binding.h"
+#include "ui/devicefiles/voice_binding.h"
 #include "ui/link/network_binding.h"
 #include "ui/monitor/monitor_binding.h"
 
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
     rv::CompareBinding compare(mainWindow, session, pages); // "Сравнить с устройством", "Сравнить с файлом…"
     rv::DeviceFilesBinding files(mainWindow, session); // FL_page, the log window TForm9, file transfers
     rv::RouteBinding route(mainWindow, session, pages, files.transfer()); // Autoinfo: the route table
+    rv::VoiceBinding voice(mainWindow, session, files.transfer()); // Voice_files, on the same file transfer
     rv::NetworkBinding network(mainWindow, remote);  // the server window TForm10
     rv::FirmwareBinding firmware(mainWindow, session); // the firmware update window TForm7
     QObject::connect(&link, &rv::SerialLink::commError, &mainWindow, &rv::MainWindow::showMessage);

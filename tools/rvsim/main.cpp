@@ -168,6 +168,8 @@ int main(int argc, char** argv)
     const QCommandLineOption cameraBurst("camera-burst", "Bytes of a picture sent in one burst (10..1024).", "N", "1000");
     const QCommandLineOption cameraGap("camera-gap-ms", "Time from one burst of a picture to the next.", "MS", "80");
     const QCommandLineOption cameraOut("camera-out", "Keep the picture last sent in FILE.", "FILE");
+    const QCommandLineOption voiceCapacity("voice-capacity", "Room for the voice archive (types 3 and 4) in bytes; "
+                                           "--file-silent-after also stops its chunks.", "N", "2097152");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
     const QCommandLineOption tcp("tcp", "Also call the configurator's TCP server at HOST:PORT, as a unit over GPRS "
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
@@ -178,6 +180,7 @@ int main(int argc, char** argv)
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
     p.addOptions({cameraFail, cameraBurst, cameraGap, cameraOut});
+    p.addOption(voiceCapacity);
     p.process(app);
 
     UnitOptions o;
@@ -222,6 +225,7 @@ int main(int argc, char** argv)
         o.medium.silentAfter = p.value(fileSilent).toInt();
     if (p.isSet(fileDrop))
         o.medium.dropAfter = p.value(fileDrop).toInt();
+    o.medium.voiceCapacity = p.value(voiceCapacity).toUInt();
 
     const QString fail = p.value(cameraFail);
     using CameraFailure = CameraOptions::Failure;

@@ -24,6 +24,7 @@ struct MediumOptions {
     int dropAfter = -1;        // drop the line after this many chunks
     QString folder;            // where files live; empty: in memory only
     qsizetype logSize = -1;    // every made-up log has this size
+    uint32_t voiceCapacity = 2097152; // room for a voice archive ("+VMS"), types 3 and 4
 };
 
 class Medium {

@@ -222,6 +222,8 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
         m_input.remove(0, end);
         return Parse::Done;
     }
+    if (m_o.deviceType != 2 && (m_input.startsWith("RV+V") || (m_input.size() < 4 && QByteArray("RV+V").startsWith(m_input))))
+        return voiceArchive(out);
     if (m_input.size() < 7)
         return QByteArray("CONFIG").startsWith(m_input.left(6)) || QByteArray("RV+PASS=").startsWith(m_input)
                    ? Parse::NeedMore : Parse::Garbage;
@@ -449,6 +451,62 @@ VirtualUnit::Parse VirtualUnit::fileCommand(QList<Reply>& out)
     default:
         return Parse::Garbage;
     }
+}
+
+// The voice archive of types 3 and 4: "RV+VMS" (the room), "RV+VWP" header[512] 00, "RV+VFS" size[4], then
+// "RV+VWF" chunk 00 with chunks of 528 bytes (type 3) or 512 (type 4). A complete archive is kept on the medium
+// as "3/RV_voice_files.vfa".
+VirtualUnit::Parse VirtualUnit::voiceArchive(QList<Reply>& out)
+{
+    if (m_input.size() < 6)
+        return Parse::NeedMore;
+    const QByteArray word = m_input.left(6);
+    const qsizetype chunk = m_o.deviceType == 3 ? 528 : 512;
+    const auto take = [&](qsizetype tail, auto&& handle) {
+        if (m_input.size() < 6 + tail)
+            return Parse::NeedMore;
+        count(word);
+        const QByteArray data = m_input.mid(6, tail);
+        m_input.remove(0, 6 + tail);
+        handle(data);
+        return Parse::Done;
+    };
+    if (word == "RV+VMS")
+        return take(0, [&](const QByteArray&) { out.append({"+VMS" + wire::le32(m_o.medium.voiceCapacity)}); });
+    if (word == "RV+VWP")
+        return take(513, [&](const QByteArray& d) {
+            if (d.at(512) != '\0')
+                count("RV+VWP-filler");
+            m_archive = Archive{d.left(512), 0, {}, 0};
+            out.append({"+VWP"});
+        });
+    if (word == "RV+VFS")
+        return take(4, [&](const QByteArray& d) {
+            if (m_archive) {
+                m_archive->size = wire::get32(d, 0);
+                m_archive->data.clear();
+            }
+            out.append({"+VFS"});
+        });
+    if (word == "RV+VWF")
+        return take(chunk + 1, [&](const QByteArray& d) {
+            if (d.at(chunk) != '\0')
+                count("RV+VWF-filler");
+            if (!m_archive)
+                return;
+            const int got = m_archive->chunks++;
+            if (m_o.medium.silentAfter >= 0 && got >= m_o.medium.silentAfter)
+                return;
+            Archive& a = *m_archive;
+            a.data += d.left(std::min<qsizetype>(chunk, qsizetype(a.size) - a.data.size()));
+            if (a.data.size() >= qsizetype(a.size)) {
+                if (a.size <= m_o.medium.voiceCapacity)
+                    m_medium.write(3, "RV_voice_files.vfa", a.header + a.data);
+                m_archive.reset();
+            }
+            out.append({"+VWF"});
+        });
+    return Parse::Garbage;
 }
 
 void VirtualUnit::fileChunkWanted(QList<Reply>& out)

@@ -92,6 +92,7 @@ private:
     void fileData(QList<Reply>& out, const QByteArray& data);
     Parse bootloaderPacket(QList<Reply>& out);
     void cameraShot(QList<Reply>& out, int port, uint8_t resolution);
+    Parse voiceArchive(QList<Reply>& out);
     void firmwareComplete();
 
     UnitOptions m_o;
@@ -104,6 +105,9 @@ private:
     struct Incoming { uint8_t area; QByteArray name; uint32_t size; QByteArray data; };
     std::optional<Incoming> m_writeFile;
     int m_fileChunks = 0;
+    // The voice archive being received (types 3 and 4): header, announced data size, data so far.
+    struct Archive { QByteArray header; uint32_t size = 0; QByteArray data; int chunks = 0; };
+    std::optional<Archive> m_archive;
     // The update the bootloader is receiving.
     struct Update { uint32_t size; uint32_t check; uint8_t version; QByteArray image; uint32_t next = 0; };
     std::optional<Update> m_update;
