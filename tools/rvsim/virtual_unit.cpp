@@ -21,6 +21,7 @@ VirtualUnit::VirtualUnit(UnitOptions options)
 {
     m_locked = m_o.password.has_value();
     m_telemetry.setFirmwareBuild(m_o.build1, m_o.build2, m_o.build3);
+    m_telemetry.setSatelliteImei(!m_o.satImeiOnRequest);
     m_records.fillBenchDefaults();
 }
 
@@ -290,6 +291,16 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
     }
     case 'F':
         return fileCommand(out);
+    case 'Z': {
+        // "CONFIGZ" 01 01: the unit asks its satellite modem for the IMEI, which the next device block carries.
+        if (m_input.size() < 9)
+            return Parse::NeedMore;
+        const bool imei = m_input.at(7) == '\x01' && m_input.at(8) == '\x01';
+        const Parse p = simple({}, 0, 2);
+        if (imei)
+            m_telemetry.setSatelliteImei(true);
+        return p;
+    }
     case 'B': {
         if (m_o.bootloader) {
             if (m_input.size() < 8)

@@ -43,6 +43,7 @@ struct UnitOptions {
     uint16_t build1 = 700, build2 = 1203;
     uint8_t build3 = 15;
     MediumOptions medium;
+    bool satImeiOnRequest = false; // the satellite IMEI shows only after "CONFIGZ" 01 01
 };
 
 // What the unit does after a command: bytes to send, maybe after a delay, maybe dropping the line.
