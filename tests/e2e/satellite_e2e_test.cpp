@@ -27,7 +27,10 @@
 using namespace rv;
 using rvtest::waitUntil;
 
-TEST(SatelliteE2E, PlanFromTheServerWithTheImeiTheUnitFetched_ReachesTheUnit)
+namespace {
+
+// `line`: extra options of the unit's line (--split).
+void planFromTheServer(const QStringList& line)
 {
     QTcpServer probe; // a free loopback port for the tariff server
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
@@ -48,10 +51,11 @@ TEST(SatelliteE2E, PlanFromTheServerWithTheImeiTheUnitFetched_ReachesTheUnit)
     onUnit.config.setNumber(u"Device2", 5);
     onUnit.config.setNumber(u"IRbuf", 340);
     rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), onUnit,
-                              {QStringLiteral("--link"), port, QStringLiteral("--sat-imei-on-request"),
+                              QStringList{QStringLiteral("--link"), port, QStringLiteral("--sat-imei-on-request"),
                                QStringLiteral("--tariff"), QString::fromLatin1(tariffPort), QStringLiteral("--tariff-plan"),
                                QStringLiteral("5"), QStringLiteral("--tariff-text"),
-                               QStringLiteral("stype=0,bsize=200,wrtype=0,dist=5,tmove=30,tstop=0")});
+                               QStringLiteral("stype=0,bsize=200,wrtype=0,dist=5,tmove=30,tstop=0")}
+                                  + line);
     ASSERT_TRUE(unit.started());
 
     ConfigRecords records;
@@ -98,4 +102,16 @@ TEST(SatelliteE2E, PlanFromTheServerWithTheImeiTheUnitFetched_ReachesTheUnit)
         window.close();
     }
     qunsetenv("RVCONF_HOME");
+}
+
+} // namespace
+
+TEST(SatelliteE2E, PlanFromTheServerWithTheImeiTheUnitFetched_ReachesTheUnit)
+{
+    planFromTheServer({});
+}
+
+TEST(SatelliteE2E, PlanFromTheServer_ReplyBytesInRandomPieces)
+{
+    planFromTheServer({QStringLiteral("--split")});
 }
