@@ -17,7 +17,7 @@ QString TariffServer::address() const
 
 QString TariffServer::displayName() const
 {
-    return service.isEmpty() ? address() : service;
+    return service.isEmpty() ? address() : service + QStringLiteral(" (") + address() + u')';
 }
 
 std::optional<TariffServer> parseTariffServer(QStringView text)

@@ -34,7 +34,7 @@ struct TariffServer
     QString service;                    // what the user is told the service is called; may be empty
     bool isSet() const { return !host.isEmpty(); }
     QString address() const;            // "host:port"
-    QString displayName() const;        // the service's name, else the address
+    QString displayName() const;        // the address, after the service's name when there is one
 };
 
 // "host", "host:port", "[v6]:port"; nothing for a port that is not 1..65535 or an empty host.

@@ -88,7 +88,7 @@ TEST(TariffServerAddress, FromConfigIni)
     const TariffServer s = readTariffServer(ini);
     EXPECT_EQ(s.host, "127.0.0.1");
     EXPECT_EQ(s.port, 4321);
-    EXPECT_EQ(s.displayName(), "sat.example");
+    EXPECT_EQ(s.displayName(), "sat.example (127.0.0.1:4321)");
 }
 
 // A tariff server on the loopback that answers a whole request with `pieces`, a few milliseconds apart so
@@ -238,7 +238,7 @@ TEST(TariffExchange, ServerThatNeverAccepts_FailsAfterTheConnectionStep)
 
     Client run({QStringLiteral("127.0.0.1"), port, QStringLiteral("sat.example")});
     run.exchange.Timer1Timer();
-    EXPECT_EQ(run.steps.back(), "Соединение с сервером sat.example");
+    EXPECT_EQ(run.steps.back(), "Соединение с сервером sat.example (127.0.0.1:" + QString::number(port) + ")");
     for (int i = 0; i < TariffExchange::kTickLimit + 1 && !run.outcome; ++i) {
         waitUntil([] { return false; }, 20);
         run.exchange.Timer1Timer();

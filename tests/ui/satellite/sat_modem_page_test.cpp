@@ -258,7 +258,8 @@ TEST_F(SatModemPages, TariffWindow_PlanAndParametersFromTheServer_ReachTheRecord
     t->timer()->stop(); // the test ticks
     t->Timer1Timer();
     EXPECT_EQ(t->findChild<QLabel*>("Label1")->text(), "IMEI: 300234010753370");
-    EXPECT_EQ(t->findChild<QLabel*>("Label2")->text(), "Соединение с сервером sat.example");
+    EXPECT_EQ(t->findChild<QLabel*>("Label2")->text(),
+              "Соединение с сервером sat.example (127.0.0.1:" + QString::number(server.server.serverPort()) + ")");
     ASSERT_TRUE(rvtest::waitUntil([&] { return !t->isVisible(); }));
     EXPECT_EQ(server.request, QByteArray("\xFF\x11\x00\x01" "300234010753370\0", 20));
 
