@@ -4,6 +4,7 @@
 
 #include "line_sender.h"
 #include "remote_unit.h"
+#include "tariff_server.h"
 #include "virtual_unit.h"
 
 #include <QCommandLineParser>
@@ -175,12 +176,20 @@ int main(int argc, char** argv)
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
                                         "data\") and --drop-on ID[/N] (e.g. 21/1) apply to it too.", "HOST:PORT");
     const QCommandLineOption noRemoteMonitor("no-remote-monitor", "Over TCP, answer the monitor request as unknown.");
+    const QCommandLineOption satImei("sat-imei-on-request", "The satellite modem's IMEI is in the device block only "
+                                                            "after CONFIGZ 01 01.");
     p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, blRefuse, blError, blIncomplete,
                   blSilent, programMs, fwOut, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
     p.addOptions({cameraFail, cameraBurst, cameraGap, cameraOut});
     p.addOption(voiceCapacity);
+    p.addOption(satImei);
+    const QCommandLineOption tariff("tariff", "Also serve the satellite service's tariff server on 127.0.0.1:PORT.", "PORT");
+    const QCommandLineOption tariffPlan("tariff-plan", "The plan code the tariff server answers.", "N", "1");
+    const QCommandLineOption tariffText("tariff-text", "Answer the plan with this parameter text "
+                                                       "(e.g. stype=0,bsize=200).", "TEXT");
+    p.addOptions({tariff, tariffPlan, tariffText});
     p.process(app);
 
     UnitOptions o;
@@ -205,6 +214,7 @@ int main(int argc, char** argv)
     if (p.isSet(password))
         o.password = static_cast<uint16_t>(p.value(password).toUInt());
     o.dropOn = p.value(dropOn).toLatin1();
+    o.satImeiOnRequest = p.isSet(satImei);
     const QStringList b = p.value(build).split(QLatin1Char('.'));
     if (b.size() == 3) {
         o.build1 = static_cast<uint16_t>(b[0].toUInt());
@@ -282,6 +292,16 @@ int main(int argc, char** argv)
         shape.splitSeed = p.value(splitSeed).toUInt();
     Transport transport(master, unit, shape, p.value(logOpt), p.value(stats));
 
+    std::unique_ptr<TariffServer> tariffServer;
+    if (p.isSet(tariff)) {
+        tariffServer = std::make_unique<TariffServer>(static_cast<quint16>(p.value(tariff).toUInt()),
+                                                      static_cast<uint8_t>(p.value(tariffPlan).toUInt()),
+                                                      p.value(tariffText).toLatin1());
+        if (!tariffServer->listening()) {
+            std::fprintf(stderr, "rvsim: --tariff cannot listen on port %s\n", qPrintable(p.value(tariff)));
+            return 2;
+        }
+    }
     std::unique_ptr<RemoteUnit> remoteUnit;
     std::unique_ptr<RemoteLink> remoteLink;
     if (p.isSet(tcp)) {

@@ -113,7 +113,8 @@ QByteArray Telemetry::devicePayload() const
     wire::set16(b, 73, static_cast<uint16_t>(65535 - m_tick));
     for (int i = 0; i < 5; ++i)
         wire::set16(b, 77 + 2 * i, static_cast<uint16_t>(m_type == 3 ? 0 : 4200 + 150 * i));
-    std::memcpy(b.data() + 87, "300234010123450", 15);
+    if (m_satelliteImei)
+        std::memcpy(b.data() + 87, "300234010123450", 15);
     b[109] = 0x01;
     wire::set16(b, 110, m_build1);
     wire::set16(b, 112, m_build2);

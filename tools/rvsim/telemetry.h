@@ -21,6 +21,9 @@ public:
 
     void setFirmwareBuild(uint16_t part1, uint16_t part2, uint8_t part3);
     void setDeviceId(uint16_t id) { m_deviceId = id; }
+    // The satellite modem's IMEI in the device block; empty until the modem has been asked for it.
+    void setSatelliteImei(bool known) { m_satelliteImei = known; }
+    bool satelliteImeiKnown() const { return m_satelliteImei; }
     bool moving() const;
 
 private:
@@ -29,6 +32,7 @@ private:
     uint16_t m_deviceId = 1234;
     uint16_t m_build1 = 700, m_build2 = 1203, m_build3 = 15;
     uint16_t m_lastPacket = 4000;
+    bool m_satelliteImei = true;
 };
 
 } // namespace rvsim

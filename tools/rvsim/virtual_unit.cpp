@@ -21,6 +21,7 @@ VirtualUnit::VirtualUnit(UnitOptions options)
 {
     m_locked = m_o.password.has_value();
     m_telemetry.setFirmwareBuild(m_o.build1, m_o.build2, m_o.build3);
+    m_telemetry.setSatelliteImei(!m_o.satImeiOnRequest);
     m_records.fillBenchDefaults();
 }
 
@@ -299,6 +300,16 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
         const auto resolution = static_cast<uint8_t>(m_input.at(7));
         const Parse p = simple({}, 0, 1);
         cameraShot(out, letter == 'J' ? 1 : 2, resolution);
+        return p;
+    }
+    case 'Z': {
+        // "CONFIGZ" 01 01: the unit asks its satellite modem for the IMEI, which the next device block carries.
+        if (m_input.size() < 9)
+            return Parse::NeedMore;
+        const bool imei = m_input.at(7) == '\x01' && m_input.at(8) == '\x01';
+        const Parse p = simple({}, 0, 2);
+        if (imei)
+            m_telemetry.setSatelliteImei(true);
         return p;
     }
     case 'B': {

@@ -53,6 +53,7 @@ struct UnitOptions {
     uint8_t build3 = 15;
     MediumOptions medium;
     CameraOptions camera;
+    bool satImeiOnRequest = false; // the satellite IMEI shows only after "CONFIGZ" 01 01
 };
 
 // What the unit does after a command: bytes to send, maybe after a delay, maybe dropping the line.

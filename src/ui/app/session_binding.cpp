@@ -6,9 +6,11 @@
 #include "core/protocol/device_session.h"
 #include "core/settings/app_settings.h"
 #include "ui/app/main_window.h"
+#include "ui/app/navigation.h"
 #include "ui/protocol/password_dialog.h"
 #include "ui/protocol/port_dialog.h"
 #include "ui/protocol/progress_window.h"
+#include "ui/satellite/sat_modem_page.h"
 
 #include <QAbstractButton>
 #include <QTreeWidget>
@@ -129,8 +131,9 @@ void SessionBinding::openConfiguration(const QString& path)
 
 void SessionBinding::satelliteTariffCheckForOpenedFile()
 {
-    // The tariff plan of a satellite modem named by an opened file is checked here once the satellite
-    // page exists.
+    // A file cannot vouch for the modem's tariff plan: with the satellite modem on port 2 it is cleared.
+    if (auto* sat = qobject_cast<SatModemPage*>(m_window.page(nav::SAT_modem)))
+        sat->SatSetTarif(sat->tariff(), sat::SatMode::AfterOpen);
 }
 
 } // namespace rv

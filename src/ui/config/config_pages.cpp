@@ -16,6 +16,7 @@
 #include "ui/config/pages/inputs_page.h"
 #include "ui/config/pages/ohrana_page.h"
 #include "ui/config/pages/outs_page.h"
+#include "ui/satellite/satellite_pages.h"
 
 namespace rv {
 
@@ -38,6 +39,7 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     addPage(new PsPage(m_records));
     addInputPages(w, s);
     installNavigationPages(*this, w, s);
+    installSatellitePage(*this, w, s);
 
     w.setLoadConnectPage([this](int connection) { Load_connect_page(connection); });
     connect(&s, &SessionController::recordReceived, this, &ConfigPages::readRecord);
