@@ -163,6 +163,15 @@ int main(int argc, char** argv)
     const QCommandLineOption overshoot("file-overshoot", "The last chunk of a file carries more than announced.");
     const QCommandLineOption fileSilent("file-silent-after", "Stop answering a transfer after N chunks.", "N");
     const QCommandLineOption fileDrop("file-drop-after", "Drop the line after N chunks of a transfer.", "N");
+    const QCommandLineOption trackSize("track-size", "Bytes of packets in the track memory (whole packets of 105 "
+                                       "bytes; up to 64 MB).", "BYTES", "42000");
+    const QCommandLineOption trackBlock("track-block", "Data bytes per track memory block (1..1017).", "N", "1000");
+    const QCommandLineOption trackInvalid("track-invalid-every", "Every Nth packet has a wrong check value (0: none).",
+                                          "N", "97");
+    const QCommandLineOption trackFirst("track-first", "Number of the oldest packet held.", "N", "1");
+    const QCommandLineOption trackSilent("track-silent-at", "Block N of a track read is not sent; only its repeat "
+                                         "brings it.", "N");
+    const QCommandLineOption trackOversize("track-oversize", "Announce a track read larger than any memory.");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
     const QCommandLineOption tcp("tcp", "Also call the configurator's TCP server at HOST:PORT, as a unit over GPRS "
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
@@ -172,6 +181,7 @@ int main(int argc, char** argv)
                   blSilent, programMs, fwOut, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
+    p.addOptions({trackSize, trackBlock, trackInvalid, trackFirst, trackSilent, trackOversize});
     p.process(app);
 
     UnitOptions o;
@@ -216,6 +226,14 @@ int main(int argc, char** argv)
         o.medium.silentAfter = p.value(fileSilent).toInt();
     if (p.isSet(fileDrop))
         o.medium.dropAfter = p.value(fileDrop).toInt();
+
+    o.track.size = std::clamp<qsizetype>(p.value(trackSize).toLongLong(), 0, qsizetype(64) << 20);
+    o.track.block = p.value(trackBlock).toInt();
+    o.track.invalidEvery = p.value(trackInvalid).toInt();
+    o.track.firstNumber = p.value(trackFirst).toUInt();
+    if (p.isSet(trackSilent))
+        o.track.silentAt = p.value(trackSilent).toInt();
+    o.track.oversize = p.isSet(trackOversize);
 
     VirtualUnit unit(o);
     const QString statePath = p.value(state);
