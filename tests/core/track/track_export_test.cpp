@@ -8,6 +8,8 @@
 #include "core/protocol/checksum.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -224,4 +226,35 @@ TEST(TrackExport, SavedFileReplacesTheOldOneOnlyWhenWritten)
     EXPECT_EQ(formatOfName(QStringLiteral("b.bin")), ExportFormat::Bin);
     EXPECT_FALSE(formatOfName(QStringLiteral("b.txt")).has_value());
     EXPECT_EQ(defaultExportName(ExportFormat::Wln), QStringLiteral("Wialon_message.wln"));
+}
+
+// When gpsbabel is at hand, it reads our track as OziExplorer does and finds the same points.
+TEST(TrackExport, GpsbabelReadsTheSamePoints)
+{
+    const QString babel = QStandardPaths::findExecutable(QStringLiteral("gpsbabel"));
+    if (babel.isEmpty())
+        GTEST_SKIP() << "gpsbabel is not installed";
+    QTemporaryDir dir;
+    const QString plt = dir.filePath(QStringLiteral("t.plt"));
+    const QString csv = dir.filePath(QStringLiteral("t.csv"));
+    const QList<int32_t> lats = {-33500000, 55751234, 1000};
+    QByteArray buffer;
+    for (int32_t lat : lats)
+        buffer += otherPacket(lat, 1767274215);
+    ASSERT_TRUE(saveExport(plt, exportPlt(buffer).bytes));
+    QProcess p;
+    p.start(babel, {QStringLiteral("-i"), QStringLiteral("ozi"), QStringLiteral("-f"), plt, QStringLiteral("-o"),
+                    QStringLiteral("csv"), QStringLiteral("-F"), csv});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = f.readAll().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), lats.size());
+    for (int i = 0; i < lats.size(); ++i) {
+        const QList<QByteArray> fields = lines[i].split(',');
+        ASSERT_GE(fields.size(), 2) << lines[i].toStdString();
+        EXPECT_NEAR(fields[0].trimmed().toDouble(), lats[i] / 1e6, 1e-6) << i;
+        EXPECT_NEAR(fields[1].trimmed().toDouble(), 151.209876, 1e-6) << i;
+    }
 }
