@@ -21,9 +21,10 @@ int32_t s32(QByteArrayView b, qsizetype at) { return static_cast<int32_t>(le::u3
 class Text {
 public:
     explicit Text(std::string& s) : m_s(s) {}
-    Text& operator<<(const char* lit)
+    template <size_t N>
+    Text& operator<<(const char (&lit)[N])
     {
-        m_s.append(lit);
+        m_s.append(lit, N - 1);
         return *this;
     }
     Text& operator<<(long long v)
@@ -73,10 +74,20 @@ private:
     std::string& m_s;
 };
 
-constexpr double kSupplyK = 11.0;
-constexpr double kBatteryK = 2.0;
+constexpr int kSupplyK = 11;
+constexpr int kBatteryK = 2;
 
-void volts(Text& t, uint16_t counts, double k) { t.fixed(adcVolts(counts, k), 3); }
+// "%.3f" of counts x 3160 x k / 1 023 000 without floating point: thousandths = counts x 3160 x k / 1023 rounded.
+// 1023 is odd, so the exact quotient is never a tie, and rounding it gives what printf gives of the double.
+void volts(Text& t, uint16_t counts, int k)
+{
+    const long long num = 2LL * counts * 3160 * k;
+    const long long thousandths = (num + 1023) / (2 * 1023);
+    t << thousandths / 1000;
+    char frac[5] = {'.', char('0' + thousandths / 100 % 10), char('0' + thousandths / 10 % 10),
+                    char('0' + thousandths % 10), 0};
+    t << frac;
+}
 
 void listParameters(Text& t, const TrackPacket& p, const packet::PacketChoice& c)
 {
