@@ -5,14 +5,18 @@
 #include "remote_operation.h"
 #include "unit_operation.h"
 
+#include "core/config/defaults.h"
 #include "core/config/fcg_file.h"
 #include "core/config/record_diff.h"
+#include "core/config/packet_structure.h"
 #include "core/config/record_text.h"
 #include "core/firmware/firmware_update.h"
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
+#include "core/track/track_packet.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QEventLoop>
 #include <QTimer>
 #include <QStringList>
@@ -263,6 +267,123 @@ int cmdFlash(const QStringList& args, const Globals& g)
     return code;
 }
 
+// The unit's track memory into a raw file, and raw files into tracks.
+constexpr char kTrackReadUsage[] = "--port PATH track read (--server 1|2 | --range FIRST COUNT) OUT.bin";
+constexpr char kTrackExportUsage[] = "track export IN.bin OUT.plt|OUT.wln|OUT.bin [--config FILE.fcg]";
+
+int trackRead(const QStringList& args, const Globals& g)
+{
+    rv::TrackRead::Request request;
+    QString outPath;
+    bool chosen = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--server") && i + 1 < args.size() && !chosen) {
+            const QString v = args[++i];
+            if (v != QLatin1String("1") && v != QLatin1String("2")) {
+                err(QStringLiteral("--server: 1 or 2, not '%1'").arg(v));
+                return ExitUsage;
+            }
+            request.type = rv::TrackRead::Undelivered;
+            request.server = static_cast<uint8_t>(v.toUInt() - 1);
+            chosen = true;
+        } else if (a == QLatin1String("--range") && i + 2 < args.size() && !chosen) {
+            const auto first = rv::parseDumpStart(args[i + 1]);
+            const auto count = rv::parseDumpCount(args[i + 2]);
+            if (!first || !count) {
+                err(QStringLiteral("--range: FIRST is 0..4294967295 and COUNT 0..65535, not '%1 %2'")
+                        .arg(args[i + 1], args[i + 2]));
+                return ExitUsage;
+            }
+            request.type = rv::TrackRead::Range;
+            request.first = *first;
+            request.count = *count;
+            chosen = true;
+            i += 2;
+        } else if (!a.startsWith(QLatin1String("--")) && outPath.isEmpty()) {
+            outPath = a;
+        } else {
+            return usage(kTrackReadUsage);
+        }
+    }
+    if (g.port.isEmpty() || !chosen || outPath.isEmpty())
+        return usage(kTrackReadUsage);
+    rv::ConfigRecords records;
+    UnitOptions o = unitOptions(g);
+    o.track = request;
+    UnitOperation op(UnitOperation::Kind::Track, o, records);
+    if (const int code = op.exec(); code != ExitOk)
+        return code; // nothing is written: a file holds only a whole read
+    const QByteArray bytes = op.trackBytes();
+    if (bytes.size() != qsizetype(op.trackAnnounced()))
+        err(QStringLiteral("warning: the unit announced %1 bytes and sent %2").arg(op.trackAnnounced()).arg(bytes.size()));
+    if (!rv::track::saveExport(outPath, bytes)) {
+        err(QStringLiteral("%1: cannot write the file").arg(outPath));
+        return ExitFailed;
+    }
+    out(QStringLiteral("%1 bytes, %2 packets\n").arg(bytes.size()).arg(rv::track::pointCount(bytes.size())));
+    return ExitOk;
+}
+
+int trackExport(const QStringList& args)
+{
+    QStringList files;
+    QString configPath;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--config") && i + 1 < args.size())
+            configPath = args[++i];
+        else if (args[i].startsWith(QLatin1String("--")))
+            return usage(kTrackExportUsage);
+        else
+            files << args[i];
+    }
+    if (files.size() != 2)
+        return usage(kTrackExportUsage);
+    const auto format = rv::track::formatOfName(files[1]);
+    if (!format) {
+        err(QStringLiteral("%1: the name must end in .plt, .wln or .bin").arg(files[1]));
+        return ExitUsage;
+    }
+    // The Wialon parameters follow the packet structure of a configuration: the file given, else the defaults.
+    rv::ConfigRecords records;
+    if (!configPath.isEmpty()) {
+        if (!openFile(configPath, records))
+            return ExitFailed;
+    } else {
+        rv::loadStartDefaults(records);
+    }
+    QFile in(files[0]);
+    if (!in.open(QIODevice::ReadOnly)) {
+        err(QStringLiteral("%1: %2").arg(files[0], in.errorString()));
+        return ExitFailed;
+    }
+    if (in.size() > qint64(rv::TrackRead::kMaxMemorySize)) {
+        err(QStringLiteral("%1: %2 bytes, more than a unit's memory holds").arg(files[0]).arg(in.size()));
+        return ExitFailed;
+    }
+    const QByteArray bytes = in.readAll();
+    const rv::track::ExportResult r = rv::track::exportTrack(*format, bytes, rv::packet::packetChoice(records.config));
+    if (!rv::track::saveExport(files[1], r.bytes)) {
+        err(QStringLiteral("%1: cannot write the file").arg(files[1]));
+        return ExitFailed;
+    }
+    if (bytes.size() % rv::track::kPacketSize != 0)
+        err(QStringLiteral("warning: %1 bytes after the last whole packet are left out").arg(bytes.size() % rv::track::kPacketSize));
+    out(QStringLiteral("%1 packets, %2 written, %3 with a wrong check value left out\n")
+            .arg(r.packets).arg(r.written).arg(r.packets - r.written));
+    return ExitOk;
+}
+
+int cmdTrack(const QStringList& args, const Globals& g)
+{
+    if (!args.isEmpty() && args[0] == QLatin1String("read"))
+        return trackRead(args.mid(1), g);
+    if (!args.isEmpty() && args[0] == QLatin1String("export"))
+        return trackExport(args.mid(1));
+    err(QStringLiteral("usage: rvctl %1\n       rvctl %2").arg(QLatin1String(kTrackReadUsage), QLatin1String(kTrackExportUsage)));
+    return ExitUsage;
+}
+
 int cmdServe(const QStringList& args, const Globals&)
 {
     return rvctl::serve(args);
@@ -281,6 +402,11 @@ const Command kCommands[] = {
     {"flash", "--port PATH flash IMAGE.bin", "replace the unit's program with IMAGE through its bootloader", cmdFlash},
     {"serve", rvctl::kServeUsage, "listen for a unit calling over the network (GPRS), then run one command on it",
      cmdServe},
+    {"track", "--port PATH track read (--server 1|2 | --range FIRST COUNT) OUT.bin\n  track export IN.bin "
+              "OUT.plt|OUT.wln|OUT.bin [--config FILE.fcg]",
+     "read the unit's undelivered packets of a server, or a numbered range, into OUT.bin; convert such a file "
+     "into an OziExplorer track or a Wialon message file (its parameters by the packet structure of FILE.fcg, "
+     "else of the default configuration)", cmdTrack},
 };
 
 QString helpText()

@@ -18,6 +18,7 @@ namespace {
 const QString kSearching = QStringLiteral("Настройка соединения...");
 const QString kReadDone = QStringLiteral("Конфигурация считана");
 const QString kWriteDone = QStringLiteral("Конфигурация устройства обновлена");
+const QString kTrackDone = QStringLiteral("Чтение памяти завершено");
 
 // After the handshake the first keep-alive poll asks for the DEVICE block within about 300 ms.
 constexpr int kDeviceBlockMs = 5000;
@@ -144,6 +145,20 @@ UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& 
     });
     connect(&m_serial, &rv::SerialLink::commError, this, [](const QString& text) { err(text); });
     connect(&m_session, &S::recordReceived, this, &UnitOperation::recordArrived);
+    if (m_kind == Kind::Track) {
+        m_track = std::make_unique<rv::TrackRead>(m_session);
+        // Progress in whole tens of percent of what the unit announced.
+        connect(m_track.get(), &rv::TrackRead::readTextChanged, this, [this] {
+            if (m_phase == Phase::Running)
+                m_deadline.start(); // a long read is alive while blocks come
+            const uint32_t total = m_track->announced();
+            const int percent = total ? int(qint64(m_track->buffer().size()) * 10 / total) * 10 : 100;
+            if (percent != m_trackPercent) {
+                m_trackPercent = percent;
+                err(QStringLiteral("%1 of %2 bytes (%3%)").arg(m_track->buffer().size()).arg(total).arg(percent));
+            }
+        });
+    }
 }
 
 UnitOperation::~UnitOperation() = default;
@@ -234,6 +249,8 @@ void UnitOperation::startOperation()
     arm(kOperationGuardMs, QStringLiteral("the operation did not end"));
     if (m_kind == Kind::Read)
         m_session.Download_deviceClick();
+    else if (m_kind == Kind::Track)
+        m_track->DumpClick(m_opt.track);
     else
         m_session.Upload_deviceClick();
 }
@@ -251,7 +268,7 @@ void UnitOperation::progressClosed(const QString& text)
         });
         return;
     }
-    const QString& success = m_kind == Kind::Read ? kReadDone : kWriteDone;
+    const QString& success = m_kind == Kind::Read ? kReadDone : m_kind == Kind::Track ? kTrackDone : kWriteDone;
     if (text == success) {
         progressLine(text);
         if (m_kind == Kind::Read) {

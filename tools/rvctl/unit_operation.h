@@ -11,12 +11,14 @@
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/track/track_read.h"
 
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 class QEventLoop;
@@ -48,12 +50,13 @@ struct UnitOptions
     QString port;
     std::optional<uint16_t> password;
     int discoverySeconds = 10; // give up looking for the unit after this
+    rv::TrackRead::Request track; // what a track read asks for
 };
 
 class UnitOperation : public QObject {
     Q_OBJECT
 public:
-    enum class Kind { Info, Read, Write };
+    enum class Kind { Info, Read, Write, Track };
 
     // For Write, `records` must already hold what is to be written; after a Read they hold the unit's.
     UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& records, QObject* parent = nullptr);
@@ -63,6 +66,9 @@ public:
     // have been written to stderr by then.
     int exec();
     const UnitInfo& info() const { return m_info; }
+    // Track: the bytes read (whole only when exec() returned ExitOk).
+    QByteArray trackBytes() const { return m_track ? m_track->buffer() : QByteArray(); }
+    uint32_t trackAnnounced() const { return m_track ? m_track->announced() : 0; }
 
 private:
     enum class Phase { Searching, WaitDevice, Running, Password, Done };
@@ -87,6 +93,8 @@ private:
     rv::SerialLink m_serial;
     TappedLink m_link{m_serial};
     rv::SessionController m_session;
+    std::unique_ptr<rv::TrackRead> m_track;
+    int m_trackPercent = -1;
     QTimer m_deadline;             // the limit of the current phase
     QString m_deadlineMessage;
     QString m_lastStatus;          // status panel 3

@@ -171,6 +171,15 @@ int main(int argc, char** argv)
     const QCommandLineOption cameraOut("camera-out", "Keep the picture last sent in FILE.", "FILE");
     const QCommandLineOption voiceCapacity("voice-capacity", "Room for the voice archive (types 3 and 4) in bytes; "
                                            "--file-silent-after also stops its chunks.", "N", "2097152");
+    const QCommandLineOption trackSize("track-size", "Bytes of packets in the track memory (whole packets of 105 "
+                                       "bytes; up to 64 MB).", "BYTES", "42000");
+    const QCommandLineOption trackBlock("track-block", "Data bytes per track memory block (1..1017).", "N", "1000");
+    const QCommandLineOption trackInvalid("track-invalid-every", "Every Nth packet has a wrong check value (0: none).",
+                                          "N", "97");
+    const QCommandLineOption trackFirst("track-first", "Number of the oldest packet held.", "N", "1");
+    const QCommandLineOption trackSilent("track-silent-at", "Block N of a track read is not sent; only its repeat "
+                                         "brings it.", "N");
+    const QCommandLineOption trackOversize("track-oversize", "Announce a track read larger than any memory.");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
     const QCommandLineOption tcp("tcp", "Also call the configurator's TCP server at HOST:PORT, as a unit over GPRS "
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
@@ -190,6 +199,7 @@ int main(int argc, char** argv)
     const QCommandLineOption tariffText("tariff-text", "Answer the plan with this parameter text "
                                                        "(e.g. stype=0,bsize=200).", "TEXT");
     p.addOptions({tariff, tariffPlan, tariffText});
+    p.addOptions({trackSize, trackBlock, trackInvalid, trackFirst, trackSilent, trackOversize});
     p.process(app);
 
     UnitOptions o;
@@ -247,6 +257,14 @@ int main(int argc, char** argv)
     o.camera.burst = p.value(cameraBurst).toInt();
     o.camera.gapMs = std::max(0, p.value(cameraGap).toInt());
     o.camera.out = p.value(cameraOut);
+
+    o.track.size = std::clamp<qsizetype>(p.value(trackSize).toLongLong(), 0, qsizetype(64) << 20);
+    o.track.block = p.value(trackBlock).toInt();
+    o.track.invalidEvery = p.value(trackInvalid).toInt();
+    o.track.firstNumber = p.value(trackFirst).toUInt();
+    if (p.isSet(trackSilent))
+        o.track.silentAt = p.value(trackSilent).toInt();
+    o.track.oversize = p.isSet(trackOversize);
 
     VirtualUnit unit(o);
     const QString statePath = p.value(state);

@@ -17,7 +17,7 @@ constexpr int kCanBufDelayMs = 200;
 } // namespace
 
 VirtualUnit::VirtualUnit(UnitOptions options)
-    : m_o(std::move(options)), m_telemetry(m_o.deviceType), m_medium(m_o.medium)
+    : m_o(std::move(options)), m_telemetry(m_o.deviceType), m_medium(m_o.medium), m_track(m_o.track)
 {
     m_locked = m_o.password.has_value();
     m_telemetry.setFirmwareBuild(m_o.build1, m_o.build2, m_o.build3);
@@ -312,6 +312,8 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
             m_telemetry.setSatelliteImei(true);
         return p;
     }
+    case 'M':
+        return memoryCommand(out);
     case 'B': {
         if (m_o.bootloader) {
             if (m_input.size() < 8)
@@ -518,6 +520,22 @@ VirtualUnit::Parse VirtualUnit::voiceArchive(QList<Reply>& out)
             out.append({"+VWF"});
         });
     return Parse::Garbage;
+// "CONFIGM" and its request: the undelivered packets of a server, a range, the next block or its repeat.
+VirtualUnit::Parse VirtualUnit::memoryCommand(QList<Reply>& out)
+{
+    QByteArray reply, name;
+    const qsizetype used = m_track.command(m_input, reply, name);
+    if (used == 0)
+        return Parse::NeedMore;
+    if (used < 0)
+        return Parse::Garbage;
+    count(name);
+    m_input.remove(0, used);
+    if (m_locked)
+        reply = "+PASS=?";
+    if (!reply.isEmpty())
+        out.append({reply});
+    return Parse::Done;
 }
 
 void VirtualUnit::fileChunkWanted(QList<Reply>& out)

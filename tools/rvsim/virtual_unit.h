@@ -6,6 +6,7 @@
 
 #include "medium.h"
 #include "telemetry.h"
+#include "track_memory.h"
 #include "unit_records.h"
 
 #include <QByteArray>
@@ -54,6 +55,7 @@ struct UnitOptions {
     MediumOptions medium;
     CameraOptions camera;
     bool satImeiOnRequest = false; // the satellite IMEI shows only after "CONFIGZ" 01 01
+    TrackOptions track;
 };
 
 // What the unit does after a command: bytes to send, maybe after a delay, maybe dropping the line.
@@ -89,6 +91,7 @@ private:
     QByteArray monitorBlock(const char* marker, const QByteArray& payload) const;
     Parse recordWrite(QList<Reply>& out, QByteArray& record, bool withStatus);
     Parse fileCommand(QList<Reply>& out);
+    Parse memoryCommand(QList<Reply>& out);
     void fileChunkWanted(QList<Reply>& out);
     void fileData(QList<Reply>& out, const QByteArray& data);
     Parse bootloaderPacket(QList<Reply>& out);
@@ -100,6 +103,7 @@ private:
     Telemetry m_telemetry;
     UnitRecords m_records;
     Medium m_medium;
+    TrackMemory m_track;
     // The file being read by the configurator, or written by it.
     std::optional<QByteArray> m_readFile;
     qsizetype m_readAt = 0;

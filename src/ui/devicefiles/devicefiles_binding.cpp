@@ -3,13 +3,20 @@
 #include "core/devicefiles/file_transfer.h"
 #include "core/monitor/log_decoder.h"
 #include "core/protocol/device_session.h"
+#include "core/track/track_packet.h"
+#include "core/track/track_read.h"
+#include "ui/config/edit_rules.h"
+#include "ui/config/editor_page.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
 #include "ui/devicefiles/file_page.h"
 #include "ui/devicefiles/log_window.h"
 
 #include <QFile>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTime>
@@ -17,7 +24,7 @@
 namespace rv {
 
 DeviceFilesBinding::DeviceFilesBinding(MainWindow& w, SessionController& s)
-    : QObject(&w), m_window(w), m_session(s), m_transfer(new FileTransfer(s, this))
+    : QObject(&w), m_window(w), m_session(s), m_transfer(new FileTransfer(s, this)), m_track(new TrackRead(s, this))
 {
     m_page = new FilePage;
     w.setPage(nav::FL_page, m_page);
@@ -52,6 +59,82 @@ DeviceFilesBinding::DeviceFilesBinding(MainWindow& w, SessionController& s)
         connect(dialog, &QFileDialog::fileSelected, this, &DeviceFilesBinding::saveLogTo);
         dialog->open();
     });
+
+    connect(m_page->dumpButton(), &QPushButton::clicked, this, &DeviceFilesBinding::DumpClick);
+    connect(m_page->exportButton(), &QPushButton::clicked, this, &DeviceFilesBinding::Export_dumpClick);
+    connect(m_track, &TrackRead::readTextChanged, m_page->readLabel(), &QLabel::setText);
+}
+
+namespace {
+const QStringList kExportFilters = {QStringLiteral("Binary file [*.bin] (*.bin)"),
+                                    QStringLiteral("Track File [*.plt] (*.plt)"),
+                                    QStringLiteral("Wialon message [*.wln] (*.wln)")};
+const char* const kSuffixes[] = {"bin", "plt", "wln"};
+} // namespace
+
+void DeviceFilesBinding::DumpClick()
+{
+    TrackRead::Request r;
+    r.type = m_page->dumpType()->currentIndex() == 1 ? TrackRead::Range : TrackRead::Undelivered;
+    r.server = static_cast<uint8_t>(std::max(0, m_page->dumpServer()->currentIndex()));
+    if (r.type == TrackRead::Range) {
+        // A number out of range is never sent as 0 or wrapped: the edit says what it takes.
+        const auto first = parseDumpStart(m_page->dumpStart()->text());
+        const auto count = parseDumpCount(m_page->dumpCount()->text());
+        setInvalidCue(m_page->dumpStart(), !first);
+        setInvalidCue(m_page->dumpCount(), !count);
+        if (!first)
+            m_page->dumpStart()->setToolTip(QStringLiteral("Номер пакета: число от 0 до 4294967295"));
+        if (!count)
+            m_page->dumpCount()->setToolTip(QStringLiteral("Количество пакетов: число от 0 до 65535"));
+        if (!first || !count)
+            return;
+        r.first = *first;
+        r.count = *count;
+    }
+    m_track->DumpClick(r);
+}
+
+void DeviceFilesBinding::Export_dumpClick()
+{
+    if (m_page->exportType()->currentIndex() != 0)
+        return;
+    const int filter = std::clamp(m_page->expFiletype()->currentIndex(), 0, 2);
+    if (!m_exportDialog) {
+        m_exportDialog = new QFileDialog(&m_window);
+        m_exportDialog->setObjectName(QStringLiteral("SaveDialog1"));
+        m_exportDialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_exportDialog->setNameFilters(kExportFilters);
+        connect(m_exportDialog, &QFileDialog::filterSelected, this, [this](const QString& f) {
+            if (const qsizetype i = kExportFilters.indexOf(f); i >= 0)
+                m_exportDialog->setDefaultSuffix(QLatin1String(kSuffixes[i]));
+        });
+        connect(m_exportDialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
+            // The format follows the filter chosen when the dialog closes.
+            exportTo(path, std::max<int>(0, int(kExportFilters.indexOf(m_exportDialog->selectedNameFilter()))));
+        });
+    }
+    m_exportDialog->selectNameFilter(kExportFilters[filter]);
+    m_exportDialog->setDefaultSuffix(QLatin1String(kSuffixes[filter]));
+    m_exportDialog->selectFile(track::defaultExportName(static_cast<track::ExportFormat>(filter)));
+    m_exportDialog->open();
+}
+
+void DeviceFilesBinding::exportTo(const QString& path, int filter)
+{
+    if (path.isEmpty())
+        return;
+    // The Wialon parameters follow the packet structure as the page shows it now.
+    ConfigRecords shown = m_session.records();
+    if (auto* ps = qobject_cast<EditorPage*>(m_window.page(nav::PS_page)))
+        ps->gatherRecord(shown, RecordKind::Config);
+    const auto format = static_cast<track::ExportFormat>(std::clamp(filter, 0, 2));
+    const track::ExportResult r = track::exportTrack(format, m_track->buffer(), packet::packetChoice(shown.config));
+    if (!track::saveExport(path, r.bytes)) {
+        m_window.showMessage(QStringLiteral("Не удается сохранить в файл"));
+        return;
+    }
+    m_window.showMessage(QStringLiteral("Операция экспорта выполнена"));
 }
 
 DeviceFilesBinding::~DeviceFilesBinding() = default;

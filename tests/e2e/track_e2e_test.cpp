@@ -1,0 +1,188 @@
+// The track memory through the real serial port from the virtual unit: both read forms whole and in pieces,
+// a block lost once and brought by the repeat, the unit's answers when there is nothing to read or the
+// request is wrong, too large an announced size, and rvctl pulling a server's packets and converting them.
+
+#include "core/config/records.h"
+#include "core/link/serial_link.h"
+#include "core/monitor/monitor_blocks.h"
+#include "core/protocol/bytes.h"
+#include "core/protocol/device_session.h"
+#include "core/track/track_packet.h"
+#include "core/track/track_read.h"
+#include "support/rvsim_process.h"
+#include "support/tool_run.h"
+#include "support/wait.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace rv;
+using rvtest::RvsimProcess;
+using rvtest::waitUntil;
+
+namespace {
+
+struct TrackRig {
+    QTemporaryDir home;
+    SerialLink link;
+    ConfigRecords records;
+    MonitorBlocks monitor;
+    SessionController session{link, &records, &monitor};
+    TrackRead track{session};
+    QStringList closed;
+
+    explicit TrackRig(const QString& port)
+    {
+        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
+        session.setPortName(port);
+        session.session().autoReadPending = false;
+        QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
+        QSignalSpy connected(&session, &SessionController::deviceConnected);
+        session.start();
+        EXPECT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+    }
+    ~TrackRig() { qunsetenv("RVCONF_HOME"); }
+    QString read(const TrackRead::Request& r, int ms = 30000)
+    {
+        const qsizetype before = closed.size();
+        track.DumpClick(r);
+        waitUntil([&] { return closed.size() > before; }, ms);
+        return closed.size() > before ? closed.last() : QStringLiteral("<still running>");
+    }
+};
+
+// Packets numbered first, first + 1 ...; the unit spoils the check value of every 97th packet it holds.
+void expectPackets(const QByteArray& buffer, int count, int first, const char* what)
+{
+    ASSERT_EQ(buffer.size(), count * track::kPacketSize) << what;
+    int broken = 0;
+    for (int i = 0; i < count; ++i) {
+        const QByteArrayView p = QByteArrayView(buffer).sliced(i * track::kPacketSize, track::kPacketSize);
+        EXPECT_EQ(le::u16(p, 81), first + i) << what << " packet " << i;
+        const bool spoilt = (first + i) % 97 == 0;
+        EXPECT_EQ(track::packetCrcOk(p), !spoilt) << what << " packet " << i;
+        broken += spoilt;
+    }
+    EXPECT_GT(broken, 0) << what;
+}
+
+const QString kDone = QStringLiteral("Чтение памяти завершено");
+
+} // namespace
+
+TEST(TrackE2E, BothFormsArriveWholeAndInPieces)
+{
+    for (bool split : {false, true}) {
+        QStringList args{QStringLiteral("--track-size"), QString::number(105 * 300)};
+        if (split)
+            args << QStringLiteral("--split");
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), args);
+        ASSERT_TRUE(unit.started());
+        TrackRig rig(unit.pty());
+        // Server 1 has been sent nothing: every packet; server 2 lacks the newest quarter.
+        ASSERT_EQ(rig.read({TrackRead::Undelivered, 0, 0, 0}), kDone);
+        expectPackets(rig.track.buffer(), 300, 1, "server 1");
+        ASSERT_EQ(rig.read({TrackRead::Undelivered, 1, 0, 0}), kDone);
+        expectPackets(rig.track.buffer(), 75, 226, "server 2");
+        ASSERT_EQ(rig.read({TrackRead::Range, 0, 90, 20}), kDone);
+        expectPackets(rig.track.buffer(), 20, 90, "range");
+        // A range running past the newest packet brings what there is.
+        ASSERT_EQ(rig.read({TrackRead::Range, 0, 290, 500}), kDone);
+        expectPackets(rig.track.buffer(), 11, 290, "range to the end");
+        EXPECT_EQ(unit.count("CONFIGM-repeat"), 0);
+        EXPECT_EQ(rig.session.session().OperationState, osIdle);
+        EXPECT_TRUE(rig.session.session().connected);
+    }
+}
+
+TEST(TrackE2E, ABlockLostOnceComesWithTheRepeat)
+{
+    for (bool split : {false, true}) {
+        QStringList args{QStringLiteral("--track-size"), QString::number(105 * 100), QStringLiteral("--track-silent-at"),
+                         QStringLiteral("3")};
+        if (split)
+            args << QStringLiteral("--split");
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), args);
+        ASSERT_TRUE(unit.started());
+        TrackRig rig(unit.pty());
+        ASSERT_EQ(rig.read({TrackRead::Range, 0, 1, 100}), kDone);
+        expectPackets(rig.track.buffer(), 100, 1, "after the repeat");
+        EXPECT_EQ(unit.count("CONFIGM-repeat"), 1);
+    }
+}
+
+TEST(TrackE2E, NothingToReadWrongRequestAndTooLargeASize)
+{
+    {
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--track-size"), QStringLiteral("0")});
+        ASSERT_TRUE(unit.started());
+        TrackRig rig(unit.pty());
+        EXPECT_EQ(rig.read({TrackRead::Undelivered, 0, 0, 0}), QStringLiteral("Нет пакетов"));
+    }
+    {
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--split")});
+        ASSERT_TRUE(unit.started());
+        TrackRig rig(unit.pty());
+        EXPECT_EQ(rig.read({TrackRead::Range, 0, 100000, 10}), QStringLiteral("Некорректный параметр"));
+        EXPECT_EQ(rig.read({TrackRead::Range, 0, 5, 0}), QStringLiteral("Некорректный параметр"));
+        EXPECT_EQ(rig.session.session().OperationState, osIdle);
+        // The unit still answers: a read right after works.
+        EXPECT_EQ(rig.read({TrackRead::Range, 0, 5, 3}), kDone);
+        EXPECT_EQ(rig.track.buffer().size(), 3 * 105);
+    }
+    {
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--track-oversize")});
+        ASSERT_TRUE(unit.started());
+        TrackRig rig(unit.pty());
+        EXPECT_EQ(rig.read({TrackRead::Undelivered, 0, 0, 0}),
+                  QStringLiteral("Размер памяти (4026531840 байт) больше, чем может храниться в устройстве"));
+        EXPECT_EQ(unit.count("CONFIGM-next"), 0); // no block is asked for
+        EXPECT_TRUE(rig.track.buffer().isEmpty());
+        EXPECT_EQ(rig.session.session().OperationState, osIdle);
+    }
+}
+
+#if defined(RVCTL_PATH)
+TEST(TrackE2E, RvctlPullsAServersPacketsAndConvertsThem)
+{
+    QTemporaryDir dir;
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--track-size"), QString::number(105 * 200)});
+    ASSERT_TRUE(unit.started());
+    const QString bin = dir.filePath(QStringLiteral("unit.bin"));
+    const rvtest::ToolRun read = rvtest::runTool(
+        QStringLiteral(RVCTL_PATH), {QStringLiteral("--port=") + unit.pty(), QStringLiteral("track"),
+                                     QStringLiteral("read"), QStringLiteral("--server"), QStringLiteral("2"), bin});
+    ASSERT_EQ(read.code, 0) << read.err.toStdString();
+    EXPECT_EQ(read.out, QStringLiteral("5250 bytes, 50 packets\n"));
+    QFile f(bin);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    expectPackets(f.readAll(), 50, 151, "rvctl");
+
+    const QString plt = dir.filePath(QStringLiteral("t.plt"));
+    const rvtest::ToolRun exported = rvtest::runTool(QStringLiteral(RVCTL_PATH), {QStringLiteral("track"),
+                                                     QStringLiteral("export"), bin, plt});
+    ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
+    EXPECT_EQ(exported.out, QStringLiteral("50 packets, 49 written, 1 with a wrong check value left out\n"));
+    QFile p(plt);
+    ASSERT_TRUE(p.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = p.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 6 + 49 + 1);
+    EXPECT_EQ(lines[5], QByteArray("49\r"));
+    EXPECT_TRUE(lines[6].startsWith("55.")) << lines[6].toStdString();
+
+    // A wrong request is refused before anything is sent; a unit's refusal leaves no file.
+    const rvtest::ToolRun bad = rvtest::runTool(
+        QStringLiteral(RVCTL_PATH), {QStringLiteral("--port=") + unit.pty(), QStringLiteral("track"), QStringLiteral("read"),
+                                     QStringLiteral("--range"), QStringLiteral("1"), QStringLiteral("70000"), bin});
+    EXPECT_EQ(bad.code, 2);
+    const QString none = dir.filePath(QStringLiteral("none.bin"));
+    const rvtest::ToolRun refused = rvtest::runTool(
+        QStringLiteral(RVCTL_PATH), {QStringLiteral("--port=") + unit.pty(), QStringLiteral("track"), QStringLiteral("read"),
+                                     QStringLiteral("--range"), QStringLiteral("9999"), QStringLiteral("10"), none});
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("Некорректный параметр"))) << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(none));
+}
+#endif

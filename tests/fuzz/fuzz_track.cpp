@@ -1,0 +1,59 @@
+// "+MEM" replies of any shape fed to a running track memory read through the session's dispatcher and its
+// early hand-on of complete blocks; whatever was read then goes through the three exports.
+// Input: [mode] then bursts, each [length][bytes].
+
+#include "core/config/records.h"
+#include "core/link/memory_link.h"
+#include "core/monitor/monitor_blocks.h"
+#include "core/protocol/device_session.h"
+#include "core/track/track_packet.h"
+#include "core/track/track_read.h"
+
+#include <cstddef>
+#include <cstdint>
+
+using namespace rv;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    MemoryLink link;
+    ConfigRecords records;
+    MonitorBlocks monitor;
+    SessionController s(link, &records, &monitor);
+    TrackRead t(s);
+    s.setPortName(QStringLiteral("unit"));
+    s.start(false);
+    for (int i = 0; i < 10; ++i)
+        s.Find_deviceTimer();
+    s.setEarlyFrames(data[0] & 8);
+    t.DumpClick({data[0] & 1 ? TrackRead::Range : TrackRead::Undelivered, uint8_t(data[0] >> 7), 5, 10});
+    for (int i = 0; i < 10; ++i)
+        s.Find_deviceTimer();
+    size_t at = 1;
+    while (at < size) {
+        const size_t len = std::min<size_t>(data[at], size - at - 1);
+        ++at;
+        QByteArray burst("+MEM");
+        burst.append(reinterpret_cast<const char*>(data + at), static_cast<qsizetype>(len));
+        link.feed(len % 5 == 0 ? burst.mid(4) : burst);
+        at += len;
+        for (int tick = 0; tick < 5; ++tick)
+            s.Receive_timerTimer();
+        if (len % 11 == 0)
+            s.progress().Timer1Timer();
+    }
+    // The bytes themselves as a read buffer too: any packet content, any length.
+    const QByteArray raw(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    for (const QByteArray& buffer : {t.buffer(), raw}) {
+        for (uint8_t version : {1, 2}) {
+            records.config.setNumber(u"Protocol", version);
+            records.config.setNumber(u"PacketStruct", version == 1 ? 0xFFFF : 0xFFFFFFFF);
+            const auto choice = packet::packetChoice(records.config);
+            (void)track::exportWln(buffer, choice);
+        }
+        (void)track::exportPlt(buffer);
+    }
+    return 0;
+}
