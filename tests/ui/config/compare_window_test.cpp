@@ -6,6 +6,7 @@
 #include "core/config/defaults.h"
 #include "core/config/fcg_file.h"
 #include "ui/config/compare_window.h"
+#include "ui/devicefiles/autoinfo_page.h"
 #include "ui/config/editor_page.h"
 #include "ui/config/page_binder.h"
 
@@ -27,6 +28,9 @@ namespace {
 class CompareTest : public rvtest::PagesTest {
 protected:
     CompareBinding compare{w, s, pages};
+
+    // The route page joins the pages as the program's route binding adds it.
+    CompareTest() { pages.addPage(new AutoinfoPage(records)); }
 
     // What every control of the window shows.
     QStringList controlStates() const
