@@ -520,6 +520,8 @@ VirtualUnit::Parse VirtualUnit::voiceArchive(QList<Reply>& out)
             out.append({"+VWF"});
         });
     return Parse::Garbage;
+}
+
 // "CONFIGM" and its request: the undelivered packets of a server, a range, the next block or its repeat.
 VirtualUnit::Parse VirtualUnit::memoryCommand(QList<Reply>& out)
 {
