@@ -127,7 +127,7 @@ TEST(RecordDiff, BitsNoControlShowsAreListedByRecordAndOffset)
     // The extended record, and the order: controls first, then bytes by record and offset.
     b = a;
     bytes = b.confSe.bytes();
-    bytes[16] = char(0xFF); // the satellite modem's parking time: no editor page shows it
+    bytes[15] = char(0x80); // a roaming flag bit that no control shows
     ASSERT_TRUE(b.confSe.setBytes(bytes));
     ASSERT_EQ(b.config.setNumber(u"ID_Device", 5), FieldError::None);
     const QList<RecordDifference> e = compareRecords(a, b);
@@ -135,7 +135,7 @@ TEST(RecordDiff, BitsNoControlShowsAreListedByRecordAndOffset)
     EXPECT_EQ(e.front().control, QStringLiteral("ID_Device"));
     EXPECT_EQ(e.back().record, RecordKind::ConfSe);
     EXPECT_TRUE(e.back().control.isEmpty());
-    EXPECT_EQ(e.back().name, QStringLiteral("ConfSeBlock, байт 16 (IRPARKTIME)"));
+    EXPECT_EQ(e.back().name, QStringLiteral("ConfSeBlock, байт 15 (RoamFlags)"));
 }
 
 TEST(RecordDiff, EveryCaptionRowNamesAFieldOfItsRecord)
