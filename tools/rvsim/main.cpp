@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -103,9 +104,10 @@ private:
         QByteArray text;
         for (auto it = m_unit.counts().cbegin(); it != m_unit.counts().cend(); ++it)
             text += it.key() + ' ' + QByteArray::number(it.value()) + '\n';
-        QFile f(m_statsPath);
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(text);
+        // Replaced whole (a new file renamed over the old), so a reader never sees it half written.
+        QSaveFile f(m_statsPath);
+        if (f.open(QIODevice::WriteOnly) && f.write(text) == text.size())
+            f.commit();
     }
 
     int m_master;

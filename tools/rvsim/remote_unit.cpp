@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <csignal>
@@ -329,9 +330,10 @@ void RemoteLink::writeStats()
     QByteArray text;
     for (auto it = all.cbegin(); it != all.cend(); ++it)
         text += it.key() + ' ' + QByteArray::number(it.value()) + '\n';
-    QFile f(m_statsPath);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(text);
+    // Replaced whole (a new file renamed over the old), so a reader never sees it half written.
+    QSaveFile f(m_statsPath);
+    if (f.open(QIODevice::WriteOnly) && f.write(text) == text.size())
+        f.commit();
 }
 
 } // namespace rvsim
