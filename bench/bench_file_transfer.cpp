@@ -8,6 +8,7 @@
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "paced_unit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,20 +20,13 @@
 #include <cstdio>
 
 using namespace rv;
+using rvbench::startUnit;
+using rvbench::waitFor;
 
 namespace {
 
 constexpr int kBaud = 115200;
 constexpr qsizetype kLogBytes = 200 * 1024;
-
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
 
 // Seconds from the first chunk request to the complete file, or a negative number on failure.
 double readOnce(bool early, int chunk)
@@ -40,12 +34,11 @@ double readOnce(bool early, int chunk)
     QTemporaryDir home;
     qputenv("RVCONF_HOME", home.path().toLocal8Bit());
     QProcess unit;
-    unit.start(QStringLiteral(RVSIM_PATH), {QStringLiteral("--baud"), QString::number(kBaud), QStringLiteral("--log-size"),
+    const QString pty = startUnit(unit, {QStringLiteral("--baud"), QString::number(kBaud), QStringLiteral("--log-size"),
                                             QString::number(kLogBytes), QStringLiteral("--chunk"), QString::number(chunk),
                                             QStringLiteral("--lifetime"), QStringLiteral("120")});
-    if (!unit.waitForStarted() || !unit.waitForReadyRead(5000))
+    if (pty.isEmpty())
         return -1;
-    const QString pty = QString::fromLocal8Bit(unit.readLine().trimmed().mid(4));
 
     SerialLink link;
     ConfigRecords records;

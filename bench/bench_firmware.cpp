@@ -10,6 +10,7 @@
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "paced_unit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,21 +22,14 @@
 #include <cstdio>
 
 using namespace rv;
+using rvbench::startUnit;
+using rvbench::waitFor;
 
 namespace {
 
 constexpr int kBaud = 115200;
 constexpr int kImageBytes = 64 * 1024;
 constexpr int kProgramMs = 5;
-
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
 
 QByteArray image()
 {
@@ -61,12 +55,11 @@ double flashOnce(bool early, int* blocks)
             return -1;
     }
     QProcess unit;
-    unit.start(QStringLiteral(RVSIM_PATH), {QStringLiteral("--bootloader"), QStringLiteral("--baud"), QString::number(kBaud),
+    const QString pty = startUnit(unit, {QStringLiteral("--bootloader"), QStringLiteral("--baud"), QString::number(kBaud),
                                             QStringLiteral("--program-ms"), QString::number(kProgramMs),
                                             QStringLiteral("--lifetime"), QStringLiteral("120")});
-    if (!unit.waitForStarted() || !unit.waitForReadyRead(5000))
+    if (pty.isEmpty())
         return -1;
-    const QString pty = QString::fromLocal8Bit(unit.readLine().trimmed().mid(4));
 
     SerialLink link;
     ConfigRecords records;

@@ -11,6 +11,7 @@
 #include "core/protocol/bytes.h"
 #include "core/protocol/checksum.h"
 #include "core/protocol/device_session.h"
+#include "paced_unit.h"
 #include "core/track/track_packet.h"
 #include "core/track/track_read.h"
 
@@ -26,19 +27,12 @@
 #include <functional>
 
 using namespace rv;
+using rvbench::startUnit;
+using rvbench::waitFor;
 
 namespace {
 
 constexpr int kBaud = 115200;
-
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
 
 // Seconds from the start reply to the end of the read, or a negative number on failure.
 double readOnce(qsizetype bytes, int block, bool early)
@@ -46,12 +40,11 @@ double readOnce(qsizetype bytes, int block, bool early)
     QTemporaryDir home;
     qputenv("RVCONF_HOME", home.path().toLocal8Bit());
     QProcess unit;
-    unit.start(QStringLiteral(RVSIM_PATH), {QStringLiteral("--baud"), QString::number(kBaud), QStringLiteral("--track-size"),
+    const QString pty = startUnit(unit, {QStringLiteral("--baud"), QString::number(kBaud), QStringLiteral("--track-size"),
                                             QString::number(bytes), QStringLiteral("--track-block"), QString::number(block),
                                             QStringLiteral("--lifetime"), QStringLiteral("300")});
-    if (!unit.waitForStarted() || !unit.waitForReadyRead(5000))
+    if (pty.isEmpty())
         return -1;
-    const QString pty = QString::fromLocal8Bit(unit.readLine().trimmed().mid(4));
 
     SerialLink link;
     ConfigRecords records;
