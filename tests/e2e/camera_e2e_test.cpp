@@ -6,6 +6,7 @@
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "support/connected_session.h"
 #include "support/rvsim_process.h"
 #include "support/wait.h"
 #include "ui/app/main_window.h"
@@ -35,26 +36,10 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-struct CameraRig {
-    QTemporaryDir home;
-    SerialLink link;
-    ConfigRecords records;
-    MonitorBlocks monitor;
-    SessionController session{link, &records, &monitor};
+struct CameraRig : rvtest::ConnectedSession {
     CameraSnapshot camera{session};
-    QStringList closed;
 
-    explicit CameraRig(const QString& port)
-    {
-        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-        session.setPortName(port);
-        session.session().autoReadPending = false;
-        QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
-        QSignalSpy connected(&session, &SessionController::deviceConnected);
-        session.start();
-        EXPECT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
-    }
-    ~CameraRig() { qunsetenv("RVCONF_HOME"); }
+    using ConnectedSession::ConnectedSession;
     // One snapshot; the message the progress window closed with.
     QString shoot(int cam, int ms = 20000)
     {

@@ -6,6 +6,7 @@
 #include "core/monitor/monitor_blocks.h"
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
+#include "support/connected_session.h"
 #include "support/rvsim_process.h"
 #include "support/unit_bytes.h"
 #include "support/wait.h"
@@ -44,26 +45,10 @@ void placeLog(const RvsimProcess& unit, const QString& date, const QByteArray& b
     f.write(bytes);
 }
 
-struct FileRig {
-    QTemporaryDir home;
-    SerialLink link;
-    ConfigRecords records;
-    MonitorBlocks monitor;
-    SessionController session{link, &records, &monitor};
+struct FileRig : rvtest::ConnectedSession {
     FileTransfer transfer{session};
-    QStringList closed;
 
-    explicit FileRig(const QString& port)
-    {
-        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-        session.setPortName(port);
-        session.session().autoReadPending = false;
-        QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
-        QSignalSpy connected(&session, &SessionController::deviceConnected);
-        session.start();
-        EXPECT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
-    }
-    ~FileRig() { qunsetenv("RVCONF_HOME"); }
+    using ConnectedSession::ConnectedSession;
     // Reads the day's log; the message the progress window closed with.
     QString readLog(const QString& date, int ms = 20000)
     {

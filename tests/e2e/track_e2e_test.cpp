@@ -9,6 +9,7 @@
 #include "core/protocol/device_session.h"
 #include "core/track/track_packet.h"
 #include "core/track/track_read.h"
+#include "support/connected_session.h"
 #include "support/rvsim_process.h"
 #include "support/tool_run.h"
 #include "support/wait.h"
@@ -24,26 +25,10 @@ using rvtest::waitUntil;
 
 namespace {
 
-struct TrackRig {
-    QTemporaryDir home;
-    SerialLink link;
-    ConfigRecords records;
-    MonitorBlocks monitor;
-    SessionController session{link, &records, &monitor};
+struct TrackRig : rvtest::ConnectedSession {
     TrackRead track{session};
-    QStringList closed;
 
-    explicit TrackRig(const QString& port)
-    {
-        qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-        session.setPortName(port);
-        session.session().autoReadPending = false;
-        QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
-        QSignalSpy connected(&session, &SessionController::deviceConnected);
-        session.start();
-        EXPECT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
-    }
-    ~TrackRig() { qunsetenv("RVCONF_HOME"); }
+    using ConnectedSession::ConnectedSession;
     QString read(const TrackRead::Request& r, int ms = 30000)
     {
         const qsizetype before = closed.size();
