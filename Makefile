@@ -5,7 +5,7 @@ FUZZBUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz bench clean
+.PHONY: all deps build run test fuzz bench package clean
 
 all: build
 
@@ -38,5 +38,11 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
+# The Debian package: a Release tree without the tests, and the .deb in build-package/.
+package: deps
+	cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DRVCONF_TESTS=OFF -DRVCONF_PACKAGE=ON >/dev/null
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) $(TESTBUILD) $(FUZZBUILD) build-bench
+	rm -rf $(BUILD) $(TESTBUILD) $(FUZZBUILD) build-bench build-package

@@ -1,6 +1,7 @@
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
 #include "core/protocol/remote_session.h"
+#include "core/version.h"
 #include "ui/app/app_texts.h"
 #include "ui/app/main_window.h"
 #include "ui/app/session_binding.h"
@@ -20,7 +21,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("rvconf"));
-    app.setApplicationVersion(QStringLiteral("2.8.8"));
+    app.setApplicationVersion(rv::programVersion());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(rv::appTitle());

@@ -14,6 +14,7 @@
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
 #include "core/track/track_packet.h"
+#include "core/version.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -415,7 +416,7 @@ QString helpText()
     for (const Command& c : kCommands)
         s += QStringLiteral("  %1\n      %2\n").arg(QLatin1String(c.usage), QLatin1String(c.summary));
     s += QStringLiteral(
-        "  --help\n      this text\n\n"
+        "  --help\n      this text\n  --version\n      the program's version\n\n"
         "Options of the unit commands (anywhere on the line):\n"
         "  --port PATH       the serial port of the unit (/dev/ttyUSB0, a pseudo-terminal ...)\n"
         "  --password N      answer the unit's password request with N (0..65535) and repeat the operation once\n"
@@ -504,6 +505,10 @@ int main(int argc, char** argv)
     const QString name = args.takeFirst();
     if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help"))
         return cmdHelp(args, globals);
+    if (name == QLatin1String("--version")) {
+        out(QStringLiteral("rvctl %1\n").arg(rv::programVersion()));
+        return ExitOk;
+    }
     for (const Command& c : kCommands) {
         if (name == QLatin1String(c.name))
             return c.run(args, globals);

@@ -7,6 +7,26 @@
 
 namespace rv {
 
+namespace {
+
+// An installed program (/usr/bin, /usr/local/bin) keeps its files per user, even when root could write there.
+bool isSystemFolder(const QString& dir)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(dir);
+    return false;
+#else
+    return dir == QLatin1String("/usr") || dir.startsWith(QLatin1String("/usr/"));
+#endif
+}
+
+} // namespace
+
+bool exeFolderServesAsProgramFolder(const QString& exeDir)
+{
+    return !exeDir.isEmpty() && !isSystemFolder(QDir::cleanPath(exeDir)) && QFileInfo(exeDir).isWritable();
+}
+
 QString programFolder()
 {
     const QString home = qEnvironmentVariable("RVCONF_HOME");
@@ -15,7 +35,7 @@ QString programFolder()
         return QDir(home).absolutePath();
     }
     const QString exeDir = QCoreApplication::applicationDirPath();
-    if (!exeDir.isEmpty() && QFileInfo(exeDir).isWritable())
+    if (exeFolderServesAsProgramFolder(exeDir))
         return exeDir;
     QString user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     if (user.isEmpty())

@@ -1,5 +1,6 @@
 #include "ui/app/about_window.h"
 
+#include "core/version.h"
 #include "ui/app/emblem.h"
 
 #include <QDialogButtonBox>
@@ -26,7 +27,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent)
     f.setBold(true);
     f.setPointSizeF(f.pointSizeF() * 1.4);
     name->setFont(f);
-    auto* version = new QLabel(QStringLiteral("Версия 2.8.8"), this);
+    auto* version = new QLabel(QStringLiteral("Версия %1").arg(programVersion()), this);
     version->setObjectName(QStringLiteral("Version"));
     auto* comments = new QLabel(QStringLiteral(
         "Программа настройки терминалов мониторинга транспорта RV-1 и RV-2:\n"

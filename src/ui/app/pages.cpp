@@ -1,5 +1,6 @@
 #include "ui/app/pages.h"
 
+#include "core/version.h"
 #include "ui/app/emblem.h"
 #include "ui/app/navigation.h"
 
@@ -47,7 +48,7 @@ QWidget* firstPage(QWidget* page)
     f.setBold(true);
     f.setPointSizeF(f.pointSizeF() * 2.0);
     name->setFont(f);
-    auto* version = new QLabel(QStringLiteral("Версия 2.8.8"), page);
+    auto* version = new QLabel(QStringLiteral("Версия %1").arg(programVersion()), page);
     version->setObjectName(QStringLiteral("ProgramVersion"));
     version->setAlignment(Qt::AlignCenter);
 

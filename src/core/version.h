@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace rv {
+
+// The one version number, set by project(... VERSION ...) in the top CMakeLists.txt: the package, the window
+// title, "О программе" and rvctl --version all show it.
+inline QString programVersion() { return QStringLiteral(RVCONF_VERSION); }
+
+} // namespace rv
