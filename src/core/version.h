@@ -6,6 +6,6 @@ namespace rv {
 
 // The one version number, set by project(... VERSION ...) in the top CMakeLists.txt: the package, the window
 // title, "О программе" and rvctl --version all show it.
-inline QString programVersion() { return QStringLiteral(RVCONF_VERSION); }
+QString programVersion();
 
 } // namespace rv

@@ -1,0 +1,7 @@
+#include "core/version.h"
+
+namespace rv {
+
+QString programVersion() { return QStringLiteral(RVCONF_VERSION); }
+
+} // namespace rv
