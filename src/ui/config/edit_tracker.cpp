@@ -48,7 +48,8 @@ EditTracker::EditTracker(MainWindow& w, SessionController& s, ConfigPages& pages
     // A unit found adapts the pages to itself (a unit without GLONASS shows "Только GPS"): that is no edit
     // of the user's, unless there were edits already.
     connect(&s, &SessionController::configurate, this, [this] {
-        check();
+        if (m_checkPending)
+            check();
         if (!m_window.configModified())
             rebase(kAll);
     });
