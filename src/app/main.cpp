@@ -7,6 +7,7 @@
 #include "ui/app/session_binding.h"
 #include "ui/config/compare_window.h"
 #include "ui/config/config_pages.h"
+#include "ui/config/write_confirm.h"
 #include "ui/devicefiles/devicefiles_binding.h"
 #include "ui/devicefiles/route_binding.h"
 #include "ui/firmware/firmware_binding.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
     rv::MonitorBinding monitor(mainWindow, session); // the Monitor page and the status window TForm11
     rv::ConfigPages pages(mainWindow, session);      // the editor pages, after the binding that opens the start-up file
     rv::CompareBinding compare(mainWindow, session, pages); // "Сравнить с устройством", "Сравнить с файлом…"
+    rv::WriteConfirmation confirmWrite(mainWindow, session, compare); // "Записать" lists its changes first
     rv::DeviceFilesBinding files(mainWindow, session); // FL_page, the log window TForm9, file transfers
     rv::RouteBinding route(mainWindow, session, pages, files.transfer()); // Autoinfo: the route table
     rv::VoiceBinding voice(mainWindow, session, files.transfer()); // Voice_files, on the same file transfer

@@ -72,7 +72,7 @@ TEST(RvctlOffline, DiffSetDumpAndExitCodes)
         EXPECT_TRUE(r.out.contains(QLatin1String(cmd))) << cmd;
 }
 
-TEST(RvctlOffline, Set_RefusesAShortFile_KeepsEverythingButTheFieldsOfALongOne)
+TEST(RvctlOffline, Set_RefusesAFileOfAnotherSize_KeepsEverythingButTheFieldsOfAWholeOne)
 {
     QTemporaryDir dir;
     QByteArray full(1126, '\0');
@@ -89,13 +89,21 @@ TEST(RvctlOffline, Set_RefusesAShortFile_KeepsEverythingButTheFieldsOfALongOne)
     EXPECT_TRUE(r.err.contains(QStringLiteral("1100 bytes"))) << qPrintable(r.err);
     EXPECT_EQ(fileBytes(shortFile), full.left(1100));
 
-    // Long: only the bytes of the field change; the gaps and the 3000-byte tail stay.
-    const QString longFile = dir.filePath(QStringLiteral("long.fcg"));
+    // Long: not a configuration file either, by the window's rule; not touched.
+    const QString tooLong = dir.filePath(QStringLiteral("too-long.fcg"));
     const QByteArray tail(3000, '\x5A');
-    ASSERT_TRUE(writeBytes(longFile, full + tail));
+    ASSERT_TRUE(writeBytes(tooLong, full + tail));
+    r = rvctl({QStringLiteral("set"), tooLong, QStringLiteral("ID_Device=77")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("4126 bytes"))) << qPrintable(r.err);
+    EXPECT_EQ(fileBytes(tooLong), full + tail);
+
+    // Whole: only the bytes of the field change; the gaps between the records stay.
+    const QString longFile = dir.filePath(QStringLiteral("long.fcg"));
+    ASSERT_TRUE(writeBytes(longFile, full));
     r = rvctl({QStringLiteral("set"), longFile, QStringLiteral("ID_Device=77"), QStringLiteral("MNC5=9")});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
-    QByteArray expected = full + tail;
+    QByteArray expected = full;
     expected[3] = 77;
     expected[4] = 0;
     expected[1100 + 14] = 9;

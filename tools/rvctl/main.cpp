@@ -56,17 +56,20 @@ struct Command
     Handler run;
 };
 
-// Opens FILE into zeroed records; the message names the file on failure.
+// Opens FILE into zeroed records; the message names the file on failure. A file of another size than a
+// configuration's is refused here for every command, by the same rule as the window's "Открыть".
 bool openFile(const QString& path, rv::ConfigRecords& records)
 {
     const rv::FcgOpenResult r = rv::openFcg(path, records);
+    if (r.status == rv::FcgStatus::WrongSize) {
+        err(QStringLiteral("%1: %2 bytes, a configuration file has %3; not a configuration file")
+                .arg(path).arg(r.fileSize).arg(rv::kFcgSize));
+        return false;
+    }
     if (!r.ok()) {
         err(QStringLiteral("%1: %2").arg(path, rv::fcgStatusMessage(r.status)));
         return false;
     }
-    if (r.fileSize != rv::kFcgSize)
-        err(QStringLiteral("%1: warning: %2 bytes, a configuration file has %3; missing bytes read as zero")
-                .arg(path).arg(r.fileSize).arg(rv::kFcgSize));
     return true;
 }
 
@@ -119,19 +122,10 @@ int cmdSet(const QStringList& args, const Globals&)
 {
     if (args.size() < 2)
         return usage("set FILE.fcg NAME=VALUE ...");
+    // A file of another size is refused: rewriting it would make a half-replaced configuration look whole.
     rv::ConfigRecords records;
-    const rv::FcgOpenResult opened = rv::openFcg(args[0], records);
-    if (!opened.ok()) {
-        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(opened.status)));
+    if (!openFile(args[0], records))
         return ExitFailed;
-    }
-    // Rewriting a short file would fill the records it lacks with zeros, which `write` would then send to
-    // a unit as settings.
-    if (opened.shortFile()) {
-        err(QStringLiteral("%1: %2 bytes, a configuration file has %3; not changing an incomplete file")
-                .arg(args[0]).arg(opened.fileSize).arg(rv::kFcgSize));
-        return ExitFailed;
-    }
     for (const QString& a : args.mid(1)) {
         const rv::AssignResult r = rv::assignField(records, a);
         if (!r.ok()) {
@@ -189,23 +183,24 @@ int cmdRead(const QStringList& args, const Globals& g)
 
 int cmdWrite(const QStringList& args, const Globals& g)
 {
-    if (g.port.isEmpty() || args.size() != 1)
-        return usage("--port PATH write FILE.fcg");
-    rv::ConfigRecords records;
-    const rv::FcgOpenResult r = rv::openFcg(args[0], records);
-    if (!r.ok()) {
-        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(r.status)));
-        return ExitFailed;
-    }
+    QStringList files = args;
+    const bool showChanges = files.removeAll(QStringLiteral("--show-changes")) > 0;
+    if (g.port.isEmpty() || files.size() != 1)
+        return usage("--port PATH write FILE.fcg [--show-changes]");
     // A short file would leave part of a record as zeros, and zeros would go to the unit as settings.
-    if (r.shortFile()) {
-        err(QStringLiteral("%1: %2 bytes, a configuration file has %3; not writing incomplete records to the unit")
-                .arg(args[0]).arg(r.fileSize).arg(rv::kFcgSize));
+    rv::ConfigRecords records;
+    if (!openFile(files[0], records))
         return ExitFailed;
+    if (showChanges) {
+        // What the write changes, against what the unit holds now: the same list as the window's "Записать".
+        rv::ConfigRecords unit;
+        UnitOperation read(UnitOperation::Kind::Read, unitOptions(g), unit);
+        if (const int code = read.exec(); code != ExitOk)
+            return code;
+        const auto changes = rv::compareRecords(unit, records);
+        out(changes.isEmpty() ? QStringLiteral("no changes\n") : rv::formatDifferences(changes));
+        std::fflush(stdout);
     }
-    if (r.longFile())
-        err(QStringLiteral("%1: warning: %2 bytes, a configuration file has %3; the rest is not written")
-                .arg(args[0]).arg(r.fileSize).arg(rv::kFcgSize));
     UnitOperation op(UnitOperation::Kind::Write, unitOptions(g), records);
     return op.exec();
 }
@@ -399,7 +394,10 @@ const Command kCommands[] = {
     {"set", "set FILE.fcg NAME=VALUE ...", "set fields (NAME[i] for arrays) and rewrite the file", cmdSet},
     {"info", "--port PATH info [--json]", "find the unit and print its type, options, firmware, ID and IMEI", cmdInfo},
     {"read", "--port PATH read FILE.fcg", "read the unit's configuration into FILE (replaced only on success)", cmdRead},
-    {"write", "--port PATH write FILE.fcg", "write FILE's configuration to the unit", cmdWrite},
+    {"write", "--port PATH write FILE.fcg [--show-changes]",
+     "write FILE's configuration to the unit; --show-changes first reads the unit and lists what the write "
+     "changes, as diff does",
+     cmdWrite},
     {"flash", "--port PATH flash IMAGE.bin", "replace the unit's program with IMAGE through its bootloader", cmdFlash},
     {"serve", rvctl::kServeUsage, "listen for a unit calling over the network (GPRS), then run one command on it",
      cmdServe},

@@ -221,14 +221,15 @@ int serve(const QStringList& argList)
     }
     rv::ConfigRecords records;
     if (args->command == QLatin1String("write")) {
+        // The same rule as every other open: a file of another size than a configuration's is refused.
         const rv::FcgOpenResult r = rv::openFcg(args->file, records);
-        if (!r.ok()) {
-            err(QStringLiteral("%1: %2").arg(args->file, rv::fcgStatusMessage(r.status)));
+        if (r.status == rv::FcgStatus::WrongSize) {
+            err(QStringLiteral("%1: %2 bytes, a configuration file has %3; not writing it to the unit")
+                    .arg(args->file).arg(r.fileSize).arg(rv::kFcgSize));
             return ExitFailed;
         }
-        if (r.shortFile()) {
-            err(QStringLiteral("%1: %2 bytes, a configuration file has %3; not writing incomplete records to the unit")
-                    .arg(args->file).arg(r.fileSize).arg(rv::kFcgSize));
+        if (!r.ok()) {
+            err(QStringLiteral("%1: %2").arg(args->file, rv::fcgStatusMessage(r.status)));
             return ExitFailed;
         }
     }

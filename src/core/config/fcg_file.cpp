@@ -28,8 +28,18 @@ QString fcgStatusMessage(FcgStatus s)
     case FcgStatus::OpenFailed:
     case FcgStatus::Empty: return QStringLiteral("Не удалось открыть");
     case FcgStatus::SaveFailed: return QStringLiteral("Не удалось сохранить");
+    case FcgStatus::WrongSize: return QStringLiteral("Не удалось открыть: это не файл конфигурации");
     }
     return {};
+}
+
+QString fcgOpenMessage(const FcgOpenResult& r)
+{
+    if (r.status != FcgStatus::WrongSize)
+        return fcgStatusMessage(r.status);
+    return QStringLiteral("Не удалось открыть: размер файла %1 байт, а у файла конфигурации %2 байт")
+        .arg(r.fileSize)
+        .arg(kFcgSize);
 }
 
 QByteArray fcgBytes(const ConfigRecords& records)
@@ -64,14 +74,24 @@ FcgOpenResult openFcg(const QString& path, ConfigRecords& records)
         r.status = FcgStatus::OpenFailed;
         return r;
     }
-    // Only the first 1126 bytes matter; a huge file is not read into memory.
-    const QByteArray head = f.read(kFcgSize);
+    // One byte more than a configuration tells a longer file; a huge file is not read into memory.
+    const QByteArray head = f.read(kFcgSize + 1);
     if (f.error() != QFileDevice::NoError) {
         r.status = FcgStatus::OpenFailed;
         return r;
     }
-    r = applyFcgBytes(records, head);
     r.fileSize = std::max(f.size(), head.size());
+    if (head.isEmpty()) {
+        r.status = FcgStatus::Empty;
+        return r;
+    }
+    if (head.size() != kFcgSize) {
+        r.status = FcgStatus::WrongSize;
+        return r;
+    }
+    const qsizetype size = r.fileSize;
+    r = applyFcgBytes(records, head);
+    r.fileSize = size;
     return r;
 }
 

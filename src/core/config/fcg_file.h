@@ -1,7 +1,7 @@
 #pragma once
 
 // Configuration files (.fcg): the three records at fixed offsets, zero bytes between them, 1126 bytes in
-// all, no header. Opening reads what the file holds at each offset; saving is atomic.
+// all, no header. Opening takes a file of exactly that size and nothing else; saving is atomic.
 
 #include "core/config/records.h"
 
@@ -19,24 +19,24 @@ enum class FcgStatus : uint8_t {
     OpenFailed,  // missing, unreadable, not a regular file, or a read error
     Empty,       // the file holds no byte of any record
     SaveFailed,
+    WrongSize,   // not 1126 bytes: not a configuration file, nothing of it is applied
 };
 
 struct FcgOpenResult
 {
     FcgStatus status = FcgStatus::Ok;
     qsizetype fileSize = 0;
-    // Bytes replaced in each record; less than the record's size when the file ends early.
+    // Bytes replaced in each record; less than the record's size when applied bytes end early.
     qsizetype configBytes = 0;
     qsizetype inpOutBytes = 0;
     qsizetype confSeBytes = 0;
     bool ok() const { return status == FcgStatus::Ok; }
-    // The file ended inside or before a record (older files without the extended record do).
-    bool shortFile() const { return fileSize < kFcgSize; }
-    bool longFile() const { return fileSize > kFcgSize; }
 };
 
 // The status bar text of a failure: "Не удалось открыть" / "Не удалось сохранить"; empty for Ok.
 QString fcgStatusMessage(FcgStatus s);
+// The text of a failed open, naming the file's size when that was the reason.
+QString fcgOpenMessage(const FcgOpenResult& r);
 
 // The 1126 file bytes of a record set.
 QByteArray fcgBytes(const ConfigRecords& records);
@@ -45,7 +45,10 @@ QByteArray fcgBytes(const ConfigRecords& records);
 // the end of the file keeps its value, bytes past 1126 are ignored.
 FcgOpenResult applyFcgBytes(ConfigRecords& records, QByteArrayView file);
 
-// Reads the whole file first, so a failed read changes no record.
+// The one rule for every caller (the window, the start-up load, the comparison, rvctl): a file of any size
+// but 1126 bytes is refused (WrongSize, with its size) and changes no record. A text file or an older file
+// without the extended record would otherwise leave the records half replaced, and the next write would send
+// that to a unit. The whole file is read first, so a failed read changes no record either.
 FcgOpenResult openFcg(const QString& path, ConfigRecords& records);
 
 // Writes through a temporary file; a failure leaves any existing file as it was.

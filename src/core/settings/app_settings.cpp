@@ -57,4 +57,17 @@ bool writeAppSettings(const QString& path, const AppSettings& settings,
     return false;
 }
 
+bool readConfirmWrite(const QString& path)
+{
+    const std::optional<IniFile> ini = IniFile::load(path);
+    return !ini || ini->value(kSection, QString::fromUtf16(kConfirmWriteKey)).trimmed() != QLatin1String("0");
+}
+
+bool writeConfirmWrite(const QString& path, bool confirm, QString* error)
+{
+    IniFile ini = IniFile::load(path).value_or(IniFile{});
+    ini.setValue(kSection, QString::fromUtf16(kConfirmWriteKey), confirm ? QStringLiteral("1") : QStringLiteral("0"));
+    return ini.save(path, error);
+}
+
 } // namespace rv

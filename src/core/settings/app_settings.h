@@ -12,6 +12,8 @@ inline constexpr char16_t kSettingsFileName[] = u"Config.ini";
 inline constexpr char16_t kSettingsSection[] = u"Config";
 inline constexpr char16_t kComPortKey[] = u"Com port";
 inline constexpr char16_t kFileConfKey[] = u"File conf";
+// "0" when the user ticked "Больше не спрашивать" in the list of changes "Записать" shows first.
+inline constexpr char16_t kConfirmWriteKey[] = u"Confirm write";
 // Not a file on disk: the name of the built-in default configuration.
 inline constexpr char16_t kDefaultConfName[] = u"default.fcg";
 // The port-dialog choice that hands the link to the network server; never stored as a port.
@@ -35,5 +37,10 @@ AppSettings readAppSettings(const QString& path,
 // the rest written, when a value cannot be stored so that it reads back the same (a line break in it).
 bool writeAppSettings(const QString& path, const AppSettings& settings,
                       const std::function<QString()>& defaultPort = defaultPortName, QString* error = nullptr);
+
+// Whether "Записать" lists the changes first: yes unless "Config.ini" says "Confirm write=0".
+bool readConfirmWrite(const QString& path);
+// Stores the choice at once, keeping whatever else the file holds; false when it cannot be written.
+bool writeConfirmWrite(const QString& path, bool confirm, QString* error = nullptr);
 
 } // namespace rv

@@ -21,6 +21,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -31,6 +33,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
+
+#include <utility>
 
 namespace rv {
 
@@ -510,6 +514,8 @@ void MainWindow::applyState(QObject* root)
 
 void MainWindow::N4Click()
 {
+    if (askToSave(AfterSave::Defaults))
+        return;
     // The values the defaults leave alone are kept as the pages show them, edits included.
     emit gatherAllRequested();
     m_configFile = kDefaultConf;
@@ -540,6 +546,8 @@ QFileDialog* fileDialog(MainWindow* w, const char* name, QFileDialog::AcceptMode
 
 void MainWindow::N5Click()
 {
+    if (askToSave(AfterSave::Open))
+        return;
     if (!m_openDialog)
         m_openDialog = fileDialog(this, "OpenDialog1", QFileDialog::AcceptOpen, &MainWindow::openConfigFile);
     m_openDialog->selectNameFilter(kFcgFilter);
@@ -549,8 +557,11 @@ void MainWindow::N5Click()
 
 void MainWindow::N6Click()
 {
-    if (!m_saveDialog)
+    if (!m_saveDialog) {
         m_saveDialog = fileDialog(this, "SaveDialog1", QFileDialog::AcceptSave, &MainWindow::saveConfigFile);
+        // A save given up gives up the command that waited for it.
+        connect(m_saveDialog, &QDialog::rejected, this, [this] { m_afterSave = AfterSave::None; });
+    }
     m_saveDialog->selectNameFilter(kFcgFilter);
     m_saveDialog->selectFile(QStringLiteral("*.fcg"));
     m_saveDialog->open();
@@ -564,10 +575,81 @@ void MainWindow::openConfigFile(const QString& path)
 
 void MainWindow::saveConfigFile(const QString& path)
 {
+    const AfterSave then = std::exchange(m_afterSave, AfterSave::None);
     if (path.isEmpty())
         return;
+    m_savedNow = false;
     emit gatherAllRequested();
     emit saveConfigRequested(path);
+    // The command that waited goes on only when the changes are in the file.
+    if (m_savedNow)
+        proceed(then);
+}
+
+void MainWindow::configurationSaved(const QString& path)
+{
+    m_configFile = path;
+    setStatusText(0, path);
+    m_savedNow = true;
+    setConfigModified(false);
+    emit saved(path);
+}
+
+void MainWindow::setConfigModified(bool on)
+{
+    if (on == m_modified)
+        return;
+    m_modified = on;
+    // Only the mark at the end changes; whatever else the title says stays.
+    QString title = windowTitle();
+    if (title.endsWith(QLatin1String(" *")))
+        title.chop(2);
+    setWindowTitle(on ? title + QStringLiteral(" *") : title);
+}
+
+bool MainWindow::askToSave(AfterSave then)
+{
+    if (std::exchange(m_answered, false))
+        return false;
+    emit modifiedCheckRequested();
+    if (!m_modified)
+        return false;
+    if (m_saveQuestion)
+        return true; // already asked; the open question decides
+    // Asked without blocking: the unit's replies and the timers go on while the question is up.
+    m_saveQuestion = new QMessageBox(QMessageBox::Question, appTitle(), QStringLiteral("Сохранить изменения?"),
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+    m_saveQuestion->setObjectName(QStringLiteral("SaveChangesQuestion"));
+    m_saveQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    m_saveQuestion->button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    m_saveQuestion->button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    m_saveQuestion->button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+    m_saveQuestion->setDefaultButton(QMessageBox::Yes);
+    m_saveQuestion->setEscapeButton(QMessageBox::Cancel);
+    connect(m_saveQuestion, &QMessageBox::finished, this, [this, then](int answer) {
+        m_saveQuestion = nullptr;
+        if (answer == QMessageBox::Yes) {
+            // The usual save; the command goes on once the file is written.
+            N6Click();
+            m_afterSave = then;
+        } else if (answer == QMessageBox::No) {
+            proceed(then);
+        }
+    });
+    m_saveQuestion->open();
+    return true;
+}
+
+void MainWindow::proceed(AfterSave then)
+{
+    m_answered = true;
+    switch (then) {
+    case AfterSave::Defaults: N4Click(); break;
+    case AfterSave::Open: N5Click(); break;
+    case AfterSave::Exit: close(); break;
+    case AfterSave::None: break;
+    }
+    m_answered = false;
 }
 
 void MainWindow::showConfiguration(const QString& name, const QString& panelText)
@@ -622,6 +704,13 @@ void MainWindow::Download_deviceClick()
 
 void MainWindow::Upload_deviceClick()
 {
+    if (m_writeGuard && m_writeGuard())
+        return;
+    writeToUnit();
+}
+
+void MainWindow::writeToUnit()
+{
     emit uploadRequested();
 }
 
@@ -660,6 +749,11 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // "Выход" and the title bar's close button ask about unsaved changes first.
+    if (!m_closed && isVisible() && askToSave(AfterSave::Exit)) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

@@ -13,6 +13,7 @@
 class QDialog;
 class QFileDialog;
 class QLabel;
+class QMessageBox;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -46,6 +47,15 @@ public:
     // The file dialogs of N5 and N6, created at their first use (nullptr before).
     QFileDialog* openDialog() const { return m_openDialog; }
     QFileDialog* saveDialog() const { return m_saveDialog; }
+    // Unsaved changes: set from the user's edits by the pages' tracker, cleared by a save or a read. While
+    // set, the title ends in " *" and "Открыть", the defaults and "Выход" ask "Сохранить изменения?" first.
+    bool configModified() const { return m_modified; }
+    void setConfigModified(bool on);
+    QMessageBox* saveChangesQuestion() const { return m_saveQuestion; }
+    // The save of N6 succeeded: `path` becomes the current file name, panel 0 shows it, the mark clears.
+    void configurationSaved(const QString& path);
+    // Asked by "Записать" first: true when it takes the write over (it calls writeToUnit itself, or not at all).
+    void setWriteGuard(std::function<bool()> fn) { m_writeGuard = std::move(fn); }
     // Text of status panel 3 saved when the port dialog was requested.
     QString savedStatusText() const { return m_savedStatus; }
 
@@ -114,6 +124,8 @@ public slots:
     void N9Click();
     void Download_deviceClick();
     void Upload_deviceClick();
+    // The write cycle starts, with no question (the guard's "Записать", the comparison's "Записать").
+    void writeToUnit();
     void Erase_trackClick();
     void Program_butClick();
     void Reset_butClick();
@@ -148,6 +160,10 @@ signals:
     void closing();
     // setPage has put a page in place; views bound to controls of that page bind again.
     void pageInstalled(int index);
+    // Before the question about unsaved changes: the tracker brings the mark up to date.
+    void modifiedCheckRequested();
+    // The records were saved into `path`: what the pages show is now the file's.
+    void saved(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -168,6 +184,11 @@ private:
     void applyState(QObject* root);
     void onConfirmYes();
     QString defaultPort();
+    // What waits for the answer to "Сохранить изменения?".
+    enum class AfterSave : quint8 { None, Defaults, Open, Exit };
+    // True when the command must wait: the configuration is modified and the question is now shown.
+    bool askToSave(AfterSave then);
+    void proceed(AfterSave then);
 
     QTreeWidget* m_tree = nullptr;
     QTreeWidgetItem* m_currentAtPress = nullptr;  // the current node when the mouse went down
@@ -196,6 +217,12 @@ private:
     std::optional<quint8> m_options;
     bool m_shown = false;
     bool m_closed = false;
+    bool m_modified = false;
+    bool m_answered = false;  // the question was answered: the command runs without asking again
+    bool m_savedNow = false;  // set by configurationSaved during a save
+    AfterSave m_afterSave = AfterSave::None;
+    QMessageBox* m_saveQuestion = nullptr;
+    std::function<bool()> m_writeGuard;
 
     std::function<void(int)> m_loadConnectPage;
     std::function<void(int)> m_loadInputPage;

@@ -56,8 +56,7 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
             m_window.setStatusText(0, fcgStatusMessage(st));
             return;
         }
-        m_window.setConfigFileName(path);
-        m_window.setStatusText(0, path);
+        m_window.configurationSaved(path);
     });
     connect(&w, &MainWindow::resetRequested, &s, &SessionController::Reset_butClick);
     connect(&w, &MainWindow::eraseTrackConfirmed, &s, &SessionController::eraseTrackConfirmed);
@@ -112,15 +111,23 @@ void SessionBinding::loadStartupConfiguration(const QString& file)
         return;
     // openFcg changes no record unless it read the whole file; a file that is there but cannot be read
     // counts as a missing one.
-    if (openFcg(file, records).ok())
+    const FcgOpenResult r = openFcg(file, records);
+    if (r.ok())
         return;
     m_window.setConfigFileName(QString::fromUtf16(kDefaultConfName));
-    m_window.setStatusText(0, QStringLiteral("Файл не найден, загружен default.fcg"));
+    m_window.setStatusText(0, r.status == FcgStatus::WrongSize
+                                  ? fcgOpenMessage(r) + QStringLiteral(", загружен default.fcg")
+                                  : QStringLiteral("Файл не найден, загружен default.fcg"));
 }
 
 void SessionBinding::openConfiguration(const QString& path)
 {
     const FcgOpenResult r = openFcg(path, m_session.records());
+    if (r.status == FcgStatus::WrongSize) {
+        // Not a configuration: said with its size; the records, the pages and the file name stay.
+        m_window.showMessage(fcgOpenMessage(r) + QStringLiteral(":\n") + path);
+        return;
+    }
     if (!r.ok()) {
         m_window.setStatusText(0, fcgStatusMessage(r.status));
         return;

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -24,26 +25,53 @@
 
 namespace rv {
 
+QTableWidget* newDifferenceTable(const QString& objectName, QWidget* parent)
+{
+    auto* table = new QTableWidget(parent);
+    table->setObjectName(objectName);
+    table->setColumnCount(3);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    return table;
+}
+
+void showDifferenceRows(QTableWidget* table, const QString& otherSide, const QList<RecordDifference>& list)
+{
+    table->setColumnCount(3);
+    table->setHorizontalHeaderLabels({QStringLiteral("Параметр"), otherSide, QStringLiteral("Будет записано")});
+    table->setRowCount(int(list.size()));
+    for (int i = 0; i < list.size(); ++i) {
+        table->setItem(i, 0, new QTableWidgetItem(list[i].name));
+        table->setItem(i, 1, new QTableWidgetItem(list[i].before));
+        table->setItem(i, 2, new QTableWidgetItem(list[i].after));
+    }
+    table->resizeColumnToContents(1);
+    table->resizeColumnToContents(2);
+}
+
 CompareWindow::CompareWindow(QWidget* parent)
-    : QDialog(parent), m_table(new QTableWidget(this)), m_summary(new QLabel(this)),
-      m_write(new QPushButton(QStringLiteral("Записать"), this))
+    : QDialog(parent), m_table(newDifferenceTable(QStringLiteral("Differences"), this)),
+      m_summary(new QLabel(this)), m_write(new QPushButton(QStringLiteral("Записать"), this)),
+      m_save(new QPushButton(QStringLiteral("Сохранить в файл"), this)),
+      m_close(new QPushButton(QStringLiteral("Закрыть"), this))
 {
     setObjectName(QStringLiteral("CompareWindow"));
-    m_table->setObjectName(QStringLiteral("Differences"));
-    m_table->setColumnCount(3);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_summary->setObjectName(QStringLiteral("Summary"));
     m_write->setObjectName(QStringLiteral("CompareWrite"));
-    auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
-    close->setObjectName(QStringLiteral("CompareClose"));
+    m_save->setObjectName(QStringLiteral("CompareSave"));
+    m_close->setObjectName(QStringLiteral("CompareClose"));
+    // Enter closes the window: neither the unit nor the file changes on a key meant to dismiss it.
+    m_write->setAutoDefault(false);
+    m_save->setAutoDefault(false);
+    m_close->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_write);
-    buttons->addWidget(close);
+    buttons->addWidget(m_save);
+    buttons->addWidget(m_close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
     layout->addWidget(m_table, 1);
@@ -54,26 +82,50 @@ CompareWindow::CompareWindow(QWidget* parent)
         accept();
         emit writeRequested();
     });
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_save, &QPushButton::clicked, this, &CompareWindow::askOverwrite);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CompareWindow::askOverwrite()
+{
+    if (m_question)
+        return;
+    // Asked without blocking; "Нет" (also Enter and Escape) leaves the file as it is.
+    m_question = new QMessageBox(QMessageBox::Question, windowTitle(),
+                                 QStringLiteral("Перезаписать файл %1 тем, что показывают страницы?").arg(m_file),
+                                 QMessageBox::Yes | QMessageBox::No, this);
+    m_question->setObjectName(QStringLiteral("OverwriteQuestion"));
+    m_question->setAttribute(Qt::WA_DeleteOnClose);
+    m_question->button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    m_question->button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    m_question->setDefaultButton(QMessageBox::No);
+    m_question->setEscapeButton(QMessageBox::No);
+    connect(m_question, &QMessageBox::finished, this, [this](int answer) {
+        m_question = nullptr;
+        if (answer != QMessageBox::Yes)
+            return;
+        accept();
+        emit saveRequested();
+    });
+    m_question->open();
 }
 
 void CompareWindow::showDifferences(const QString& title, const QString& otherSide,
-                                    const QList<RecordDifference>& list)
+                                    const QList<RecordDifference>& list, Target target, const QString& file)
 {
     m_list = list;
+    m_file = file;
     setWindowTitle(title);
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Параметр"), otherSide, QStringLiteral("Будет записано")});
-    m_table->setRowCount(int(list.size()));
-    for (int i = 0; i < list.size(); ++i) {
-        m_table->setItem(i, 0, new QTableWidgetItem(list[i].name));
-        m_table->setItem(i, 1, new QTableWidgetItem(list[i].before));
-        m_table->setItem(i, 2, new QTableWidgetItem(list[i].after));
-    }
-    m_table->resizeColumnToContents(1);
-    m_table->resizeColumnToContents(2);
+    showDifferenceRows(m_table, otherSide, list);
     m_summary->setText(list.isEmpty() ? QStringLiteral("Различий нет")
                                       : QStringLiteral("Различий: %1").arg(list.size()));
+    // Only the action of what was compared: the tool bar's "Записать" means the unit, so a file is
+    // saved only by a button that says so.
+    m_write->setVisible(target == Target::Unit);
+    m_save->setVisible(target == Target::File);
     m_write->setEnabled(!list.isEmpty());
+    m_save->setEnabled(!list.isEmpty());
+    m_close->setFocus();
     open();
 }
 
@@ -82,10 +134,10 @@ CompareBinding::CompareBinding(MainWindow& window, SessionController& session, C
 {
     installCommands();
     connect(&session, &SessionController::copyReadFinished, this, &CompareBinding::deviceCopyRead);
-    connect(m_result, &CompareWindow::writeRequested, this, [this] {
-        if (m_file.isEmpty())
-            m_window.Upload_deviceClick();
-        else
+    // The window has listed what the write changes on the unit just read: no second question.
+    connect(m_result, &CompareWindow::writeRequested, &m_window, &MainWindow::writeToUnit);
+    connect(m_result, &CompareWindow::saveRequested, this, [this] {
+        if (!m_file.isEmpty())
             m_window.saveConfigFile(m_file);
     });
 }
@@ -136,12 +188,7 @@ void CompareBinding::installCommands()
 
 ConfigRecords CompareBinding::gathered() const
 {
-    ConfigRecords copy = m_pages.records();
-    // The gathering only reads the controls; a value they refuse keeps the record's, as a write would.
-    const QSignalBlocker quiet(&m_pages);
-    for (RecordKind kind : {RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe})
-        m_pages.gatherRecord(copy, kind);
-    return copy;
+    return m_pages.gathered();
 }
 
 QList<RecordDifference> CompareBinding::compareWith(const ConfigRecords& there) const
@@ -172,7 +219,7 @@ void CompareBinding::deviceCopyRead(bool ok)
         return; // a failed read has said why
     m_file.clear();
     m_result->showDifferences(QStringLiteral("Сравнение с устройством"), QStringLiteral("На устройстве"),
-                              compareWith(m_session.unitCopy()));
+                              compareWith(m_session.unitCopy()), CompareWindow::Target::Unit);
 }
 
 void CompareBinding::chooseFile()
@@ -192,16 +239,15 @@ void CompareBinding::compareWithFile(const QString& path)
 {
     if (path.isEmpty())
         return;
-    // A file that ends early leaves the rest as the program holds it, as opening it would.
     ConfigRecords file = m_pages.records();
     const FcgOpenResult opened = openFcg(path, file);
     if (!opened.ok()) {
-        m_window.showMessage(fcgStatusMessage(opened.status) + QStringLiteral(":\n") + path);
+        m_window.showMessage(fcgOpenMessage(opened) + QStringLiteral(":\n") + path);
         return;
     }
     m_file = path;
     m_result->showDifferences(QStringLiteral("Сравнение с файлом ") + path, QStringLiteral("В файле"),
-                              compareWith(file));
+                              compareWith(file), CompareWindow::Target::File, path);
 }
 
 } // namespace rv

@@ -6,6 +6,7 @@
 #include "core/protocol/device_session.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
+#include "ui/config/edit_tracker.h"
 #include "ui/config/editor_page.h"
 #include "ui/config/navigation_pages.h"
 #include "ui/config/pages/connect_set2_page.h"
@@ -17,6 +18,8 @@
 #include "ui/config/pages/ohrana_page.h"
 #include "ui/config/pages/outs_page.h"
 #include "ui/satellite/satellite_pages.h"
+
+#include <QSignalBlocker>
 
 namespace rv {
 
@@ -55,6 +58,18 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     connect(this, &ConfigPages::valuesRefused, &w, [this](const QStringList&) {
         m_window.showMessage(QStringLiteral("Недопустимые значения выделены цветом: вместо них записаны прежние"));
     });
+    // The mark of unsaved changes, after every handler above.
+    new EditTracker(w, s, *this);
+}
+
+ConfigRecords ConfigPages::gathered()
+{
+    ConfigRecords copy = m_records;
+    // The gathering only reads the controls; a value they refuse keeps the record's, as a write would.
+    const QSignalBlocker quiet(this);
+    for (RecordKind kind : {RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe})
+        gatherRecord(copy, kind);
+    return copy;
 }
 
 void ConfigPages::addInputPages(MainWindow& w, SessionController& s)

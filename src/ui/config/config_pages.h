@@ -46,6 +46,10 @@ public:
     // Returns the objectNames of controls whose values were refused; the record keeps its values there.
     QStringList gatherRecord(ConfigRecords& to, RecordKind kind);
 
+    // What a write or a save would send now: a copy of the records with every page gathered into it. The
+    // program's records stay as they are and no message is shown for a refused value.
+    ConfigRecords gathered();
+
     void Read_config() { readRecord(RecordKind::Config); }
     void Read_Config2() { readRecord(RecordKind::ConfSe); }
     QStringList Load_config(ConfigRecords& to) { return gatherRecord(to, RecordKind::Config); }

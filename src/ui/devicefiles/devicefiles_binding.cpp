@@ -110,8 +110,11 @@ void DeviceFilesBinding::Export_dumpClick()
                 m_exportDialog->setDefaultSuffix(QLatin1String(kSuffixes[i]));
         });
         connect(m_exportDialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
-            // The format follows the filter chosen when the dialog closes.
-            exportTo(path, std::max<int>(0, int(kExportFilters.indexOf(m_exportDialog->selectedNameFilter()))));
+            // A typed .bin, .plt or .wln decides the format: "track.plt" is an OziExplorer track whatever
+            // filter was left selected. Any other name follows the filter chosen when the dialog closed.
+            const auto typed = track::formatOfName(path);
+            exportTo(path, typed ? int(*typed)
+                                 : std::max<int>(0, int(kExportFilters.indexOf(m_exportDialog->selectedNameFilter()))));
         });
     }
     m_exportDialog->selectNameFilter(kExportFilters[filter]);

@@ -58,7 +58,7 @@ TEST_F(FcgFile, SaveAndOpenRestoreAllThreeRecords)
 
     const FcgOpenResult r = openFcg(path("a.fcg"), b);
     EXPECT_TRUE(r.ok());
-    EXPECT_FALSE(r.shortFile() || r.longFile());
+    EXPECT_EQ(r.fileSize, 1126);
     EXPECT_EQ(b.config.bytes(), a.config.bytes());
     EXPECT_EQ(b.inpOut.bytes(), a.inpOut.bytes());
     EXPECT_EQ(b.confSe.bytes(), a.confSe.bytes());
@@ -66,38 +66,25 @@ TEST_F(FcgFile, SaveAndOpenRestoreAllThreeRecords)
     EXPECT_EQ(readFile(path("b.fcg")), file);
 }
 
-TEST_F(FcgFile, ShortAndLongFilesReplaceOnlyWhatTheyHold)
+TEST_F(FcgFile, AFileOfAnotherSizeIsRefusedWithItsSize_AndChangesNoRecord)
 {
     ConfigRecords saved, mem;
     fillRandom(saved, 6);
     const QByteArray full = fcgBytes(saved);
-
-    // Without the extended record: that record keeps what it had in memory.
     fillRandom(mem, 7);
-    const QByteArray seBefore = mem.confSe.bytes();
-    ASSERT_TRUE(writeFile(path("s.fcg"), full.left(1063)));
-    FcgOpenResult r = openFcg(path("s.fcg"), mem);
-    EXPECT_TRUE(r.ok() && r.shortFile());
-    EXPECT_EQ(r.inpOutBytes, 513);
-    EXPECT_EQ(r.confSeBytes, 0);
-    EXPECT_EQ(mem.config.bytes(), saved.config.bytes());
-    EXPECT_EQ(mem.inpOut.bytes(), saved.inpOut.bytes());
-    EXPECT_EQ(mem.confSe.bytes(), seBefore);
+    const QByteArray before = fcgBytes(mem);
 
-    // Ending inside a record: its first bytes come from the file, the rest stays.
-    fillRandom(mem, 8);
-    const QByteArray ioBefore = mem.inpOut.bytes();
-    ASSERT_TRUE(writeFile(path("m.fcg"), full.left(600)));
-    r = openFcg(path("m.fcg"), mem);
-    EXPECT_EQ(r.inpOutBytes, 50);
-    EXPECT_EQ(mem.inpOut.bytes(), saved.inpOut.bytes().left(50) + ioBefore.mid(50));
-
-    // Longer: bytes past 1126 are ignored.
-    fillRandom(mem, 9);
-    ASSERT_TRUE(writeFile(path("l.fcg"), full + QByteArray(5000, '\x55')));
-    r = openFcg(path("l.fcg"), mem);
-    EXPECT_TRUE(r.ok() && r.longFile());
-    EXPECT_EQ(fcgBytes(mem), full);
+    // Without the extended record, ending inside a record, a text file, one byte too many, a long tail.
+    const QList<QByteArray> files = {full.left(1063), full.left(600), QByteArray("hello world\n"),
+                                     full + QByteArray(1, '\0'), full + QByteArray(5000, '\x55')};
+    for (const QByteArray& bytes : files) {
+        ASSERT_TRUE(writeFile(path("x.fcg"), bytes));
+        const FcgOpenResult r = openFcg(path("x.fcg"), mem);
+        EXPECT_EQ(r.status, FcgStatus::WrongSize) << bytes.size();
+        EXPECT_EQ(r.fileSize, bytes.size());
+        EXPECT_TRUE(fcgOpenMessage(r).contains(QStringLiteral("%1 байт").arg(bytes.size()))) << fcgOpenMessage(r).toStdString();
+        EXPECT_EQ(fcgBytes(mem), before) << bytes.size();
+    }
 }
 
 TEST_F(FcgFile, FilesThatCannotBeOpenedChangeNothing)

@@ -173,5 +173,22 @@ TEST(AppSettings, Write_ReportsAFolderThatCannotBeWritten)
     EXPECT_FALSE(error.isEmpty());
 }
 
+TEST(AppSettings, ConfirmWrite_OnUntilTurnedOff_KeepsTheOtherKeys_SurvivesTheExitWrite)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Config.ini");
+    EXPECT_TRUE(readConfirmWrite(path)); // no file
+    writeAll(path, "[Config]\r\nCom port=COM4\r\nFile conf=a.fcg\r\n");
+    EXPECT_TRUE(readConfirmWrite(path));
+    ASSERT_TRUE(writeConfirmWrite(path, false));
+    EXPECT_FALSE(readConfirmWrite(path));
+    // The exit writes its two keys over the same file: the choice stays.
+    ASSERT_TRUE(writeAppSettings(path, {"COM5", "b.fcg"}, [] { return QStringLiteral("COM1"); }));
+    EXPECT_FALSE(readConfirmWrite(path));
+    EXPECT_EQ(readAppSettings(path).fileConf, "b.fcg");
+    ASSERT_TRUE(writeConfirmWrite(path, true));
+    EXPECT_TRUE(readConfirmWrite(path));
+}
+
 } // namespace
 } // namespace rv

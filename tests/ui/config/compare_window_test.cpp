@@ -13,7 +13,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
+#include <QFile>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
@@ -81,7 +83,7 @@ TEST_F(CompareTest, AgainstAFile_ListsExactlyTheChangedControls_AndTouchesNoReco
     ASSERT_TRUE(compare.window()->isVisible());
     EXPECT_EQ(rows(), QStringList()) << rows().join(u'\n').toStdString();
     EXPECT_EQ(compare.window()->summary()->text(), QStringLiteral("Различий нет"));
-    EXPECT_FALSE(compare.window()->writeButton()->isEnabled());
+    EXPECT_FALSE(compare.window()->saveButton()->isEnabled());
     compare.window()->close();
 
     // The user changes an edit and a list; comparing lists both, in the pages' own words and texts.
@@ -107,9 +109,28 @@ TEST_F(CompareTest, AgainstAFile_ListsExactlyTheChangedControls_AndTouchesNoReco
     EXPECT_EQ(recordBytes(), bytesBefore);
     EXPECT_EQ(controlStates(), controlsBefore);
 
-    // "Записать" saves what the pages show into that file; a second comparison finds nothing.
-    ASSERT_TRUE(compare.window()->writeButton()->isEnabled());
-    compare.window()->writeButton()->click();
+    // Enter closes the window and leaves the file as it was; so does "Нет" to the question of "Сохранить в файл".
+    const QByteArray fileBefore = fcgBytes(defaults);
+    QTest::keyClick(compare.window()->table(), Qt::Key_Return);
+    EXPECT_FALSE(compare.window()->isVisible());
+    compare.compareWithFile(path);
+    EXPECT_TRUE(compare.window()->writeButton()->isHidden()); // "Записать" means the unit, not this file
+    QPushButton* save = compare.window()->saveButton();
+    ASSERT_TRUE(save->isVisible() && save->isEnabled());
+    EXPECT_EQ(save->text(), QStringLiteral("Сохранить в файл"));
+    QTest::mouseClick(save, Qt::LeftButton);
+    ASSERT_NE(compare.window()->overwriteQuestion(), nullptr);
+    QTest::keyClick(compare.window()->overwriteQuestion(), Qt::Key_Return); // "Нет" is the default answer
+    EXPECT_TRUE(compare.window()->isVisible());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), fileBefore);
+    file.close();
+
+    // "Сохранить в файл", "Да": what the pages show goes into that file; a second comparison finds nothing.
+    QTest::mouseClick(save, Qt::LeftButton);
+    ASSERT_NE(compare.window()->overwriteQuestion(), nullptr);
+    compare.window()->overwriteQuestion()->button(QMessageBox::Yes)->click();
     EXPECT_FALSE(compare.window()->isVisible());
     ConfigRecords saved;
     ASSERT_TRUE(openFcg(path, saved).ok());

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 
 using namespace rv;
 
@@ -123,20 +124,35 @@ TEST_F(ConfigFileTest, OpenReplacesTheRecordsAndThePagesShowThem)
     EXPECT_EQ(control<QLineEdit>("IPport2")->text(), "12345");
 }
 
-TEST_F(ConfigFileTest, AFileWithoutTheExtendedRecordKeepsItAndItsPage)
+TEST_F(ConfigFileTest, AFileOfAnotherSizeIsRefused_TheProgramKeepsWhatItHeld)
 {
+    // An older file without the extended record, and a 12-byte text file: neither becomes the configuration.
     w.N4Click();
-    const QString path = home.filePath(QStringLiteral("short.fcg"));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(fcgBytes(ownConfiguration()).first(1063));
-    f.close();
-    const QByteArray confSe = records.confSe.bytes();
+    const QString current = home.filePath(QStringLiteral("current.fcg"));
+    w.saveConfigFile(current);
+    type("Perpackmove", QStringLiteral("45")); // an edit not yet gathered
+    const QByteArray before = fcgBytes(records);
+    for (const QByteArray& bytes : {fcgBytes(ownConfiguration()).first(1063), QByteArray("ID=1;SPEED=9")}) {
+        const QString path = home.filePath(QStringLiteral("other.fcg"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
 
-    w.openConfigFile(path);
-    EXPECT_EQ(records.config.bytes(), ownConfiguration().config.bytes());
-    EXPECT_EQ(records.confSe.bytes(), confSe);
-    EXPECT_EQ(control<QLineEdit>("IPport2")->text(), "10000");
+        w.openConfigFile(path);
+        QMessageBox* box = nullptr;
+        for (QMessageBox* b : w.findChildren<QMessageBox*>(QStringLiteral("MessageBox")))
+            if (b->isVisible() && b->text().startsWith(QStringLiteral("Не удалось открыть")))
+                box = b;
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->text().contains(QStringLiteral("%1 байт").arg(bytes.size()))) << box->text().toStdString();
+        box->close();
+        EXPECT_EQ(fcgBytes(records), before);
+        EXPECT_EQ(w.configFileName(), current);
+        EXPECT_EQ(w.statusText(0), current);
+        EXPECT_EQ(control<QLineEdit>("Perpackmove")->text(), "45");
+        EXPECT_EQ(control<QLineEdit>("IPport2")->text(), "10000");
+    }
 }
 
 TEST_F(ConfigFileTest, FailuresChangeNothingButPanel0)

@@ -29,6 +29,8 @@ using namespace rv;
 
 namespace {
 
+QByteArray packetAt(int32_t lat);
+
 struct TrackPageRig {
     QTemporaryDir home;
     MemoryLink link;
@@ -56,6 +58,17 @@ struct TrackPageRig {
         link.feed(bytes);
         for (int i = 0; i < 4; ++i)
             session.Receive_timerTimer();
+    }
+    // "Считать" of the undelivered packets: the unit sends two packets.
+    QByteArray readTwoPackets()
+    {
+        page->dumpButton()->click();
+        step();
+        const QByteArray bytes = packetAt(-33500000) + packetAt(55750000);
+        unit(QByteArray("+MEM\x00\x00", 6) + le::bytes32(uint32_t(bytes.size())));
+        unit(QByteArray("+MEM\x01", 5) + le::bytes16(uint16_t(bytes.size())) + bytes);
+        unit(QByteArray("+MEM\x00\x01", 6));
+        return bytes;
     }
     void type(QLineEdit* edit, const QString& text)
     {
@@ -126,12 +139,7 @@ TEST(TrackPage, ExportThroughTheSaveDialog)
 {
     TrackPageRig rig;
     FilePage* page = rig.page;
-    page->dumpButton()->click();
-    rig.step();
-    const QByteArray bytes = packetAt(-33500000) + packetAt(55750000);
-    rig.unit(QByteArray("+MEM\x00\x00", 6) + le::bytes32(uint32_t(bytes.size())));
-    rig.unit(QByteArray("+MEM\x01", 5) + le::bytes16(uint16_t(bytes.size())) + bytes);
-    rig.unit(QByteArray("+MEM\x00\x01", 6));
+    const QByteArray bytes = rig.readTwoPackets();
     ASSERT_EQ(rig.files.track().buffer(), bytes);
 
     page->expFiletype()->setCurrentIndex(1);
@@ -162,4 +170,44 @@ TEST(TrackPage, ExportThroughTheSaveDialog)
     emit dialog->fileSelected(bad);
     EXPECT_FALSE(QFile::exists(bad));
     dialog->close();
+}
+
+TEST(TrackPage, ATypedExtensionDecidesTheExportFormat_ElseTheFilter)
+{
+    TrackPageRig rig;
+    FilePage* page = rig.page;
+    const QByteArray bytes = rig.readTwoPackets();
+    ASSERT_EQ(rig.files.track().buffer(), bytes);
+
+    // Under "Бинарный [.bin]" the user types a name in the save dialog and presses Enter.
+    const auto exportAs = [&](const QString& typed) {
+        page->expFiletype()->setCurrentIndex(0);
+        page->exportButton()->click();
+        QFileDialog* dialog = rig.files.exportDialog();
+        EXPECT_EQ(dialog->selectedNameFilter(), QStringLiteral("Binary file [*.bin] (*.bin)"));
+        dialog->setDirectory(rig.home.path());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        EXPECT_NE(name, nullptr);
+        if (!name)
+            return;
+        name->selectAll();
+        QTest::keyClicks(name, typed);
+        QTest::keyClick(name, Qt::Key_Return);
+    };
+    const auto fileAt = [&](const char* name) {
+        QFile f(rig.home.filePath(QLatin1String(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+
+    exportAs(QStringLiteral("track.plt"));
+    const QByteArray plt = fileAt("track.plt");
+    EXPECT_TRUE(plt.startsWith("OziExplorer Track Point File Version 2.1\r\n")) << plt.left(60).toStdString();
+    EXPECT_TRUE(plt.contains("-33.500000, 37.000000, 1, 0, ")) << plt.toStdString();
+
+    exportAs(QStringLiteral("fleet.WLN"));
+    EXPECT_EQ(fileAt("fleet.WLN").count("REG;86400;37.000000;"), 2);
+
+    // A name without one of the three extensions: the filter decides (and its extension is added).
+    exportAs(QStringLiteral("raw"));
+    EXPECT_EQ(fileAt("raw.bin"), bytes);
 }
