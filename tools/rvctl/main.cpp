@@ -10,6 +10,7 @@
 #include "core/config/record_diff.h"
 #include "core/config/packet_structure.h"
 #include "core/config/record_text.h"
+#include "core/config/regular_file.h"
 #include "core/firmware/firmware_update.h"
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
@@ -22,6 +23,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <limits>
 #include <span>
 
 namespace {
@@ -55,12 +57,22 @@ struct Command
     Handler run;
 };
 
+// Says why a configuration file did not open: what is wrong with the file itself when that is the
+// cause (missing, not a regular file, unreadable), else what the loader said.
+void fcgFailed(const QString& path, const rv::FcgOpenResult& r)
+{
+    QFile probe;
+    const rv::InputFileError e = rv::openInputFile(probe, path, std::numeric_limits<qint64>::max());
+    err(e != rv::InputFileError::None ? rv::inputFileMessageEn(path, e, 0)
+                                      : QStringLiteral("%1: %2").arg(path, rv::fcgStatusMessage(r.status)));
+}
+
 // Opens FILE into zeroed records; the message names the file on failure.
 bool openFile(const QString& path, rv::ConfigRecords& records)
 {
     const rv::FcgOpenResult r = rv::openFcg(path, records);
     if (!r.ok()) {
-        err(QStringLiteral("%1: %2").arg(path, rv::fcgStatusMessage(r.status)));
+        fcgFailed(path, r);
         return false;
     }
     if (r.fileSize != rv::kFcgSize)
@@ -121,7 +133,7 @@ int cmdSet(const QStringList& args, const Globals&)
     rv::ConfigRecords records;
     const rv::FcgOpenResult opened = rv::openFcg(args[0], records);
     if (!opened.ok()) {
-        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(opened.status)));
+        fcgFailed(args[0], opened);
         return ExitFailed;
     }
     // Rewriting a short file would fill the records it lacks with zeros, which `write` would then send to
@@ -193,7 +205,7 @@ int cmdWrite(const QStringList& args, const Globals& g)
     rv::ConfigRecords records;
     const rv::FcgOpenResult r = rv::openFcg(args[0], records);
     if (!r.ok()) {
-        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(r.status)));
+        fcgFailed(args[0], r);
         return ExitFailed;
     }
     // A short file would leave part of a record as zeros, and zeros would go to the unit as settings.
@@ -214,6 +226,14 @@ int cmdFlash(const QStringList& args, const Globals& g)
 {
     if (g.port.isEmpty() || args.size() != 1)
         return usage("--port PATH flash IMAGE.bin");
+    // A file that is no image is refused before the unit is touched.
+    QFile image;
+    if (const rv::InputFileError e = rv::openInputFile(image, args[0], rv::kFirmwareMaxFileSize);
+        e != rv::InputFileError::None) {
+        err(rv::inputFileMessageEn(args[0], e, rv::kFirmwareMaxFileSize));
+        return ExitFailed;
+    }
+    image.close();
     rv::SerialLink link;
     rv::SessionController session(link);
     session.setPortName(g.port);
@@ -315,8 +335,10 @@ int trackRead(const QStringList& args, const Globals& g)
     if (const int code = op.exec(); code != ExitOk)
         return code; // nothing is written: a file holds only a whole read
     const QByteArray bytes = op.trackBytes();
-    if (bytes.size() != qsizetype(op.trackAnnounced()))
-        err(QStringLiteral("warning: the unit announced %1 bytes and sent %2").arg(op.trackAnnounced()).arg(bytes.size()));
+    if (bytes.size() != qsizetype(op.trackAnnounced())) {
+        err(QStringLiteral("the unit announced %1 bytes and sent %2; nothing saved").arg(op.trackAnnounced()).arg(bytes.size()));
+        return ExitFailed;
+    }
     if (!rv::track::saveExport(outPath, bytes)) {
         err(QStringLiteral("%1: cannot write the file").arg(outPath));
         return ExitFailed;
@@ -352,16 +374,14 @@ int trackExport(const QStringList& args)
     } else {
         rv::loadStartDefaults(records);
     }
-    QFile in(files[0]);
-    if (!in.open(QIODevice::ReadOnly)) {
-        err(QStringLiteral("%1: %2").arg(files[0], in.errorString()));
+    // No unit's memory holds more than a read can bring.
+    constexpr qint64 kMaxTrack = rv::TrackRead::kMaxMemorySize;
+    const rv::InputFileBytes in = rv::readInputFile(files[0], kMaxTrack);
+    if (!in.ok()) {
+        err(rv::inputFileMessageEn(files[0], in.error, kMaxTrack));
         return ExitFailed;
     }
-    if (in.size() > qint64(rv::TrackRead::kMaxMemorySize)) {
-        err(QStringLiteral("%1: %2 bytes, more than a unit's memory holds").arg(files[0]).arg(in.size()));
-        return ExitFailed;
-    }
-    const QByteArray bytes = in.readAll();
+    const QByteArray& bytes = in.bytes;
     const rv::track::ExportResult r = rv::track::exportTrack(*format, bytes, rv::packet::packetChoice(records.config));
     if (!rv::track::saveExport(files[1], r.bytes)) {
         err(QStringLiteral("%1: cannot write the file").arg(files[1]));
@@ -505,8 +525,15 @@ int main(int argc, char** argv)
     if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help"))
         return cmdHelp(args, globals);
     for (const Command& c : kCommands) {
-        if (name == QLatin1String(c.name))
-            return c.run(args, globals);
+        if (name == QLatin1String(c.name)) {
+            const int code = c.run(args, globals);
+            // A result that did not reach stdout (a full disk, a closed pipe) is no success.
+            if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+                err(QStringLiteral("rvctl: cannot write the output"));
+                return ExitFailed;
+            }
+            return code;
+        }
     }
     err(QStringLiteral("rvctl: unknown command '%1'\n\n").arg(name) + helpText());
     return ExitUsage;
