@@ -57,14 +57,14 @@ struct Command
     Handler run;
 };
 
-// Says why a configuration file did not open: what is wrong with the file itself when that is the
-// cause (missing, not a regular file, unreadable), else what the loader said.
+// Says why a configuration file did not open: a FIFO, a device or a folder is named for what it is;
+// anything else as the loader said.
 void fcgFailed(const QString& path, const rv::FcgOpenResult& r)
 {
     QFile probe;
     const rv::InputFileError e = rv::openInputFile(probe, path, std::numeric_limits<qint64>::max());
-    err(e != rv::InputFileError::None ? rv::inputFileMessageEn(path, e, 0)
-                                      : QStringLiteral("%1: %2").arg(path, rv::fcgStatusMessage(r.status)));
+    err(rv::refusedInputFile(e) ? rv::inputFileMessageEn(path, e, 0)
+                                : QStringLiteral("%1: %2").arg(path, rv::fcgStatusMessage(r.status)));
 }
 
 // Opens FILE into zeroed records; the message names the file on failure.
