@@ -173,22 +173,5 @@ TEST(AppSettings, Write_ReportsAFolderThatCannotBeWritten)
     EXPECT_FALSE(error.isEmpty());
 }
 
-// Writing the two keys into a file that could not be read whole would replace everything else it holds.
-TEST(AppSettings, AFileNotReadWholeIsNeverWrittenOver)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Config.ini");
-    const QByteArray big = "[Config]\nCom port=/dev/ttyS3\n" + QByteArray(IniFile::kMaxFileSize, ';');
-    writeAll(path, big);
-    const auto port = [] { return QStringLiteral("/dev/ttyUSB0"); };
-    QString kept;
-    EXPECT_EQ(readAppSettings(path, port, &kept).comPort, "/dev/ttyUSB0");
-    EXPECT_TRUE(kept.contains(path)) << kept.toStdString();
-    EXPECT_FALSE(writeAppSettings(path, {"/dev/ttyACM0", "a.fcg"}, port));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), big);
-}
-
 } // namespace
 } // namespace rv
