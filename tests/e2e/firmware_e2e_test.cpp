@@ -15,6 +15,7 @@
 #include "ui/firmware/firmware_window.h"
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -165,6 +166,33 @@ TEST(FirmwareE2e, SilentBootloaderEndsTheRunWithAMessage)
     EXPECT_FALSE(finished.last().at(0).toBool());
     EXPECT_EQ(rig.messages.last(), QStringLiteral("Загрузчик не отвечает. Повторите обновление"));
     EXPECT_FALSE(rig.fw.programming());
+}
+
+// The cable pulled while blocks go out: the run ends as soon as the port says so, as a lost connection
+// (not as a silent bootloader 10-30 s later), and the search waits for the unit to come back.
+TEST(FirmwareE2e, AnUnpluggedUnitEndsTheRunAtOnceAsALostConnection)
+{
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--bootloader"),
+                                                   QStringLiteral("--bootloader-drop-at"), QStringLiteral("2")});
+    ASSERT_TRUE(unit.started());
+    Rig rig(unit.pty());
+    QSignalSpy boot(&rig.session, &SessionController::bootloaderMode);
+    QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
+    QSignalSpy sessionSaid(&rig.session, &SessionController::message);
+    rig.session.start();
+    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 60000));
+    ASSERT_TRUE(rig.fw.openImage(rig.write(image(3000)), 2));
+    QElapsedTimer t;
+    t.start();
+    rig.fw.program();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 60000));
+    std::printf("[ timing ] the lost line ended the run after %lld ms\n", t.elapsed());
+    EXPECT_FALSE(finished.last().at(0).toBool());
+    EXPECT_EQ(rig.messages,
+              QStringList{QStringLiteral("Потеряна связь с устройством\rПрограммирование прервано. Повторите обновление")});
+    EXPECT_TRUE(sessionSaid.isEmpty()); // said once, by the run
+    EXPECT_FALSE(rig.fw.programming());
+    EXPECT_EQ(rig.session.session().OperationState, osSearch);
 }
 
 #if defined(RVCTL_PATH)

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #ifdef RVCTL_PATH
 
 namespace {
@@ -137,4 +139,43 @@ TEST(RvctlOffline, OptionValuesThatLookLikeOptions_AndHelpOnIndexes)
         EXPECT_TRUE(r.out.contains(QLatin1String(text))) << text;
 }
 
+#endif
+
+#ifdef RVCTL_PATH
+// Inputs that are no regular file, or larger than their format can be, are refused at once with the
+// file named, exit 3: nothing blocks on a FIFO, nothing grows from /dev/zero, no output is made.
+TEST(RvctlOffline, InputsThatAreNoFileOrTooLargeAreRefused)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.bin"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = dir.filePath(QStringLiteral("huge.bin"));
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize((qint64(64) << 20) + 1)); // sparse: one byte more than any unit's memory
+    }
+    const QString out = dir.filePath(QStringLiteral("x.plt"));
+    const struct {
+        QString in;
+        const char* said;
+    } cases[] = {{QStringLiteral("/dev/zero"), ": not a regular file"},
+                 {fifo, ": not a regular file"},
+                 {dir.path(), ": not a regular file"},
+                 {huge, ": too large, a file of this kind has at most 67108864 bytes"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in.toStdString());
+        const ToolRun r = rvctl({QStringLiteral("track"), QStringLiteral("export"), c.in, out});
+        EXPECT_EQ(r.code, 3);
+        EXPECT_EQ(r.err, c.in + QLatin1String(c.said) + u'\n');
+        EXPECT_FALSE(QFile::exists(out));
+    }
+    // A firmware image is refused before any unit is looked for.
+    const ToolRun flash = rvctl({QStringLiteral("--port"), QStringLiteral("/dev/null"), QStringLiteral("flash"), fifo});
+    EXPECT_EQ(flash.code, 3);
+    EXPECT_EQ(flash.err, fifo + QStringLiteral(": not a regular file\n"));
+    const ToolRun dump = rvctl({QStringLiteral("dump"), fifo});
+    EXPECT_EQ(dump.code, 3);
+    EXPECT_EQ(dump.err, fifo + QStringLiteral(": not a regular file\n"));
+}
 #endif

@@ -47,4 +47,22 @@ TEST(RvctlSplitLine, ReadsAndWritesSucceedEveryTime)
     EXPECT_EQ(fileBytes(unit.statePath()), changed);
 }
 
+// At 19200 baud each record's reply comes over many reads, spread across turns of the event loop: every
+// read succeeds on the records the session took.
+TEST(RvctlSplitLine, ReadsOnASlowLineSucceedEveryTime)
+{
+    QTemporaryDir dir;
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--baud"), QStringLiteral("19200"),
+                                                           QStringLiteral("--split")});
+    ASSERT_TRUE(unit.started());
+    const QByteArray original = fileBytes(unit.statePath());
+    for (int run = 0; run < 3; ++run) {
+        const QString out = dir.filePath(QStringLiteral("slow%1.fcg").arg(run));
+        const rvtest::ToolRun r = rvtest::runTool(QStringLiteral(RVCTL_PATH),
+                                                  {QStringLiteral("--port=") + unit.pty(), QStringLiteral("read"), out});
+        ASSERT_EQ(r.code, 0) << "run " << run << ": " << r.err.toStdString();
+        EXPECT_EQ(fileBytes(out), original) << "run " << run;
+    }
+}
+
 #endif

@@ -171,3 +171,35 @@ TEST(TrackE2E, RvctlPullsAServersPacketsAndConvertsThem)
     EXPECT_FALSE(QFile::exists(none));
 }
 #endif
+
+// The unit announces 2100 bytes more than it sends, then says the read is complete: that is a read cut
+// short, said with what came, and rvctl fails with the file it would have written left as it was.
+TEST(TrackE2E, AReadEndingBeforeTheAnnouncedSizeIsAFailure)
+{
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--track-size"), QString::number(105 * 50),
+                                                   QStringLiteral("--track-short"), QStringLiteral("2100")});
+    ASSERT_TRUE(unit.started());
+    const QString said = QStringLiteral("Чтение памяти прервано: получено 5250 из 7350 байт");
+    {
+        TrackRig rig(unit.pty());
+        EXPECT_EQ(rig.read({TrackRead::Undelivered, 0, 0, 0}), said);
+        EXPECT_EQ(rig.session.session().OperationState, osIdle);
+    }
+#if defined(RVCTL_PATH)
+    QTemporaryDir dir;
+    const QString bin = dir.filePath(QStringLiteral("kept.bin"));
+    {
+        QFile f(bin);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("an earlier read");
+    }
+    const rvtest::ToolRun r = rvtest::runTool(
+        QStringLiteral(RVCTL_PATH), {QStringLiteral("--port=") + unit.pty(), QStringLiteral("track"),
+                                     QStringLiteral("read"), QStringLiteral("--server"), QStringLiteral("1"), bin});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains(said)) << r.err.toStdString();
+    QFile f(bin);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("an earlier read"));
+#endif
+}

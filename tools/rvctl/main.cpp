@@ -10,6 +10,7 @@
 #include "core/config/record_diff.h"
 #include "core/config/packet_structure.h"
 #include "core/config/record_text.h"
+#include "core/config/regular_file.h"
 #include "core/firmware/firmware_update.h"
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
@@ -23,6 +24,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <limits>
 #include <span>
 
 namespace {
@@ -56,6 +58,16 @@ struct Command
     Handler run;
 };
 
+// Says why a configuration file did not open: a FIFO, a device or a folder is named for what it is;
+// anything else as the loader said.
+void fcgFailed(const QString& path, const rv::FcgOpenResult& r)
+{
+    QFile probe;
+    const rv::InputFileError e = rv::openInputFile(probe, path, std::numeric_limits<qint64>::max());
+    err(rv::refusedInputFile(e) ? rv::inputFileMessageEn(path, e, 0)
+                                : QStringLiteral("%1: %2").arg(path, rv::fcgStatusMessage(r.status)));
+}
+
 // Opens FILE into zeroed records; the message names the file on failure. A file of another size than a
 // configuration's is refused here for every command, by the same rule as the window's "Открыть".
 bool openFile(const QString& path, rv::ConfigRecords& records)
@@ -67,7 +79,7 @@ bool openFile(const QString& path, rv::ConfigRecords& records)
         return false;
     }
     if (!r.ok()) {
-        err(QStringLiteral("%1: %2").arg(path, rv::fcgStatusMessage(r.status)));
+        fcgFailed(path, r);
         return false;
     }
     return true;
@@ -210,6 +222,14 @@ int cmdFlash(const QStringList& args, const Globals& g)
 {
     if (g.port.isEmpty() || args.size() != 1)
         return usage("--port PATH flash IMAGE.bin");
+    // A file that is no image is refused before the unit is touched.
+    QFile image;
+    if (const rv::InputFileError e = rv::openInputFile(image, args[0], rv::kFirmwareMaxFileSize);
+        e != rv::InputFileError::None) {
+        err(rv::inputFileMessageEn(args[0], e, rv::kFirmwareMaxFileSize));
+        return ExitFailed;
+    }
+    image.close();
     rv::SerialLink link;
     rv::SessionController session(link);
     session.setPortName(g.port);
@@ -311,8 +331,10 @@ int trackRead(const QStringList& args, const Globals& g)
     if (const int code = op.exec(); code != ExitOk)
         return code; // nothing is written: a file holds only a whole read
     const QByteArray bytes = op.trackBytes();
-    if (bytes.size() != qsizetype(op.trackAnnounced()))
-        err(QStringLiteral("warning: the unit announced %1 bytes and sent %2").arg(op.trackAnnounced()).arg(bytes.size()));
+    if (bytes.size() != qsizetype(op.trackAnnounced())) {
+        err(QStringLiteral("the unit announced %1 bytes and sent %2; nothing saved").arg(op.trackAnnounced()).arg(bytes.size()));
+        return ExitFailed;
+    }
     if (!rv::track::saveExport(outPath, bytes)) {
         err(QStringLiteral("%1: cannot write the file").arg(outPath));
         return ExitFailed;
@@ -348,16 +370,14 @@ int trackExport(const QStringList& args)
     } else {
         rv::loadStartDefaults(records);
     }
-    QFile in(files[0]);
-    if (!in.open(QIODevice::ReadOnly)) {
-        err(QStringLiteral("%1: %2").arg(files[0], in.errorString()));
+    // No unit's memory holds more than a read can bring.
+    constexpr qint64 kMaxTrack = rv::TrackRead::kMaxMemorySize;
+    const rv::InputFileBytes in = rv::readInputFile(files[0], kMaxTrack);
+    if (!in.ok()) {
+        err(rv::inputFileMessageEn(files[0], in.error, kMaxTrack));
         return ExitFailed;
     }
-    if (in.size() > qint64(rv::TrackRead::kMaxMemorySize)) {
-        err(QStringLiteral("%1: %2 bytes, more than a unit's memory holds").arg(files[0]).arg(in.size()));
-        return ExitFailed;
-    }
-    const QByteArray bytes = in.readAll();
+    const QByteArray& bytes = in.bytes;
     const rv::track::ExportResult r = rv::track::exportTrack(*format, bytes, rv::packet::packetChoice(records.config));
     if (!rv::track::saveExport(files[1], r.bytes)) {
         err(QStringLiteral("%1: cannot write the file").arg(files[1]));
@@ -508,8 +528,15 @@ int main(int argc, char** argv)
         return ExitOk;
     }
     for (const Command& c : kCommands) {
-        if (name == QLatin1String(c.name))
-            return c.run(args, globals);
+        if (name == QLatin1String(c.name)) {
+            const int code = c.run(args, globals);
+            // A result that did not reach stdout (a full disk, a closed pipe) is no success.
+            if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+                err(QStringLiteral("rvctl: cannot write the output"));
+                return ExitFailed;
+            }
+            return code;
+        }
     }
     err(QStringLiteral("rvctl: unknown command '%1'\n\n").arg(name) + helpText());
     return ExitUsage;

@@ -90,7 +90,7 @@ QByteArray infoJson(const UnitInfo& i)
 
 UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& records, QObject* parent)
     : QObject(parent), m_kind(kind), m_opt(std::move(options)), m_records(records),
-      m_session(m_link, &m_records, &m_monitor)
+      m_session(m_serial, &m_records, &m_monitor)
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &UnitOperation::deadlineExpired);
@@ -144,7 +144,6 @@ UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& 
         progressLine(m_session.progress().label());
     });
     connect(&m_serial, &rv::SerialLink::commError, this, [](const QString& text) { err(text); });
-    connect(&m_session, &S::recordReceived, this, &UnitOperation::recordArrived);
     if (m_kind == Kind::Track) {
         m_track = std::make_unique<rv::TrackRead>(m_session);
         // Progress in whole tens of percent of what the unit announced.
@@ -244,8 +243,6 @@ void UnitOperation::startOperation()
     if (m_phase == Phase::Done)
         return;
     m_phase = Phase::Running;
-    for (QString& state : m_recordState)
-        state = QStringLiteral("not received");
     arm(kOperationGuardMs, QStringLiteral("the operation did not end"));
     if (m_kind == Kind::Read)
         m_session.Download_deviceClick();
@@ -283,44 +280,28 @@ void UnitOperation::progressClosed(const QString& text)
     }
 }
 
-void UnitOperation::recordArrived(rv::RecordKind kind)
-{
-    if (m_phase != Phase::Running || m_kind != Kind::Read)
-        return;
-    // The controller has just taken this reply from the bytes of the running analysis: read it again.
-    const QByteArray& burst = m_link.currentBurst();
-    const qsizetype size = rv::recordSize(kind);
-    QString& state = m_recordState[int(kind)];
-    const auto pos = rv::findMarker(burst, rv::recordMarker(kind));
-    const rv::RecordReply r = pos ? rv::parseRecordReply(burst, *pos, kind) : rv::RecordReply{};
-    if (!r.present())
-        state = QStringLiteral("its reply could not be read again");
-    else if (r.length < size)
-        state = QStringLiteral("%1 of %2 bytes").arg(r.length).arg(size);
-    else
-        state.clear(); // whole (a longer one is cut to the record, as the controller says)
-}
-
+// A read succeeds only when each record came whole during it: a reply that fills part of a record, or
+// none, would leave zeros in the file that a later write sends to a unit as settings. The session has
+// checked each reply it took and keeps what it took of each.
 QString UnitOperation::incompleteRead() const
 {
     QStringList faults;
-    QString confSe = m_recordState[int(rv::RecordKind::ConfSe)];
-    // The read ends on a "CONFSE" even when its status says the unit keeps no extended record.
-    const QByteArray& burst = m_link.currentBurst();
-    if (!confSe.isEmpty()) {
-        if (const auto pos = rv::findMarker(burst, rv::recordMarker(rv::RecordKind::ConfSe))) {
-            const rv::RecordReply r = rv::parseRecordReply(burst, *pos, rv::RecordKind::ConfSe);
-            if (r.check == rv::RecordReply::Check::Ok && r.status != '0')
-                confSe = QStringLiteral("the unit sent none (status %1)")
-                             .arg(r.status > 0x20 && r.status < 0x7F
-                                      ? QStringLiteral("'%1'").arg(QLatin1Char(r.status))
-                                      : QStringLiteral("0x%1").arg(uchar(r.status), 2, 16, QLatin1Char('0')));
-        }
-    }
     for (const rv::RecordKind kind : {rv::RecordKind::Config, rv::RecordKind::InpOut, rv::RecordKind::ConfSe}) {
-        const QString& state = kind == rv::RecordKind::ConfSe ? confSe : m_recordState[int(kind)];
-        if (!state.isEmpty())
-            faults << QStringLiteral("%1 record: %2").arg(QLatin1String(rv::recordMarker(kind)), state);
+        const rv::RecordArrival& a = m_session.recordArrival(kind);
+        if (a.whole(kind))
+            continue;
+        QString state;
+        if (!a.received)
+            state = QStringLiteral("not received");
+        else if (a.status != '0')
+            // The read ends on a "CONFSE" even when its status says the unit keeps no extended record.
+            state = QStringLiteral("the unit sent none (status %1)")
+                        .arg(a.status > 0x20 && a.status < 0x7F
+                                 ? QStringLiteral("'%1'").arg(QLatin1Char(a.status))
+                                 : QStringLiteral("0x%1").arg(uchar(a.status), 2, 16, QLatin1Char('0')));
+        else
+            state = QStringLiteral("%1 of %2 bytes").arg(a.length).arg(rv::recordSize(kind));
+        faults << QStringLiteral("%1 record: %2").arg(QLatin1String(rv::recordMarker(kind)), state);
     }
     return faults.join(QStringLiteral("; "));
 }

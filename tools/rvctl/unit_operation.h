@@ -5,8 +5,6 @@
 // decides failures; this class only chooses how to show them (progress and errors on stderr) and turns the
 // outcome into an exit code.
 
-#include "tapped_link.h"
-
 #include "core/config/records.h"
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
@@ -83,7 +81,6 @@ private:
     void arm(int ms, const QString& why);
     void finish(int code, const QString& error = QString());
     void progressLine(const QString& text);
-    void recordArrived(rv::RecordKind kind);
     QString incompleteRead() const; // empty when all three records arrived whole
 
     Kind m_kind;
@@ -91,7 +88,6 @@ private:
     rv::ConfigRecords& m_records;
     rv::MonitorBlocks m_monitor;
     rv::SerialLink m_serial;
-    TappedLink m_link{m_serial};
     rv::SessionController m_session;
     std::unique_ptr<rv::TrackRead> m_track;
     int m_trackPercent = -1;
@@ -102,9 +98,6 @@ private:
     QSet<QString> m_statusShown;
     QString m_lastProgress;
     UnitInfo m_info;
-    // A read succeeds only when each record came whole during it: a reply that fills part of a record, or
-    // none, would leave zeros in the file that a later write sends to a unit as settings.
-    QString m_recordState[3];      // per RecordKind: empty = whole; else what went wrong
     Phase m_phase = Phase::Searching;
     bool m_passwordSent = false;
     bool m_repeated = false;

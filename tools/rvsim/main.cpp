@@ -141,6 +141,7 @@ int main(int argc, char** argv)
     const QCommandLineOption blIncomplete("bootloader-incomplete-at", "The bootloader takes block N as incomplete "
                                           "(BL_EP), once.", "N");
     const QCommandLineOption blSilent("bootloader-silent-at", "The bootloader never answers block N.", "N");
+    const QCommandLineOption blDrop("bootloader-drop-at", "Drop the line (exit) when block N arrives.", "N");
     const QCommandLineOption programMs("program-ms", "Time the bootloader takes to program one block.", "MS", "5");
     const QCommandLineOption fwOut("firmware-out", "Keep the firmware image received in FILE.", "FILE");
     const QCommandLineOption password("password", "Lock the settings until RV+PASS=N.", "N");
@@ -182,6 +183,8 @@ int main(int argc, char** argv)
     const QCommandLineOption trackSilent("track-silent-at", "Block N of a track read is not sent; only its repeat "
                                          "brings it.", "N");
     const QCommandLineOption trackOversize("track-oversize", "Announce a track read larger than any memory.");
+    const QCommandLineOption trackShort("track-short", "Announce N bytes more than a track read sends, then say "
+                                        "complete.", "N");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
     const QCommandLineOption tcp("tcp", "Also call the configurator's TCP server at HOST:PORT, as a unit over GPRS "
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
@@ -201,7 +204,8 @@ int main(int argc, char** argv)
     const QCommandLineOption tariffText("tariff-text", "Answer the plan with this parameter text "
                                                        "(e.g. stype=0,bsize=200).", "TEXT");
     p.addOptions({tariff, tariffPlan, tariffText});
-    p.addOptions({trackSize, trackBlock, trackInvalid, trackFirst, trackSilent, trackOversize});
+    p.addOption(blDrop);
+    p.addOptions({trackSize, trackBlock, trackInvalid, trackFirst, trackSilent, trackOversize, trackShort});
     p.process(app);
 
     UnitOptions o;
@@ -221,6 +225,8 @@ int main(int argc, char** argv)
         o.bootloaderIncompleteAt = p.value(blIncomplete).toInt();
     if (p.isSet(blSilent))
         o.bootloaderSilentAt = p.value(blSilent).toInt();
+    if (p.isSet(blDrop))
+        o.bootloaderDropAt = p.value(blDrop).toInt();
     o.programBlockMs = p.value(programMs).toInt();
     o.firmwareOut = p.value(fwOut);
     if (p.isSet(password))
@@ -267,6 +273,7 @@ int main(int argc, char** argv)
     if (p.isSet(trackSilent))
         o.track.silentAt = p.value(trackSilent).toInt();
     o.track.oversize = p.isSet(trackOversize);
+    o.track.shortBy = p.value(trackShort).toUInt();
 
     VirtualUnit unit(o);
     const QString statePath = p.value(state);

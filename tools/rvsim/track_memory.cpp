@@ -70,7 +70,7 @@ QByteArray TrackMemory::start(qsizetype from, qsizetype count)
         m_reading = false;
         return mem(0, 0) + wire::le32(0xF0000000u);
     }
-    return mem(0, 0) + wire::le32(static_cast<uint32_t>(m_served.size()));
+    return mem(0, 0) + wire::le32(static_cast<uint32_t>(m_served.size()) + m_o.shortBy);
 }
 
 QByteArray TrackMemory::nextBlock()

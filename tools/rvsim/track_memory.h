@@ -19,6 +19,7 @@ struct TrackOptions {
     uint32_t firstNumber = 1;     // number of the oldest packet held
     int silentAt = -1;            // block N of a read is not sent (once): only its repeat brings it
     bool oversize = false;        // announce more than any memory holds (and send nothing)
+    uint32_t shortBy = 0;         // announce this many bytes more than it sends, then say complete
 };
 
 class TrackMemory {

@@ -90,6 +90,10 @@ VirtualUnit::Parse VirtualUnit::bootloaderPacket(QList<Reply>& out)
         return Parse::Done;
     }
     const int index = m_blocks++;
+    if (index == m_o.bootloaderDropAt) {
+        m_dropped = true;
+        return Parse::Done;
+    }
     if (index == m_o.bootloaderSilentAt)
         return Parse::Done;
     if (index == m_o.bootloaderIncompleteAt) {

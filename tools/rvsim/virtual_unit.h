@@ -46,6 +46,7 @@ struct UnitOptions {
     int bootloaderErrorAt = -1;
     int bootloaderIncompleteAt = -1;
     int bootloaderSilentAt = -1;  // never answer block N
+    int bootloaderDropAt = -1;    // drop the line (the cable pulled) when block N arrives
     int programBlockMs = 5;
     QString firmwareOut;          // the image received is kept in this file
     std::optional<uint16_t> password; // locked until "RV+PASS=N"

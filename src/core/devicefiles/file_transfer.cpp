@@ -1,5 +1,6 @@
 #include "core/devicefiles/file_transfer.h"
 
+#include "core/config/regular_file.h"
 #include "core/protocol/bytes.h"
 #include "core/protocol/device_session.h"
 #include "core/protocol/reply_blocks.h"
@@ -197,13 +198,8 @@ bool FileTransfer::startRouteWrite(const QString& localPath)
 bool FileTransfer::beginWrite(const QString& localPath, uint8_t state, const QString& label)
 {
     abandon();
-    m_local.setFileName(localPath);
-    if (!m_local.open(QIODevice::ReadOnly))
+    if (openInputFile(m_local, localPath, kMaxFileSize) != InputFileError::None)
         return false;
-    if (m_local.size() > kMaxFileSize) {
-        m_local.close();
-        return false;
-    }
     m_session.session().autoReadPending = false;
     m_mode = Mode::Write;
     m_announced = static_cast<uint32_t>(m_local.size());

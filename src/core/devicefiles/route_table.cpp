@@ -1,6 +1,7 @@
 #include "core/devicefiles/route_table.h"
 
 #include "core/config/cp1251.h"
+#include "core/config/regular_file.h"
 #include "core/protocol/bytes.h"
 
 #include <QFile>
@@ -244,11 +245,15 @@ RouteFileBytes encodeRouteFile(RouteTable& table)
 OpenResult Open_marshrut(const QString& path, RouteTable& table)
 {
     OpenResult r;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const InputFileBytes in = readInputFile(path, kMaxRouteFileSize);
+    if (refusedInputFile(in.error)) {
+        r.status = OpenStatus::Refused;
+        r.message = inputFileMessage(path, in.error, kMaxRouteFileSize);
         return r;
-    // The count byte promises at most 255 records; anything after them is ignored unread.
-    const RouteFileRead read = parseRouteFile(f.read(1 + 255 * kRecordSize));
+    }
+    if (!in.ok())
+        return r;
+    const RouteFileRead read = parseRouteFile(in.bytes);
     r.message = read.message;
     switch (read.status) {
     case RouteFileRead::Refused: r.status = OpenStatus::Refused; return r;
@@ -315,7 +320,7 @@ bool wavFormatAccepted(QByteArrayView header)
     if (header.size() < kWavHeaderSize)
         return false;
     const uint32_t rate = le::u32(header, 24);
-    return header.startsWith("RIFF") && le::u16(header, 22) == 1 && rate >= 11000 && rate <= 12000 &&
+    return header.startsWith("RIFF") && le::u16(header, 20) == 1 && le::u16(header, 22) == 1 && rate >= 11000 && rate <= 12000 &&
            le::u16(header, 34) == 8;
 }
 

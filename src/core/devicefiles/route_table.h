@@ -18,6 +18,8 @@ namespace rv::route {
 
 inline constexpr int kMaxZones = 254;       // the unit's table; the count byte could say 255
 inline constexpr qsizetype kRecordSize = 44;
+// The count byte and at most 255 records: no route file is larger.
+inline constexpr qsizetype kMaxRouteFileSize = 1 + 255 * kRecordSize;
 inline constexpr qsizetype kNameWidth = 30; // zero-terminated inside the field
 inline constexpr int kNameMax = 29;
 inline constexpr int kColumnCount = 8;
@@ -100,7 +102,8 @@ struct OpenResult {
     bool loaded() const { return status == OpenStatus::Loaded || status == OpenStatus::Partial; }
 };
 // Loads the route file at `path` into `table`. A file that cannot be opened changes nothing and says
-// nothing; a refused file leaves the table as it was.
+// nothing; a refused file (also one that is no regular file or larger than a route file can be) leaves
+// the table as it was.
 OpenResult Open_marshrut(const QString& path, RouteTable& table);
 
 struct SaveResult {
@@ -125,7 +128,8 @@ KeyVerdict KeyPressAutoinfoGrid(int column, QStringView cell, QChar key, qsizety
 // --- the voice file named in a row ---
 
 inline constexpr qsizetype kWavHeaderSize = 36;
-// "RIFF", one channel, 11000..12000 samples a second, 8 bits: the first 36 bytes of the file.
+// "RIFF", PCM (format 1), one channel, 11000..12000 samples a second, 8 bits: the first 36 bytes of the
+// file. Another format (μ-law, ADPCM ...) would play as noise on the unit.
 bool wavFormatAccepted(QByteArrayView header);
 QString wavFormatMessage();
 

@@ -73,10 +73,11 @@ bool VoiceArchiveTransfer::ours() const
 bool VoiceArchiveTransfer::start(const QString& archivePath)
 {
     abandon();
-    m_file.setFileName(archivePath);
     // Unbuffered: each chunk is read from the file as it is now, not from a copy taken earlier.
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        emit message(QStringLiteral("Не удается открыть файл ") + archivePath);
+    if (const InputFileError e = openInputFile(m_file, archivePath, voice::kMaxArchiveSize, QIODevice::Unbuffered);
+        e != InputFileError::None) {
+        emit message(refusedInputFile(e) ? inputFileMessage(archivePath, e, voice::kMaxArchiveSize)
+                                         : QStringLiteral("Не удается открыть файл ") + archivePath);
         return false;
     }
     m_header = m_file.read(voice::kArchiveHeaderSize);

@@ -50,6 +50,8 @@ WavCheck checkWav(QByteArrayView head, qint64 fileLength)
         c.problem = WavProblem::NotRiff;
     else if (fileLength > kMaxWavSize || qint64(c.riffSize) != fileLength - 8)
         c.problem = WavProblem::SizeMismatch; // the archive is laid out by this size: it must be the file's
+    else if (le::u16(head, 20) != 1)
+        c.problem = WavProblem::NotPcm;
     else if (le::u16(head, 22) != 1)
         c.problem = WavProblem::NotMono;
     else if (le::u16(head, 34) != 8)
@@ -61,10 +63,13 @@ WavCheck checkWav(QByteArrayView head, qint64 fileLength)
     return c;
 }
 
-std::optional<WavCheck> checkWavFile(const QString& path)
+std::optional<WavCheck> checkWavFile(const QString& path, InputFileError* error)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    const InputFileError e = openInputFile(f, path, kMaxWavSize);
+    if (error)
+        *error = e;
+    if (e != InputFileError::None)
         return std::nullopt;
     return checkWav(f.read(kWavHeaderSize), f.size());
 }
@@ -160,10 +165,10 @@ SaveResult Write_voice_file_archive(const QString& archivePath, const QStringLis
     static constexpr qint64 kBlock = 1000;
     QByteArray block(kBlock, '\0');
     for (int r : std::as_const(result.stored)) {
-        QFile in(rowFiles[r]);
+        QFile in;
         const qint64 length = qint64(l.entries[r].size) + 8;
         // The file must still be the one checked: exactly its length, copied whole.
-        bool copied = in.open(QIODevice::ReadOnly) && in.size() == length &&
+        bool copied = openInputFile(in, rowFiles[r], kMaxWavSize) == InputFileError::None && in.size() == length &&
                       out.seek(kArchiveHeaderSize + qint64(l.entries[r].offset));
         for (qint64 done = 0; copied && done < length;) {
             const qint64 n = in.read(block.data(), std::min(kBlock, length - done));
@@ -185,8 +190,9 @@ SaveResult Write_voice_file_archive(const QString& archivePath, const QStringLis
 OpenResult Read_voice_file_archive(const QString& archivePath)
 {
     OpenResult result;
-    QFile f(archivePath);
-    if (!f.open(QIODevice::ReadOnly)) {
+    QFile f;
+    result.fileError = openInputFile(f, archivePath, kMaxArchiveSize);
+    if (result.fileError != InputFileError::None) {
         result.status = OpenStatus::CannotOpen;
         return result;
     }

@@ -9,6 +9,8 @@
 // position where the one before it ends by that size: the next file starts over the last 8 bytes of the
 // one before, and the archive ends with the complete last file.
 
+#include "core/config/regular_file.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -37,18 +39,20 @@ inline constexpr uint32_t kMaxRate = 12000;
 // No voice message comes near this; a larger "WAV" is not one of them.
 inline constexpr qint64 kMaxWavSize = 16 << 20;
 
-enum class WavProblem { None, Short, NotRiff, SizeMismatch, NotMono, NotEightBit, Rate };
+enum class WavProblem { None, Short, NotRiff, SizeMismatch, NotPcm, NotMono, NotEightBit, Rate };
 struct WavCheck {
     WavProblem problem = WavProblem::Short;
     uint32_t riffSize = 0; // the value at offset 4: the file length − 8 when accepted
     bool ok() const { return problem == WavProblem::None; }
 };
 // `head` holds the first bytes of a file of `fileLength` bytes (at least kWavHeaderSize of them for a
-// verdict). Accepted: "RIFF" and "WAVE" with a "fmt " chunk at 12, one channel, 8 bits per sample, a
+// verdict). Accepted: "RIFF" and "WAVE" with a "fmt " chunk at 12, PCM samples (format 1: μ-law and the
+// like play as noise on the unit), one channel, 8 bits per sample, a
 // sample rate of 11000..12000 Hz, and a RIFF size that is exactly the file length − 8.
 WavCheck checkWav(QByteArrayView head, qint64 fileLength);
-// Reads the header of a file; nullopt when it cannot be opened.
-std::optional<WavCheck> checkWavFile(const QString& path);
+// Reads the header of a file; nullopt when it cannot be opened (`error`, when given, says why: it may be
+// no regular file or larger than any voice message).
+std::optional<WavCheck> checkWavFile(const QString& path, InputFileError* error = nullptr);
 
 inline const QString kWrongFormat =
     QStringLiteral("Не правильный формат файла\nВыберите файл с параметрами\n(12(11,025) кГц, 8 бит, моно)");
@@ -58,6 +62,8 @@ inline const QString kWrongFormat =
 inline constexpr qsizetype kArchiveHeaderSize = 512;
 inline constexpr qsizetype kEntriesSize = kMessages * 8; // 360; the reserved rest of the header is zero
 inline constexpr char kArchiveName[] = "RV_voice_files.vfa";
+// The header and 45 messages of the largest size: no archive is larger.
+inline constexpr qint64 kMaxArchiveSize = kArchiveHeaderSize + kMessages * kMaxWavSize;
 
 struct Entry {
     uint32_t offset = 0; // from byte 512 of the file
@@ -104,6 +110,7 @@ SaveResult Write_voice_file_archive(const QString& archivePath, const QStringLis
 enum class OpenStatus { Opened, CannotOpen, Damaged };
 struct OpenResult {
     OpenStatus status = OpenStatus::CannotOpen;
+    InputFileError fileError = InputFileError::None; // why, for CannotOpen
     ArchiveHeader header;
 };
 OpenResult Read_voice_file_archive(const QString& archivePath);

@@ -103,9 +103,13 @@ void VoiceMessages::assignFile(int row, const QString& path)
 {
     if (!valid(row))
         return;
-    const std::optional<voice::WavCheck> c = voice::checkWavFile(path);
-    if (!c)
+    InputFileError error = InputFileError::None;
+    const std::optional<voice::WavCheck> c = voice::checkWavFile(path, &error);
+    if (!c) {
+        if (refusedInputFile(error))
+            emit message(inputFileMessage(path, error, voice::kMaxWavSize));
         return;
+    }
     if (!c->ok()) {
         emit message(voice::kWrongFormat);
         return;
@@ -213,7 +217,9 @@ void VoiceMessages::openArchive(const QString& path)
 {
     const voice::OpenResult opened = voice::Read_voice_file_archive(path);
     if (opened.status == voice::OpenStatus::CannotOpen) {
-        emit message(QStringLiteral("Не удается открыть файл ") + path);
+        emit message(refusedInputFile(opened.fileError)
+                         ? inputFileMessage(path, opened.fileError, voice::kMaxArchiveSize)
+                         : QStringLiteral("Не удается открыть файл ") + path);
         return;
     }
     if (opened.status == voice::OpenStatus::Damaged) {

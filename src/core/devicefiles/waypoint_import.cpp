@@ -1,5 +1,7 @@
 #include "core/devicefiles/waypoint_import.h"
 
+#include "core/config/regular_file.h"
+
 #include <QFile>
 
 namespace rv::route {
@@ -97,13 +99,14 @@ WaypointImport parseWaypoints(QByteArrayView bytes)
 
 WaypointImport ImportPoints(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxWaypointFile) {
+    const InputFileBytes in = readInputFile(path, kMaxWaypointFile);
+    if (!in.ok()) {
         WaypointImport r;
-        r.message = QStringLiteral("Файл не открывается");
+        r.message = refusedInputFile(in.error) ? inputFileMessage(path, in.error, kMaxWaypointFile)
+                        : QStringLiteral("Файл не открывается");
         return r;
     }
-    return parseWaypoints(f.readAll());
+    return parseWaypoints(in.bytes);
 }
 
 } // namespace rv::route

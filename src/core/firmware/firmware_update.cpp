@@ -1,8 +1,7 @@
 #include "core/firmware/firmware_update.h"
 
+#include "core/config/regular_file.h"
 #include "core/protocol/device_session.h"
-
-#include <QFile>
 
 namespace rv {
 
@@ -31,6 +30,16 @@ FirmwareUpdate::FirmwareUpdate(SessionController& session, QObject* parent)
     connect(&session, &SessionController::bootloaderMode, this, &FirmwareUpdate::onBootloader);
     // A unit that answers with its application has left the bootloader.
     connect(&session, &SessionController::deviceConnected, this, [this] { m_bootloader = false; });
+    // An unplugged unit ends a run at once, as a lost connection: waiting for the bootloader's silence
+    // would take 10-30 s and blame the bootloader. Nothing more is sent; the unit stays in its bootloader.
+    connect(&session, &SessionController::lineDropped, this, [this] {
+        m_bootloader = false; // until it announces itself again
+        if (!programming())
+            return;
+        halt();
+        emit message(QStringLiteral("Потеряна связь с устройством\rПрограммирование прервано. Повторите обновление"));
+        emit finished(false);
+    });
     session.setReplyHook(ReplyHook::FirmwareOk, [this](QByteArrayView, qsizetype) { Flash_program(0); });
     session.setReplyHook(ReplyHook::FirmwareResend, [this](QByteArrayView, qsizetype) { Flash_program(2); });
     session.setReplyHook(ReplyHook::FirmwareError, [this](QByteArrayView, qsizetype) { Flash_program_disable(); });
@@ -59,16 +68,17 @@ int FirmwareUpdate::progress() const
 bool FirmwareUpdate::openImage(const QString& path, uint8_t deviceType, int unitVersion)
 {
     closeImage();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        emit message(QStringLiteral("Не удалось открыть файл прошивки"));
-        return false;
-    }
-    if (file.size() > kFirmwareMaxFileSize) {
+    InputFileBytes in = readInputFile(path, kFirmwareMaxFileSize);
+    if (in.error == InputFileError::TooLarge) {
         emit message(QStringLiteral("Открываемый файл не является файлом прошивки !!!"));
         return false;
     }
-    QByteArray image = file.readAll();
+    if (!in.ok()) {
+        emit message(in.error == InputFileError::NotRegular ? inputFileMessage(path, in.error, kFirmwareMaxFileSize)
+                                                            : QStringLiteral("Не удалось открыть файл прошивки"));
+        return false;
+    }
+    QByteArray image = std::move(in.bytes);
     const auto header = parseFirmwareHeader(image);
     if (!header) {
         emit message(QStringLiteral("Открываемый файл не является файлом прошивки !!!"));

@@ -190,6 +190,8 @@ void SessionController::Download_deviceClick()
         return m_remote->read();
     m_s.autoReadPending = false; // the user has taken charge
     endCopyRead(false);
+    for (RecordArrival& a : m_arrivals)
+        a = {};
     m_s.OperationState = osReadConfig;
     arm();
     m_progress.Progress_show(timing::kReadWriteProgressTicks, 0, kReading);
@@ -335,7 +337,7 @@ void SessionController::Receive_timerTimer()
     }
 }
 
-void SessionController::linkLost()
+void SessionController::linkLost(bool say)
 {
     endCopyRead(false);
     m_s.OperationState = osSearch;
@@ -345,7 +347,8 @@ void SessionController::linkLost()
     m_tailGaps = 0;
     arm();
     emit buttonsEnabled(false);
-    emit message(kLinkLost);
+    if (say)
+        emit message(kLinkLost);
 }
 
 void SessionController::lineHungUp()
@@ -354,9 +357,12 @@ void SessionController::lineHungUp()
     // watchdog runs out, and the search starts again.
     const uint8_t state = m_s.OperationState;
     const bool busy = state != osIdle && state != osSearch;
-    if (!m_s.connected && !busy)
+    // A firmware run (its bootloader is no connected unit) ends on this signal and says so itself.
+    const bool programming = m_s.firmwareProgramming;
+    emit lineDropped();
+    if (!m_s.connected && !busy && !programming)
         return; // nothing was attached; the search notices on its own
-    linkLost();
+    linkLost(!programming);
     if (busy)
         m_progress.Progress_close();
 }
@@ -659,6 +665,7 @@ void SessionController::handleRecord(QByteArrayView burst, qsizetype pos, Record
         failOperation(kRetry); // the record keeps its earlier bytes
         return;
     }
+    m_arrivals[int(kind)] = {true, r.length, r.status};
     if (r.overlong && r.present())
         emit message(QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
     // A read for a comparison fills the copy and tells no page.

@@ -97,6 +97,15 @@ enum class PeriodicHook { VoiceWrite, VoiceList, RemotePoll };
 
 inline constexpr qsizetype kFrameIncomplete = -1;
 
+// What the running (or last) configuration read took of one record: whether a reply with a good
+// checksum came, the length the unit gave and, for the extended record, its status ('0': present).
+struct RecordArrival {
+    bool received = false;
+    uint16_t length = 0;
+    char status = '0';
+    bool whole(RecordKind kind) const { return received && status == '0' && length >= recordSize(kind); }
+};
+
 class SessionController : public QObject {
     Q_OBJECT
 public:
@@ -135,6 +144,8 @@ public:
     // with copyReadFinished. Refused (false) while another operation runs or over the network.
     bool readUnitCopy();
     const ConfigRecords& unitCopy() const { return *m_copy; }
+    // Of the read now running or the last one; cleared when a read starts.
+    const RecordArrival& recordArrival(RecordKind kind) const { return m_arrivals[int(kind)]; }
     void Reset_butClick();
     void eraseTrackConfirmed();
     void submitPassword(uint16_t value); // the password dialog's OK
@@ -197,6 +208,7 @@ signals:
     void canMessage(const rv::CanMessage& message);
     void canBuffer(const QList<rv::CanRecord>& records);
     void portOpenProblem(const QString& explanation); // why the port cannot be opened, once per cause
+    void lineDropped();                         // the port reported the line gone (unplugged)
     void tcpChosen();                           // "TCP/IP" chosen in the port dialog
 
 private:
@@ -204,7 +216,7 @@ private:
     void searchStep();
     void handshake(const Handshake& h);
     void Bootloader_version(uint8_t version, uint8_t type);
-    void linkLost();
+    void linkLost(bool say = true);
     void lineHungUp();
     void failOperation(const QString& message);
     void handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind);
@@ -241,6 +253,7 @@ private:
     RemoteSession* m_remote = nullptr;
     std::unique_ptr<ConfigRecords> m_copy;
     bool m_readingCopy = false;
+    RecordArrival m_arrivals[3];
 };
 
 } // namespace rv

@@ -23,13 +23,18 @@ QString defaultPortName()
 #endif
 }
 
-AppSettings readAppSettings(const QString& path, const std::function<QString()>& defaultPort)
+AppSettings readAppSettings(const QString& path, const std::function<QString()>& defaultPort, QString* keptBecause)
 {
     AppSettings s{{}, QString::fromUtf16(kDefaultConfName)};
-    if (const std::optional<IniFile> ini = IniFile::load(path)) {
-        s.comPort = ini->value(kSection, kPortKey).trimmed();
-        if (const QString conf = ini->value(kSection, kConfKey).trimmed(); !conf.isEmpty())
+    if (keptBecause)
+        keptBecause->clear();
+    if (const IniFile::Read read = IniFile::read(path); read.ok()) {
+        s.comPort = read.ini.value(kSection, kPortKey).trimmed();
+        if (const QString conf = read.ini.value(kSection, kConfKey).trimmed(); !conf.isEmpty())
             s.fileConf = conf;
+    } else if (read.error != InputFileError::Missing && keptBecause) {
+        *keptBecause = inputFileMessage(path, read.error, IniFile::kMaxFileSize)
+                    + QStringLiteral("\rНастройки по умолчанию действуют до выхода из программы, файл не изменяется");
     }
     if (s.comPort.isEmpty())
         s.comPort = defaultPort();
@@ -39,7 +44,13 @@ AppSettings readAppSettings(const QString& path, const std::function<QString()>&
 bool writeAppSettings(const QString& path, const AppSettings& settings,
                       const std::function<QString()>& defaultPort, QString* error)
 {
-    IniFile ini = IniFile::load(path).value_or(IniFile{});
+    IniFile::Read read = IniFile::read(path);
+    if (!read.ok() && read.error != InputFileError::Missing) {
+        if (error)
+            *error = QStringLiteral("not written: the file is there and was not read whole");
+        return false;
+    }
+    IniFile& ini = read.ini;
     const QString port = settings.comPort == QString::fromUtf16(kTcpPortName) ? defaultPort() : settings.comPort;
     // A value that would not read back as it is (a line break in a file name) is not stored: the file
     // keeps the old one, and the caller hears of it.

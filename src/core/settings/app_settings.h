@@ -28,12 +28,16 @@ struct AppSettings {
 QString defaultPortName();
 
 // Reads "Config.ini"; a missing or unreadable file, a missing key or an empty value gives the default.
-// defaultPort is asked only when the file names no port.
+// defaultPort is asked only when the file names no port. A file that is there but was not read whole (too
+// large, unreadable, not a file) gives the defaults too and must be kept as it is: `keptBecause` then says
+// so for the user (it is left empty otherwise).
 AppSettings readAppSettings(const QString& path,
-                            const std::function<QString()>& defaultPort = defaultPortName);
+                            const std::function<QString()>& defaultPort = defaultPortName,
+                            QString* keptBecause = nullptr);
 
 // Writes both keys into "Config.ini", keeping whatever else the file holds. "TCP/IP" is stored as
-// defaultPort. Returns false (and the old file stays) when the file cannot be written; also false, with
+// defaultPort. Returns false (and the old file stays) when the file cannot be written or is there and
+// cannot be read whole (writing would lose what it holds); also false, with
 // the rest written, when a value cannot be stored so that it reads back the same (a line break in it).
 bool writeAppSettings(const QString& path, const AppSettings& settings,
                       const std::function<QString()>& defaultPort = defaultPortName, QString* error = nullptr);

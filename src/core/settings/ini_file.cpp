@@ -2,7 +2,6 @@
 
 #include "core/config/cp1251.h"
 
-#include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -63,15 +62,20 @@ bool writableKey(const QString& key)
 
 std::optional<IniFile> IniFile::load(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    Read r = read(path);
+    if (!r.ok())
         return std::nullopt;
-    if (f.size() > kMaxFileSize)
-        return std::nullopt;
-    const QByteArray bytes = f.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize || f.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return parse(bytes);
+    return std::move(r.ini);
+}
+
+IniFile::Read IniFile::read(const QString& path)
+{
+    Read r;
+    const InputFileBytes in = readInputFile(path, kMaxFileSize);
+    r.error = in.error;
+    if (in.ok())
+        r.ini = parse(in.bytes);
+    return r;
 }
 
 IniFile IniFile::parse(QByteArrayView bytes)

@@ -3,6 +3,8 @@
 // A small INI reader and writer for the program's own settings file. It keeps sections, keys and
 // comments in their order, so rewriting a file changes only the values that were set.
 
+#include "core/config/regular_file.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -19,6 +21,10 @@ public:
 
     // Reads a file; nullopt when it is missing, unreadable or too large.
     static std::optional<IniFile> load(const QString& path);
+    struct Read;
+    // Reads a file and says why it could not (a missing file is not the same as one that is there but
+    // could not be read whole: the latter must not be written over).
+    static Read read(const QString& path);
 
     // Parses bytes: UTF-8 when they are valid UTF-8 (a BOM is skipped), else Windows-1251.
     // CRLF, LF and lone CR line ends are all accepted.
@@ -58,6 +64,12 @@ private:
     Section* findSection(const QString& name);
 
     QList<Section> m_sections;
+};
+
+struct IniFile::Read {
+    InputFileError error = InputFileError::None;
+    IniFile ini; // empty unless error is None
+    bool ok() const { return error == InputFileError::None; }
 };
 
 } // namespace rv

@@ -219,7 +219,12 @@ void TrackRead::handle(const MemReply& r)
         onBlock(r);
         return;
     case MemReply::Kind::Complete:
-        end(QStringLiteral("Чтение памяти завершено"), true);
+        // "Complete" before all the announced bytes came is a read cut short, whatever the unit says.
+        if (m_started && m_buffer.size() < qsizetype(m_announced))
+            end(QStringLiteral("Чтение памяти прервано: получено %1 из %2 байт").arg(m_buffer.size()).arg(m_announced),
+                false);
+        else
+            end(QStringLiteral("Чтение памяти завершено"), true);
         return;
     case MemReply::Kind::NoPackets:
         end(QStringLiteral("Нет пакетов"), false);

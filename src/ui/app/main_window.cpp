@@ -764,14 +764,18 @@ void MainWindow::FormShow()
         return;
     m_shown = true;
 
+    QString keptBecause;
     const AppSettings settings = readAppSettings(programFile(QString::fromUtf16(kSettingsFileName)),
-                                                 [this] { return defaultPort(); });
+                                                 [this] { return defaultPort(); }, &keptBecause);
     m_iniPort = settings.comPort;
     m_portOverridden = !m_portOverride.isEmpty();
     m_portName = m_portOverridden ? m_portOverride : settings.comPort;
     m_configFile = settings.fileConf;
+    m_settingsKept = !keptBecause.isEmpty();
 
     emit formShown();
+    if (m_settingsKept)
+        showMessage(keptBecause);
 
     if (m_configFile == kDefaultConf) {
         setStatusText(0, kDefaultConf);
@@ -792,8 +796,8 @@ void MainWindow::FormClose()
         return;
     m_closed = true;
     emit closing();
-    // Settings that were never read are not written over.
-    if (!m_shown)
+    // Settings that were never read, or not read whole, are not written over.
+    if (!m_shown || m_settingsKept)
         return;
     const AppSettings settings{m_portOverridden ? m_iniPort : m_portName, m_configFile};
     QString error;

@@ -216,6 +216,7 @@ private:
     std::optional<quint8> m_adaptedType;
     std::optional<quint8> m_options;
     bool m_shown = false;
+    bool m_settingsKept = false; // Config.ini was there and not read whole: it is not written at exit
     bool m_closed = false;
     bool m_modified = false;
     bool m_answered = false;  // the question was answered: the command runs without asking again

@@ -1,6 +1,8 @@
 #include "ui/devicefiles/autoinfo_page.h"
 
 #include "core/config/cp1251.h"
+#include "core/config/regular_file.h"
+#include "core/devicefiles/voice_format.h"
 #include "core/devicefiles/waypoint_import.h"
 #include "ui/app/navigation.h"
 #include "ui_autoinfo_page.h"
@@ -215,9 +217,12 @@ void AutoinfoPage::ImportPoints(const QString& path)
 
 void AutoinfoPage::chooseWavFile(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (const InputFileError e = openInputFile(f, path, voice::kMaxWavSize); e != InputFileError::None) {
+        if (refusedInputFile(e))
+            emit message(inputFileMessage(path, e, voice::kMaxWavSize));
         return;
+    }
     if (!route::wavFormatAccepted(f.read(route::kWavHeaderSize))) {
         emit message(route::wavFormatMessage());
         return;

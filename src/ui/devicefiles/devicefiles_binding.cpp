@@ -1,5 +1,6 @@
 #include "ui/devicefiles/devicefiles_binding.h"
 
+#include "core/config/regular_file.h"
 #include "core/devicefiles/file_transfer.h"
 #include "core/monitor/log_decoder.h"
 #include "core/protocol/device_session.h"
@@ -144,12 +145,13 @@ DeviceFilesBinding::~DeviceFilesBinding() = default;
 
 void DeviceFilesBinding::loadLogFile(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        m_window.showMessage(QStringLiteral("Не удается открыть файл ") + path);
+    const InputFileBytes in = readInputFile(path, FileTransfer::kMaxFileSize);
+    if (!in.ok()) {
+        m_window.showMessage(refusedInputFile(in.error) ? inputFileMessage(path, in.error, FileTransfer::kMaxFileSize)
+                                                        : QStringLiteral("Не удается открыть файл ") + path);
         return;
     }
-    m_log->setLines(logFileLines(f.readAll()));
+    m_log->setLines(logFileLines(in.bytes));
     m_log->show();
     m_log->raise();
 }

@@ -48,3 +48,36 @@ TEST(RegularFile, OpensRegularFilesAndLinksToThemOnly)
     }
     EXPECT_TRUE(isReadableRegularFile(plain));
 }
+
+// Every input file comes through readInputFile/openInputFile: a FIFO, a device that never ends, a folder
+// and a file larger than its format can be are refused at once, each for what it is; nothing is read.
+TEST(InputFile, RefusesWhatIsNoRegularFileOrLargerThanItsFormat)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString plain = dir.filePath("a.bin");
+    {
+        QFile f(plain);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("0123456789");
+    }
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    EXPECT_EQ(readInputFile(plain, 10).bytes, QByteArray("0123456789"));
+    EXPECT_EQ(readInputFile(plain, 9).error, InputFileError::TooLarge);
+    EXPECT_EQ(readInputFile(fifo, 10).error, InputFileError::NotRegular);
+    EXPECT_EQ(readInputFile("/dev/zero", 10).error, InputFileError::NotRegular);
+    EXPECT_EQ(readInputFile(dir.path(), 10).error, InputFileError::NotRegular);
+    EXPECT_EQ(readInputFile(dir.filePath("missing"), 10).error, InputFileError::Missing);
+    QFile g;
+    EXPECT_EQ(openInputFile(g, fifo, 10), InputFileError::NotRegular);
+    EXPECT_FALSE(g.isOpen());
+    EXPECT_EQ(openInputFile(g, plain, 9), InputFileError::TooLarge);
+    EXPECT_FALSE(g.isOpen());
+
+    // The messages name the file and, for a size, the bound.
+    EXPECT_EQ(inputFileMessageEn(fifo, InputFileError::NotRegular, 10), fifo + ": not a regular file");
+    EXPECT_TRUE(inputFileMessage(plain, InputFileError::TooLarge, 9).contains(plain + " слишком велик"));
+    EXPECT_TRUE(inputFileMessage(plain, InputFileError::TooLarge, 9).contains("9 байт"));
+}

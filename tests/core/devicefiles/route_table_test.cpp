@@ -330,6 +330,7 @@ TEST(RouteWav, OnlyEightBitMonoNearTwelveKilohertz)
 {
     QByteArray h(44, '\0');
     h.replace(0, 4, "RIFF");
+    h[20] = 1; // PCM
     h[22] = 1;
     const auto rate = [&h](uint32_t r) {
         for (int i = 0; i < 4; ++i)

@@ -28,6 +28,7 @@ QByteArray wav(qsizetype length, int seed)
     b.replace(0, 4, "RIFF");
     le::put32(b, 4, static_cast<uint32_t>(length - 8));
     b.replace(8, 8, "WAVEfmt ");
+    le::put16(b, 20, 1); // PCM
     le::put16(b, 22, 1);
     le::put32(b, 24, 11025);
     le::put16(b, 34, 8);

@@ -106,6 +106,30 @@ TEST_F(MainWindowTest, FirstStart_WithoutConfigIni_UsesDefaultsAndWritesBothKeys
     EXPECT_EQ(ini.value("Config", "File conf"), "default.fcg");
 }
 
+// A Config.ini that is there but cannot be read whole (here: over 1 MiB) is said once,
+// the session runs on the defaults, and the file is never written over: not a byte of it changes.
+TEST_F(MainWindowTest, ConfigIniNotReadWhole_IsSaidOnceAndKeptByteForByte)
+{
+    QByteArray big = "[Config]\nCom port=/dev/ttyACM7\nFile conf=x.fcg\nTariff server=10.0.0.1:9\n[Other]\n";
+    while (big.size() <= IniFile::kMaxFileSize)
+        big += "; padding of a settings file that has grown too large\n";
+    auto w = start(big);
+    EXPECT_EQ(w->portName(), defaultPortName());
+    EXPECT_EQ(w->configFileName(), "default.fcg");
+    const auto boxes = [&] {
+        QStringList texts;
+        for (QMessageBox* box : w->findChildren<QMessageBox*>("MessageBox"))
+            texts << box->text();
+        return texts;
+    };
+    ASSERT_EQ(boxes().size(), 1);
+    EXPECT_TRUE(boxes().first().contains("Config.ini")) << boxes().first().toStdString();
+    w->close();
+    QFile f(iniPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), big);
+}
+
 TEST_F(MainWindowTest, ConfigurationFileMissing_FallsBackToDefaultsAndStoresDefaultName)
 {
     auto w = start("[Config]\r\nCom port=/dev/ttyACM1\r\nFile conf=" + home.filePath("gone.fcg").toUtf8() + "\r\n");

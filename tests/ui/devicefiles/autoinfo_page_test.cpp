@@ -2,6 +2,7 @@
 // menu adds and deletes with their count, the live position and a WAV name put into a row, the dialogs'
 // preselected filters, the route file written from the grid and opened back, and the switch of the main record.
 
+#include "core/config/regular_file.h"
 #include "core/devicefiles/file_transfer.h"
 #include "core/protocol/bytes.h"
 #include "ui/app/navigation.h"
@@ -73,6 +74,7 @@ QByteArray wavHeader(uint16_t channels, uint32_t rate, uint16_t bits)
     QByteArray h(44, '\0');
     h.replace(0, 4, "RIFF");
     h.replace(8, 8, "WAVEfmt ");
+    le::put16(h, 20, 1); // PCM
     le::put16(h, 22, channels);
     le::put32(h, 24, rate);
     le::put16(h, 34, bits);
@@ -223,8 +225,10 @@ TEST_F(AutoinfoPageTest, AWavNameIsTakenOnlyFromAFileOfTheRightFormat)
     EXPECT_EQ(cell(1, 5), QStringLiteral("stop_1.wav"));
     EXPECT_TRUE(messages.isEmpty());
 
+    QByteArray mulaw = wavHeader(1, 11025, 8);
+    le::put16(mulaw, 20, 7); // μ-law: the unit would play it as noise
     for (const QByteArray& bad : {wavHeader(2, 11025, 8), wavHeader(1, 22050, 8), wavHeader(1, 11025, 16),
-                                  wavHeader(1, 11025, 8).left(35)}) {
+                                  wavHeader(1, 11025, 8).left(35), mulaw}) {
         const QString path = home.filePath(QStringLiteral("other.wav"));
         writeFile(path, bad);
         page->chooseWavFile(path);
@@ -287,6 +291,13 @@ TEST_F(AutoinfoPageTest, SavedAndOpenedFilesShowExactlyWhatTheyHold)
     EXPECT_EQ(count(), QStringLiteral("Общее количество геозон: 1"));
     page->ImportPoints(home.filePath(QStringLiteral("none.wpt")));
     EXPECT_EQ(lastMessage(), QStringLiteral("Файл не открывается"));
+    // A folder, or a file larger than any route file: refused with a word, and the table stays.
+    page->ImportPoints(home.path());
+    EXPECT_EQ(lastMessage(), inputFileMessage(home.path(), InputFileError::NotRegular, 0));
+    writeFile(path, QByteArray(route::kMaxRouteFileSize + 1, '\x01'));
+    page->Open_marshrut(path);
+    EXPECT_EQ(lastMessage(), inputFileMessage(path, InputFileError::TooLarge, route::kMaxRouteFileSize));
+    EXPECT_EQ(grid->rowCount(), 1);
 }
 
 TEST_F(AutoinfoPageTest, TheDialogsOfferTheirFiltersWithTheRightOnePreselected)

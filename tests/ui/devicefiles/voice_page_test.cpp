@@ -3,6 +3,7 @@
 // the unit gets or the archive file written.
 
 #include "core/config/records.h"
+#include "core/config/regular_file.h"
 #include "core/devicefiles/voice_messages.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
@@ -27,6 +28,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace rv;
 using namespace rvtest;
 
@@ -38,6 +41,7 @@ QByteArray wav(qsizetype length, int seed, uint16_t channels = 1)
     b.replace(0, 4, "RIFF");
     le::put32(b, 4, static_cast<uint32_t>(length - 8));
     b.replace(8, 8, "WAVEfmt ");
+    le::put16(b, 20, 1); // PCM
     le::put16(b, 22, channels);
     le::put32(b, 24, 11025);
     le::put16(b, 34, 8);
@@ -164,6 +168,16 @@ TEST_F(VoicePageTest, TypeTwoRightClickAssignsAndSaveToSdSendsTheFileToItsUnitNa
     // A stereo file is refused with the format message and leaves the row as it was.
     assign(1, file("stereo.wav", wav(700, 2, 2)));
     EXPECT_TRUE(messageTexts().contains(voice::kWrongFormat));
+    EXPECT_EQ(cell(1, 1), QString());
+    // So is μ-law (format 7), which the unit would play as noise, and a FIFO is refused unopened.
+    QByteArray mulaw = wav(700, 3);
+    le::put16(mulaw, 20, 7);
+    assign(1, file("mulaw.wav", mulaw));
+    EXPECT_EQ(cell(1, 1), QString());
+    const QString fifo = home.filePath(QStringLiteral("pipe.wav"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    assign(1, fifo);
+    EXPECT_TRUE(messageTexts().contains(inputFileMessage(fifo, InputFileError::NotRegular, 0)));
     EXPECT_EQ(cell(1, 1), QString());
 
     control<QPushButton>("SaveToSD")->click();
