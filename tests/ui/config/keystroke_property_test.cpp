@@ -1,0 +1,255 @@
+// Every bound edit of every page, typed into the way a user does it: click, select all, Backspace (or not),
+// a valid value as key presses, Tab. The record field then holds exactly that value and nothing else changed.
+// The controls come from the pages' binding tables, so a page that binds a new edit is covered by itself.
+
+#include "core/config/defaults.h"
+#include "core/config/page_binding.h"
+#include "ui/app/navigation.h"
+#include "ui/config/editor_page.h"
+#include "ui/config/page_binder.h"
+#include "ui/config/pages_fixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QStackedWidget>
+#include <QTabWidget>
+
+#include <iostream>
+
+using namespace rv;
+
+namespace {
+
+struct Typed
+{
+    QString text;
+    std::optional<qint64> number; // the value the record must then hold, for the numeric encodings
+};
+
+class Keystrokes : public rvtest::PagesTest {
+protected:
+    ConfigRecords base;
+    QRandomGenerator random{2718};
+
+    // The defaults with custom settings on both SIMs, so that their edits take input, and the devices on
+    // the serial ports given by `devices` (their sub-pages hold edits) with a satellite plan whose groups
+    // take input.
+    void setBase(int devices)
+    {
+        loadDefaults(base);
+        base.config.setNumber(u"Sim1Custom", 63);
+        base.config.setNumber(u"Sim2Custom", 63);
+        base.config.setNumber(u"SerialDevices", devices);
+        base.config.setNumber(u"SatTariff", 1);
+    }
+
+    // What a user clicks to see the edit: the tab that holds it.
+    static void bringIntoView(QWidget* edit)
+    {
+        for (QWidget *child = edit, *p = edit->parentWidget(); p; child = p, p = p->parentWidget())
+            if (auto* tabs = qobject_cast<QTabWidget*>(p->parentWidget()); tabs && qobject_cast<QStackedWidget*>(p))
+                tabs->setCurrentWidget(child);
+    }
+
+    void SetUp() override
+    {
+        PagesTest::SetUp();
+        w.show();
+        w.activateWindow();
+        QApplication::processEvents();
+    }
+
+    // The line edit a row is typed into: the edit itself, or the text part of an editable list.
+    static QLineEdit* editOf(QWidget* control)
+    {
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            return edit;
+        auto* combo = qobject_cast<QComboBox*>(control);
+        return combo && combo->isEditable() ? combo->lineEdit() : nullptr;
+    }
+
+    // A value the row's field and rules take, as the user types it, that differs from what is shown.
+    std::optional<Typed> validValue(const Binding& row, int element, const QLineEdit* edit)
+    {
+        const RecordBase& record = recordOf(base, row.record);
+        const FieldDef* f = fieldOf(record, row);
+        if (!f)
+            return std::nullopt;
+        const int width = std::min(edit->maxLength(), 12);
+        for (int attempt = 0; attempt < 400; ++attempt) {
+            // Mostly as many digits as the edit takes, so that a lost or extra character shows.
+            const int digits = std::max(1, width - int(random.bounded(std::min(width, 3))) - (attempt / 40));
+            QString digitsText;
+            for (int i = 0; i < digits; ++i)
+                digitsText += QChar(u'0' + (i == 0 ? 1 + random.bounded(9) : random.bounded(10)));
+            Typed t;
+            switch (row.enc) {
+            case Enc::Number:
+                t = {digitsText, digitsText.toLongLong()};
+                break;
+            case Enc::Signed:
+                t = random.bounded(2) ? Typed{digitsText, digitsText.toLongLong()}
+                                      : Typed{u'-' + digitsText.left(width - 1), -digitsText.left(width - 1).toLongLong()};
+                break;
+            case Enc::Tenths:
+            case Enc::Volts: {
+                const QString whole = digitsText.left(std::max(1, width - 2));
+                const int tenth = int(random.bounded(10));
+                t.text = whole + u',' + QString::number(tenth);
+                if (row.enc == Enc::Tenths)
+                    t.number = whole.toLongLong() * 10 + tenth;
+                break;
+            }
+            case Enc::Text:
+                t.text = QStringLiteral("fleet%1").arg(digitsText).left(std::min(width, int(f->size) - 1));
+                break;
+            case Enc::Phone:
+                t.text = QStringLiteral("89") + digitsText.left(9).leftJustified(9, u'5');
+                break;
+            default:
+                return std::nullopt;
+            }
+            if (t.text.isEmpty() || t.text.size() > edit->maxLength() || t.text == edit->text())
+                continue;
+            if (validate(row.validator, t.text) || !acceptsAll(row.keys, t.text))
+                continue;
+            if (f->max > f->min && t.number && (*t.number < f->min || *t.number > f->max))
+                continue;
+            if (checkValue(record, row, element, {.text = t.text}) != FieldError::None)
+                continue;
+            if (row.enc == Enc::Volts && showValue(recordOf(stored(row, element, t.text), row.record), row, element).text != t.text)
+                continue; // a text the scale cannot give back exactly
+            return t;
+        }
+        return std::nullopt;
+    }
+
+    QList<EditorPage*> allPages() const
+    {
+        QList<EditorPage*> out;
+        for (int i = 0; i < nav::kPageCount; ++i)
+            if (EditorPage* p = pages.page(i); p && p->binder())
+                out << p;
+        return out;
+    }
+
+    static bool acceptsAll(KeyFilter filter, const QString& text)
+    {
+        return std::all_of(text.begin(), text.end(), [filter](QChar c) { return acceptsKey(filter, c); });
+    }
+
+    ConfigRecords stored(const Binding& row, int element, const QString& text) const
+    {
+        ConfigRecords r;
+        r.config.setBytes(base.config.bytes());
+        r.inpOut.setBytes(base.inpOut.bytes());
+        r.confSe.setBytes(base.confSe.bytes());
+        storeValue(recordOf(r, row.record), row, element, {.text = text});
+        return r;
+    }
+
+    // The user's keystrokes into the edit, ending with Tab.
+    static void typeInto(QLineEdit* edit, const QString& text, bool backspace)
+    {
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        if (backspace)
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Tab);
+    }
+
+    static QString where(qsizetype offset, const RecordBase& a, const RecordBase& b)
+    {
+        return QStringLiteral("%1 byte %2: %3 → %4")
+            .arg(QString::fromLatin1(a.layout().name.data(), qsizetype(a.layout().name.size())))
+            .arg(offset)
+            .arg(int(quint8(a.bytes().at(offset))))
+            .arg(int(quint8(b.bytes().at(offset))));
+    }
+
+    // Runs the property over every enabled, visible bound edit; returns how many were typed into.
+    int typeIntoEveryEdit(bool backspace)
+    {
+        QSet<QString> done;
+        QStringList failures;
+        QStringList nodes;
+        for (QTreeWidgetItemIterator it(w.tree()); *it; ++it)
+            nodes << (*it)->text(0);
+        // Omnicomm sensors on both ports; then the satellite modem on port 2.
+        for (int devices : {0x11, 0x51}) {
+        setBase(devices);
+        for (const QString& node : nodes) {
+            load(base);
+            click(node);
+            EditorPage* page = pages.page(w.currentPage());
+            if (!page || !page->binder())
+                continue;
+            for (const Binding& row : page->binder()->table()) {
+                const QString name = QString::fromLatin1(row.control.data(), qsizetype(row.control.size()));
+                QLineEdit* edit = editOf(page->binder()->control(row));
+                if (edit)
+                    bringIntoView(edit);
+                if (!edit || !row.isEdit() || done.contains(name) || !edit->isEnabled() || !edit->isVisible())
+                    continue;
+                const int element = row.atOnce() ? page->binder()->element() : row.element;
+                const std::optional<Typed> value = validValue(row, element, edit);
+                if (!value) {
+                    failures << name + QStringLiteral(": no valid value found");
+                    continue;
+                }
+                done.insert(name);
+                typeInto(edit, value->text, backspace);
+                gatherAll();
+
+                const ConfigRecords expected = stored(row, element, value->text);
+                const QString context = QStringLiteral("%1 (page \"%2\"), typed \"%3\", shows \"%4\"")
+                                            .arg(name, node, value->text, edit->text());
+                if (edit->text() != value->text)
+                    failures << context + QStringLiteral(": the edit changed the text");
+                const RecordBase& field = recordOf(records, row.record);
+                if (value->number) {
+                    const FieldDef* f = fieldOf(field, row);
+                    const int e = row.atOnce() ? element * row.itemStride + row.itemOffset : row.element;
+                    if (field.numberAt(*f, e) != *value->number)
+                        failures << context + QStringLiteral(": the record holds %1").arg(field.numberAt(*f, e));
+                }
+                for (RecordKind kind : {RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe}) {
+                    const RecordBase& now = recordOf(records, kind);
+                    const RecordBase& want = recordOf(expected, kind);
+                    for (qsizetype i = 0; i < now.size(); ++i)
+                        if (now.bytes().at(i) != want.bytes().at(i))
+                            failures << context + QStringLiteral(": ") + where(i, want, now);
+                }
+                // The next edit starts from the same records.
+                load(base);
+                click(node);
+            }
+        }
+        }
+        EXPECT_TRUE(failures.isEmpty()) << failures.join(u'\n').toStdString();
+        QStringList untyped;
+        for (EditorPage* page : allPages())
+            for (const Binding& row : page->binder()->table())
+                if (row.isEdit() && editOf(page->binder()->control(row))
+                    && !done.contains(QString::fromLatin1(row.control.data(), qsizetype(row.control.size()))))
+                    untyped << QString::fromLatin1(row.control.data(), qsizetype(row.control.size()));
+        std::cout << "typed into " << done.size() << " edits; disabled or hidden on every node: "
+                  << untyped.join(u' ').toStdString() << "\n";
+        return int(done.size());
+    }
+};
+
+} // namespace
+
+TEST_F(Keystrokes, SelectAllBackspaceAndTypeStoresExactlyTheTypedValue)
+{
+    EXPECT_GT(typeIntoEveryEdit(true), 150);
+}
+
+TEST_F(Keystrokes, TypingOverTheSelectionStoresExactlyTheTypedValue)
+{
+    EXPECT_GT(typeIntoEveryEdit(false), 150);
+}
