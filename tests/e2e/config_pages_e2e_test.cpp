@@ -251,11 +251,11 @@ TEST_P(ReadVisitWrite, TheSimButtonsFollowTheRecordAndTheUnitGetsBackItsOwnBytes
     expectWrittenAsRead(*program, unit, before);
 }
 
-// Every unit type, and every button on each SIM.
+// Every unit type with each of the five buttons (on one SIM or the other), some over a line that splits replies.
 INSTANTIATE_TEST_SUITE_P(UnitTypesAndSimChoices, ReadVisitWrite,
-                         ::testing::Values(HeldUnit{2, 1, 2, false}, HeldUnit{3, 3, 4, false},
-                                           HeldUnit{4, 5, 1, false}, HeldUnit{2, 4, 5, true},
-                                           HeldUnit{3, 2, 3, true}, HeldUnit{4, 4, 4, false}));
+                         ::testing::Values(HeldUnit{2, 1, 2, false}, HeldUnit{2, 3, 4, false}, HeldUnit{2, 5, 1, true},
+                                           HeldUnit{3, 2, 3, false}, HeldUnit{3, 4, 5, true}, HeldUnit{3, 1, 2, false},
+                                           HeldUnit{4, 3, 4, true}, HeldUnit{4, 5, 1, false}, HeldUnit{4, 2, 3, false}));
 
 TEST(ConfigPagesE2E, RandomRecordsComeBackFromEveryUnitType)
 {

@@ -7,6 +7,7 @@
 #include "ui/app/navigation.h"
 #include "ui/config/editor_page.h"
 #include "ui/config/page_binder.h"
+#include "support/unusual_records.h"
 #include "ui/config/pages_fixture.h"
 
 #include <QApplication>
@@ -252,4 +253,23 @@ TEST_F(Keystrokes, SelectAllBackspaceAndTypeStoresExactlyTheTypedValue)
 TEST_F(Keystrokes, TypingOverTheSelectionStoresExactlyTheTypedValue)
 {
     EXPECT_GT(typeIntoEveryEdit(false), 150);
+}
+
+namespace {
+class RecordIdentity : public rvtest::PagesTest {};
+} // namespace
+
+// Whatever a unit of any type holds, showing it on every page and gathering it back changes no byte.
+TEST_F(RecordIdentity, RandomRecordsComeBackByteForByteAfterVisitingEveryPage)
+{
+    for (quint32 seed = 1; seed <= 12; ++seed) {
+        w.TypeConnectedDevice(quint8(2 + seed % 3));
+        const ConfigRecords random = rvtest::randomRecords(seed);
+        load(random);
+        visitEveryNode();
+        gatherAll();
+        EXPECT_EQ(records.config.bytes().toHex().toStdString(), random.config.bytes().toHex().toStdString()) << seed;
+        EXPECT_EQ(records.inpOut.bytes(), random.inpOut.bytes()) << seed;
+        EXPECT_EQ(records.confSe.bytes(), random.confSe.bytes()) << seed;
+    }
 }
