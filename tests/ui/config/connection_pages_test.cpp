@@ -159,6 +159,9 @@ TEST_F(ConnectionPages, EditsCorrectTheirTextWhileTheUserTypes)
     EXPECT_EQ(control<QLineEdit>("Port_server")->text(), port);
     type("ID_Device", QString());
     EXPECT_EQ(control<QLineEdit>("ID_Device")->text(), QStringLiteral("1"));
+    // The default stands selected: the digits typed next replace it rather than follow it.
+    QTest::keyClicks(control<QLineEdit>("ID_Device"), QStringLiteral("31337"));
+    EXPECT_EQ(control<QLineEdit>("ID_Device")->text(), QStringLiteral("31337"));
     type("ID_Device", QStringLiteral("70000"));
     EXPECT_EQ(control<QLineEdit>("ID_Device")->text(), QStringLiteral("65535"));
     type("Password", QStringLiteral("99999"));
