@@ -4,10 +4,10 @@
 
 #include "core/config/defaults.h"
 #include "core/config/page_binding.h"
+#include "support/unusual_records.h"
 #include "ui/app/navigation.h"
 #include "ui/config/editor_page.h"
 #include "ui/config/page_binder.h"
-#include "support/unusual_records.h"
 #include "ui/config/pages_fixture.h"
 #include "ui/satellite/sat_modem_page.h"
 
@@ -186,6 +186,55 @@ protected:
             .arg(int(quint8(b.bytes().at(offset))));
     }
 
+    // The property over the edits of the page a node shows, each from the same records.
+    void typeIntoThePage(const QString& node, bool backspace, QSet<QString>& done, QStringList& failures)
+    {
+        open(node);
+        EditorPage* page = pages.page(w.currentPage());
+        if (!page || !page->binder())
+            return;
+        for (const Binding& row : page->binder()->table()) {
+            const QString name = QString::fromLatin1(row.control.data(), qsizetype(row.control.size()));
+            QLineEdit* edit = editOf(page->binder()->control(row));
+            if (edit)
+                bringIntoView(edit);
+            if (!edit || !row.isEdit() || done.contains(name) || !edit->isEnabled() || !edit->isVisible())
+                continue;
+            const int element = row.atOnce() ? page->binder()->element() : row.element;
+            const std::optional<Typed> value = validValue(row, element, edit);
+            if (!value) {
+                failures << name + QStringLiteral(": no valid value found");
+                continue;
+            }
+            done.insert(name);
+            const ConfigRecords before = copyOf(records);
+            typeInto(edit, value->text, backspace);
+            gatherAll();
+
+            const ConfigRecords expected = stored(row, element, value->text, before);
+            const QString context = QStringLiteral("%1 (page \"%2\"), typed \"%3\", shows \"%4\"")
+                                        .arg(name, node, value->text, edit->text());
+            if (edit->text() != value->text)
+                failures << context + QStringLiteral(": the edit changed the text");
+            const RecordBase& field = recordOf(records, row.record);
+            if (value->number) {
+                const FieldDef* f = fieldOf(field, row);
+                const int e = row.atOnce() ? element * row.itemStride + row.itemOffset : row.element;
+                if (field.numberAt(*f, e) != *value->number)
+                    failures << context + QStringLiteral(": the record holds %1").arg(field.numberAt(*f, e));
+            }
+            for (RecordKind kind : {RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe}) {
+                const RecordBase& now = recordOf(records, kind);
+                const RecordBase& want = recordOf(expected, kind);
+                for (qsizetype i = 0; i < now.size(); ++i)
+                    if (now.bytes().at(i) != want.bytes().at(i))
+                        failures << context + QStringLiteral(": ") + where(i, want, now);
+            }
+            // The next edit starts from the same records.
+            open(node);
+        }
+    }
+
     // Runs the property over every bound edit a user can type into; returns those disabled or hidden on
     // every node.
     QStringList typeIntoEveryEdit(bool backspace)
@@ -197,53 +246,9 @@ protected:
             nodes << (*it)->text(0);
         // Omnicomm sensors on both ports; then the satellite modem on port 2.
         for (int devices : {0x11, 0x51}) {
-        setBase(devices);
-        for (const QString& node : nodes) {
-            open(node);
-            EditorPage* page = pages.page(w.currentPage());
-            if (!page || !page->binder())
-                continue;
-            for (const Binding& row : page->binder()->table()) {
-                const QString name = QString::fromLatin1(row.control.data(), qsizetype(row.control.size()));
-                QLineEdit* edit = editOf(page->binder()->control(row));
-                if (edit)
-                    bringIntoView(edit);
-                if (!edit || !row.isEdit() || done.contains(name) || !edit->isEnabled() || !edit->isVisible())
-                    continue;
-                const int element = row.atOnce() ? page->binder()->element() : row.element;
-                const std::optional<Typed> value = validValue(row, element, edit);
-                if (!value) {
-                    failures << name + QStringLiteral(": no valid value found");
-                    continue;
-                }
-                done.insert(name);
-                const ConfigRecords before = copyOf(records);
-                typeInto(edit, value->text, backspace);
-                gatherAll();
-
-                const ConfigRecords expected = stored(row, element, value->text, before);
-                const QString context = QStringLiteral("%1 (page \"%2\"), typed \"%3\", shows \"%4\"")
-                                            .arg(name, node, value->text, edit->text());
-                if (edit->text() != value->text)
-                    failures << context + QStringLiteral(": the edit changed the text");
-                const RecordBase& field = recordOf(records, row.record);
-                if (value->number) {
-                    const FieldDef* f = fieldOf(field, row);
-                    const int e = row.atOnce() ? element * row.itemStride + row.itemOffset : row.element;
-                    if (field.numberAt(*f, e) != *value->number)
-                        failures << context + QStringLiteral(": the record holds %1").arg(field.numberAt(*f, e));
-                }
-                for (RecordKind kind : {RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe}) {
-                    const RecordBase& now = recordOf(records, kind);
-                    const RecordBase& want = recordOf(expected, kind);
-                    for (qsizetype i = 0; i < now.size(); ++i)
-                        if (now.bytes().at(i) != want.bytes().at(i))
-                            failures << context + QStringLiteral(": ") + where(i, want, now);
-                }
-                // The next edit starts from the same records.
-                open(node);
-            }
-        }
+            setBase(devices);
+            for (const QString& node : nodes)
+                typeIntoThePage(node, backspace, done, failures);
         }
         EXPECT_TRUE(failures.isEmpty()) << failures.join(u'\n').toStdString();
         QStringList untyped;
