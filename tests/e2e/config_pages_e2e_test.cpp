@@ -3,7 +3,6 @@
 
 #include "core/config/fcg_file.h"
 #include "core/config/records.h"
-#include "core/config/sim_presets.h"
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
@@ -16,6 +15,7 @@
 #include "ui/app/session_binding.h"
 #include "ui/config/config_pages.h"
 #include "ui/config/editor_page.h"
+#include "ui/config/pages/connect_set_page.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -68,10 +68,11 @@ TEST(ConfigPagesE2E, ReadVisitEveryPageWrite_TheUnitHoldsTheBytesItHad)
     EXPECT_TRUE(unit.received().contains(cmd::writeConfig(unusual.config.bytes()).join()));
 }
 
-TEST(ConfigPagesE2E, AnEditReachesTheUnitAndAnOperatorPresetIsTheOnlyOtherChange)
+TEST(ConfigPagesE2E, AnEditReachesTheUnitAndIsTheOnlyChange)
 {
     auto program = std::make_unique<Program>();
-    // The unit's own configuration: both SIMs on no custom settings and an empty login, i.e. "Теле2".
+    // The unit's own configuration: both SIMs marked "Теле2" (no custom settings, an empty login), SIM 1 with
+    // an APN of the fleet's own, which the read keeps.
     rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--link"), program->port});
     ASSERT_TRUE(unit.started());
     ASSERT_TRUE(program->startAndRead());
@@ -91,8 +92,6 @@ TEST(ConfigPagesE2E, AnEditReachesTheUnitAndAnOperatorPresetIsTheOnlyOtherChange
     expected.config.setBytes(before.config.bytes());
     expected.inpOut.setBytes(before.inpOut.bytes());
     expected.confSe.setBytes(before.confSe.bytes());
-    applySimPreset(expected.config, 1, 4);
-    applySimPreset(expected.config, 2, 4);
     expected.confSe.setNumber(u"IPport2", 10000);
     const ConfigRecords after = held(unit);
     EXPECT_EQ(after.config.bytes(), expected.config.bytes());
@@ -123,8 +122,6 @@ TEST(ConfigPagesE2E, AnInputTypeChosenOnThePageChangesOnlyThatNibbleOnTheUnit)
 
     ConfigRecords expected;
     expected.config.setBytes(before.config.bytes());
-    applySimPreset(expected.config, 1, 4);
-    applySimPreset(expected.config, 2, 4);
     QByteArray c = expected.config.bytes();
     c[246 + 2] = char((chosen << 4) | (quint8(c.at(246 + 2)) & 0x0F));
     expected.config.setBytes(c);
@@ -176,8 +173,6 @@ TEST(ConfigPagesE2E, NavigationAndPeripheralEditsReachTheUnitAndNothingElseChang
 
     ConfigBlock expected;
     expected.setBytes(before.config.bytes());
-    applySimPreset(expected, 1, 4);
-    applySimPreset(expected, 2, 4);
     for (const auto& [field, value] : std::initializer_list<std::pair<const char16_t*, int>>{
              {u"ParkCheck", 1}, {u"Filter_coord", 1}, {u"Perestroi", 1}, {u"Filterline", 1}, {u"TimePark", 30},
              {u"Perpackstop", 120}, {u"Perpackstop2", 120}, {u"Accel_sens", 800}, {u"Timeoutstop", 60},
@@ -189,4 +184,90 @@ TEST(ConfigPagesE2E, NavigationAndPeripheralEditsReachTheUnitAndNothingElseChang
     EXPECT_EQ(after.config.bytes().toHex().toStdString(), expected.bytes().toHex().toStdString());
     EXPECT_EQ(after.inpOut.bytes(), before.inpOut.bytes());
     EXPECT_EQ(after.confSe.bytes(), before.confSe.bytes());
+}
+
+namespace {
+
+// A unit of one type whose SIMs are marked with operator buttons but hold the fleet's own settings.
+struct HeldUnit
+{
+    int type;
+    int sim1; // button 1..5 the record names for SIM 1
+    int sim2;
+    bool split;
+};
+
+void PrintTo(const HeldUnit& u, std::ostream* os)
+{
+    *os << "type " << u.type << ", SIM buttons " << u.sim1 << "/" << u.sim2 << (u.split ? ", split" : "");
+}
+
+class ReadVisitWrite : public ::testing::TestWithParam<HeldUnit> {};
+
+// Read, walk through every page, write: the unit gets back exactly what it sent.
+void expectWrittenAsRead(Program& program, const rvtest::RvsimProcess& unit, const ConfigRecords& before)
+{
+    program.visitEveryPage();
+    ASSERT_TRUE(program.writeConfirmed()) << program.closed.join(u',').toStdString();
+    EXPECT_TRUE(unit.received().contains(cmd::writeConfig(before.config.bytes()).join()));
+    const ConfigRecords after = held(unit);
+    QStringList differ;
+    for (qsizetype i = 0; i < after.config.size(); ++i)
+        if (after.config.bytes().at(i) != before.config.bytes().at(i))
+            differ << QString::number(i);
+    EXPECT_TRUE(differ.isEmpty()) << "main record bytes changed: " << differ.join(u' ').toStdString();
+    EXPECT_EQ(after.inpOut.bytes(), before.inpOut.bytes());
+    EXPECT_EQ(after.confSe.bytes(), before.confSe.bytes());
+}
+
+} // namespace
+
+TEST_P(ReadVisitWrite, TheSimButtonsFollowTheRecordAndTheUnitGetsBackItsOwnBytes)
+{
+    const HeldUnit u = GetParam();
+    auto program = std::make_unique<Program>();
+    QStringList args{QStringLiteral("--link"), program->port, QStringLiteral("--type"), QString::number(u.type),
+                     QStringLiteral("--sim"), QStringLiteral("1=%1").arg(u.sim1),
+                     QStringLiteral("--sim"), QStringLiteral("2=%1").arg(u.sim2)};
+    if (u.split)
+        args << QStringLiteral("--split");
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), args);
+    ASSERT_TRUE(unit.started());
+    const ConfigRecords before = held(unit);
+    ASSERT_TRUE(program->startAndRead()) << program->closed.join(u',').toStdString();
+    EXPECT_EQ(program->window.deviceType(), u.type);
+
+    // The buttons the record names are selected, and the edits show the unit's own settings.
+    for (int sim : {1, 2}) {
+        const QString n = QString::number(sim);
+        EXPECT_EQ(program->pages.connectSetPage()->simButton(sim), sim == 1 ? u.sim1 : u.sim2);
+        auto* apn = program->window.findChild<QLineEdit*>(QStringLiteral("SIM%1APN").arg(n));
+        auto* number = program->window.findChild<QLineEdit*>(QStringLiteral("SIM%1NUM").arg(n));
+        ASSERT_TRUE(apn && number);
+        EXPECT_EQ(apn->text(), before.config.text(QStringLiteral("Sim%1Apn").arg(n)).value);
+        EXPECT_TRUE(apn->text().startsWith(QStringLiteral("fleet")));
+        EXPECT_EQ(number->text(), QString::number(before.config.number(QStringLiteral("SIM%1NUM").arg(n)).value));
+    }
+    expectWrittenAsRead(*program, unit, before);
+}
+
+// Every unit type with each of the five buttons (on one SIM or the other), some over a line that splits replies.
+INSTANTIATE_TEST_SUITE_P(UnitTypesAndSimChoices, ReadVisitWrite,
+                         ::testing::Values(HeldUnit{2, 1, 2, false}, HeldUnit{2, 3, 4, false}, HeldUnit{2, 5, 1, true},
+                                           HeldUnit{3, 2, 3, false}, HeldUnit{3, 4, 5, true}, HeldUnit{3, 1, 2, false},
+                                           HeldUnit{4, 3, 4, true}, HeldUnit{4, 5, 1, false}, HeldUnit{4, 2, 3, false}));
+
+TEST(ConfigPagesE2E, RandomRecordsComeBackFromEveryUnitType)
+{
+    for (int type : {2, 3, 4}) {
+        SCOPED_TRACE(type);
+        ConfigRecords random = rvtest::randomRecords(quint32(type) * 7919u);
+        auto program = std::make_unique<Program>();
+        rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), random,
+                                  {QStringLiteral("--link"), program->port, QStringLiteral("--type"),
+                                   QString::number(type)});
+        ASSERT_TRUE(unit.started());
+        ASSERT_TRUE(program->startAndRead()) << program->closed.join(u',').toStdString();
+        expectWrittenAsRead(*program, unit, random);
+    }
 }

@@ -6,6 +6,8 @@
 #include "core/config/records.h"
 #include "support/unit_bytes.h"
 
+#include <QRandomGenerator>
+
 namespace rvtest {
 
 inline void putHex(QByteArray& b, int at, const char* hex)
@@ -59,6 +61,26 @@ inline rv::ConfigRecords unusualRecords()
     QByteArray io = pattern(513, 7);
     io[235] = 0;                 // low supply: output 1's pulse length 0, below what its validator allows
     r.inpOut.setBytes(io);
+    return r;
+}
+
+// Random bytes in all three records, the same for the same seed. The main record begins with the format mark
+// every gathering puts there.
+inline rv::ConfigRecords randomRecords(quint32 seed)
+{
+    QRandomGenerator random(seed);
+    auto bytes = [&random](qsizetype n) {
+        QByteArray b(n, '\0');
+        for (char& c : b)
+            c = char(random.bounded(256));
+        return b;
+    };
+    rv::ConfigRecords r;
+    QByteArray c = bytes(512);
+    c[0] = char(0xF0);
+    r.config.setBytes(c);
+    r.inpOut.setBytes(bytes(513));
+    r.confSe.setBytes(bytes(26));
     return r;
 }
 

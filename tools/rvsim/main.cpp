@@ -205,6 +205,10 @@ int main(int argc, char** argv)
                                                        "(e.g. stype=0,bsize=200).", "TEXT");
     p.addOptions({tariff, tariffPlan, tariffText});
     p.addOption(blDrop);
+    const QCommandLineOption simOpt("sim", "SIM N (1 or 2) marked as operator button B (1..4; 5: custom settings) but "
+                                           "holding the fleet's own APN, login, password and number; repeatable.",
+                                    "N=B");
+    p.addOption(simOpt);
     p.addOptions({trackSize, trackBlock, trackInvalid, trackFirst, trackSilent, trackOversize, trackShort});
     p.process(app);
 
@@ -281,8 +285,16 @@ int main(int argc, char** argv)
         if (QFile::exists(statePath) && !unit.records().load(statePath))
             std::fprintf(stderr, "rvsim: cannot read %s\n", qPrintable(statePath));
         unit.onRecordsChanged = [&] { unit.records().save(statePath); };
-        unit.records().save(statePath);
     }
+    for (const QString& sim : p.values(simOpt)) {
+        const QStringList nb = sim.split(QLatin1Char('='));
+        if (nb.size() != 2 || !unit.records().holdSim(nb[0].toInt(), nb[1].toInt())) {
+            std::fprintf(stderr, "rvsim: --sim takes N=B with N 1 or 2 and B 1..5, not %s\n", qPrintable(sim));
+            return 2;
+        }
+    }
+    if (!statePath.isEmpty())
+        unit.records().save(statePath);
 
     int master = -1, slave = -1;
     char name[256] = {};

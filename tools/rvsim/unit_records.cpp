@@ -30,6 +30,27 @@ void UnitRecords::fillBenchDefaults()
         confSe[i] = static_cast<char>(i + 1);
 }
 
+bool UnitRecords::holdSim(int sim, int button)
+{
+    if (sim < 1 || sim > 2 || button < 1 || button > 5)
+        return false;
+    // Main record offsets: APN 29 bytes, custom byte, login and password 20 bytes each, service number.
+    const qsizetype apnAt = sim == 1 ? 93 : 123, customAt = sim == 1 ? 122 : 152;
+    const qsizetype loginAt = sim == 1 ? 153 : 173, passAt = sim == 1 ? 193 : 213, numberAt = sim == 1 ? 343 : 344;
+    auto put = [this](qsizetype at, qsizetype width, const QByteArray& text) {
+        config.replace(at, width, QByteArray(width, '\0'));
+        config.replace(at, text.size(), text);
+    };
+    const char* const letters[] = {"b", "g", "m", "", "o"};
+    const QByteArray n = QByteArray::number(sim) + QByteArray::number(button);
+    put(apnAt, 29, "fleet" + n + ".corp.example");
+    put(loginAt, 20, letters[button - 1] + QByteArray(button == 4 ? "" : "fleet") + (button == 4 ? "" : n));
+    put(passAt, 20, button == 4 ? QByteArray() : "pw" + n);
+    config[customAt] = static_cast<char>(button == 5 ? 63 : 0);
+    config[numberAt] = static_cast<char>(150 + sim * 10 + button);
+    return true;
+}
+
 bool UnitRecords::load(const QString& path)
 {
     QFile f(path);

@@ -52,6 +52,11 @@ bool KeyPressHex(QChar key)
     return isAsciiDigit(key) || key == u'\b' || (key >= u'A' && key <= u'F') || (key >= u'a' && key <= u'f');
 }
 
+bool KeyPressPhone(QChar key)
+{
+    return KeyPressDigit(key) || key == u'+';
+}
+
 bool acceptsKey(KeyFilter filter, QChar key)
 {
     switch (filter) {
@@ -60,6 +65,7 @@ bool acceptsKey(KeyFilter filter, QChar key)
     case KeyFilter::SignedDigit: return KeyPressDigit(key, true);
     case KeyFilter::Float: return KeyPressFloat(key);
     case KeyFilter::Hex: return KeyPressHex(key);
+    case KeyFilter::Phone: return KeyPressPhone(key);
     }
     return true;
 }
@@ -93,12 +99,43 @@ std::optional<QString> TIMETOCON2Change(QStringView text)
     return bound(text, "10", 1000);
 }
 
+namespace {
+
+constexpr qsizetype kPhoneDigits = 10;
+
+// How many leading characters of a phone text are not part of the stored number.
+qsizetype phonePrefix(QStringView text)
+{
+    if (text.startsWith(u"+7"))
+        return 2;
+    if (text.startsWith(u'+'))
+        return 1;
+    if (text.startsWith(u'8') || (text.startsWith(u'7') && text.size() == kPhoneDigits + 1))
+        return 1;
+    return 0;
+}
+
+} // namespace
+
 std::optional<QString> PhoneNumberChange(QStringView text)
 {
-    constexpr qsizetype kDigits = 10;
-    if (!text.startsWith(u'8') && text.size() > kDigits)
-        return text.first(kDigits).toString();
+    // "7" and ten digits is a whole number; one more digit is one too many.
+    const qsizetype keep = text.startsWith(u'7') ? kPhoneDigits + 1 : phonePrefix(text) + kPhoneDigits;
+    if (text.size() > keep)
+        return text.first(keep).toString();
     return std::nullopt;
+}
+
+std::optional<QString> phoneDigits(QStringView text)
+{
+    if (text == u"+")
+        return QString();
+    if (text.startsWith(u'+') && !text.startsWith(u"+7"))
+        return std::nullopt;
+    const QStringView number = text.sliced(phonePrefix(text));
+    if (!number.isEmpty() && !isWholeNumber(number))
+        return std::nullopt;
+    return number.toString();
 }
 
 namespace {
@@ -167,7 +204,7 @@ std::optional<QString> ExtvoltlevChange(QStringView text)
 
 std::optional<QString> TempLL1Change(QStringView text)
 {
-    if (text.isEmpty() || text == u"-")
+    if (text.isEmpty())
         return QStringLiteral("0");
     if (!isWholeNumber(text, true))
         return std::nullopt;
@@ -207,6 +244,32 @@ std::optional<QString> validate(Validator validator, QStringView text)
     case Validator::EmptyZero: return Full_bak1Change(text);
     }
     return std::nullopt;
+}
+
+std::optional<QString> validateDone(Validator validator, QStringView text)
+{
+    if (validator == Validator::Temperature && text == u"-")
+        return QStringLiteral("0");
+    return validate(validator, text);
+}
+
+bool isDefaultFill(Validator validator, QStringView text)
+{
+    if (validator == Validator::None || validator == Validator::Phone)
+        return false;
+    return text.isEmpty() || (validator == Validator::TIMETOCON2 && text == u"0");
+}
+
+QString fitCorrection(const QString& text, int maxLength)
+{
+    if (text.size() <= maxLength || !text.contains(u','))
+        return text;
+    QString shorter = text;
+    while (shorter.endsWith(u'0') && shorter.size() > maxLength)
+        shorter.chop(1);
+    if (shorter.endsWith(u','))
+        shorter.chop(1);
+    return shorter.size() <= maxLength ? shorter : text;
 }
 
 } // namespace rv

@@ -218,13 +218,11 @@ FieldError storeValue(RecordBase& record, const Binding& b, int element, const C
     case Enc::Text:
         return record.setTextAt(*f, e, v.text);
     case Enc::Phone: {
-        // The page shows the number behind a leading "8"; only that "8" is not part of the number.
-        QStringView number(v.text);
-        if (number.startsWith(u'8'))
-            number = number.sliced(1);
-        if (!number.isEmpty() && !isWholeNumber(number))
+        // The page shows the number behind a leading "8"; the number's own digits are what is stored.
+        const std::optional<QString> number = phoneDigits(v.text);
+        if (!number)
             return FieldError::BadValue;
-        return record.setTextAt(*f, e, number);
+        return record.setTextAt(*f, e, *number);
     }
     case Enc::Check:
         if (b.bit >= 0)

@@ -32,7 +32,7 @@ enum class Enc : uint8_t {
     Tenths,    // an edit holding a count of tenths with ',' ("2,5" for 25)
     Volts,     // an edit holding raw counts × scale in volts, 3 significant digits, ',' ("10,5")
     Text,      // an edit holding a Windows-1251 text, NUL-terminated inside the field's width
-    Phone,     // an edit showing a stored phone number behind a leading "8"
+    Phone,     // an edit showing a stored phone number behind a leading "8"; "+7…" and "7…" are typed too
     Check,     // a check box: one bit (a one-bit view, or `bit` of a word)
     Radio,     // one radio button: checked when the field holds `value`; checking it stores `value`
     ListIndex, // a drop-down: item index = stored value − `value`; −1 when no item stands for it
@@ -99,7 +99,7 @@ constexpr Binding volts(std::string_view control, int num, int den)
 constexpr Binding text(std::string_view control) { return {.control = control, .enc = Enc::Text}; }
 constexpr Binding phone(std::string_view control)
 {
-    return {.control = control, .enc = Enc::Phone, .keys = KeyFilter::Digit, .validator = Validator::Phone};
+    return {.control = control, .enc = Enc::Phone, .keys = KeyFilter::Phone, .validator = Validator::Phone};
 }
 constexpr Binding check(std::string_view control) { return {.control = control, .enc = Enc::Check}; }
 constexpr Binding radio(std::string_view control, std::string_view field, int value)

@@ -427,13 +427,12 @@ void MainWindow::applySecurityInputs()
             adapt::setEnabledByName(m_pageControl, name, false);
             continue;
         }
-        // Type 3 is the input's special function (dispatcher call, arming, ignition): not guardable.
+        // Type 3 is the input's special function (dispatcher call, arming, ignition): not guardable. The box
+        // is locked but keeps what the record holds: showing the page never changes a byte (the user's choice
+        // of that type on the input page is what clears it).
         const bool special = m_inputType && m_inputType(input - 1) == 3;
-        for (QCheckBox* box : m_pageControl->findChildren<QCheckBox*>(name)) {
-            if (special)
-                box->setChecked(false);
+        for (QCheckBox* box : m_pageControl->findChildren<QCheckBox*>(name))
             box->setEnabled(!special);
-        }
     }
 }
 

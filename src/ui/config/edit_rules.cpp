@@ -19,7 +19,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::KeyPress) {
-            const QString text = static_cast<QKeyEvent*>(event)->text();
+            const auto* key = static_cast<QKeyEvent*>(event);
+            // Shortcuts (select all, copy, paste) carry a letter as their text on some platforms.
+            if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+                return QObject::eventFilter(watched, event);
+            const QString text = key->text();
             for (QChar c : text) {
                 const bool control = c.unicode() < 0x20 || c.unicode() == 0x7F;
                 if (!control && !acceptsKey(m_filter, c))
@@ -41,13 +45,35 @@ void installKeyFilter(QLineEdit* edit, KeyFilter filter)
         edit->installEventFilter(new KeyFilterObject(filter, edit));
 }
 
+namespace {
+
+// Puts the correction in place, shortened to fit the edit. A default for an empty text is left selected:
+// the user's next key replaces it, so "1" followed by the typed digits never happens.
+bool putCorrection(QLineEdit* edit, const std::optional<QString>& replacement, bool selected)
+{
+    if (!replacement)
+        return false;
+    const QString text = fitCorrection(*replacement, edit->maxLength());
+    if (text == edit->text())
+        return false;
+    edit->setText(text);
+    edit->setModified(true); // still the user's edit
+    if (selected)
+        edit->selectAll();
+    return true;
+}
+
+} // namespace
+
 bool applyValidator(QLineEdit* edit, Validator validator)
 {
-    const auto replacement = validate(validator, edit->text());
-    if (!replacement || *replacement == edit->text())
-        return false;
-    edit->setText(*replacement);
-    return true;
+    const QString typed = edit->text();
+    return putCorrection(edit, validate(validator, typed), isDefaultFill(validator, typed));
+}
+
+bool finishEditing(QLineEdit* edit, Validator validator)
+{
+    return putCorrection(edit, validateDone(validator, edit->text()), false);
 }
 
 void installValidator(QLineEdit* edit, Validator validator)
@@ -55,6 +81,10 @@ void installValidator(QLineEdit* edit, Validator validator)
     if (!edit || validator == Validator::None)
         return;
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit, validator] { applyValidator(edit, validator); });
+    QObject::connect(edit, &QLineEdit::editingFinished, edit, [edit, validator] {
+        if (edit->isModified() && finishEditing(edit, validator))
+            emit edit->textEdited(edit->text()); // the corrected text is the user's edit
+    });
 }
 
 void setInvalidCue(QWidget* control, bool invalid)

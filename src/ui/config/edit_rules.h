@@ -15,10 +15,13 @@ namespace rv {
 void installKeyFilter(QLineEdit* edit, KeyFilter filter);
 
 // Runs the validator on every change the user makes (not on texts the program sets) and puts its
-// replacement text in place.
+// replacement text in place, never longer than the edit allows; a default for an empty text is put in
+// selected. When editing finishes, the finishing correction (validateDone) follows.
 void installValidator(QLineEdit* edit, Validator validator);
 // The replacement the validator makes of the edit's text, applied now; whether the text changed.
 bool applyValidator(QLineEdit* edit, Validator validator);
+// The finishing correction of the edit's text, applied now; whether the text changed.
+bool finishEditing(QLineEdit* edit, Validator validator);
 
 // Marks (or clears) a control whose value is refused: tinted, with a tool tip saying the value is not stored.
 void setInvalidCue(QWidget* control, bool invalid);

@@ -31,8 +31,8 @@ public:
     PageBinder* binder() const { return m_binder; }
 
     // The record of `kind` in `from` was replaced (read from the unit, opened from a file): show it. This is
-    // the page's share of Read_config (and Read_Config2 for the extended record). It may rewrite a field
-    // only where the configuration's own rules say so (the SIM operator presets).
+    // the page's share of Read_config (and Read_Config2 for the extended record). It never changes a byte of
+    // the records: they are written only by the user's edits.
     virtual void readRecord(ConfigRecords& from, RecordKind kind);
     // The page's share of Load_config / Write_Config2: its controls into `to`. Returns the objectNames of the
     // controls whose values were refused (the record keeps what it had there).

@@ -196,6 +196,9 @@ QStringList PageBinder::gather(ConfigRecords& to, std::optional<RecordKind> kind
     for (const Binding& row : m_table) {
         if (row.atOnce() || !control(row) || (kind && row.record != *kind) || (which && !which(row)))
             continue;
+        // An edit still being typed in gets the correction it would get on leaving it.
+        if (auto* edit = qobject_cast<QLineEdit*>(control(row)); edit && edit->isModified())
+            finishEditing(edit, row.validator);
         const auto it = m_spread.constFind(&row);
         rows.append(GatherRow{&row, 0, valueOf(row), it == m_spread.cend() ? std::nullopt : std::optional(*it)});
     }

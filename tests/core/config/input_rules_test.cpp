@@ -38,8 +38,11 @@ TEST(InputRules, ValidatorsReplaceEmptyTextAndTooLargeValues)
         {Validator::TIMETOCON2, "1500", "1000"},  {Validator::TIMETOCON2, "00", nullptr},
         {Validator::Val_0_255, "99999999999999999999999", "255"},
         {Validator::Val_0_255, "-5", nullptr},    {Validator::Val_0_255, "1x", nullptr},
-        {Validator::Phone, "89161234567", nullptr}, {Validator::Phone, "79161234567", "7916123456"},
-        {Validator::Phone, "9161234567", nullptr},
+        // A phone number keeps its significant digits: a leading 8, 7 or +7 makes room for one more.
+        {Validator::Phone, "89161234567", nullptr}, {Validator::Phone, "79161234567", nullptr},
+        {Validator::Phone, "+79161234567", nullptr}, {Validator::Phone, "9161234567", nullptr},
+        {Validator::Phone, "791612345678", "79161234567"}, {Validator::Phone, "+791612345678", "+79161234567"},
+        {Validator::Phone, "91612345678", "9161234567"},
     };
     for (const auto& c : cases) {
         const auto out = validate(c.v, QString::fromLatin1(c.in));
@@ -48,4 +51,26 @@ TEST(InputRules, ValidatorsReplaceEmptyTextAndTooLargeValues)
         else
             EXPECT_EQ(out, std::nullopt) << int(c.v) << " " << c.in;
     }
+}
+
+TEST(InputRules, DefaultsAreSelectedAndCorrectionsFitTheirEdit)
+{
+    // A default stands for an empty text; a bound is not one.
+    EXPECT_TRUE(isDefaultFill(Validator::ID_Device, u""));
+    EXPECT_TRUE(isDefaultFill(Validator::TIMETOCON2, u"0"));
+    EXPECT_FALSE(isDefaultFill(Validator::ID_Device, u"70000"));
+    EXPECT_FALSE(isDefaultFill(Validator::Phone, u""));
+    // "25,0" in a 3-character edit is "25", the same value; what cannot be shortened stays whole.
+    EXPECT_EQ(fitCorrection(QStringLiteral("25,0"), 3), QStringLiteral("25"));
+    EXPECT_EQ(fitCorrection(QStringLiteral("25,0"), 4), QStringLiteral("25,0"));
+    EXPECT_EQ(fitCorrection(QStringLiteral("25,5"), 3), QStringLiteral("25,5"));
+    EXPECT_EQ(fitCorrection(QStringLiteral("65535"), 3), QStringLiteral("65535"));
+    // The phone's stored digits, and texts that are no phone number.
+    EXPECT_EQ(phoneDigits(u"+79161234567"), QStringLiteral("9161234567"));
+    EXPECT_EQ(phoneDigits(u"79161234567"), QStringLiteral("9161234567"));
+    EXPECT_EQ(phoneDigits(u"7916123456"), QStringLiteral("7916123456")); // ten digits are the number
+    EXPECT_EQ(phoneDigits(u"8112"), QStringLiteral("112"));
+    EXPECT_EQ(phoneDigits(u"+"), QString());
+    EXPECT_EQ(phoneDigits(u"+8916"), std::nullopt);
+    EXPECT_EQ(phoneDigits(u"8+7916"), std::nullopt);
 }

@@ -36,7 +36,10 @@ TEST(NavigationRules, DecimalAndTemperatureEditsCorrectTheirText)
     EXPECT_EQ(corrected(Validator::Extvoltlev, "99999999999999999999"), "25,5");
 
     EXPECT_EQ(corrected(Validator::Temperature, ""), "0");
-    EXPECT_EQ(corrected(Validator::Temperature, "-"), "0");
+    // A lone "-" begins a negative number while the user types; left alone, it becomes "0".
+    EXPECT_EQ(corrected(Validator::Temperature, "-"), "(stands)");
+    EXPECT_EQ(validateDone(Validator::Temperature, u"-"), QStringLiteral("0"));
+    EXPECT_EQ(validateDone(Validator::Temperature, u"-60"), QStringLiteral("-55"));
     EXPECT_EQ(corrected(Validator::Temperature, "200"), "125");
     EXPECT_EQ(corrected(Validator::Temperature, "-60"), "-55");
     EXPECT_EQ(corrected(Validator::Temperature, "-55"), "(stands)");

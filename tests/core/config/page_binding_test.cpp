@@ -133,7 +133,7 @@ TEST(PageBinding, TextIsWindows1251InsideItsWidth)
     EXPECT_EQ(r.config.bytes().mid(93, 4), QByteArray("ab\0x", 4));
 }
 
-TEST(PageBinding, PhoneDropsOnlyALeadingEight)
+TEST(PageBinding, PhoneKeepsItsSignificantDigits)
 {
     ConfigRecords r;
     const Binding phone = bind::phone("Connect_number").of("Phone", kCurrentElement);
@@ -145,7 +145,12 @@ TEST(PageBinding, PhoneDropsOnlyALeadingEight)
     EXPECT_EQ(r.config.text(u"Phone", 1).value, QStringLiteral("9161234567"));
     EXPECT_EQ(storeValue(r.config, phone, 1, typed("")), FieldError::None);
     EXPECT_EQ(r.config.text(u"Phone", 1).value, QString());
-    EXPECT_EQ(storeValue(r.config, phone, 1, typed("79161234567")), FieldError::TextTooLong);
+    // An 11-digit number loses its leading 7, never its last digit; "+7" is not part of the number either.
+    EXPECT_EQ(storeValue(r.config, phone, 1, typed("79161234567")), FieldError::None);
+    EXPECT_EQ(r.config.text(u"Phone", 1).value, QStringLiteral("9161234567"));
+    EXPECT_EQ(storeValue(r.config, phone, 1, typed("+79031112233")), FieldError::None);
+    EXPECT_EQ(r.config.text(u"Phone", 1).value, QStringLiteral("9031112233"));
+    EXPECT_EQ(storeValue(r.config, phone, 1, typed("91612345678")), FieldError::TextTooLong);
     EXPECT_EQ(storeValue(r.config, phone, 1, typed("8916-123")), FieldError::BadValue);
     EXPECT_EQ(r.config.bytes().mid(30, 11), QByteArray(11, '\0')); // connection 1 untouched
 }

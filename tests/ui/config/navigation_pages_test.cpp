@@ -2,6 +2,8 @@
 // bytes and gathered back unchanged; the profiles, the device rules and the editors as a user drives them,
 // proven by the bytes of the records.
 
+#include "core/config/defaults.h"
+#include "core/config/fcg_file.h"
 #include "core/config/records.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
@@ -19,6 +21,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QLocale>
 #include <QStackedWidget>
@@ -37,14 +40,8 @@ class NavigationPages : public rvtest::PagesTest {
 protected:
     DevSetPage* devSet() const { return qobject_cast<DevSetPage*>(pages.page(nav::Dev_set)); }
     FuelTableWindow* fuelTable() const { return qobject_cast<FuelTableWindow*>(w.window(QStringLiteral("TForm8"))); }
-    // A negative number: a lone "-" becomes "0" at once, so the sign goes in front of the digits.
-    void typeNegative(const char* edit, const QString& digits)
-    {
-        type(edit, digits);
-        auto* e = control<QLineEdit>(edit);
-        QTest::keyClick(e, Qt::Key_Home);
-        QTest::keyClick(e, '-');
-    }
+    // A negative number, typed sign first.
+    void typeNegative(const char* edit, const QString& digits) { type(edit, u'-' + digits); }
     QAbstractButton* fuelButton(const char* name) const
     {
         auto* b = fuelTable()->findChild<QAbstractButton*>(QLatin1String(name));
@@ -146,10 +143,12 @@ TEST_F(NavigationPages, EditsTakeACommaAndCorrectTheirTextWhileTheUserTypes)
     EXPECT_EQ(text("TempLH1"), QStringLiteral("125"));
     typeNegative("TempLL1", QStringLiteral("60"));
     EXPECT_EQ(text("TempLL1"), QStringLiteral("-55"));
+    // A lone "-" stands while typing; finishing the edit (Enter, or storing it) makes it "0".
     type("TempLL2", QStringLiteral("-"));
+    EXPECT_EQ(text("TempLL2"), QStringLiteral("-"));
+    QTest::keyClick(control<QLineEdit>("TempLL2"), Qt::Key_Return);
     EXPECT_EQ(text("TempLL2"), QStringLiteral("0"));
     type("TempLH2", QStringLiteral("-"));
-    EXPECT_EQ(text("TempLH2"), QStringLiteral("0"));
     typeNegative("TempLH2", QStringLiteral("10"));
     type("Extvoltlev", QStringLiteral("30"));
     EXPECT_EQ(text("Extvoltlev"), QStringLiteral("25,5"));
@@ -263,7 +262,7 @@ TEST_F(NavigationPages, FuelTableEditorSavesOrCancelsAndInsertsTheLiveReading)
     FuelTableWindow* window = fuelTable();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(window->isModal());
+    EXPECT_TRUE(window->isModal());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Редактирование таблицы"));
     auto* grid = window->findChild<QTableWidget*>(QStringLiteral("Table_grid"));
     ASSERT_NE(grid, nullptr);
@@ -338,6 +337,61 @@ TEST_F(NavigationPages, FuelTableEditorSavesOrCancelsAndInsertsTheLiveReading)
     // The pages' gathering leaves the tables as the editor wrote them.
     gatherAll();
     EXPECT_EQ(records.config.bytes(), expected);
+}
+
+TEST_F(NavigationPages, ACorrectionFitsItsEdit)
+{
+    ConfigRecords r;
+    loadDefaults(r);
+    load(r);
+    type("Maxaccel", QStringLiteral("30")); // "25,0" does not fit its three characters; "25" is the same value
+    EXPECT_EQ(text("Maxaccel"), QStringLiteral("25"));
+    type("MaxHdop", QStringLiteral("30"));
+    EXPECT_EQ(text("MaxHdop"), QStringLiteral("25,0"));
+    gatherAll();
+    EXPECT_EQ(records.config.number(u"Maxaccel").value, 250);
+    EXPECT_EQ(records.config.number(u"MaxHdop").value, 250);
+}
+
+TEST_F(NavigationPages, FuelTableEditorOpenWhileTheRecordsAreReplacedSavesOnlyTheNewTables)
+{
+    load(rvtest::unusualRecords());
+    // Another configuration, with tables of its own, in a file.
+    ConfigRecords other = rvtest::randomRecords(88);
+    const QString otherPath = home.filePath(QStringLiteral("other.fcg"));
+    ASSERT_EQ(saveFcg(otherPath, other), FcgStatus::Ok);
+
+    control<QAbstractButton>("Edit_table1")->click();
+    FuelTableWindow* window = fuelTable();
+    ASSERT_TRUE(window && window->isVisible());
+    auto* grid = window->findChild<QTableWidget*>(QStringLiteral("Table_grid"));
+    ASSERT_NE(grid, nullptr);
+    grid->item(4, 1)->setText(QStringLiteral("1")); // an edit of the old tables, lost with them
+
+    // The records are replaced while the editor is open: it shows the new tables at once.
+    w.openConfigFile(otherPath);
+    ASSERT_EQ(records.config.bytes(), other.config.bytes());
+    EXPECT_EQ(grid->item(4, 1)->text(), QString::number(other.config.number(u"FuelTable1", 3).value));
+
+    // One cell typed, "Сохранить", then the configuration saved: the file holds the new tables and that cell.
+    grid->setCurrentCell(2, 2);
+    grid->editItem(grid->item(2, 2));
+    auto* cell = grid->findChild<QLineEdit*>(QStringLiteral("Table_gridEdit"));
+    ASSERT_NE(cell, nullptr);
+    cell->selectAll();
+    QTest::keyClicks(cell, QStringLiteral("4321"));
+    QTest::keyClick(cell, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QTest::mouseClick(fuelButton("Save"), Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    const QString savedPath = home.filePath(QStringLiteral("saved.fcg"));
+    w.saveConfigFile(savedPath);
+    QFile saved(savedPath);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    QByteArray expected = fcgBytes(other);
+    expected[423 + 2] = char(4321 & 0xFF); // FuelTable2[1]
+    expected[423 + 3] = char(4321 >> 8);
+    EXPECT_EQ(saved.readAll().toHex().toStdString(), expected.toHex().toStdString());
 }
 
 TEST_F(NavigationPages, HiddenCommandButtonSendsItsTextAfterTheCommandWord)

@@ -123,17 +123,11 @@ void ConnectSetPage::readRecord(ConfigRecords& from, RecordKind kind)
         EditorPage::readRecord(from, kind);
         return;
     }
-    // An operator named by the record brings its preset: the SIM's fields are rewritten with the preset's
-    // values before they are shown.
-    int buttons[2] = {};
-    for (int sim = 1; sim <= 2; ++sim) {
-        buttons[sim - 1] = rv::simButton(from.config, sim).value_or(0);
-        if (buttons[sim - 1] >= 1 && buttons[sim - 1] < kSimCustomButton)
-            applySimPreset(from.config, sim, buttons[sim - 1]);
-    }
+    // The record names the SIM's button; the edits show the unit's own APN, login, password and service
+    // number, whatever the operator's published settings are. Only a click on a button writes a preset.
     EditorPage::readRecord(from, kind);
     for (int sim = 1; sim <= 2; ++sim)
-        showSim(sim, buttons[sim - 1]);
+        showSim(sim, rv::simButton(from.config, sim).value_or(0));
 }
 
 QStringList ConnectSetPage::gatherRecord(ConfigRecords& to, RecordKind kind)

@@ -95,6 +95,9 @@ void DevSetPage::readRecord(ConfigRecords& from, RecordKind kind)
     // handlers' changes to other controls: the record is shown as it is.
     showPort1(m_ui->Device1->currentIndex());
     showPort2(m_ui->Device2->currentIndex());
+    // A fuel table editor left open shows the new tables: its "Сохранить" never writes the old ones back.
+    if (m_fuelTable && m_fuelTable->isVisible())
+        m_fuelTable->FormShow();
 }
 
 void DevSetPage::refreshEnabling()
@@ -180,7 +183,8 @@ void DevSetPage::Edit_table1Click()
 {
     if (!m_fuelTable)
         return;
-    m_fuelTable->show();
+    // Modal: while the tables are edited, nothing the user does elsewhere replaces the records under them.
+    m_fuelTable->open();
     m_fuelTable->raise();
     m_fuelTable->activateWindow();
 }

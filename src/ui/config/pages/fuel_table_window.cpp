@@ -49,7 +49,7 @@ FuelTableWindow::FuelTableWindow(ConfigBlock& config, const MonitorBlocks& monit
     : QDialog(parent), m_ui(std::make_unique<Ui::FuelTableWindow>()), m_config(config), m_monitor(monitor)
 {
     m_ui->setupUi(this);
-    setModal(false);
+    // Shown window-modal by its buttons (open()), over the main window.
     m_ui->Table_grid->addAction(m_ui->N1);
     m_ui->Table_grid->setItemDelegate(new CellDelegate(m_ui->Table_grid));
     connect(m_ui->Table_grid, &QTableWidget::cellClicked, this, &FuelTableWindow::Table_gridClick);

@@ -1,7 +1,8 @@
 #pragma once
 
 // TForm8 "Редактирование таблицы": the two fuel sensors' calibration tables, one column each. The cells are
-// filled from the record at every showing and written into it only by "Сохранить".
+// filled from the record at every showing, and again whenever the records are replaced while it is open
+// (FormShow, called by the peripheral page); they are written into the record only by "Сохранить".
 
 #include <QDialog>
 

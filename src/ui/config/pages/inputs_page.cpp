@@ -4,6 +4,8 @@
 #include "ui/config/page_binder.h"
 #include "ui_inputs_page.h"
 
+#include <QAbstractButton>
+
 #include <QSignalBlocker>
 
 namespace rv {
@@ -175,6 +177,11 @@ void InputsPage::InputtypeChange(int t)
         }
         config.setNumber(u"Aktivinlevel", input(), inputs::kSpecialLevel);
         m_ui->VhighBar->setValue(inputs::kSpecialUpper); // stored, and drags the lower limit along
+        // Inputs 6..8 with a special function are not guarded: the user's choice takes the input out of the
+        // guarded set (the security page locks its box).
+        if (input() >= 5)
+            if (auto* guard = window()->findChild<QAbstractButton*>(QStringLiteral("INOh%1").arg(input() + 1)))
+                guard->setChecked(false);
     }
     // The filter's labels follow the new type. Its stored length is left as it is: a length the slider cannot
     // show would otherwise be replaced by the slider's nearest position.

@@ -35,31 +35,10 @@ constexpr std::array kOuts{
     number("Out4pause_dtmf").filter(KeyFilter::None).rule(Validator::Val_1_255).in(RecordKind::InpOut),
     number("Out4per_dtmf").filter(KeyFilter::None).rule(Validator::Val_1_255).in(RecordKind::InpOut),
     check("SSen"),
-    number("SSimp").filter(KeyFilter::None),
+    // SSimpChange: an empty field becomes "1", more than 65000 pulses "65000" (the event timers' rule).
+    number("SSimp").filter(KeyFilter::None).rule(Validator::DelayTimer),
 };
 static_assert(checkBindings(kOuts));
-
-constexpr qint64 kSSimpMax = 65000;
-
-// SSimpChange: an empty field becomes "1", more than 65000 pulses "65000".
-void SSimpChange(QLineEdit* edit)
-{
-    const QString text = edit->text();
-    if (text.isEmpty()) {
-        edit->setText(QStringLiteral("1"));
-        return;
-    }
-    if (!isWholeNumber(text))
-        return; // marked by the binder, never stored
-    qint64 v = 0;
-    for (QChar c : text) {
-        v = v * 10 + (c.unicode() - u'0');
-        if (v > kSSimpMax)
-            break;
-    }
-    if (v > kSSimpMax)
-        edit->setText(QString::number(kSSimpMax));
-}
 
 } // namespace
 
@@ -67,7 +46,6 @@ OutsPage::OutsPage(ConfigRecords& records, QWidget* parent)
     : EditorPage(nav::Outs, records, parent), m_ui(std::make_unique<Ui::OutsPage>())
 {
     m_ui->setupUi(this);
-    connect(m_ui->SSimp, &QLineEdit::textEdited, this, [this] { SSimpChange(m_ui->SSimp); });
     bindTable(kOuts);
 }
 
