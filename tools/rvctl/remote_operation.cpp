@@ -45,10 +45,45 @@ void out(const QString& s)
     std::fputs(s.toLocal8Bit().constData(), stdout);
 }
 
-struct ServeArgs {
+// The options both forms of serve take: where to listen and who may connect.
+struct ListenArgs {
     quint16 port = 0;
-    rv::AllowList allow;
+    bool listen = false; // --listen was given
     QHostAddress address = QHostAddress(QHostAddress::Any);
+    rv::AllowList allow;
+};
+
+bool isListenOption(const QString& name)
+{
+    return name == QLatin1String("--listen") || name == QLatin1String("--address") || name == QLatin1String("--allow")
+           || name == QLatin1String("--allow-file");
+}
+
+// Takes one of those options; false (and the reason said) for a bad value.
+bool takeListenOption(const QString& name, const QString& value, ListenArgs& a)
+{
+    bool ok = false;
+    QString why;
+    if (name == QLatin1String("--listen")) {
+        const uint port = value.toUInt(&ok);
+        ok = ok && port <= 65535;
+        a.port = static_cast<quint16>(port);
+        a.listen = ok;
+    } else if (name == QLatin1String("--address")) {
+        ok = a.address.setAddress(value);
+    } else {
+        const auto list = name == QLatin1String("--allow") ? rv::AllowList::parse(value, &why)
+                                                           : rv::AllowList::fromFile(value, &why);
+        ok = list.has_value();
+        if (ok)
+            a.allow.merge(*list);
+    }
+    if (!ok)
+        err(why.isEmpty() ? QStringLiteral("%1: bad value '%2'").arg(name, value) : QStringLiteral("%1: %2").arg(name, why));
+    return ok;
+}
+
+struct ServeArgs : ListenArgs {
     int waitSeconds = kDefaultWaitSeconds;
     QString command; // info, read, write
     QString file;
@@ -58,12 +93,10 @@ struct ServeArgs {
 std::optional<ServeArgs> parse(QStringList args)
 {
     ServeArgs a;
-    bool listen = false;
     QStringList rest;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& name = args[i];
-        if (name != QLatin1String("--listen") && name != QLatin1String("--address") && name != QLatin1String("--wait")
-            && name != QLatin1String("--allow") && name != QLatin1String("--allow-file")) {
+        if (!isListenOption(name) && name != QLatin1String("--wait")) {
             rest << name;
             continue;
         }
@@ -72,34 +105,19 @@ std::optional<ServeArgs> parse(QStringList args)
             return std::nullopt;
         }
         const QString value = args[++i];
-        bool ok = false;
-        if (name == QLatin1String("--listen")) {
-            const uint port = value.toUInt(&ok);
-            ok = ok && port <= 65535;
-            a.port = static_cast<quint16>(port);
-            listen = ok;
-        } else if (name == QLatin1String("--address")) {
-            ok = a.address.setAddress(value);
-        } else if (name == QLatin1String("--allow") || name == QLatin1String("--allow-file")) {
-            QString why;
-            const auto list = name == QLatin1String("--allow") ? rv::AllowList::parse(value, &why)
-                                                               : rv::AllowList::fromFile(value, &why);
-            if (!list) {
-                err(QStringLiteral("%1: %2").arg(name, why));
+        if (name != QLatin1String("--wait")) {
+            if (!takeListenOption(name, value, a))
                 return std::nullopt;
-            }
-            a.allow.merge(*list);
-            ok = true;
-        } else {
-            a.waitSeconds = value.toInt(&ok);
-            ok = ok && a.waitSeconds > 0 && a.waitSeconds <= 24 * 3600;
+            continue;
         }
-        if (!ok) {
+        bool ok = false;
+        a.waitSeconds = value.toInt(&ok);
+        if (!ok || a.waitSeconds <= 0 || a.waitSeconds > 24 * 3600) {
             err(QStringLiteral("%1: bad value '%2'").arg(name, value));
             return std::nullopt;
         }
     }
-    if (!listen || rest.isEmpty())
+    if (!a.listen || rest.isEmpty())
         return std::nullopt;
     a.command = rest.takeFirst();
     if (a.command == QLatin1String("info")) {
@@ -254,11 +272,8 @@ void onStopSignal(int)
     [[maybe_unused]] auto r = ::write(g_stopPipe[1], &c, 1);
 }
 
-struct JobArgs {
-    quint16 port = 0;
-    QHostAddress address = QHostAddress(QHostAddress::Any);
+struct JobArgs : ListenArgs {
     QString folder;
-    rv::AllowList allow;
     rv::FleetOptions options;
     bool json = false;
 };
@@ -266,7 +281,6 @@ struct JobArgs {
 std::optional<JobArgs> parseJobs(const QStringList& args)
 {
     JobArgs a;
-    bool listen = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& name = args[i];
         if (name == QLatin1String("--json")) {
@@ -282,38 +296,29 @@ std::optional<JobArgs> parseJobs(const QStringList& args)
             return std::nullopt;
         }
         const QString value = args[++i];
+        if (isListenOption(name)) {
+            if (!takeListenOption(name, value, a))
+                return std::nullopt;
+            continue;
+        }
         bool ok = false;
-        QString why;
-        if (name == QLatin1String("--listen")) {
-            const uint port = value.toUInt(&ok);
-            ok = ok && port <= 65535;
-            a.port = static_cast<quint16>(port);
-            listen = ok;
-        } else if (name == QLatin1String("--address")) {
-            ok = a.address.setAddress(value);
-        } else if (name == QLatin1String("--jobs")) {
+        if (name == QLatin1String("--jobs")) {
             a.folder = value;
             ok = !value.isEmpty();
         } else if (name == QLatin1String("--job-timeout")) {
             const int seconds = value.toInt(&ok);
             ok = ok && seconds > 0 && seconds <= 3600;
             a.options.stepTimeoutMs = qint64(seconds) * 1000;
-        } else if (name == QLatin1String("--allow") || name == QLatin1String("--allow-file")) {
-            const auto list = name == QLatin1String("--allow") ? rv::AllowList::parse(value, &why)
-                                                               : rv::AllowList::fromFile(value, &why);
-            ok = list.has_value();
-            if (ok)
-                a.allow.merge(*list);
         } else {
             err(QStringLiteral("unknown option '%1'").arg(name));
             return std::nullopt;
         }
         if (!ok) {
-            err(why.isEmpty() ? QStringLiteral("%1: bad value '%2'").arg(name, value) : QStringLiteral("%1: %2").arg(name, why));
+            err(QStringLiteral("%1: bad value '%2'").arg(name, value));
             return std::nullopt;
         }
     }
-    if (!listen || a.folder.isEmpty())
+    if (!a.listen || a.folder.isEmpty())
         return std::nullopt;
     return a;
 }
