@@ -74,7 +74,7 @@ TEST(ServerUnitsE2E, ThreeUnitsAtOncePickedInTurnInTheWindow)
         QTest::mouseClick(server->findChild<QPushButton*>(QStringLiteral("Select_unit")), Qt::LeftButton);
         ASSERT_EQ(remote.greetingInfo().imei, imei);
         EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("LIMEI"))->text(), imei);
-        EXPECT_TRUE(table->item(row, 1)->font().bold()); // the unit worked with
+        EXPECT_TRUE(waitUntil([&] { return table->item(row, 1)->font().bold(); }, 60000)); // the unit worked with
 
         const int id = 500 + row;
         ASSERT_EQ(records.config.setNumber(u"ID_Device", id), FieldError::None);

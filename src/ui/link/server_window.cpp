@@ -18,6 +18,7 @@ const QString kStart = QStringLiteral("Запустить");
 const QString kStop = QStringLiteral("Остановить");
 constexpr int kMaxPort = 65535;
 constexpr int kRefreshMs = 1000;
+constexpr int kCoalesceMs = 200;
 const QStringList kColumns = {QStringLiteral("ID"), QStringLiteral("IMEI"), QStringLiteral("Прошивка"),
                               QStringLiteral("Адрес"), QStringLiteral("Подключено"), QStringLiteral("Активность")};
 } // namespace
@@ -43,7 +44,13 @@ ServerWindow::ServerWindow(RemoteSession& remote, QWidget* parent)
     ui->Units->setHorizontalHeaderLabels(kColumns);
     ui->Units->horizontalHeader()->setStretchLastSection(true);
     ui->Units->verticalHeader()->setVisible(false);
-    connect(&remote, &RemoteSession::unitsChanged, this, &ServerWindow::showUnits);
+    m_coalesce.setSingleShot(true);
+    m_coalesce.setInterval(kCoalesceMs);
+    connect(&m_coalesce, &QTimer::timeout, this, &ServerWindow::showUnits);
+    connect(&remote, &RemoteSession::unitsChanged, this, [this] {
+        if (!m_coalesce.isActive())
+            m_coalesce.start();
+    });
     connect(ui->Select_unit, &QPushButton::clicked, this, &ServerWindow::Select_unitClick);
     connect(ui->Units, &QTableWidget::cellDoubleClicked, this, [this] { Select_unitClick(); });
     m_refresh.setInterval(kRefreshMs);

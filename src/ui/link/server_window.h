@@ -46,7 +46,8 @@ private:
 
     std::unique_ptr<Ui::ServerWindow> ui;
     RemoteSession& m_remote;
-    QTimer m_refresh; // the activity column ages while the window is open
+    QTimer m_refresh;  // the activity column ages while the window is open
+    QTimer m_coalesce; // a thousand units calling at once redraw the list a few times, not a thousand
 };
 
 } // namespace rv

@@ -11,6 +11,7 @@
 #include "ui/link/network_binding.h"
 #include "ui/link/server_window.h"
 #include "ui/monitor/monitor_binding.h"
+#include "support/wait.h"
 #include "ui/protocol/port_dialog.h"
 
 #include <QAbstractButton>
@@ -170,5 +171,7 @@ TEST_F(ServerWindowTest, WhoMayConnectComesFromConfigIni_ABadListKeepsTheServerS
     EXPECT_EQ(allow->text(), QStringLiteral("Подключиться могут только устройства из списка (Config.ini, [Server]): 1"));
     remote.receive(kGreeting); // IMEI 861234567890123
     EXPECT_EQ(label("LIMEI"), QStringLiteral("861234567890123"));
-    EXPECT_EQ(in<QTableWidget>(server, "Units")->item(0, 1)->text(), QStringLiteral("861234567890123"));
+    auto* units = in<QTableWidget>(server, "Units");
+    ASSERT_TRUE(rvtest::waitUntil([&] { return units->rowCount() == 1; }, 60000));
+    EXPECT_EQ(units->item(0, 1)->text(), QStringLiteral("861234567890123"));
 }
