@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 
+#include <algorithm>
+
 namespace rv {
 
 NetworkUnits::NetworkUnits(QObject* parent) : QObject(parent)
@@ -177,7 +179,10 @@ void NetworkUnits::handleFrame(ConnectionId id, QByteArrayView bytes)
 void NetworkUnits::greeting(ConnectionId id, QByteArrayView body, QByteArrayView frame)
 {
     const std::optional<remote::GreetingInfo> g = remote::parseGreeting(body);
-    if (!g) {
+    // An IMEI is digits: a frame of noise whose CRC happens to check must not become a unit.
+    const bool digits = g && !g->imei.isEmpty()
+                        && std::all_of(g->imei.cbegin(), g->imei.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!digits) {
         fault(id, QString::fromUtf16(kDataErrorText));
         return;
     }

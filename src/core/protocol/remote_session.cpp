@@ -54,9 +54,13 @@ RemoteSession::RemoteSession(SessionController& session, QObject* parent) : QObj
             reply(body);
     });
     connect(&m_units, &NetworkUnits::inputFault, this, [this](ConnectionId id, const QString& text) {
-        // A message for the unit the user works with; strangers' garbage only goes to the log.
-        if (id == m_selected || m_selected == 0)
+        // A message for the unit the user works with. Before any unit is attached, the first caller's bad
+        // input is said once (a unit with a broken line shows up), but a crowd of garbage callers only
+        // fills the log, never the screen with message boxes.
+        if (id == m_selected || (m_selected == 0 && !m_callerFaultShown)) {
+            m_callerFaultShown = m_callerFaultShown || id != m_selected;
             emit m_session.message(text);
+        }
     });
 }
 
@@ -119,6 +123,7 @@ bool RemoteSession::startServer(const QString& portText, const QHostAddress& add
         return false;
     }
     m_monitoring = true;
+    m_callerFaultShown = false;
     emit logLine(QStringLiteral("Сервер запущен, порт %1").arg(m_units.server().port()));
     if (m_units.allowList().isEmpty())
         emit logLine(QStringLiteral("Подключиться может любое устройство"));
@@ -210,6 +215,7 @@ void RemoteSession::expireInput()
 void RemoteSession::attach(ConnectionId id, const remote::GreetingInfo& g)
 {
     m_selected = id;
+    m_callerFaultShown = false;
     m_greeting = g;
     emit serverStateChanged(kConnected, true);
 

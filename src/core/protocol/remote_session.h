@@ -121,6 +121,7 @@ private:
     uint8_t m_expected = 0;         // the record whose reply the cycle waits for
     uint32_t m_eraseWait = 0;       // receive ticks the erase has waited
     bool m_monitoring = false;
+    bool m_callerFaultShown = false; // bad input of a caller not yet attached has been said
 };
 
 // The confirmation of a remote write: "Конфигурация записана" and the unit's ID and IMEI.

@@ -103,4 +103,10 @@ TEST_F(Units, AUnitCallingAgainReplacesItsOldConnection_RepliesComeOnlyFromGreet
     ASSERT_EQ(gone.size(), 1);
     EXPECT_EQ(gone[0][0].value<ConnectionId>(), 1u);
     EXPECT_EQ(units.units().greetedCount(), 1);
+
+    // A greeting whose IMEI is not digits (noise whose CRC happened to check) makes no unit.
+    units.receive(3, greeting(9, "86123456789012x"));
+    ASSERT_TRUE(connected(3));
+    EXPECT_FALSE(units.units().find(3)->greeted);
+    EXPECT_EQ(greeted.size(), 2);
 }
