@@ -421,6 +421,10 @@ const Command kCommands[] = {
     {"flash", "--port PATH flash IMAGE.bin", "replace the unit's program with IMAGE through its bootloader", cmdFlash},
     {"serve", rvctl::kServeUsage, "listen for a unit calling over the network (GPRS), then run one command on it",
      cmdServe},
+    {"serve", rvctl::kServeJobsUsage, "serve a fleet until SIGINT/SIGTERM: each unit that calls gets its job from DIR "
+     "(IMEI.fcg is written to it, IMEI.read reads it into IMEI-DATE.fcg); the job's file moves to done/ or failed/ "
+     "(reason in failed/IMEI.log); one line per event on stdout, JSON with --json; units without a job stay "
+     "connected unless --close-idle; a step not answered in --job-timeout S (default 20) fails the job", cmdServe},
     {"track", "--port PATH track read (--server 1|2 | --range FIRST COUNT) OUT.bin\n  track export IN.bin "
               "OUT.plt|OUT.wln|OUT.bin [--config FILE.fcg]",
      "read the unit's undelivered packets of a server, or a numbered range, into OUT.bin; convert such a file "

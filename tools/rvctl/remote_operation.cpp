@@ -3,6 +3,9 @@
 #include "unit_operation.h"
 
 #include "core/config/fcg_file.h"
+#include "core/fleet/fleet_server.h"
+#include "core/fleet/job_queue.h"
+#include "core/link/allow_list.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
@@ -13,7 +16,13 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <QDateTime>
+#include <QSocketNotifier>
+
+#include <csignal>
 #include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 namespace rvctl {
 
@@ -36,9 +45,45 @@ void out(const QString& s)
     std::fputs(s.toLocal8Bit().constData(), stdout);
 }
 
-struct ServeArgs {
+// The options both forms of serve take: where to listen and who may connect.
+struct ListenArgs {
     quint16 port = 0;
+    bool listen = false; // --listen was given
     QHostAddress address = QHostAddress(QHostAddress::Any);
+    rv::AllowList allow;
+};
+
+bool isListenOption(const QString& name)
+{
+    return name == QLatin1String("--listen") || name == QLatin1String("--address") || name == QLatin1String("--allow")
+           || name == QLatin1String("--allow-file");
+}
+
+// Takes one of those options; false (and the reason said) for a bad value.
+bool takeListenOption(const QString& name, const QString& value, ListenArgs& a)
+{
+    bool ok = false;
+    QString why;
+    if (name == QLatin1String("--listen")) {
+        const uint port = value.toUInt(&ok);
+        ok = ok && port <= 65535;
+        a.port = static_cast<quint16>(port);
+        a.listen = ok;
+    } else if (name == QLatin1String("--address")) {
+        ok = a.address.setAddress(value);
+    } else {
+        const auto list = name == QLatin1String("--allow") ? rv::AllowList::parse(value, &why)
+                                                           : rv::AllowList::fromFile(value, &why);
+        ok = list.has_value();
+        if (ok)
+            a.allow.merge(*list);
+    }
+    if (!ok)
+        err(why.isEmpty() ? QStringLiteral("%1: bad value '%2'").arg(name, value) : QStringLiteral("%1: %2").arg(name, why));
+    return ok;
+}
+
+struct ServeArgs : ListenArgs {
     int waitSeconds = kDefaultWaitSeconds;
     QString command; // info, read, write
     QString file;
@@ -48,11 +93,10 @@ struct ServeArgs {
 std::optional<ServeArgs> parse(QStringList args)
 {
     ServeArgs a;
-    bool listen = false;
     QStringList rest;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& name = args[i];
-        if (name != QLatin1String("--listen") && name != QLatin1String("--address") && name != QLatin1String("--wait")) {
+        if (!isListenOption(name) && name != QLatin1String("--wait")) {
             rest << name;
             continue;
         }
@@ -61,24 +105,19 @@ std::optional<ServeArgs> parse(QStringList args)
             return std::nullopt;
         }
         const QString value = args[++i];
-        bool ok = false;
-        if (name == QLatin1String("--listen")) {
-            const uint port = value.toUInt(&ok);
-            ok = ok && port <= 65535;
-            a.port = static_cast<quint16>(port);
-            listen = ok;
-        } else if (name == QLatin1String("--address")) {
-            ok = a.address.setAddress(value);
-        } else {
-            a.waitSeconds = value.toInt(&ok);
-            ok = ok && a.waitSeconds > 0 && a.waitSeconds <= 24 * 3600;
+        if (name != QLatin1String("--wait")) {
+            if (!takeListenOption(name, value, a))
+                return std::nullopt;
+            continue;
         }
-        if (!ok) {
+        bool ok = false;
+        a.waitSeconds = value.toInt(&ok);
+        if (!ok || a.waitSeconds <= 0 || a.waitSeconds > 24 * 3600) {
             err(QStringLiteral("%1: bad value '%2'").arg(name, value));
             return std::nullopt;
         }
     }
-    if (!listen || rest.isEmpty())
+    if (!a.listen || rest.isEmpty())
         return std::nullopt;
     a.command = rest.takeFirst();
     if (a.command == QLatin1String("info")) {
@@ -114,7 +153,7 @@ public:
             if (m_exit >= 0)
                 return;
             if (text == QStringLiteral("Соединение закрыто"))
-                finish(ExitFailed, QStringLiteral("the unit closed the connection"));
+                unitLost();
             else
                 err(text);
         });
@@ -127,14 +166,14 @@ public:
             if (m_exit >= 0 || !m_running)
                 return;
             const QString& success = m_args.command == QLatin1String("read") ? kReadDone : kWriteDone;
-            if (text == success) {
+            if (text.startsWith(success)) {
                 err(text);
                 finish(ExitOk);
             } else if (!text.isEmpty()) {
                 finish(ExitFailed, text);
             } else {
-                // Closed without a word: the reason (the connection closed) is said right after.
-                QTimer::singleShot(0, this, [this] { finish(ExitFailed, QStringLiteral("the operation was interrupted")); });
+                // Closed without a word: the connection closed, and the unit may call again.
+                m_running = false;
             }
         });
     }
@@ -142,6 +181,9 @@ public:
     int exec()
     {
         m_session.start(true);
+        m_remote.setServerSettings({m_args.allow, {}});
+        if (m_args.allow.isEmpty())
+            err(QStringLiteral("warning: no --allow or --allow-file: any unit that calls is served"));
         if (!m_remote.startServer(QString::number(m_args.port), m_args.address))
             return ExitFailed; // the reason has been said
         err(QStringLiteral("listening on %1:%2, waiting for a unit")
@@ -163,7 +205,7 @@ private:
         m_deadline.stop();
         const rv::remote::GreetingInfo& g = m_remote.greetingInfo();
         if (m_args.command == QLatin1String("info")) {
-            const QString peer = m_remote.server().peer();
+            const QString peer = m_remote.server().peer(m_remote.selected());
             if (m_args.json) {
                 const QJsonObject o{{QStringLiteral("id"), g.unitId},
                                     {QStringLiteral("imei"), g.imei},
@@ -181,6 +223,16 @@ private:
             m_session.Download_deviceClick();
         else
             m_session.Upload_deviceClick();
+    }
+
+    // The unit hung up before its command was done: the server listens on, and a unit that calls again
+    // within --wait gets the command from the start.
+    void unitLost()
+    {
+        m_running = false;
+        m_lastProgress.clear();
+        err(QStringLiteral("the unit closed the connection; waiting %1 s for a unit to call again").arg(m_args.waitSeconds));
+        m_deadline.start(m_args.waitSeconds * 1000);
     }
 
     void finish(int code, const QString& error = QString())
@@ -210,10 +262,135 @@ private:
     QEventLoop* m_loop = nullptr;
 };
 
+// ---- a fleet: jobs for every unit that calls, until a signal ---------------------------------------
+
+int g_stopPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] auto r = ::write(g_stopPipe[1], &c, 1);
+}
+
+struct JobArgs : ListenArgs {
+    QString folder;
+    rv::FleetOptions options;
+    bool json = false;
+};
+
+std::optional<JobArgs> parseJobs(const QStringList& args)
+{
+    JobArgs a;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& name = args[i];
+        if (name == QLatin1String("--json")) {
+            a.json = true;
+            continue;
+        }
+        if (name == QLatin1String("--close-idle")) {
+            a.options.closeIdle = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            err(QStringLiteral("%1 needs a value").arg(name));
+            return std::nullopt;
+        }
+        const QString value = args[++i];
+        if (isListenOption(name)) {
+            if (!takeListenOption(name, value, a))
+                return std::nullopt;
+            continue;
+        }
+        bool ok = false;
+        if (name == QLatin1String("--jobs")) {
+            a.folder = value;
+            ok = !value.isEmpty();
+        } else if (name == QLatin1String("--job-timeout")) {
+            const int seconds = value.toInt(&ok);
+            ok = ok && seconds > 0 && seconds <= 3600;
+            a.options.stepTimeoutMs = qint64(seconds) * 1000;
+        } else {
+            err(QStringLiteral("unknown option '%1'").arg(name));
+            return std::nullopt;
+        }
+        if (!ok) {
+            err(QStringLiteral("%1: bad value '%2'").arg(name, value));
+            return std::nullopt;
+        }
+    }
+    if (!a.listen || a.folder.isEmpty())
+        return std::nullopt;
+    return a;
+}
+
+// One line per event: "2026-12-09T23:10:00 job-done 861234567890123 ID 1234 861234567890123.fcg ...", or
+// the record as compact JSON with --json.
+void printEvent(const QJsonObject& e, bool json)
+{
+    QJsonObject o = e;
+    o.insert(QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODate));
+    if (json) {
+        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + u'\n');
+    } else {
+        QStringList parts{o.value(QStringLiteral("time")).toString(), o.value(QStringLiteral("event")).toString()};
+        if (o.contains(QStringLiteral("imei")))
+            parts << o.value(QStringLiteral("imei")).toString() << QStringLiteral("ID %1").arg(o.value(QStringLiteral("id")).toInt());
+        for (const char* key : {"file", "reason", "text"}) {
+            if (const QString v = o.value(QLatin1String(key)).toString(); !v.isEmpty())
+                parts << v;
+        }
+        out(parts.join(u' ').replace(u'\n', u' ') + u'\n');
+    }
+    std::fflush(stdout);
+}
+
+int serveJobs(const QStringList& argList)
+{
+    const std::optional<JobArgs> args = parseJobs(argList);
+    if (!args) {
+        err(QStringLiteral("usage: rvctl %1").arg(QLatin1String(kServeJobsUsage)));
+        return ExitUsage;
+    }
+    rv::JobQueue queue(args->folder);
+    QString why;
+    if (!queue.prepare(&why)) {
+        err(why);
+        return ExitFailed;
+    }
+    rv::NetworkUnits units;
+    units.setAllowList(args->allow);
+    rv::FleetServer fleet(units, queue, args->options);
+    QObject::connect(&fleet, &rv::FleetServer::event, [json = args->json](const QJsonObject& e) { printEvent(e, json); });
+    if (args->allow.isEmpty())
+        err(QStringLiteral("warning: no --allow or --allow-file: any unit that calls is served"));
+    if (!units.start(args->port, args->address)) {
+        err(QStringLiteral("cannot listen on port %1: %2").arg(args->port).arg(units.errorString()));
+        return ExitFailed;
+    }
+    err(QStringLiteral("listening on %1:%2, jobs in %3").arg(args->address.toString()).arg(units.server().port()).arg(args->folder));
+
+    // SIGINT and SIGTERM end the loop; the server then closes every connection and the program exits 0.
+    QEventLoop loop;
+    std::unique_ptr<QSocketNotifier> stop;
+    if (::pipe(g_stopPipe) == 0) {
+        std::signal(SIGTERM, onStopSignal);
+        std::signal(SIGINT, onStopSignal);
+        stop = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
+        QObject::connect(stop.get(), &QSocketNotifier::activated, &loop, [&loop] { loop.quit(); });
+    }
+    loop.exec();
+    err(QStringLiteral("stopping: %1 job(s) left unfinished in the folder").arg(fleet.running()));
+    units.stop();
+    return ExitOk;
+}
+
 } // namespace
 
 int serve(const QStringList& argList)
 {
+    if (argList.contains(QStringLiteral("--jobs")))
+        return serveJobs(argList);
+
     const std::optional<ServeArgs> args = parse(argList);
     if (!args) {
         err(QStringLiteral("usage: rvctl %1").arg(QLatin1String(kServeUsage)));

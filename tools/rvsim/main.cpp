@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <vector>
 #include <cstdio>
 #include <fcntl.h>
 #include <pty.h>
@@ -190,12 +191,20 @@ int main(int argc, char** argv)
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
                                         "data\") and --drop-on ID[/N] (e.g. 21/1) apply to it too.", "HOST:PORT");
     const QCommandLineOption noRemoteMonitor("no-remote-monitor", "Over TCP, answer the monitor request as unknown.");
+    const QCommandLineOption units("units", "Over TCP, call as N units from this one process (1..5000), each on its "
+                                            "own connection with its own records; unit i adds i to the IMEI and ID. "
+                                            "Only the first keeps --state, --log and --stats.", "N", "1");
+    const QCommandLineOption imei("imei", "Over TCP, the (first) unit's IMEI, 15 digits.", "IMEI", "861234567890123");
+    const QCommandLineOption unitId("unit-id", "Over TCP, the (first) unit's ID.", "N", "1234");
+    const QCommandLineOption redial("redial-ms", "Over TCP, time from a closed connection to the next call; a list "
+                                                 "(MS,MS,...) gives each unit its own, the last repeating.", "MS", "1000");
     const QCommandLineOption satImei("sat-imei-on-request", "The satellite modem's IMEI is in the device block only "
                                                             "after CONFIGZ 01 01.");
     p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, blRefuse, blError, blIncomplete,
                   blSilent, programMs, fwOut, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
+    p.addOptions({units, imei, unitId, redial});
     p.addOptions({cameraFail, cameraBurst, cameraGap, cameraOut});
     p.addOption(voiceCapacity);
     p.addOption(satImei);
@@ -341,8 +350,10 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::unique_ptr<RemoteUnit> remoteUnit;
-    std::unique_ptr<RemoteLink> remoteLink;
+    std::vector<std::unique_ptr<UnitRecords>> extraRecords;
+    std::vector<std::unique_ptr<RemoteUnit>> remoteUnits;
+    std::vector<std::unique_ptr<RemoteLink>> remoteLinks;
+    const QMap<QByteArray, int> noCounts;
     if (p.isSet(tcp)) {
         const QString where = p.value(tcp);
         const qsizetype colon = where.lastIndexOf(QLatin1Char(':'));
@@ -352,24 +363,50 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "rvsim: --tcp wants HOST:PORT\n");
             return 2;
         }
-        RemoteOptions r;
-        r.deviceType = o.deviceType;
-        r.build1 = o.build1;
-        r.build2 = o.build2;
-        r.build3 = o.build3;
-        r.badCrc = o.badChecksum;
-        r.silent = o.silent;
-        r.noMonitor = p.isSet(noRemoteMonitor);
-        r.overlong = o.overlong;
-        r.shortWrite = o.lowd;
-        r.dropOn = o.dropOn;
-        remoteUnit = std::make_unique<RemoteUnit>(unit.records(), r);
-        remoteUnit->onRecordsChanged = [&unit] { if (unit.onRecordsChanged) unit.onRecordsChanged(); };
-        remoteLink = std::make_unique<RemoteLink>(where.left(colon), static_cast<quint16>(port), *remoteUnit, shape,
-                                                  p.value(logOpt), p.value(stats), unit.counts());
+        bool countOk = false, imeiOk = false;
+        const int count = p.value(units).toInt(&countOk);
+        const qulonglong firstImei = p.value(imei).toULongLong(&imeiOk);
+        if (!countOk || count < 1 || count > 5000 || !imeiOk || p.value(imei).size() != 15) {
+            std::fprintf(stderr, "rvsim: --units wants 1..5000 and --imei 15 digits\n");
+            return 2;
+        }
+        const QStringList redials = p.value(redial).split(QLatin1Char(','));
+        for (int i = 0; i < count; ++i) {
+            RemoteOptions r;
+            r.deviceType = o.deviceType;
+            r.build1 = o.build1;
+            r.build2 = o.build2;
+            r.build3 = o.build3;
+            r.badCrc = o.badChecksum;
+            r.silent = o.silent;
+            r.noMonitor = p.isSet(noRemoteMonitor);
+            r.overlong = o.overlong;
+            r.shortWrite = o.lowd;
+            r.dropOn = o.dropOn;
+            r.unitId = static_cast<uint16_t>(p.value(unitId).toUInt() + i);
+            r.imei = QByteArray::number(firstImei + i).rightJustified(15, '0');
+            r.redialMs = std::max(10, redials.value(std::min<qsizetype>(i, redials.size() - 1)).toInt());
+            UnitRecords* records = &unit.records();
+            if (i > 0) {
+                extraRecords.push_back(std::make_unique<UnitRecords>(unit.records()));
+                records = extraRecords.back().get();
+            }
+            auto remoteUnit = std::make_unique<RemoteUnit>(*records, r);
+            if (i == 0)
+                remoteUnit->onRecordsChanged = [&unit] { if (unit.onRecordsChanged) unit.onRecordsChanged(); };
+            else if (!statePath.isEmpty())
+                remoteUnit->onRecordsChanged = [records, path = statePath.chopped(4) + QStringLiteral("-%1.fcg").arg(i)] {
+                    records->save(path);
+                };
+            remoteLinks.push_back(std::make_unique<RemoteLink>(where.left(colon), static_cast<quint16>(port), *remoteUnit, shape,
+                                                               i == 0 ? p.value(logOpt) : QString(),
+                                                               i == 0 ? p.value(stats) : QString(),
+                                                               i == 0 ? unit.counts() : noCounts));
+            remoteUnits.push_back(std::move(remoteUnit));
+        }
     }
     const int rc = app.exec();
-    remoteLink.reset();
+    remoteLinks.clear();
     ::close(master);
     if (!linkPath.isEmpty())
         ::unlink(linkPath.toLocal8Bit().constData());

@@ -26,7 +26,6 @@ constexpr uint8_t kUnknown = 250, kDamaged = 251, kDone = 252;
 constexpr uint8_t kTooLittle = 255;
 constexpr qsizetype kWriteFrame = 519, kAreaAt = 5, kAreaSize = 512;
 
-constexpr int kRedialMs = 1000;
 constexpr int kBootMs = 1500;
 constexpr int kHangUpAfterResetMs = 200; // the reply leaves before the unit restarts
 
@@ -49,6 +48,8 @@ RemoteUnit::RemoteUnit(UnitRecords& records, RemoteOptions options)
     : m_records(records), m_o(std::move(options)), m_telemetry(m_o.deviceType)
 {
     m_telemetry.setFirmwareBuild(m_o.build1, m_o.build2, m_o.build3);
+    m_telemetry.setDeviceId(m_o.unitId);
+    m_telemetry.setImei(m_o.imei);
 }
 
 QByteArray RemoteUnit::frame(uint8_t type, const QByteArray& body) const
@@ -250,9 +251,9 @@ void RemoteLink::dial()
     }
     if (m_fd < 0) {
         if (!m_reported)
-            std::fprintf(stderr, "rvsim: cannot reach %s:%u, redialling\n", qPrintable(m_host), m_port);
+            std::fprintf(stderr, "rvsim: %s cannot reach %s:%u, redialling\n", m_unit.imei().constData(), qPrintable(m_host), m_port);
         m_reported = true;
-        m_redial.start(kRedialMs);
+        m_redial.start(m_unit.redialMs());
         return;
     }
     m_reported = false;
@@ -261,7 +262,7 @@ void RemoteLink::dial()
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { readSome(); });
     m_sender = std::make_unique<LineSender>(m_fd, m_shape);
     m_unit.reconnected();
-    std::fprintf(stderr, "rvsim: connected to %s:%u\n", qPrintable(m_host), m_port);
+    std::fprintf(stderr, "rvsim: %s connected to %s:%u\n", m_unit.imei().constData(), qPrintable(m_host), m_port);
     send(m_unit.greeting());
 }
 
@@ -272,8 +273,8 @@ void RemoteLink::readSome()
     if (n < 0 && (errno == EAGAIN || errno == EINTR))
         return;
     if (n <= 0) {
-        std::fprintf(stderr, "rvsim: the configurator closed the connection\n");
-        hangUp(kRedialMs);
+        std::fprintf(stderr, "rvsim: %s: the configurator closed the connection\n", m_unit.imei().constData());
+        hangUp(m_unit.redialMs());
         return;
     }
     const QByteArray bytes(buf, n);

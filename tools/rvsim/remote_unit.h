@@ -30,6 +30,9 @@ struct RemoteOptions {
     bool overlong = false;    // record 0 comes longer than the program's (600 bytes)
     bool shortWrite = false;  // every record write is answered "too little data" (255)
     QByteArray dropOn;        // drop the connection when this command arrives: "21", "21/1", "22/2", "27" ...
+    uint16_t unitId = 1234;
+    QByteArray imei = "861234567890123";
+    int redialMs = 1000;      // from a closed or refused connection to the next call
 };
 
 class RemoteUnit {
@@ -47,6 +50,8 @@ public:
     bool resetRequested() const { return m_reset; }
     void clearReset() { m_reset = false; }
     const QMap<QByteArray, int>& counts() const { return m_counts; }
+    int redialMs() const { return m_o.redialMs; }
+    const QByteArray& imei() const { return m_o.imei; }
     std::function<void()> onRecordsChanged;
 
 private:

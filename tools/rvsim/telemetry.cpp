@@ -89,7 +89,7 @@ QByteArray Telemetry::devicePayload() const
     wire::set16(b, 0, m_lastPacket);
     wire::set16(b, 2, static_cast<uint16_t>(m_lastPacket - 3));
     wire::set16(b, 14, m_deviceId);
-    std::memcpy(b.data() + 16, "861234567890123", 15);
+    std::memcpy(b.data() + 16, m_imei.constData(), 15);
     b[32] = 28;
     b[33] = 1;
     b[34] = 1;

@@ -21,6 +21,7 @@ public:
 
     void setFirmwareBuild(uint16_t part1, uint16_t part2, uint8_t part3);
     void setDeviceId(uint16_t id) { m_deviceId = id; }
+    void setImei(const QByteArray& imei) { m_imei = imei.left(15).leftJustified(15, '0'); }
     // The satellite modem's IMEI in the device block; empty until the modem has been asked for it.
     void setSatelliteImei(bool known) { m_satelliteImei = known; }
     bool satelliteImeiKnown() const { return m_satelliteImei; }
@@ -30,6 +31,7 @@ private:
     uint8_t m_type;
     uint32_t m_tick = 0;
     uint16_t m_deviceId = 1234;
+    QByteArray m_imei = "861234567890123";
     uint16_t m_build1 = 700, m_build2 = 1203, m_build3 = 15;
     uint16_t m_lastPacket = 4000;
     bool m_satelliteImei = true;

@@ -2,6 +2,10 @@
 
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace rv {
 
 namespace {
@@ -16,6 +20,38 @@ QString peerText(const QTcpSocket* socket)
 }
 } // namespace
 
+QString socketErrorText(QAbstractSocket::SocketError error)
+{
+    using E = QAbstractSocket::SocketError;
+    switch (error) {
+    case E::ConnectionRefusedError: return QStringLiteral("в соединении отказано");
+    case E::RemoteHostClosedError: return QStringLiteral("другая сторона закрыла соединение");
+    case E::HostNotFoundError: return QStringLiteral("адрес не найден");
+    case E::SocketAccessError: return QStringLiteral("нет прав на это действие с сокетом");
+    case E::SocketResourceError: return QStringLiteral("не хватает системных ресурсов");
+    case E::SocketTimeoutError: return QStringLiteral("истекло время ожидания");
+    case E::DatagramTooLargeError: return QStringLiteral("слишком большой пакет");
+    case E::NetworkError: return QStringLiteral("сбой сети");
+    case E::AddressInUseError: return QStringLiteral("адрес или порт уже занят");
+    case E::SocketAddressNotAvailableError: return QStringLiteral("этого адреса нет у компьютера");
+    case E::UnsupportedSocketOperationError: return QStringLiteral("действие не поддерживается системой");
+    case E::UnfinishedSocketOperationError: return QStringLiteral("прежнее действие ещё не закончено");
+    case E::ProxyAuthenticationRequiredError:
+    case E::ProxyConnectionRefusedError:
+    case E::ProxyConnectionClosedError:
+    case E::ProxyConnectionTimeoutError:
+    case E::ProxyNotFoundError:
+    case E::ProxyProtocolError: return QStringLiteral("ошибка прокси-сервера");
+    case E::SslHandshakeFailedError:
+    case E::SslInternalError:
+    case E::SslInvalidUserDataError: return QStringLiteral("ошибка шифрования");
+    case E::OperationError: return QStringLiteral("действие невозможно в этом состоянии сокета");
+    case E::TemporaryError: return QStringLiteral("временная ошибка, можно повторить");
+    case E::UnknownSocketError: break;
+    }
+    return QStringLiteral("неизвестная ошибка сокета");
+}
+
 TcpServer::TcpServer(QObject* parent) : QObject(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &TcpServer::acceptPending);
@@ -26,87 +62,118 @@ TcpServer::~TcpServer()
     stop();
 }
 
+namespace {
+// Every connection holds a descriptor: a process limited to the usual 1024 would refuse units well before
+// the bound. The soft limit is raised as far as the hard limit allows.
+void allowDescriptors(int connections)
+{
+#ifdef Q_OS_UNIX
+    rlimit r{};
+    const rlim_t wanted = static_cast<rlim_t>(connections) + 256;
+    if (::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur != RLIM_INFINITY && r.rlim_cur < wanted) {
+        r.rlim_cur = r.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, r.rlim_max);
+        ::setrlimit(RLIMIT_NOFILE, &r);
+    }
+#else
+    Q_UNUSED(connections);
+#endif
+}
+} // namespace
+
 bool TcpServer::start(quint16 port, const QHostAddress& address)
 {
     stop();
+    allowDescriptors(m_maxConnections);
+    m_server.setMaxPendingConnections(64);
     return m_server.listen(address, port);
 }
 
 void TcpServer::stop()
 {
-    dropClient();
+    const QList<ConnectionId> ids = m_clients.keys();
+    for (ConnectionId id : ids)
+        closeConnection(id);
     m_server.close();
 }
 
-void TcpServer::dropClient()
+QString TcpServer::peer(ConnectionId id) const
 {
-    if (QTcpSocket* c = m_client.data()) {
-        c->disconnect(this); // closing it here is not the unit's disconnect
-        c->abort();
-        c->deleteLater();
-    }
-    m_client = nullptr;
-    m_peer.clear();
+    return m_peers.value(id);
 }
 
-qint64 TcpServer::Send_gprs_data(QByteArrayView data)
+void TcpServer::closeConnection(ConnectionId id)
 {
-    if (!m_client || m_client->state() != QAbstractSocket::ConnectedState)
+    QTcpSocket* c = m_clients.take(id);
+    m_peers.remove(id);
+    if (!c)
+        return;
+    c->disconnect(this); // closing it here is not the caller's disconnect
+    c->abort();
+    c->deleteLater();
+}
+
+qint64 TcpServer::Send_gprs_data(ConnectionId id, QByteArrayView data)
+{
+    QTcpSocket* c = m_clients.value(id);
+    if (!c || c->state() != QAbstractSocket::ConnectedState)
         return 0;
-    return m_client->write(data.constData(), data.size());
+    return c->write(data.constData(), data.size());
 }
 
 void TcpServer::acceptPending()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        if (m_client) {
-            // One unit at a time: another caller could otherwise slip frames into the unit's session.
+        if (m_clients.size() >= m_maxConnections) {
             const QString who = peerText(socket);
             socket->abort();
             socket->deleteLater();
             emit connectionRefused(who);
             continue;
         }
-        m_client = socket;
-        m_peer = peerText(socket);
+        const ConnectionId id = m_nextId++;
+        if (m_nextId == 0)
+            m_nextId = 1;
+        m_clients.insert(id, socket);
+        m_peers.insert(id, peerText(socket));
         socket->setParent(this);
         socket->setReadBufferSize(kSocketBuffer);
-        connect(socket, &QTcpSocket::readyRead, this, &TcpServer::readClient);
-        connect(socket, &QTcpSocket::disconnected, this, &TcpServer::clientGone);
-        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError e) {
-            if (socket == m_client)
-                emit clientError(static_cast<int>(e), socket->errorString());
+        connect(socket, &QTcpSocket::readyRead, this, [this, id] { readClient(id); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, id] { clientGone(id); });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, id](QAbstractSocket::SocketError e) {
+            if (e != QAbstractSocket::RemoteHostClosedError && m_clients.contains(id))
+                emit clientError(id, socketErrorText(e));
         });
-        emit clientConnected(m_peer);
-        if (m_client == socket && socket->bytesAvailable() > 0)
-            readClient(); // bytes that came with the connection
+        emit clientConnected(id, m_peers.value(id));
+        if (QTcpSocket* c = m_clients.value(id); c && c->bytesAvailable() > 0)
+            readClient(id); // bytes that came with the connection
     }
 }
 
-void TcpServer::readClient()
+void TcpServer::readClient(ConnectionId id)
 {
-    // A handler may stop the server while this runs: look at the connection again before each piece.
-    while (m_client && m_client->bytesAvailable() > 0) {
-        const QByteArray piece = m_client->read(kReadChunk);
+    // A handler may close the connection or stop the server while this runs: look it up before each piece.
+    while (QTcpSocket* c = m_clients.value(id)) {
+        if (c->bytesAvailable() <= 0)
+            break;
+        const QByteArray piece = c->read(kReadChunk);
         if (piece.isEmpty())
             break;
-        emit dataReceived(piece);
+        emit dataReceived(id, piece);
     }
 }
 
-void TcpServer::clientGone()
+void TcpServer::clientGone(ConnectionId id)
 {
-    if (!m_client)
+    if (!m_clients.contains(id))
         return;
-    readClient(); // what arrived before the close still counts
-    if (!m_client)
+    readClient(id); // what arrived before the close still counts
+    QTcpSocket* c = m_clients.take(id);
+    m_peers.remove(id);
+    if (!c)
         return;
-    QTcpSocket* c = m_client.data();
     c->disconnect(this);
     c->deleteLater();
-    m_client = nullptr;
-    m_peer.clear();
-    emit clientDisconnected();
+    emit clientDisconnected(id);
 }
 
 } // namespace rv

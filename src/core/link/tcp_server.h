@@ -1,18 +1,24 @@
 #pragma once
 
-// The program's TCP server that units call over GPRS. It serves one unit at a time: a connection that
-// arrives while another is active is closed at once and reported. Bytes of the active connection are
-// handed on in pieces of at most kReadChunk as they arrive; frames are the protocol's business.
+// The program's TCP server that units call over GPRS. It keeps every accepted connection (up to a
+// bound) under a number of its own and hands their bytes on in pieces of at most kReadChunk as they
+// arrive; frames, greetings and time limits are the business of the layers above.
 
 #include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
-#include <QPointer>
 #include <QTcpServer>
 
 class QTcpSocket;
 
 namespace rv {
+
+// A connection's number: never 0, never reused while the server object lives.
+using ConnectionId = quint32;
+
+// A socket error in our own words, for the connection log ("соединение сброшено" ...).
+QString socketErrorText(QAbstractSocket::SocketError error);
 
 class TcpServer : public QObject {
     Q_OBJECT
@@ -20,6 +26,7 @@ public:
     static constexpr qsizetype kReadChunk = 1024;
     // What the socket may buffer before the program has read it.
     static constexpr qint64 kSocketBuffer = 16 * 1024;
+    static constexpr int kDefaultMaxConnections = 1000;
 
     explicit TcpServer(QObject* parent = nullptr);
     ~TcpServer() override;
@@ -27,37 +34,46 @@ public:
     // Listens on `address` (all interfaces by default) and `port` (0: any free port). False when the
     // address or port cannot be used; errorString() says why.
     bool start(quint16 port, const QHostAddress& address = QHostAddress::Any);
-    // Closes the active connection and stops listening.
+    // Closes every connection and stops listening.
     void stop();
     bool isListening() const { return m_server.isListening(); }
     quint16 port() const { return m_server.serverPort(); }
-    QString errorString() const { return m_server.errorString(); }
-    bool hasConnection() const { return !m_client.isNull(); }
-    QString peer() const { return m_peer; }
+    QString errorString() const { return socketErrorText(m_server.serverError()); }
+    // Callers beyond this many open connections are refused.
+    void setMaxConnections(int n) { m_maxConnections = std::max(1, n); }
+    int maxConnections() const { return m_maxConnections; }
+    int connectionCount() const { return static_cast<int>(m_clients.size()); }
+    bool hasConnection() const { return !m_clients.isEmpty(); }
+    bool hasConnection(ConnectionId id) const { return m_clients.contains(id); }
+    QString peer(ConnectionId id) const;
 
-    // Sends on the active connection; bytes queued, or 0 when no unit is connected.
-    qint64 Send_gprs_data(QByteArrayView data);
+    // Sends on one connection; bytes queued, or 0 when it is not open.
+    qint64 Send_gprs_data(ConnectionId id, QByteArrayView data);
+    // Closes a connection by the program's choice: no clientDisconnected follows.
+    void closeConnection(ConnectionId id);
 
 signals:
-    void clientConnected(const QString& peer);
-    // ServerClientRead: bytes of the active connection, at most kReadChunk at a time.
-    void dataReceived(const QByteArray& bytes);
-    // ServerClientDisconnect: the active connection has closed (by the unit or by an error).
-    void clientDisconnected();
-    // ServerClientError: the socket's error, for a log; the connection's end follows as a disconnect.
-    void clientError(int code, const QString& text);
-    // A second unit called while one is active; its connection has been closed.
+    void clientConnected(rv::ConnectionId id, const QString& peer);
+    // ServerClientRead: bytes of a connection, at most kReadChunk at a time.
+    void dataReceived(rv::ConnectionId id, const QByteArray& bytes);
+    // ServerClientDisconnect: the connection has closed (by the caller or by an error).
+    void clientDisconnected(rv::ConnectionId id);
+    // ServerClientError: the socket's error in our words; the connection's end follows as a disconnect.
+    // The caller's ordinary hang-up is not an error and is not reported here.
+    void clientError(rv::ConnectionId id, const QString& text);
+    // A caller beyond the bound; its connection has been closed.
     void connectionRefused(const QString& peer);
 
 private:
     void acceptPending();
-    void readClient();
-    void clientGone();
-    void dropClient();
+    void readClient(ConnectionId id);
+    void clientGone(ConnectionId id);
 
     QTcpServer m_server;
-    QPointer<QTcpSocket> m_client;
-    QString m_peer;
+    QHash<ConnectionId, QTcpSocket*> m_clients;
+    QHash<ConnectionId, QString> m_peers;
+    ConnectionId m_nextId = 1;
+    int m_maxConnections = kDefaultMaxConnections;
 };
 
 } // namespace rv

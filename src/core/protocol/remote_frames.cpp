@@ -106,6 +106,82 @@ std::optional<ReplyInfo> parseReply(QByteArrayView body)
     return r;
 }
 
+namespace {
+
+// The CRC register is linear in its state: n zero bytes move it by a fixed matrix. Tables of the moves by
+// 1, 2, 4 ... 1024 bytes (low and high byte of the state apart) give any move in at most 11 steps.
+constexpr int kShiftSteps = 11; // 2^11 > kMaxFrameSize
+struct ZeroShifts {
+    uint16_t lo[kShiftSteps][256];
+    uint16_t hi[kShiftSteps][256];
+    uint16_t apply(int k, uint16_t s) const { return lo[k][s & 0xFF] ^ hi[k][s >> 8]; }
+};
+
+const ZeroShifts& zeroShifts()
+{
+    static const ZeroShifts z = [] {
+        ZeroShifts t{};
+        const char zero = 0;
+        for (int x = 0; x < 256; ++x) {
+            t.lo[0][x] = crc16Modbus(QByteArrayView(&zero, 1), static_cast<uint16_t>(x));
+            t.hi[0][x] = crc16Modbus(QByteArrayView(&zero, 1), static_cast<uint16_t>(x << 8));
+        }
+        for (int k = 1; k < kShiftSteps; ++k) {
+            for (int x = 0; x < 256; ++x) {
+                t.lo[k][x] = t.apply(k - 1, t.apply(k - 1, static_cast<uint16_t>(x)));
+                t.hi[k][x] = t.apply(k - 1, t.apply(k - 1, static_cast<uint16_t>(x << 8)));
+            }
+        }
+        return t;
+    }();
+    return z;
+}
+
+uint16_t zeroShift(uint16_t state, qsizetype n)
+{
+    const ZeroShifts& z = zeroShifts();
+    for (int k = 0; n != 0; ++k, n >>= 1) {
+        if (n & 1)
+            state = z.apply(k, state);
+    }
+    return state;
+}
+
+} // namespace
+
+bool FrameReassembler::crcChecksAt(qsizetype at, qsizetype size) const
+{
+    // The register after bytes [at, at + n) from 0xFFFF, by linearity from the registers at both ends.
+    const qsizetype n = size - kCrcSize;
+    const uint16_t* prefix = m_prefix.data();
+    const uint16_t crc = prefix[at + n] ^ zeroShift(static_cast<uint16_t>(0xFFFF ^ prefix[at]), n);
+    return crc == le::u16(m_buffer, at + n);
+}
+
+qsizetype FrameReassembler::resyncPoint(qsizetype from) const
+{
+    // Only a run of frames that ends exactly where the bytes end counts: a frame that happens to check
+    // inside a longer frame still arriving would otherwise cut that frame.
+    const qsizetype end = m_buffer.size();
+    for (qsizetype p = from; p + kHeaderSize + kCrcSize <= end; ++p) {
+        qsizetype q = p;
+        while (q + kHeaderSize <= end) {
+            const qsizetype size = frameSizeOf(le::u16(m_buffer, q));
+            if (q + size > end)
+                break;
+            q += size;
+        }
+        if (q != end)
+            continue;
+        bool good = true;
+        for (qsizetype r = p; r < end && good; r += frameSizeOf(le::u16(m_buffer, r)))
+            good = crcChecksAt(r, frameSizeOf(le::u16(m_buffer, r)));
+        if (good)
+            return p;
+    }
+    return -1;
+}
+
 FrameReassembler::Result FrameReassembler::feed(QByteArrayView bytes, qint64 nowMs)
 {
     Result r;
@@ -115,16 +191,44 @@ FrameReassembler::Result FrameReassembler::feed(QByteArrayView bytes, qint64 now
     if (m_buffer.isEmpty())
         m_partialSince = nowMs;
     m_buffer += bytes.toByteArray();
+    {
+        // One byte moves the register as a zero byte would from the register with the byte mixed in.
+        const uint16_t* table = zeroShifts().lo[0];
+        const qsizetype old = static_cast<qsizetype>(m_prefix.size());
+        m_prefix.resize(old + bytes.size());
+        uint16_t* out = m_prefix.data() + old;
+        uint16_t crc = out[-1];
+        for (char c : bytes) {
+            crc = static_cast<uint16_t>((crc >> 8) ^ table[(crc ^ static_cast<uint8_t>(c)) & 0xFF]);
+            *out++ = crc;
+        }
+    }
     qsizetype at = 0;
     while (m_buffer.size() - at >= kHeaderSize) {
         const qsizetype size = frameSizeOf(le::u16(m_buffer, at));
-        if (m_buffer.size() - at < size)
-            break;
+        if (m_buffer.size() - at < size) {
+            // Waiting for the rest, unless whole good frames after this point show it was no frame.
+            const qsizetype p = resyncPoint(at + 1);
+            if (p < 0)
+                break;
+            r.skippedBytes += p - at;
+            at = p;
+            m_partialSince = nowMs;
+            continue;
+        }
+        if (!crcChecksAt(at, size)) {
+            r.badCrc = true;
+            ++r.skippedBytes;
+            ++at;
+            m_partialSince = nowMs;
+            continue;
+        }
         r.frames.append(m_buffer.sliced(at, size));
         at += size;
         m_partialSince = nowMs; // the next frame starts now
     }
     m_buffer.remove(0, at);
+    m_prefix.erase(m_prefix.begin(), m_prefix.begin() + at);
     return r;
 }
 
@@ -140,6 +244,7 @@ qsizetype FrameReassembler::expire(qint64 nowMs)
 void FrameReassembler::clear()
 {
     m_buffer.clear();
+    m_prefix = {0xFFFF};
     m_partialSince = 0;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace rv::remote {
 
@@ -89,17 +90,20 @@ struct ReplyInfo {
 // nullopt when the body cannot hold its identifier and sub-code, or (21 and 27) the announced payload.
 std::optional<ReplyInfo> parseReply(QByteArrayView body);
 
-// Collects the bytes of one connection and cuts them into frames by their length field. What does not
-// make a whole frame yet is kept for the next arrival. Since a frame is at most kMaxFrameSize bytes, at
-// most that many minus one are ever kept; a partial frame that is not completed within kMaxWaitMs is
-// dropped, so a peer that announces a length and never delivers cannot hold bytes forever.
+// Collects the bytes of one connection and cuts them into frames by their length field, keeping only
+// frames whose CRC checks. Bytes that cannot start such a frame (a stray byte, a header that promises
+// more than follows, a damaged frame) are skipped: the stream resynchronises at the next position where a
+// whole frame's CRC checks. What does not make a whole frame yet is kept for the next arrival, at most
+// kMaxFrameSize minus one bytes; a partial frame not completed within kMaxWaitMs is dropped.
 class FrameReassembler {
 public:
     static constexpr qint64 kMaxWaitMs = 10000;
 
     struct Result {
-        QList<QByteArray> frames; // whole frames (length by the header; the CRC is not judged here)
+        QList<QByteArray> frames;   // whole frames with a good CRC
         qsizetype expiredBytes = 0; // a stale partial frame dropped before these bytes were added
+        qsizetype skippedBytes = 0; // bytes passed over to find the next good frame
+        bool badCrc = false;        // some of them made a whole frame whose CRC did not check
     };
     // Adds bytes that arrived at `nowMs` and returns the frames they complete.
     Result feed(QByteArrayView bytes, qint64 nowMs);
@@ -111,7 +115,15 @@ public:
     void clear();
 
 private:
+    // A later position whose frames run with good CRCs exactly to the end of what has arrived.
+    qsizetype resyncPoint(qsizetype from) const;
+    // Whether the frame of `size` bytes at `at` carries a good CRC, in constant time from m_prefix.
+    bool crcChecksAt(qsizetype at, qsizetype size) const;
+
     QByteArray m_buffer;
+    // The CRC register after each byte of m_buffer (one more entry than bytes): any frame's CRC follows
+    // from two entries, so looking for the next good frame costs the same at every position.
+    std::vector<uint16_t> m_prefix{0xFFFF};
     qint64 m_partialSince = 0;
 };
 

@@ -4,7 +4,6 @@
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
 
-#include <QDeadlineTimer>
 
 namespace rv {
 
@@ -13,8 +12,7 @@ namespace {
 const QString kStopped = QStringLiteral("Сервер остановлен");
 const QString kWaiting = QStringLiteral("Ожидается соединение...");
 const QString kConnected = QStringLiteral("Соединение установлено");
-const QString kDataError = QStringLiteral("Ошибка данных");
-const QString kIntegrityError = QStringLiteral("Ошибка целостности данных");
+const QString kDataError = QString::fromUtf16(kDataErrorText);
 const QString kOverlong = QStringLiteral("Не все данные считаны\rобновите конфигуратор");
 
 // The unit type given to every unit reached through the network.
@@ -35,28 +33,34 @@ RecordKind kindOf(uint8_t record)
 
 RemoteSession::RemoteSession(SessionController& session, QObject* parent) : QObject(parent), m_session(session)
 {
-    m_send = [this](const QByteArray& frame) { m_server.Send_gprs_data(frame); };
-    m_clock = [] { return QDeadlineTimer::current().deadline(); };
-    m_expiry.setSingleShot(true);
-    connect(&m_expiry, &QTimer::timeout, this, &RemoteSession::expireInput);
-
     m_session.setRemote(this);
     m_session.setPeriodicHook(PeriodicHook::RemotePoll, [this] { pollTick(); });
     // The watchdog has ended an operation (and cleared the remote-operation flag): so is the cycle.
     connect(&m_session.progress(), &ProgressWatchdog::expired, this, [this] { m_cycle = Cycle::None; });
 
-    connect(&m_server, &TcpServer::clientConnected, this, [this](const QString& peer) {
-        m_reassembler.clear();
-        m_faultReported = false;
-        emit logLine(QStringLiteral("Подключение: %1").arg(peer));
+    connect(&m_units, &NetworkUnits::logLine, this, &RemoteSession::logLine);
+    connect(&m_units, &NetworkUnits::unitsChanged, this, &RemoteSession::unitsChanged);
+    connect(&m_units, &NetworkUnits::frameSent, this, [this](ConnectionId, const QByteArray& f) { emit frameSent(f); });
+    connect(&m_units, &NetworkUnits::unitGreeted, this, [this](ConnectionId id, const remote::GreetingInfo& g) {
+        // The first unit is attached as it greets, as with a single unit; later ones wait to be picked.
+        if (m_selected == 0 || m_selected == id)
+            attach(id, g);
+        else
+            emit logLine(QStringLiteral("Устройство %1 ожидает выбора в списке").arg(g.unitId));
     });
-    connect(&m_server, &TcpServer::dataReceived, this, [this](const QByteArray& b) { receive(b); });
-    connect(&m_server, &TcpServer::clientDisconnected, this, &RemoteSession::connectionClosed);
-    connect(&m_server, &TcpServer::clientError, this, [this](int, const QString& text) {
-        emit logLine(QStringLiteral("Ошибка соединения: %1").arg(text)); // absorbed: never a message box
+    connect(&m_units, &NetworkUnits::unitGone, this, &RemoteSession::unitGone);
+    connect(&m_units, &NetworkUnits::replyReceived, this, [this](ConnectionId id, const QByteArray& body) {
+        if (id == m_selected)
+            reply(body);
     });
-    connect(&m_server, &TcpServer::connectionRefused, this, [this](const QString& peer) {
-        emit logLine(QStringLiteral("Отклонено подключение %1: устройство уже подключено").arg(peer));
+    connect(&m_units, &NetworkUnits::inputFault, this, [this](ConnectionId id, const QString& text) {
+        // A message for the unit the user works with. Before any unit is attached, the first caller's bad
+        // input is said once (a unit with a broken line shows up), but a crowd of garbage callers only
+        // fills the log, never the screen with message boxes.
+        if (id == m_selected || (m_selected == 0 && !m_callerFaultShown)) {
+            m_callerFaultShown = m_callerFaultShown || id != m_selected;
+            emit m_session.message(text);
+        }
     });
 }
 
@@ -76,12 +80,33 @@ bool RemoteSession::unitAttached() const
     return m_session.session().remoteMode;
 }
 
-qint64 RemoteSession::now() const
+void RemoteSession::setSender(std::function<void(const QByteArray&)> send)
 {
-    return m_clock();
+    m_units.setSender([send = std::move(send)](ConnectionId, const QByteArray& frame) {
+        if (send)
+            send(frame);
+    });
 }
 
 // ---- the server ----------------------------------------------------------------------------------
+
+void RemoteSession::setServerSettings(const ServerSettings& settings)
+{
+    m_units.setAllowList(settings.allow);
+    m_units.setTimeouts(settings.timeouts);
+}
+
+bool RemoteSession::loadServerSettings(const QString& iniPath)
+{
+    QString why;
+    const std::optional<ServerSettings> settings = readServerSettings(iniPath, &why);
+    if (!settings) {
+        emit m_session.message(QStringLiteral("Сервер не запущен: %1").arg(why));
+        return false;
+    }
+    setServerSettings(*settings);
+    return true;
+}
 
 bool RemoteSession::startServer(const QString& portText, const QHostAddress& address)
 {
@@ -92,14 +117,18 @@ bool RemoteSession::startServer(const QString& portText, const QHostAddress& add
         return false;
     }
     const auto port = static_cast<quint16>(std::min<uint>(value, 65535));
-    m_reassembler.clear();
-    if (!m_server.start(port, address)) {
+    if (!m_units.start(port, address)) {
         emit serverStateChanged(kStopped, false);
-        emit m_session.message(QStringLiteral("Не удалось запустить сервер: %1").arg(m_server.errorString()));
+        emit m_session.message(QStringLiteral("Не удалось запустить сервер: %1").arg(m_units.errorString()));
         return false;
     }
     m_monitoring = true;
-    emit logLine(QStringLiteral("Сервер запущен, порт %1").arg(m_server.port()));
+    m_callerFaultShown = false;
+    emit logLine(QStringLiteral("Сервер запущен, порт %1").arg(m_units.server().port()));
+    if (m_units.allowList().isEmpty())
+        emit logLine(QStringLiteral("Подключиться может любое устройство"));
+    else
+        emit logLine(QStringLiteral("Разрешённых IMEI: %1").arg(m_units.allowList().size()));
     emit serverStateChanged(kWaiting, true);
     return true;
 }
@@ -111,119 +140,96 @@ void RemoteSession::stopServer()
     endCycle();
     if (busy)
         m_session.progress().Progress_close(); // nothing more can answer it
-    m_server.stop();
-    m_reassembler.clear();
-    m_expiry.stop();
+    m_selected = 0;
+    m_units.stop();
     emit serverStateChanged(kStopped, false);
     emit toolButtonsEnabled(false);
+    emit unitsChanged();
 }
 
 void RemoteSession::serialChosen()
 {
-    if (m_server.isListening() || s().remoteMode)
+    if (m_units.isListening() || s().remoteMode)
         stopServer();
     emit windowReleased();
 }
 
-void RemoteSession::connectionClosed()
+bool RemoteSession::select(ConnectionId id)
 {
-    // ServerClientDisconnect: the server stops as by the button, then the user is told.
+    const ConnectedUnit* u = m_units.units().find(id);
+    if (!u || !u->greeted || m_cycle != Cycle::None)
+        return false;
+    if (id == m_selected)
+        return true;
+    remote::GreetingInfo g;
+    g.unitId = u->unitId;
+    g.imei = u->imei;
+    g.firmware = u->firmware;
+    attach(id, g);
+    emit logLine(QStringLiteral("Выбрано устройство %1, IMEI %2").arg(g.unitId).arg(g.imei));
+    return true;
+}
+
+void RemoteSession::unitGone(ConnectionId id)
+{
+    if (id != m_selected)
+        return;
+    // ServerClientDisconnect of the unit worked with: it is let go and the user told; the server listens on.
+    const bool busy = m_cycle != Cycle::None;
+    s().remoteMode = false;
+    endCycle();
+    if (busy)
+        m_session.progress().Progress_close();
+    m_selected = 0;
+    emit toolButtonsEnabled(false);
     emit logLine(QStringLiteral("Соединение закрыто"));
-    if (m_server.isListening())
-        stopServer();
+    emit serverStateChanged(m_units.isListening() ? kWaiting : kStopped, m_units.isListening());
+    emit unitsChanged();
     emit m_session.message(QStringLiteral("Соединение закрыто"));
 }
 
 // ---- frames in -----------------------------------------------------------------------------------
 
+ConnectionId RemoteSession::inputConnection() const
+{
+    // Tests feed bytes with no socket: they come as from one connection of their own.
+    constexpr ConnectionId kDirect = 0xFFFF'FFFF;
+    return m_selected != 0 ? m_selected : kDirect;
+}
+
 void RemoteSession::receive(QByteArrayView bytes)
 {
-    const remote::FrameReassembler::Result r = m_reassembler.feed(bytes, now());
-    if (r.expiredBytes > 0)
-        report(kDataError);
-    for (const QByteArray& frame : r.frames)
-        New_protocol(frame);
-    armExpiry();
-}
-
-void RemoteSession::armExpiry()
-{
-    if (m_reassembler.pending() == 0) {
-        m_expiry.stop();
-        return;
-    }
-    m_expiry.start(static_cast<int>(std::max<qint64>(1, m_reassembler.deadline() - now() + 1)));
-}
-
-void RemoteSession::expireInput()
-{
-    if (m_reassembler.expire(now()) > 0) {
-        emit logLine(QStringLiteral("Неполный кадр отброшен"));
-        report(kDataError);
-    }
-    armExpiry();
-}
-
-void RemoteSession::report(const QString& text)
-{
-    // A unit or line that sends garbage would otherwise raise a message for every piece of it.
-    if (m_faultReported)
-        return;
-    m_faultReported = true;
-    emit m_session.message(text);
+    m_units.receive(inputConnection(), bytes);
 }
 
 void RemoteSession::New_protocol(QByteArrayView frame)
 {
-    const remote::Frame f = remote::checkFrame(frame);
-    if (f.check == remote::Frame::Check::Short) {
-        report(kDataError);
-        return;
-    }
-    if (f.check == remote::Frame::Check::BadCrc) {
-        report(kIntegrityError); // no acknowledgement
-        return;
-    }
-    switch (f.type) {
-    case remote::Greeting:
-        greeting(f.body, frame);
-        break;
-    case remote::ToAcknowledge:
-        m_faultReported = false;
-        send(remote::acknowledgement(frame.first(remote::kHeaderSize + f.body.size() + remote::kCrcSize)));
-        break;
-    case remote::Reply:
-        reply(f.body);
-        break;
-    default:
-        m_faultReported = false; // ignored, but whole
-        break;
-    }
+    m_units.handleFrame(inputConnection(), frame);
 }
 
-void RemoteSession::greeting(QByteArrayView body, QByteArrayView frame)
+void RemoteSession::expireInput()
 {
-    const std::optional<remote::GreetingInfo> g = remote::parseGreeting(body);
-    if (!g) {
-        report(kDataError);
-        return;
-    }
-    m_faultReported = false;
-    m_greeting = *g;
+    m_units.sweep();
+}
+
+void RemoteSession::attach(ConnectionId id, const remote::GreetingInfo& g)
+{
+    m_selected = id;
+    m_callerFaultShown = false;
+    m_greeting = g;
     emit serverStateChanged(kConnected, true);
-    emit logLine(QStringLiteral("Устройство %1, IMEI %2, прошивка %3").arg(g->unitId).arg(g->imei).arg(g->firmware));
 
     // The firmware version other parts compare with lives in DeviceBlock.
     QByteArray device = m_session.monitor().device.bytes();
-    device[kFirmwareAt] = static_cast<char>(g->firmware);
+    device[kFirmwareAt] = static_cast<char>(g.firmware);
     m_session.monitor().device.fillFrom(device);
 
     s().remoteMode = true;
     emit toolButtonsEnabled(true);
     s().DeviceType = kRemoteDeviceType;
-    emit greeted(*g);
+    emit greeted(g);
+    emit unitsChanged();
     emit m_session.deviceConnected(kRemoteDeviceType, s().DeviceOptions); // type adaptation, Monitor page
-    send(remote::acknowledgement(frame.first(remote::kHeaderSize + body.size() + remote::kCrcSize)));
 }
 
 void RemoteSession::reply(QByteArrayView body)
@@ -235,11 +241,11 @@ void RemoteSession::reply(QByteArrayView body)
             endCycle();
             m_session.progress().Progress_close(kDataError);
         } else {
-            report(kDataError);
+            m_units.fault(m_selected, kDataError);
         }
         return;
     }
-    m_faultReported = false;
+    m_units.faultCleared(m_selected);
     switch (r->identifier) {
     case remote::id::kReadRecord:
         recordReply(r->sub, r->payload);
@@ -321,7 +327,8 @@ void RemoteSession::writeReply(uint8_t sub)
         return; // not the record just sent
     if (sub == remote::kRecordConfSe) {
         endCycle();
-        m_session.progress().Progress_close(QStringLiteral("Конфигурация записана"));
+        // Which unit now holds the configuration: with several connected, the user must be able to tell.
+        m_session.progress().Progress_close(remoteWriteDoneText(m_greeting));
         emit m_session.writeCycleFinished();
         return;
     }
@@ -345,9 +352,7 @@ void RemoteSession::monitorReply(uint8_t block, QByteArrayView payload)
 
 void RemoteSession::send(const QByteArray& frame)
 {
-    emit frameSent(frame);
-    if (m_send)
-        m_send(frame);
+    m_units.send(m_selected, frame);
 }
 
 void RemoteSession::endCycle()
@@ -418,6 +423,11 @@ void RemoteSession::pollTick()
         send(remote::command(remote::id::kReadMonitor, QByteArray(1, static_cast<char>(remote::kMonitorGps))));
     else if (count == remote_timing::kPollDeviceAt)
         send(remote::command(remote::id::kReadMonitor, QByteArray(1, static_cast<char>(remote::kMonitorDevice))));
+}
+
+QString remoteWriteDoneText(const remote::GreetingInfo& g)
+{
+    return QStringLiteral("Конфигурация записана\nID устройства: %1, IMEI %2").arg(g.unitId).arg(g.imei);
 }
 
 QList<LabelUpdate> greetingLabels(const remote::GreetingInfo& g)

@@ -3,6 +3,9 @@
 
 #include "core/protocol/remote_frames.h"
 
+#include "core/protocol/bytes.h"
+#include "core/protocol/checksum.h"
+
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
@@ -178,4 +181,46 @@ TEST(FrameReassembler, RandomBytesNeverHoldMoreThanOneFrame)
         ASSERT_LT(r.pending(), kMaxFrameSize);
     }
     EXPECT_GT(frames, 0);
+}
+
+TEST(FrameReassembler, ResynchronisesAtTheNextGoodFrameInsteadOfStalling)
+{
+    // A stray byte before a frame: the frame is taken at once.
+    FrameReassembler r;
+    auto res = r.feed(hex("00") + kDone18, 0);
+    EXPECT_EQ(res.frames, QList<QByteArray>{kDone18});
+    EXPECT_EQ(res.skippedBytes, 1);
+    EXPECT_EQ(r.pending(), 0);
+
+    // A header that promises 1023 bytes, then whole frames in pieces: taken as the last piece arrives.
+    FrameReassembler t;
+    EXPECT_TRUE(t.feed(hex("ff03") + "xy", 0).frames.isEmpty());
+    EXPECT_TRUE(t.feed(kGreeting.first(7), 0).frames.isEmpty());
+    res = t.feed(kGreeting.sliced(7) + kDone18, 0);
+    EXPECT_EQ(res.frames, (QList<QByteArray>{kGreeting, kDone18}));
+    EXPECT_EQ(res.skippedBytes, 4);
+    EXPECT_EQ(t.pending(), 0);
+
+    // A damaged frame is passed over and said to be damaged; the good frame after it is taken.
+    QByteArray damaged = kDone18;
+    damaged[4] = static_cast<char>(damaged[4] ^ 1);
+    FrameReassembler u;
+    res = u.feed(damaged + kToAcknowledge, 0);
+    EXPECT_TRUE(res.badCrc);
+    EXPECT_EQ(res.frames, QList<QByteArray>{kToAcknowledge});
+}
+
+TEST(FrameReassembler, AGoodFrameInsideALongerFrameStillArrivingDoesNotCutIt)
+{
+    // A record reply whose payload happens to hold whole frames: while the reply is incomplete they are
+    // followed by more of it, so they are not taken for the stream's next frames.
+    QByteArray body = hex("15000002") + QByteArray(100, 'a') + kGreeting + kDone18 + QByteArray(400, 'b');
+    le::put16(body, 2, static_cast<uint16_t>(body.size() - 4));
+    QByteArray reply = le::bytes16(static_cast<uint16_t>(body.size() | (Reply << 14))) + body;
+    reply += le::bytes16(crc16Modbus(reply));
+    FrameReassembler whole;
+    QList<QByteArray> got;
+    for (qsizetype at = 0; at < reply.size(); at += 37)
+        got += whole.feed(reply.sliced(at, std::min<qsizetype>(37, reply.size() - at)), 0).frames;
+    EXPECT_EQ(got, QList<QByteArray>{reply});
 }

@@ -242,7 +242,8 @@ TEST_F(Remote, WriteCycleGathersEachRecordJustBeforeItsFrame)
     EXPECT_EQ(gathered, (QList<RecordKind>{RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe}));
     EXPECT_TRUE(s.session().remoteOperation);
     remote.receive(replyFrame(id::kWriteRecord, 2));
-    EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация записана"));
+    // The confirmation names the unit written to.
+    EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация записана\nID устройства: 1234, IMEI 861234567890123"));
     EXPECT_EQ(finished.size(), 1);
     EXPECT_FALSE(s.session().remoteOperation);
 

@@ -11,6 +11,7 @@
 #include "ui/link/network_binding.h"
 #include "ui/link/server_window.h"
 #include "ui/monitor/monitor_binding.h"
+#include "support/wait.h"
 #include "ui/protocol/port_dialog.h"
 
 #include <QAbstractButton>
@@ -19,6 +20,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QFile>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -142,4 +145,33 @@ TEST_F(ServerWindowTest, TcpIpOpensTheWindow_GreetingFillsTheMonitor_SerialChoic
     EXPECT_FALSE(server->isVisible());
     EXPECT_FALSE(remote.serverRunning());
     EXPECT_TRUE(link.isOpen());
+}
+
+TEST_F(ServerWindowTest, WhoMayConnectComesFromConfigIni_ABadListKeepsTheServerStopped)
+{
+    auto* allow = in<QLabel>(server, "LAllow");
+    EXPECT_EQ(allow->text(), QStringLiteral("Подключиться может любое устройство"));
+    EXPECT_EQ(in<QComboBox>(server, "Address")->currentText(), QStringLiteral("Все интерфейсы"));
+    chooseLoopback();
+    in<QLineEdit>(server, "Port")->setText(QStringLiteral("0"));
+    const auto writeIni = [&](const QByteArray& text) {
+        QFile f(home.filePath(QStringLiteral("Config.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    // A typing slip in the list must not open the server to anyone.
+    writeIni("[Server]\nAllow=861234567890123,86123456789012\n");
+    server->Start_serverClick();
+    EXPECT_FALSE(remote.serverRunning());
+    EXPECT_FALSE(messages().filter(QStringLiteral("Сервер не запущен")).isEmpty()) << messages().join('|').toStdString();
+
+    writeIni("[Server]\nAllow=861234567890123\n");
+    server->Start_serverClick();
+    ASSERT_TRUE(remote.serverRunning());
+    EXPECT_EQ(allow->text(), QStringLiteral("Подключиться могут только устройства из списка (Config.ini, [Server]): 1"));
+    remote.receive(kGreeting); // IMEI 861234567890123
+    EXPECT_EQ(label("LIMEI"), QStringLiteral("861234567890123"));
+    auto* units = in<QTableWidget>(server, "Units");
+    ASSERT_TRUE(rvtest::waitUntil([&] { return units->rowCount() == 1; }, 60000));
+    EXPECT_EQ(units->item(0, 1)->text(), QStringLiteral("861234567890123"));
 }

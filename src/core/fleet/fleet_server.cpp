@@ -1,0 +1,158 @@
+#include "core/fleet/fleet_server.h"
+
+#include "core/config/fcg_file.h"
+
+#include <QFileInfo>
+
+namespace rv {
+
+FleetServer::FleetServer(NetworkUnits& units, JobQueue& queue, FleetOptions options, QObject* parent)
+    : QObject(parent), m_units(units), m_queue(queue), m_options(options)
+{
+    connect(&m_units, &NetworkUnits::logLine, this, [this](const QString& text) {
+        emit event(QJsonObject{{QStringLiteral("event"), QStringLiteral("log")}, {QStringLiteral("text"), text}});
+    });
+    connect(&m_units, &NetworkUnits::unitGreeted, this, &FleetServer::greeted);
+    connect(&m_units, &NetworkUnits::replyReceived, this, &FleetServer::reply);
+    connect(&m_units, &NetworkUnits::unitGone, this, &FleetServer::gone);
+    m_tick.setInterval(kTickMs);
+    connect(&m_tick, &QTimer::timeout, this, &FleetServer::tick);
+    m_tick.start();
+}
+
+FleetServer::~FleetServer() = default;
+
+QJsonObject FleetServer::record(const QString& kind, ConnectionId id, const Job* job) const
+{
+    QJsonObject o{{QStringLiteral("event"), kind}};
+    if (const ConnectedUnit* u = m_units.units().find(id)) {
+        o.insert(QStringLiteral("imei"), u->imei);
+        o.insert(QStringLiteral("id"), u->unitId);
+        o.insert(QStringLiteral("peer"), u->peer);
+    } else if (job) {
+        o.insert(QStringLiteral("imei"), job->imei);
+        o.insert(QStringLiteral("id"), job->unitId);
+    }
+    if (job)
+        o.insert(QStringLiteral("file"), QFileInfo(job->job.path).fileName());
+    return o;
+}
+
+void FleetServer::greeted(ConnectionId id, const remote::GreetingInfo& g)
+{
+    if (m_jobs.contains(id))
+        return; // greeted again mid-job: the job goes on
+    startNext(id, g.imei, g.unitId);
+}
+
+void FleetServer::startNext(ConnectionId id, const QString& imei, uint16_t unitId)
+{
+    const std::optional<FleetJob> next = m_queue.jobFor(imei);
+    if (!next) {
+        emit event(record(QStringLiteral("no-job"), id, nullptr));
+        if (m_options.closeIdle)
+            m_units.drop(id, QStringLiteral("нет задания"));
+        return;
+    }
+    auto job = std::make_shared<Job>();
+    job->job = *next;
+    job->imei = imei;
+    job->unitId = unitId;
+    if (next->kind == FleetJob::Kind::Write) {
+        // Only a whole configuration file goes to a unit: zeros for what a short file lacks would be settings.
+        const FcgOpenResult r = openFcg(next->path, job->records);
+        const QString why = !r.ok()        ? fcgStatusMessage(r.status)
+                            : r.shortFile() ? QStringLiteral("%1 байт, в файле конфигурации %2").arg(r.fileSize).arg(kFcgSize)
+                                            : QString();
+        if (!why.isEmpty()) {
+            m_jobs.insert(id, job);
+            finish(id, false, why);
+            return;
+        }
+    }
+    job->transfer = std::make_unique<RecordTransfer>(
+        next->kind == FleetJob::Kind::Write ? RecordTransfer::Kind::Write : RecordTransfer::Kind::Read, job->records);
+    job->deadline = m_units.now() + m_options.stepTimeoutMs;
+    m_jobs.insert(id, job);
+    emit event(record(QStringLiteral("job-started"), id, job.get()));
+    m_units.send(id, job->transfer->start());
+}
+
+void FleetServer::reply(ConnectionId id, const QByteArray& body)
+{
+    const auto it = m_jobs.constFind(id);
+    if (it == m_jobs.cend() || !(*it)->transfer)
+        return;
+    const std::shared_ptr<Job> job = *it;
+    const std::optional<remote::ReplyInfo> r = remote::parseReply(body);
+    if (!r) {
+        finish(id, false, QString::fromUtf16(kDataErrorText));
+        return;
+    }
+    const RecordTransfer::Step step = job->transfer->reply(*r);
+    if (step.state == RecordTransfer::State::Failed) {
+        finish(id, false, step.reason);
+        return;
+    }
+    if (step.state == RecordTransfer::State::Done) {
+        finish(id, true, {});
+        return;
+    }
+    if (!step.send.isEmpty()) {
+        job->deadline = m_units.now() + m_options.stepTimeoutMs;
+        m_units.send(id, step.send);
+    }
+}
+
+void FleetServer::finish(ConnectionId id, bool ok, const QString& reason)
+{
+    const std::shared_ptr<Job> job = m_jobs.take(id);
+    if (!job)
+        return;
+    QString why = reason;
+    if (ok && job->job.kind == FleetJob::Kind::Read) {
+        const QString out = m_queue.readOutput(job->imei, QDateTime::currentDateTime());
+        if (const FcgStatus s = saveFcg(out, job->records); s != FcgStatus::Ok) {
+            ok = false;
+            why = QStringLiteral("%1: %2").arg(QFileInfo(out).fileName(), fcgStatusMessage(s));
+        }
+    }
+    QString moveError;
+    const bool moved = ok ? m_queue.markDone(job->job, &moveError) : m_queue.markFailed(job->job, why, &moveError);
+    QJsonObject o = record(ok ? QStringLiteral("job-done") : QStringLiteral("job-failed"), id, job.get());
+    if (!ok)
+        o.insert(QStringLiteral("reason"), why);
+    if (!moved)
+        o.insert(QStringLiteral("text"), moveError);
+    emit event(o);
+    // The unit's next job (a read after a write) on the same call; never the same file again.
+    if (ok && moved && m_units.units().find(id))
+        startNext(id, job->imei, job->unitId);
+}
+
+void FleetServer::gone(ConnectionId id)
+{
+    const std::shared_ptr<Job> job = m_jobs.take(id);
+    if (!job)
+        return;
+    // The job stays in the folder and runs again when the unit calls again.
+    QJsonObject o = record(QStringLiteral("job-interrupted"), id, job.get());
+    o.insert(QStringLiteral("reason"), QStringLiteral("соединение закрыто"));
+    emit event(o);
+}
+
+void FleetServer::tick()
+{
+    const qint64 now = m_units.now();
+    QList<ConnectionId> late;
+    for (auto it = m_jobs.cbegin(); it != m_jobs.cend(); ++it) {
+        if ((*it)->transfer && now > (*it)->deadline)
+            late.append(it.key());
+    }
+    for (ConnectionId id : late) {
+        finish(id, false, QStringLiteral("Нет ответа за %1 с").arg(m_options.stepTimeoutMs / 1000.0));
+        m_units.drop(id, QStringLiteral("задание не выполнено: нет ответа"));
+    }
+}
+
+} // namespace rv

@@ -1,0 +1,46 @@
+#pragma once
+
+// The IMEIs that may use the program's server. Empty means anyone who greets. Read from a comma (or
+// space, or line) separated text, a file of such text with '#' comments, or the [Server] section of
+// Config.ini, which also holds the server's time limits.
+
+#include "core/link/connected_units.h"
+
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+namespace rv {
+
+class AllowList {
+public:
+    // The IMEIs in `text`; nullopt with `error` set when an entry is not 15 digits.
+    static std::optional<AllowList> parse(QStringView text, QString* error = nullptr);
+    static std::optional<AllowList> fromFile(const QString& path, QString* error = nullptr);
+
+    bool isEmpty() const { return m_imeis.isEmpty(); }
+    int size() const { return static_cast<int>(m_imeis.size()); }
+    bool allows(const QString& imei) const { return m_imeis.isEmpty() || m_imeis.contains(imei); }
+    void merge(const AllowList& other) { m_imeis.unite(other.m_imeis); }
+
+private:
+    QSet<QString> m_imeis;
+};
+
+inline constexpr char16_t kServerSection[] = u"Server";
+inline constexpr char16_t kAllowKey[] = u"Allow";
+inline constexpr char16_t kAllowFileKey[] = u"Allow file";
+inline constexpr char16_t kGreetTimeoutKey[] = u"Greeting timeout";
+inline constexpr char16_t kSilenceTimeoutKey[] = u"Silence timeout";
+
+struct ServerSettings {
+    AllowList allow;
+    CallerTimeouts timeouts;
+};
+// The [Server] section of Config.ini: "Allow" (IMEIs), "Allow file" (a file of them), and the two time
+// limits in seconds. A missing file or section gives the defaults; a bad entry gives nullopt and `error`,
+// so that the server is not started more open than the user asked.
+std::optional<ServerSettings> readServerSettings(const QString& iniPath, QString* error = nullptr);
+
+} // namespace rv

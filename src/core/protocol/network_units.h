@@ -1,0 +1,107 @@
+#pragma once
+
+// The units on the program's TCP server, each on its own connection: every connection's bytes are
+// reassembled into frames of its own, greetings are checked against the allow list and acknowledged,
+// the unit's data frames are acknowledged, and callers are held to the time limits (greet in time, do
+// not stay silent). What a unit replies to a command goes on to whoever drives that unit (the window's
+// session or a fleet job). Every event is said in one log line.
+
+#include "core/link/allow_list.h"
+#include "core/link/connected_units.h"
+#include "core/link/tcp_server.h"
+#include "core/protocol/remote_frames.h"
+
+#include <QHash>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+namespace rv {
+
+// What bad input from a unit is called.
+inline constexpr char16_t kDataErrorText[] = u"Ошибка данных";
+inline constexpr char16_t kIntegrityErrorText[] = u"Ошибка целостности данных";
+
+class NetworkUnits : public QObject {
+    Q_OBJECT
+public:
+    // How often the time limits are looked at.
+    static constexpr int kSweepMs = 500;
+
+    explicit NetworkUnits(QObject* parent = nullptr);
+    ~NetworkUnits() override;
+
+    TcpServer& server() { return m_server; }
+    const TcpServer& server() const { return m_server; }
+    const ConnectedUnits& units() const { return m_units; }
+
+    // False when the address or port cannot be used; errorString() says why in our words.
+    bool start(quint16 port, const QHostAddress& address);
+    // Closes every connection (no unitGone for them) and stops listening.
+    void stop();
+    bool isListening() const { return m_server.isListening(); }
+    QString errorString() const { return m_server.errorString(); }
+
+    void setAllowList(const AllowList& allow) { m_allow = allow; }
+    const AllowList& allowList() const { return m_allow; }
+    void setTimeouts(const CallerTimeouts& t) { m_timeouts = t; }
+    const CallerTimeouts& timeouts() const { return m_timeouts; }
+    void setMaxUnits(int n) { m_server.setMaxConnections(n); }
+
+    // A frame to a connection.
+    void send(ConnectionId id, const QByteArray& frame);
+    // Closes a connection by the program's choice, with the reason in the log; unitGone follows.
+    void drop(ConnectionId id, const QString& reason);
+    // Bytes from a connection (the socket's, or a test's: an unknown number is taken as a new caller).
+    void receive(ConnectionId id, QByteArrayView bytes);
+    // One whole frame from a connection.
+    void handleFrame(ConnectionId id, QByteArrayView frame);
+    // Time limits and stale partial frames; also run by a timer of its own while listening.
+    void sweep();
+    // Reports a fault in a connection's input, once per run of bad input (until a good frame).
+    void fault(ConnectionId id, const QString& text);
+    void faultCleared(ConnectionId id);
+    qsizetype pendingInput() const;
+
+    // Tests: where frames go (default: the connection's socket), and the clock in ms.
+    void setSender(std::function<void(ConnectionId, const QByteArray&)> send) { m_send = std::move(send); }
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+    qint64 now() const { return m_clock(); }
+
+signals:
+    void logLine(const QString& text);
+    // A greeting from a unit the allow list lets in; it has been acknowledged.
+    void unitGreeted(rv::ConnectionId id, const rv::remote::GreetingInfo& greeting);
+    // A type 2 frame (a reply to a command) from a greeted unit.
+    void replyReceived(rv::ConnectionId id, const QByteArray& body);
+    // A greeted unit's connection has ended: it hung up, failed, fell silent or was dropped.
+    void unitGone(rv::ConnectionId id);
+    // Bad input on a connection ("Ошибка данных", "Ошибка целостности данных"), once per run.
+    void inputFault(rv::ConnectionId id, const QString& text);
+    // The set of connections or what is known of one changed (for a list of units).
+    void unitsChanged();
+    void frameSent(rv::ConnectionId id, const QByteArray& frame);
+
+private:
+    struct Input {
+        remote::FrameReassembler reassembler;
+        bool faultReported = false;
+    };
+    void connected(ConnectionId id, const QString& peer);
+    void disconnected(ConnectionId id);
+    void greeting(ConnectionId id, QByteArrayView body, QByteArrayView frame);
+    void forget(ConnectionId id, bool tellGone);
+    QString who(ConnectionId id) const;
+
+    TcpServer m_server;
+    ConnectedUnits m_units;
+    QHash<ConnectionId, Input> m_input;
+    AllowList m_allow;
+    CallerTimeouts m_timeouts;
+    QTimer m_sweep;
+    std::function<void(ConnectionId, const QByteArray&)> m_send;
+    std::function<qint64()> m_clock;
+};
+
+} // namespace rv

@@ -1,0 +1,112 @@
+// The units on the server, driven frame by frame with a clock of the test's own and no sockets: time
+// limits, the allow list, a unit that calls again on a new connection.
+
+#include "core/protocol/bytes.h"
+#include "core/protocol/checksum.h"
+#include "core/protocol/network_units.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace rv;
+
+namespace {
+
+QByteArray greeting(uint16_t id, const QByteArray& imei)
+{
+    QByteArray body = le::bytes16(id) + imei + QByteArray(1, 28);
+    QByteArray f = le::bytes16(static_cast<uint16_t>(body.size())) + body;
+    return f + le::bytes16(crc16Modbus(f));
+}
+
+const QByteArray kImeiA = "861234567890123";
+const QByteArray kImeiB = "861234567890124";
+const QByteArray kToAcknowledge = QByteArray::fromHex("0340aabbcc2745");
+
+class Units : public ::testing::Test {
+protected:
+    NetworkUnits units;
+    qint64 clock = 0;
+    QList<QPair<ConnectionId, QByteArray>> sent;
+    QStringList log;
+    QSignalSpy greeted{&units, &NetworkUnits::unitGreeted};
+    QSignalSpy gone{&units, &NetworkUnits::unitGone};
+
+    void SetUp() override
+    {
+        units.setClock([this] { return clock; });
+        units.setSender([this](ConnectionId id, const QByteArray& f) { sent.append({id, f}); });
+        QObject::connect(&units, &NetworkUnits::logLine, [this](const QString& t) { log << t; });
+    }
+    bool connected(ConnectionId id) const { return units.units().find(id) != nullptr; }
+};
+
+} // namespace
+
+TEST_F(Units, ACallerMustGreetInTimeAndAUnitMustNotFallSilent)
+{
+    units.setTimeouts({2000, 5000});
+    units.receive(1, {});          // connects and says nothing
+    units.receive(2, greeting(1234, kImeiA));
+    ASSERT_EQ(greeted.size(), 1);
+    clock = 2000;
+    units.sweep();
+    EXPECT_TRUE(connected(1)); // the limit itself is still in time
+    clock = 2001;
+    units.sweep();
+    EXPECT_FALSE(connected(1));
+    EXPECT_EQ(log.filter(QStringLiteral("нет приветствия за 2 с")).size(), 1);
+    EXPECT_TRUE(gone.isEmpty()); // it never was a unit
+
+    // Anything received keeps a greeted unit; five seconds of nothing lets it go.
+    clock = 4000;
+    units.receive(2, kToAcknowledge);
+    clock = 9000;
+    units.sweep();
+    EXPECT_TRUE(connected(2));
+    clock = 9001;
+    units.sweep();
+    EXPECT_FALSE(connected(2));
+    EXPECT_EQ(gone.size(), 1);
+    EXPECT_EQ(log.filter(QStringLiteral("ничего не получено дольше 5 с")).size(), 1);
+}
+
+TEST_F(Units, WithAnAllowListOtherImeisAreClosedUnanswered)
+{
+    units.setAllowList(*AllowList::parse(u"861234567890123"));
+    units.receive(1, greeting(7, kImeiB));
+    EXPECT_FALSE(connected(1));
+    EXPECT_TRUE(sent.isEmpty()); // not even acknowledged
+    EXPECT_TRUE(greeted.isEmpty());
+    EXPECT_EQ(log.filter(QStringLiteral("IMEI 861234567890124 (ID 7) нет в списке разрешённых")).size(), 1);
+
+    units.receive(2, greeting(1234, kImeiA));
+    EXPECT_EQ(greeted.size(), 1);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].first, 2u);
+    EXPECT_EQ(sent[0].second.at(0), 0x01);
+}
+
+TEST_F(Units, AUnitCallingAgainReplacesItsOldConnection_RepliesComeOnlyFromGreetedUnits)
+{
+    QSignalSpy replies(&units, &NetworkUnits::replyReceived);
+    const QByteArray done18 = QByteArray::fromHex("0580fc12000000" "04ac");
+    units.receive(1, done18); // a caller that has not greeted is asked nothing, so its replies go nowhere
+    EXPECT_TRUE(replies.isEmpty());
+    units.receive(1, greeting(1234, kImeiA));
+    units.receive(1, done18);
+    EXPECT_EQ(replies.size(), 1);
+
+    units.receive(2, greeting(1234, kImeiA));
+    EXPECT_FALSE(connected(1));
+    EXPECT_TRUE(connected(2));
+    ASSERT_EQ(gone.size(), 1);
+    EXPECT_EQ(gone[0][0].value<ConnectionId>(), 1u);
+    EXPECT_EQ(units.units().greetedCount(), 1);
+
+    // A greeting whose IMEI is not digits (noise whose CRC happened to check) makes no unit.
+    units.receive(3, greeting(9, "86123456789012x"));
+    ASSERT_TRUE(connected(3));
+    EXPECT_FALSE(units.units().find(3)->greeted);
+    EXPECT_EQ(greeted.size(), 2);
+}
