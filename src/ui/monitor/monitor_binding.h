@@ -5,12 +5,14 @@
 // table on the security page. It also ends the session with a unit whose firmware is too old.
 
 #include "core/monitor/ibutton_capture.h"
+#include "core/monitor/monitor_history.h"
 #include "core/monitor/monitor_labels.h"
 
 #include <QObject>
 
 namespace rv {
 
+class ChartWindow;
 class MainWindow;
 class MonitorPage;
 class SessionController;
@@ -24,6 +26,10 @@ public:
 
     MonitorPage* page() const { return m_page; }
     StatusWindow* statusWindow() const { return m_status; }
+    // The recent samples of every navigation block, serial or network, kept whether or not a chart shows.
+    const chart::History& history() const { return m_history; }
+    // The chart window, made at its first opening (nullptr before).
+    ChartWindow* chartWindow() const { return m_charts; }
 
 public slots:
     // Redraw from the current monitor blocks (the session calls these on each accepted block).
@@ -31,6 +37,8 @@ public slots:
     void Refresh_DEVICE();
     void appendCanLines(const QStringList& lines);
     void SCANCAN_enClick(bool on);
+    // "Графики" in the "Диагностика" menu and on the monitor page.
+    void showCharts();
 
 private:
     void apply(const MonitorUpdate& update);
@@ -44,6 +52,8 @@ private:
     StatusWindow* m_status;
     BatteryWarning m_battery;
     IButtonCapture m_keys;
+    chart::History m_history;
+    ChartWindow* m_charts = nullptr;
 };
 
 } // namespace rv
