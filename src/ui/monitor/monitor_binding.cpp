@@ -67,6 +67,11 @@ MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w
     });
 }
 
+MonitorBinding::~MonitorBinding()
+{
+    delete m_charts;
+}
+
 void MonitorBinding::apply(const MonitorUpdate& u)
 {
     m_page->apply(u.monitorPage);
@@ -92,6 +97,11 @@ void MonitorBinding::Refresh_GPS()
     m_history.add(chart::sampleOf(gps, s.DeviceType, s.DeviceOptions, QDateTime::currentMSecsSinceEpoch()));
     if (m_charts)
         m_charts->historyChanged();
+}
+
+ChartWindow* MonitorBinding::chartWindow() const
+{
+    return m_charts.data();
 }
 
 void MonitorBinding::showCharts()

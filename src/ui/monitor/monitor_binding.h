@@ -9,6 +9,7 @@
 #include "core/monitor/monitor_labels.h"
 
 #include <QObject>
+#include <QPointer>
 
 namespace rv {
 
@@ -23,13 +24,14 @@ class MonitorBinding : public QObject {
 public:
     // Installs the Monitor page in the main window and creates (and shows) the status window.
     MonitorBinding(MainWindow& window, SessionController& session);
+    ~MonitorBinding() override;
 
     MonitorPage* page() const { return m_page; }
     StatusWindow* statusWindow() const { return m_status; }
     // The recent samples of every navigation block, serial or network, kept whether or not a chart shows.
     const chart::History& history() const { return m_history; }
     // The chart window, made at its first opening (nullptr before).
-    ChartWindow* chartWindow() const { return m_charts; }
+    ChartWindow* chartWindow() const;
 
 public slots:
     // Redraw from the current monitor blocks (the session calls these on each accepted block).
@@ -53,7 +55,7 @@ private:
     BatteryWarning m_battery;
     IButtonCapture m_keys;
     chart::History m_history;
-    ChartWindow* m_charts = nullptr;
+    QPointer<ChartWindow> m_charts; // shows m_history, so it goes when the binding goes
 };
 
 } // namespace rv
