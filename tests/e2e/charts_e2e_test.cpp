@@ -4,14 +4,13 @@
 
 #include "core/config/records.h"
 #include "core/link/memory_link.h"
-#include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
 #include "core/protocol/remote_session.h"
+#include "support/app_program.h"
 #include "support/rvsim_process.h"
 #include "support/wait.h"
 #include "ui/app/main_window.h"
-#include "ui/app/session_binding.h"
 #include "ui/monitor/chart_view.h"
 #include "ui/monitor/chart_window.h"
 #include "ui/monitor/monitor_binding.h"
@@ -50,20 +49,12 @@ void tick(QCheckBox* box)
 
 TEST(ChartsE2E, HistoryFillsUnseenThenTheWindowPicksPausesZoomsAndExports)
 {
-    QTemporaryDir home;
-    qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH));
+    rvtest::AppProgram program;
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--link"), program.port});
     ASSERT_TRUE(unit.started());
-
-    ConfigRecords records;
-    MonitorBlocks blocks;
-    SerialLink link;
-    SessionController session(link, &records, &blocks);
+    MainWindow& window = program.window;
     {
-        MainWindow window;
-        window.setPortOverride(unit.pty());
-        SessionBinding binding(window, session);
-        MonitorBinding monitor(window, session);
+        MonitorBinding monitor(window, program.session);
         const History& history = monitor.history();
         window.show();
 
@@ -128,7 +119,7 @@ TEST(ChartsE2E, HistoryFillsUnseenThenTheWindowPicksPausesZoomsAndExports)
         QFileDialog* dialog = charts->exportDialog();
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(dialog->isVisible());
-        const QString path = home.filePath(QStringLiteral("monitor.csv"));
+        const QString path = program.home.filePath(QStringLiteral("monitor.csv"));
         emit dialog->fileSelected(path);
         const qsizetype held = history.size();
         const QString shownSupply = history.newest().text(Supply);
@@ -148,9 +139,7 @@ TEST(ChartsE2E, HistoryFillsUnseenThenTheWindowPicksPausesZoomsAndExports)
         }
         EXPECT_EQ(rows.last().split(QLatin1Char(';'))[1 + Supply], shownSupply);
         EXPECT_GE(fuel.size(), 2); // the tank level moves
-        window.close();
     }
-    qunsetenv("RVCONF_HOME");
 }
 
 TEST(ChartsE2E, ANetworkUnitFeedsTheSameHistory)

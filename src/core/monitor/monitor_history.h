@@ -74,7 +74,8 @@ class History
 {
 public:
     static constexpr int64_t kSpanMs = 60 * 60 * 1000;
-    // An hour of polls 220 ms apart; a faster unit keeps its last 16384 samples.
+    // An hour of samples 220 ms apart (a navigation block comes every ~540 ms); a faster unit keeps its
+    // last 16384 samples.
     static constexpr qsizetype kCapacity = 16384;
 
     // Appends a sample, dropping those more than an hour older than it (and the oldest when full). A
