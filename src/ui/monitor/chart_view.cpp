@@ -166,6 +166,9 @@ QString ChartView::cursorText(int x) const
     if (i == m_history.size() || (i > 0 && t - m_history.at(i - 1).msecs < m_history.at(i).msecs - t))
         --i;
     const Sample& s = m_history.at(i);
+    const auto [t0, t1] = range();
+    if (s.msecs < t0 || s.msecs > t1)
+        return clockText(t, false); // nothing held at this stretch of the plot
     QString text = clockText(s.msecs, true);
     for (int series = 0; series < SeriesCount; ++series) {
         if (!m_shown[size_t(series)])
@@ -238,7 +241,7 @@ void ChartView::paintEvent(QPaintEvent*)
                 p.drawText(QRectF(0, yOf(kStateStride * j + 0.5) - 8, kLeft - 4, 16), Qt::AlignRight | Qt::AlignVCenter,
                            stateLabel(series[j]));
         } else {
-            const double step = niceStep(hi - lo, std::max(1, int(pane.height() / 40)));
+            const double step = niceStep(hi - lo, std::max(3, int(pane.height() / 30)));
             for (double v = std::ceil(lo / step) * step; v <= hi; v += step) {
                 const double y = yOf(v);
                 p.setPen(grid);
@@ -248,7 +251,6 @@ void ChartView::paintEvent(QPaintEvent*)
                            generalText(std::abs(v) < step / 1e6 ? 0.0 : v, 4));
             }
         }
-        p.drawText(pane.adjusted(6, 2, -6, 0), Qt::AlignLeft | Qt::AlignTop, kindCaption(kind));
 
         p.save();
         p.setClipRect(pane);
@@ -257,7 +259,10 @@ void ChartView::paintEvent(QPaintEvent*)
             const int s = series[j];
             const bool step = kind == Kind::State;
             const double base = step ? kStateStride * double(j) : 0;
-            p.setPen(QPen(color(s), 1.5));
+            // A thin cosmetic pen keeps the raster engine on its fast path (a wider one strokes outlines).
+            QPen pen(color(s), 1);
+            pen.setCosmetic(true);
+            p.setPen(pen);
             line.clear();
             // Per pixel column: the first, lowest, highest and last value, so no spike is lost.
             int col = INT_MIN;
@@ -307,6 +312,12 @@ void ChartView::paintEvent(QPaintEvent*)
             flushLine();
         }
         p.restore();
+        // The pane's name over the lines, on the background.
+        p.setPen(text);
+        const QString caption = kindCaption(kind);
+        const QRectF captionRect = p.boundingRect(pane.adjusted(6, 2, -6, 0), Qt::AlignLeft | Qt::AlignTop, caption);
+        p.fillRect(captionRect.adjusted(-2, 0, 2, 0), palette().base());
+        p.drawText(captionRect, Qt::AlignLeft | Qt::AlignTop, caption);
     }
 
     // The time axis.
