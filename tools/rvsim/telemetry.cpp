@@ -13,6 +13,8 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr uint32_t kLoopTicks = 240;   // one lap
 constexpr uint32_t kParkedTicks = 30;  // standing at the depot at the start of each lap
+constexpr uint32_t kCrankingTicks = 3; // the engine starts as the lap's drive begins
+constexpr uint32_t kRefuelFrom = 2;    // the pump runs from this tick of the stop to its end
 }
 
 Telemetry::Telemetry(uint8_t deviceType) : m_type(deviceType) {}
@@ -27,6 +29,29 @@ void Telemetry::advance()
 bool Telemetry::moving() const
 {
     return m_tick % kLoopTicks >= kParkedTicks;
+}
+
+uint16_t Telemetry::supplyCount() const
+{
+    // 12.4 V standing; the starter pulls it to about 8.5 V for a second, then the alternator holds 14.1 V.
+    const uint32_t lapTick = m_tick % kLoopTicks;
+    if (lapTick >= kParkedTicks && lapTick < kParkedTicks + kCrankingTicks)
+        return static_cast<uint16_t>(250 + 20 * (lapTick - kParkedTicks));
+    if (!moving())
+        return static_cast<uint16_t>(365 - (lapTick % 3));
+    return static_cast<uint16_t>(413 + (m_tick % 5));
+}
+
+double Telemetry::tankLevel() const
+{
+    // The tank drains while driving and is filled up at the depot: full again after the refuelling ticks.
+    const uint32_t lapTick = m_tick % kLoopTicks;
+    constexpr double kLow = 0.35;
+    if (lapTick < kRefuelFrom)
+        return kLow; // arrives low and waits for the pump
+    if (lapTick < kParkedTicks)
+        return kLow + (1 - kLow) * double(lapTick - kRefuelFrom) / double(kParkedTicks - kRefuelFrom);
+    return 1 - (1 - kLow) * double(lapTick - kParkedTicks) / double(kLoopTicks - kParkedTicks);
 }
 
 void Telemetry::setFirmwareBuild(uint16_t part1, uint16_t part2, uint8_t part3)
@@ -55,11 +80,23 @@ QByteArray Telemetry::gpsPayload() const
     wire::set16(b, 14, static_cast<uint16_t>(150 + (m_tick % 20)));
     wire::set16(b, 16, static_cast<uint16_t>(move ? 420 + 80 * std::sin(angle * 3) : 0)); // tenths of km/h
     wire::set16(b, 18, static_cast<uint16_t>(std::fmod(angle * 180 / kPi + 90, 360) * 10));
-    for (int i = 0; i < 8; ++i) // inputs: ignition high while moving, the rest drifting
-        wire::set16(b, 20 + 2 * i, static_cast<uint16_t>(i == 0 ? (move ? 400 : 10) : (100 * i + m_tick % 37) % 1024));
+    // Digital inputs: 1 ignition (on while driving), 2 the door (open at the depot), 3 a button pressed now
+    // and then, 4 a toggle switch flipped every twenty seconds or so.
+    const bool door = lapTick >= 4 && lapTick < 24;
+    const bool button = m_tick % 50 < 2;
+    const bool toggle = (m_tick / 75) % 2 == 1;
+    const uint8_t inputs = static_cast<uint8_t>((move ? 0x01 : 0) | (door ? 0x02 : 0) | (button ? 0x04 : 0) |
+                                                (toggle ? 0x08 : 0));
+    for (int i = 0; i < 8; ++i) {
+        // The switched inputs read the supply when active; the rest drift.
+        const uint16_t count = i < 4 ? ((inputs >> i) & 1 ? static_cast<uint16_t>(supplyCount() - 8) : 10)
+                                     : static_cast<uint16_t>((100 * i + m_tick % 37) % 1024);
+        wire::set16(b, 20 + 2 * i, count);
+    }
     wire::set16(b, 36, static_cast<uint16_t>(m_tick % 400 < 390 ? 640 : 500)); // battery ~4.0 V, sometimes low
-    wire::set16(b, 38, static_cast<uint16_t>(move ? 400 : 370));                // supply ~12.4 V
-    b[41] = static_cast<char>(move ? 0x01 : 0x00);
+    wire::set16(b, 38, supplyCount());
+    b[40] = static_cast<char>(inputs);
+    b[41] = static_cast<char>((move ? 0x01 : 0x00) | (door ? 0x02 : 0x00)); // 2: the cab light
     b[42] = static_cast<char>(28 + m_tick % 3);
     // Status: supply fine, moving bit, first SIM, GPRS up, receiver fine.
     b[43] = static_cast<char>((move ? 0x02 : 0) | 0x08);
@@ -69,11 +106,11 @@ QByteArray Telemetry::gpsPayload() const
     const int8_t temps[8] = {21, -5, static_cast<int8_t>(0x80), static_cast<int8_t>(0x81),
                              static_cast<int8_t>(0x82), 3, 0, -12};
     std::memcpy(b.data() + 51, temps, 8);
-    wire::set16(b, 59, static_cast<uint16_t>(2400 - (m_tick / 4) % 800));
+    wire::set16(b, 59, static_cast<uint16_t>(400 + 3000 * tankLevel()));
     wire::set16(b, 61, 0xFFFF); // sensor 2: line broken
     b[63] = 18;
     b[64] = 0;
-    b[65] = static_cast<char>(150 - (m_tick / 8) % 100);          // 0.4 % units
+    b[65] = static_cast<char>(std::lround(250 * tankLevel())); // 0.4 % units
     wire::set16(b, 66, static_cast<uint16_t>(move ? 1800 + (m_tick % 300) : 750));
     b[68] = static_cast<char>(move ? 88 : 70);
     wire::set32(b, 69, 52000 + m_tick / 10);

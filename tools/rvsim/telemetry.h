@@ -6,7 +6,8 @@
 namespace rvsim {
 
 // Plausible, changing monitor data: a vehicle driving a loop around a town, stopping now and then,
-// with sensors that sometimes report their special codes.
+// with sensors that sometimes report their special codes: the supply dips as the engine starts, the tank
+// drains on the road and is filled at the depot, and the door, a button and a switch toggle inputs.
 class Telemetry {
 public:
     explicit Telemetry(uint8_t deviceType = 2);
@@ -28,6 +29,9 @@ public:
     bool moving() const;
 
 private:
+    uint16_t supplyCount() const;   // external supply, ADC counts
+    double tankLevel() const;       // 0..1
+
     uint8_t m_type;
     uint32_t m_tick = 0;
     uint16_t m_deviceId = 1234;

@@ -56,6 +56,7 @@ GpsSnapshot decodeGps(QByteArrayView bytes)
         s.inputCounts[i] = r.u16(20 + 2 * i);
     s.batteryCount = r.u16(36);
     s.supplyCount = r.u16(38);
+    s.inputStates = r.u8(40);
     s.outputs = r.u8(41);
     s.unitTemperature = r.i8(42);
     s.status = r.u8(43);

@@ -25,6 +25,7 @@ struct GpsSnapshot
     std::array<uint16_t, 8> inputCounts{};  // ADC counts of inputs 1..8
     uint16_t batteryCount = 0;
     uint16_t supplyCount = 0;
+    uint8_t inputStates = 0;          // byte 40: bits 0..7 = inputs 1..8 (not shown on the page)
     uint8_t outputs = 0;              // bits 0..3 = outputs 1..4
     int8_t unitTemperature = 0;
     uint8_t status = 0;               // status bits, byte 43

@@ -106,7 +106,9 @@ void MainWindow::buildMenu()
     action(file, "N7", u"Выход", &MainWindow::N7Click);
 
     action(bar, "N2", u"Настройка соединения", &MainWindow::Com1Click);
-    action(bar, "N11", u"Диагностика", &MainWindow::N11Click);
+    QMenu* diagnostics = bar->addMenu(QStringLiteral("Диагностика"));
+    diagnostics->setObjectName(QStringLiteral("DiagnosticsMenu")); // the monitor adds "Графики"
+    action(diagnostics, "N11", u"Диагностика", &MainWindow::N11Click);
 
     QMenu* help = bar->addMenu(QStringLiteral("?"));
     help->setObjectName(QStringLiteral("N3"));

@@ -6,11 +6,14 @@
 #include "ui/app/adaptation.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
+#include "ui/monitor/chart_window.h"
 #include "ui/monitor/label_updates.h"
 #include "ui/monitor/monitor_page.h"
 #include "ui/monitor/status_window.h"
 
 #include <QCheckBox>
+#include <QDateTime>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 
@@ -51,11 +54,22 @@ MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w
             m_page->apply({LabelUpdate{QStringLiteral("Label208"), *text, LabelColor::Unchanged, {}}});
     });
 
+    connect(m_page, &MonitorPage::chartsRequested, this, &MonitorBinding::showCharts);
+    if (auto* menu = w.findChild<QMenu*>(QStringLiteral("DiagnosticsMenu"))) {
+        QAction* charts = menu->addAction(QStringLiteral("Графики"), this, &MonitorBinding::showCharts);
+        charts->setObjectName(QStringLiteral("ChartsMenu"));
+    }
+
     bindCanScanner();
     connect(&w, &MainWindow::pageInstalled, this, [this](int index) {
         if (index == nav::Dev_set)
             bindCanScanner();
     });
+}
+
+MonitorBinding::~MonitorBinding()
+{
+    delete m_charts;
 }
 
 void MonitorBinding::apply(const MonitorUpdate& u)
@@ -76,7 +90,26 @@ void MonitorBinding::apply(const MonitorUpdate& u)
 void MonitorBinding::Refresh_GPS()
 {
     const DeviceSession& s = m_session.session();
-    apply(refreshGps(m_session.monitor(), s.DeviceType, s.DeviceOptions, m_battery));
+    const MonitorBlocks& blocks = m_session.monitor();
+    const GpsSnapshot gps = decodeGps(blocks.gps.bytes());
+    apply(refreshGps(gps, decodeDevice(blocks.device.bytes()), s.DeviceType, s.DeviceOptions, m_battery));
+    // The charts take the very values the labels were just drawn from.
+    m_history.add(chart::sampleOf(gps, s.DeviceType, s.DeviceOptions, QDateTime::currentMSecsSinceEpoch()));
+    if (m_charts)
+        m_charts->historyChanged();
+}
+
+ChartWindow* MonitorBinding::chartWindow() const
+{
+    return m_charts.data();
+}
+
+void MonitorBinding::showCharts()
+{
+    if (!m_charts)
+        m_charts = new ChartWindow(m_history, &m_window);
+    m_charts->show();
+    m_charts->raise();
 }
 
 void MonitorBinding::Refresh_DEVICE()

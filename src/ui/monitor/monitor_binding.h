@@ -5,12 +5,15 @@
 // table on the security page. It also ends the session with a unit whose firmware is too old.
 
 #include "core/monitor/ibutton_capture.h"
+#include "core/monitor/monitor_history.h"
 #include "core/monitor/monitor_labels.h"
 
 #include <QObject>
+#include <QPointer>
 
 namespace rv {
 
+class ChartWindow;
 class MainWindow;
 class MonitorPage;
 class SessionController;
@@ -21,9 +24,14 @@ class MonitorBinding : public QObject {
 public:
     // Installs the Monitor page in the main window and creates (and shows) the status window.
     MonitorBinding(MainWindow& window, SessionController& session);
+    ~MonitorBinding() override;
 
     MonitorPage* page() const { return m_page; }
     StatusWindow* statusWindow() const { return m_status; }
+    // The recent samples of every navigation block, serial or network, kept whether or not a chart shows.
+    const chart::History& history() const { return m_history; }
+    // The chart window, made at its first opening (nullptr before).
+    ChartWindow* chartWindow() const;
 
 public slots:
     // Redraw from the current monitor blocks (the session calls these on each accepted block).
@@ -31,6 +39,8 @@ public slots:
     void Refresh_DEVICE();
     void appendCanLines(const QStringList& lines);
     void SCANCAN_enClick(bool on);
+    // "Графики" in the "Диагностика" menu and on the monitor page.
+    void showCharts();
 
 private:
     void apply(const MonitorUpdate& update);
@@ -44,6 +54,8 @@ private:
     StatusWindow* m_status;
     BatteryWarning m_battery;
     IButtonCapture m_keys;
+    chart::History m_history;
+    QPointer<ChartWindow> m_charts; // shows m_history, so it goes when the binding goes
 };
 
 } // namespace rv

@@ -13,6 +13,7 @@ MonitorPage::MonitorPage(QWidget* parent) : QWidget(parent), m_ui(std::make_uniq
     m_ui->setupUi(this);
     m_ui->LIMEI->setTextInteractionFlags(Qt::TextSelectableByMouse);
     connect(m_ui->Copy_IMEI, &QAbstractButton::clicked, this, &MonitorPage::Copy_IMEIClick);
+    connect(m_ui->Charts_but, &QAbstractButton::clicked, this, &MonitorPage::chartsRequested);
 }
 
 MonitorPage::~MonitorPage() = default;

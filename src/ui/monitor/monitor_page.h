@@ -30,6 +30,9 @@ public slots:
     // Copies the IMEI shown in LIMEI to the clipboard.
     void Copy_IMEIClick();
 
+signals:
+    void chartsRequested(); // "Графики"
+
 private:
     std::unique_ptr<Ui::MonitorPage> m_ui;
 };
