@@ -59,14 +59,11 @@ void FleetServer::startNext(ConnectionId id, const QString& imei, uint16_t unitI
     job->imei = imei;
     job->unitId = unitId;
     if (next->kind == FleetJob::Kind::Write) {
-        // Only a whole configuration file goes to a unit: zeros for what a short file lacks would be settings.
+        // Only a whole configuration file goes to a unit: the open refuses a file of another size.
         const FcgOpenResult r = openFcg(next->path, job->records);
-        const QString why = !r.ok()        ? fcgStatusMessage(r.status)
-                            : r.shortFile() ? QStringLiteral("%1 байт, в файле конфигурации %2").arg(r.fileSize).arg(kFcgSize)
-                                            : QString();
-        if (!why.isEmpty()) {
+        if (!r.ok()) {
             m_jobs.insert(id, job);
-            finish(id, false, why);
+            finish(id, false, fcgOpenMessage(r));
             return;
         }
     }
