@@ -116,7 +116,10 @@ void MainWindow::buildMenu()
     m_recentSeparator->setObjectName(QStringLiteral("RecentFiles"));
     m_recentSeparator->setVisible(false);
     file->addSeparator();
-    action(file, "N7", u"Выход", &MainWindow::N7Click)->setShortcut(QKeySequence::Quit);
+    // Where the platform has no quit key (Windows closes with Alt+F4), Ctrl+Q.
+    QAction* quit = action(file, "N7", u"Выход", &MainWindow::N7Click);
+    quit->setShortcuts(QKeySequence::keyBindings(QKeySequence::Quit).isEmpty() ? QList{QKeySequence(Qt::CTRL | Qt::Key_Q)}
+                                                                                : QKeySequence::keyBindings(QKeySequence::Quit));
 
     action(bar, "N2", u"Настройка соединения", &MainWindow::Com1Click);
     QMenu* diagnostics = bar->addMenu(QStringLiteral("Диагностика"));

@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -198,4 +200,33 @@ TEST(Desktop, TheLastFiveConfigurationFilesAreInTheFileMenuAndKeptInConfigIni)
     EXPECT_EQ(again.window.statusText(0), files[3]);
     EXPECT_EQ(again.records.config.bytes(), rvtest::pattern(512, 77));
     EXPECT_EQ(again.window.recentFiles().first(), files[3]);
+}
+
+TEST(Desktop, StandardShortcutsOpenTheFileDialogs)
+{
+    Window w;
+    w.window.show();
+    w.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    EXPECT_EQ(w.window.findChild<QAction*>(QStringLiteral("N6"))->shortcut(), QKeySequence(QKeySequence::Save));
+    QTest::keyClick(&w.window, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_NE(w.window.saveDialog(), nullptr);
+    EXPECT_TRUE(w.window.saveDialog()->isVisible());
+    const QString saved = w.home.filePath(QStringLiteral("keys.fcg"));
+    w.window.saveDialog()->selectFile(saved);
+    QMetaObject::invokeMethod(w.window.saveDialog(), "accept"); // "Сохранить"
+    EXPECT_EQ(QFileInfo(saved).size(), 1126);
+    EXPECT_EQ(w.window.statusText(0), saved);
+    w.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    QTest::keyClick(&w.window, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_NE(w.window.openDialog(), nullptr);
+    EXPECT_TRUE(w.window.openDialog()->isVisible());
+    w.window.openDialog()->reject();
+
+    w.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    QSignalSpy closing(&w.window, &MainWindow::closing);
+    QTest::keyClick(&w.window, Qt::Key_Q, Qt::ControlModifier); // "Выход"
+    EXPECT_EQ(closing.count(), 1);
 }
