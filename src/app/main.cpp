@@ -4,6 +4,7 @@
 #include "core/version.h"
 #include "ui/app/app_texts.h"
 #include "ui/app/main_window.h"
+#include "ui/app/qt_translations.h"
 #include "ui/app/session_binding.h"
 #include "ui/config/compare_window.h"
 #include "ui/config/config_pages.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("rvconf"));
     app.setApplicationVersion(rv::programVersion());
+    rv::installQtTranslations(app);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(rv::appTitle());

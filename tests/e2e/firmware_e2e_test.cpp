@@ -292,7 +292,18 @@ TEST(FirmwareWindowE2e, ChosenImageIsProgrammedThroughTheWindow)
     EXPECT_EQ(labelText(*w, "CRC"), QStringLiteral("CRC: 0xDEADBEEF"));
     EXPECT_EQ(labelText(*w, "Label1"), QStringLiteral("Сборка: 0801.0002.03"));
 
+    // The unit runs version 28: the older image was warned of when chosen, and programming it asks once
+    // more. "Нет" sends nothing; "Да" programs it.
+    EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("Open_fw"))->toolTip(), QStringLiteral("Выбрать файл прошивки"));
+    EXPECT_TRUE(shownMessages(program.window).contains(QStringLiteral("Версия файла более ранняя, чем та,\nчто записана в устройство !!!")));
     w->programButton()->click();
+    ASSERT_NE(firmware.olderQuestion(), nullptr);
+    firmware.olderQuestion()->button(QMessageBox::No)->click();
+    QTest::qWait(300);
+    EXPECT_EQ(unit.count("CONFIGB"), 0);
+    w->programButton()->click();
+    ASSERT_NE(firmware.olderQuestion(), nullptr);
+    firmware.olderQuestion()->button(QMessageBox::Yes)->click();
     EXPECT_FALSE(w->programButton()->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return shownMessages(program.window).contains(QStringLiteral("Программирование завершено")); },
                           20000))

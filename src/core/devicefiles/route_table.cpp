@@ -102,6 +102,17 @@ QString formatCoordinate(int32_t millionths)
         .arg(a % kMillion, 6, 10, QLatin1Char('0'));
 }
 
+QList<int> rowsWithoutCoordinates(const RouteTable& table)
+{
+    QList<int> rows;
+    for (int r = 0; r < table.count(); ++r) {
+        const RouteRow& row = table.rows[r];
+        if (!parseCoordinate(row[ColLatitude].trimmed()) || !parseCoordinate(row[ColLongitude].trimmed()))
+            rows << r + 1;
+    }
+    return rows;
+}
+
 std::optional<int32_t> parseCoordinate(QStringView text)
 {
     text = text.trimmed();

@@ -59,6 +59,10 @@ struct RouteTable {
     bool setCoordinates(int row, int32_t latitude, int32_t longitude);
 };
 
+// The rows (1-based) whose latitude or longitude is not a coordinate (an empty cell): the file would get a
+// geofence at 0°/0° for them.
+QList<int> rowsWithoutCoordinates(const RouteTable& table);
+
 // "Общее количество геозон: N".
 QString zoneCountText(int count);
 

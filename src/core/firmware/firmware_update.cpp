@@ -93,7 +93,8 @@ bool FirmwareUpdate::openImage(const QString& path, uint8_t deviceType, int unit
         emit message(QStringLiteral("Размер образа в заголовке файла прошивки не верный !!!"));
         return false;
     }
-    if (unitVersion >= 0 && header->version < unitVersion)
+    m_older = unitVersion >= 0 && header->version < unitVersion;
+    if (m_older)
         emit message(QStringLiteral("Версия файла более ранняя, чем та,\rчто записана в устройство !!!"));
     m_image = std::move(image);
     m_header = header;
@@ -107,6 +108,7 @@ void FirmwareUpdate::closeImage()
 {
     if (programming())
         stop();
+    m_older = false;
     m_image.clear();
     m_header.reset();
     m_sent = 0;

@@ -30,6 +30,8 @@ public:
     bool openImage(const QString& path, uint8_t deviceType, int unitVersion = -1);
     void closeImage();
     bool hasImage() const { return m_header.has_value(); }
+    // The open image is an earlier version than the program the unit runs.
+    bool olderThanUnit() const { return m_older; }
     const FirmwareHeader& header() const { return *m_header; }
 
     // Starts (or starts again, from block 0) programming the open image.
@@ -65,6 +67,7 @@ private:
     QByteArray m_lastPacket;
     uint32_t m_sent = 0;
     bool m_bootloader = false;
+    bool m_older = false;
     QTimer m_silence;
 };
 

@@ -13,6 +13,8 @@ const QString kRetry = QStringLiteral("Повторите попытку");
 const QString kReading = QStringLiteral("Идет считывание конфигурации...");
 const QString kWriting = QStringLiteral("Идет запись конфигурации...");
 const QString kLinkLost = QStringLiteral("Потеряна связь с устройством");
+const QString kReadCut = QStringLiteral("Считывание прервано: потеряна связь");
+const QString kWriteCut = QStringLiteral("Запись прервана: потеряна связь");
 const QString kTcpIp = QStringLiteral("TCP/IP");
 
 // The read state each record reply answers; any other record reply is stale or unasked for.
@@ -243,6 +245,42 @@ void SessionController::eraseTrackConfirmed()
     arm();
 }
 
+uint8_t SessionController::repeatableOperation(uint8_t state)
+{
+    switch (state) {
+    case osReadConfig:
+    case osReadInOut:
+    case osReadExtended:
+        return osReadConfig;
+    case osWriteConfig:
+    case osWriteInOut:
+    case osWriteExtended:
+        return osWriteConfig;
+    case osReset:
+    case osEraseTrack:
+        return state;
+    default:
+        return osIdle;
+    }
+}
+
+void SessionController::runAgain(uint8_t operation)
+{
+    // The whole operation from its start: a read or write the lock stopped midway is repeated whole.
+    switch (operation) {
+    case osReadConfig: return Download_deviceClick();
+    case osWriteConfig: return Upload_deviceClick();
+    case osReset: return Reset_butClick();
+    case osEraseTrack: return eraseTrackConfirmed();
+    default: return;
+    }
+}
+
+void SessionController::cancelPassword()
+{
+    m_refused = osIdle;
+}
+
 void SessionController::submitPassword(uint16_t value)
 {
     m_s.password = value;
@@ -315,12 +353,12 @@ void SessionController::Receive_timerTimer()
     if (m_s.keepAliveCounter++ > timing::kKeepAliveAfter) {
         m_s.keepAliveCounter = 0;
         if (m_s.connected && m_s.OperationState == osIdle) {
-            if (m_s.keepAliveToggle % 2 == 0) {
-                send(cmd::pollDevice(m_s.monitorFlags));
-            } else if (send(cmd::word(cmd::kPollGps)) < 1) {
-                linkLost();
-            }
+            // Either poll failing to go out is a lost link, so it is noticed within one poll period.
+            const int sent = m_s.keepAliveToggle % 2 == 0 ? send(cmd::pollDevice(m_s.monitorFlags))
+                                                           : send(cmd::word(cmd::kPollGps));
             ++m_s.keepAliveToggle;
+            if (sent < 1)
+                linkLost();
         }
     }
 
@@ -339,15 +377,26 @@ void SessionController::Receive_timerTimer()
 
 void SessionController::linkLost(bool say)
 {
+    // A read or write of the records that the loss cut short is said where the configuration's origin is.
+    const uint8_t state = m_s.OperationState;
+    const bool copy = m_readingCopy;
     endCopyRead(false);
     m_s.OperationState = osSearch;
     m_s.connected = false;
     m_s.writeAckAwaited = false;
+    m_refused = osIdle;
     m_early.clear();
     m_tailGaps = 0;
     arm();
+    // The status bar and the device buttons change at once; the message comes once for each loss.
     emit buttonsEnabled(false);
-    if (say)
+    emit statusText(2, QString());
+    emit statusText(3, kLinkLost);
+    if (!copy && (state == osReadConfig || state == osReadInOut || state == osReadExtended))
+        emit statusText(0, kReadCut);
+    else if (state == osWriteConfig || state == osWriteInOut || state == osWriteExtended)
+        emit statusText(0, kWriteCut);
+    if (say && !std::exchange(m_lossReported, true))
         emit message(kLinkLost);
 }
 
@@ -394,29 +443,23 @@ void SessionController::runStep()
         searchStep();
         return;
     case osReadConfig:
-        send(cmd::word(cmd::kReadConfig));
-        return;
+        return sendStep(cmd::word(cmd::kReadConfig));
     case osReadInOut:
-        send(cmd::word(cmd::kReadInpOut));
-        return;
+        return sendStep(cmd::word(cmd::kReadInpOut));
     case osReadExtended:
-        send(cmd::readExtended());
-        return;
+        return sendStep(cmd::readExtended());
     case osWriteConfig:
         emit gatherRequested(RecordKind::Config);
-        send(cmd::writeConfig(m_records->config.bytes()));
         m_s.writeAckAwaited = true;
-        return;
+        return sendStep(cmd::writeConfig(m_records->config.bytes()));
     case osWriteInOut:
         emit gatherRequested(RecordKind::InpOut);
-        send(cmd::writeInpOut(m_records->inpOut.bytes()));
         m_s.writeAckAwaited = true;
-        return;
+        return sendStep(cmd::writeInpOut(m_records->inpOut.bytes()));
     case osWriteExtended:
         emit gatherRequested(RecordKind::ConfSe);
-        send(cmd::writeExtended(m_records->confSe.bytes()));
         m_s.writeAckAwaited = true;
-        return;
+        return sendStep(cmd::writeExtended(m_records->confSe.bytes()));
     case osReset:
     case osBootloader:
         send(cmd::word(state == osReset ? cmd::kReset : cmd::kBootloader));
@@ -445,6 +488,15 @@ void SessionController::runStep()
         if (auto h = m_stepHooks.value(state))
             h();
         return;
+    }
+}
+
+void SessionController::sendStep(const Writes& writes)
+{
+    // A request of a read or write that cannot go out ends the operation now, not when the watchdog runs out.
+    if (send(writes) < 1 && m_s.connected) {
+        linkLost();
+        m_progress.Progress_close();
     }
 }
 
@@ -540,15 +592,23 @@ void SessionController::dispatch(const QByteArray& burst)
             Bootloader_version(b->version, b->deviceType);
     if (auto p = at("+PASS="))
         if (auto c = parsePasswordReply(burst, *p)) {
-            if (*c == '0')
+            const uint8_t repeat = *c == '1' ? std::exchange(m_refused, uint8_t(osIdle)) : uint8_t(osIdle);
+            if (*c == '0') {
+                m_refused = osIdle;
                 emit message(QStringLiteral("Пароль не верный :)"));
-            else if (*c == '1')
-                emit message(QStringLiteral("Пароль принят.\rПовторите операцию"));
-            else if (*c == '?')
+            } else if (*c == '1') {
+                emit message(repeat != osIdle ? QStringLiteral("Пароль принят")
+                                              : QStringLiteral("Пароль принят.\rПовторите операцию"));
+            } else if (*c == '?') {
+                m_refused = m_repeatAfterPassword && !m_readingCopy ? repeatableOperation(m_s.OperationState)
+                                                                   : uint8_t(osIdle);
                 emit passwordWanted();
+            }
             emit passwordReply(*c);
             m_progress.Progress_close();
             m_s.OperationState = osIdle;
+            if (repeat != osIdle)
+                runAgain(repeat);
         }
     if (auto p = at("QD-SSMT"))
         if (auto h = parseQdSsmt(burst, *p))
@@ -630,6 +690,7 @@ void SessionController::handshake(const Handshake& h)
     emit statusText(3, kConnected);
     m_s.OperationState = osIdle;
     m_s.connected = true;
+    m_lossReported = false;
     m_s.handshakeByte = h.handshakeByte;
     m_s.DeviceOptions = h.options;
     emit buttonsEnabled(true);

@@ -149,6 +149,13 @@ public:
     void Reset_butClick();
     void eraseTrackConfirmed();
     void submitPassword(uint16_t value); // the password dialog's OK
+    // On: the operation the unit refused for want of its password runs again by itself once the unit
+    // accepts it ("Пароль принят"). Off (a front end that repeats on its own): the user is told to repeat it.
+    void setRepeatAfterPassword(bool on) { m_repeatAfterPassword = on; }
+    // The operation the unit refused, awaiting the password: osReadConfig, osWriteConfig, osReset,
+    // osEraseTrack, or osIdle for none (or repeats off).
+    uint8_t refusedOperation() const { return m_refused; }
+    void cancelPassword();                // the password dialog's "Отмена": the refused operation is dropped
     void portDialogOpened();              // discovery pauses while the dialog is up
     void portDialogLeft();                // closed without a new port: discovery goes on
     void choosePort(const QString& name); // OK on another port (or "TCP/IP")
@@ -217,6 +224,9 @@ private:
     void handshake(const Handshake& h);
     void Bootloader_version(uint8_t version, uint8_t type);
     void linkLost(bool say = true);
+    void sendStep(const Writes& writes);
+    static uint8_t repeatableOperation(uint8_t state);
+    void runAgain(uint8_t operation);
     void lineHungUp();
     void failOperation(const QString& message);
     void handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind);
@@ -254,6 +264,9 @@ private:
     std::unique_ptr<ConfigRecords> m_copy;
     bool m_readingCopy = false;
     RecordArrival m_arrivals[3];
+    bool m_lossReported = false; // the lost-link message of this loss is out
+    bool m_repeatAfterPassword = false;
+    uint8_t m_refused = osIdle;  // see refusedOperation()
 };
 
 } // namespace rv

@@ -3,6 +3,7 @@
 #include "core/link/port_list.h"
 #include "core/settings/ini_file.h"
 
+#include <QDir>
 #include <QStringList>
 
 namespace rv {
@@ -11,6 +12,12 @@ namespace {
 const QString kSection = QString::fromUtf16(kSettingsSection);
 const QString kPortKey = QString::fromUtf16(kComPortKey);
 const QString kConfKey = QString::fromUtf16(kFileConfKey);
+const QString kRecent = QString::fromUtf16(kRecentSection);
+
+QString recentKey(int i)
+{
+    return QStringLiteral("File") + QString::number(i + 1);
+}
 } // namespace
 
 QString defaultPortName()
@@ -25,13 +32,16 @@ QString defaultPortName()
 
 AppSettings readAppSettings(const QString& path, const std::function<QString()>& defaultPort, QString* keptBecause)
 {
-    AppSettings s{{}, QString::fromUtf16(kDefaultConfName)};
+    AppSettings s{{}, QString::fromUtf16(kDefaultConfName), {}};
     if (keptBecause)
         keptBecause->clear();
     if (const IniFile::Read read = IniFile::read(path); read.ok()) {
         s.comPort = read.ini.value(kSection, kPortKey).trimmed();
         if (const QString conf = read.ini.value(kSection, kConfKey).trimmed(); !conf.isEmpty())
             s.fileConf = conf;
+        for (int i = 0; i < kRecentFiles; ++i)
+            if (const QString f = read.ini.value(kRecent, recentKey(i)).trimmed(); !f.isEmpty() && !s.recentFiles.contains(f))
+                s.recentFiles << f;
     } else if (read.error != InputFileError::Missing && keptBecause) {
         *keptBecause = inputFileMessage(path, read.error, IniFile::kMaxFileSize)
                     + QStringLiteral("\rНастройки по умолчанию действуют до выхода из программы, файл не изменяется");
@@ -39,6 +49,16 @@ AppSettings readAppSettings(const QString& path, const std::function<QString()>&
     if (s.comPort.isEmpty())
         s.comPort = defaultPort();
     return s;
+}
+
+QStringList withRecentFile(const QStringList& list, const QString& path)
+{
+    const QString clean = QDir::cleanPath(path);
+    QStringList out{clean};
+    for (const QString& f : list)
+        if (QDir::cleanPath(f) != clean && out.size() < kRecentFiles)
+            out << f;
+    return out;
 }
 
 bool writeAppSettings(const QString& path, const AppSettings& settings,
@@ -59,6 +79,12 @@ bool writeAppSettings(const QString& path, const AppSettings& settings,
         refused << kPortKey;
     if (!ini.setValue(kSection, kConfKey, settings.fileConf))
         refused << kConfKey;
+    // The section appears with the first recent file; a shorter list empties the keys it no longer fills.
+    for (int i = 0; i < kRecentFiles; ++i) {
+        const QString f = settings.recentFiles.value(i);
+        if ((!f.isEmpty() || ini.contains(kRecent, recentKey(i))) && !ini.setValue(kRecent, recentKey(i), f))
+            refused << recentKey(i);
+    }
     if (!ini.save(path, error))
         return false;
     if (refused.isEmpty())
@@ -76,9 +102,15 @@ bool readConfirmWrite(const QString& path)
 
 bool writeConfirmWrite(const QString& path, bool confirm, QString* error)
 {
-    IniFile ini = IniFile::load(path).value_or(IniFile{});
-    ini.setValue(kSection, QString::fromUtf16(kConfirmWriteKey), confirm ? QStringLiteral("1") : QStringLiteral("0"));
-    return ini.save(path, error);
+    // Like the other settings: a file that is there but was not read whole is never written over.
+    IniFile::Read read = IniFile::read(path);
+    if (!read.ok() && read.error != InputFileError::Missing) {
+        if (error)
+            *error = QStringLiteral("not written: the file is there and was not read whole");
+        return false;
+    }
+    read.ini.setValue(kSection, QString::fromUtf16(kConfirmWriteKey), confirm ? QStringLiteral("1") : QStringLiteral("0"));
+    return read.ini.save(path, error);
 }
 
 } // namespace rv

@@ -3,6 +3,7 @@
 // The program's two persistent settings, kept in "Config.ini" in the program folder.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -19,10 +20,19 @@ inline constexpr char16_t kDefaultConfName[] = u"default.fcg";
 // The port-dialog choice that hands the link to the network server; never stored as a port.
 inline constexpr char16_t kTcpPortName[] = u"TCP/IP";
 
+// The configuration files used last, newest first, in section "Recent" as "File1".."File5".
+inline constexpr char16_t kRecentSection[] = u"Recent";
+inline constexpr int kRecentFiles = 5;
+
 struct AppSettings {
     QString comPort;
     QString fileConf;
+    QStringList recentFiles = {};
 };
+
+// `list` with `path` in front, named once (names compared as files: "a/../b.fcg" is "b.fcg"), at most
+// kRecentFiles long.
+QStringList withRecentFile(const QStringList& list, const QString& path);
 
 // "COM1" on Windows. Elsewhere the first serial port that can be opened, else "/dev/ttyUSB0".
 QString defaultPortName();
@@ -35,8 +45,8 @@ AppSettings readAppSettings(const QString& path,
                             const std::function<QString()>& defaultPort = defaultPortName,
                             QString* keptBecause = nullptr);
 
-// Writes both keys into "Config.ini", keeping whatever else the file holds. "TCP/IP" is stored as
-// defaultPort. Returns false (and the old file stays) when the file cannot be written or is there and
+// Writes both keys (and the recent files) into "Config.ini", keeping whatever else the file holds. "TCP/IP" is
+// stored as defaultPort. Returns false (and the old file stays) when the file cannot be written or is there and
 // cannot be read whole (writing would lose what it holds); also false, with
 // the rest written, when a value cannot be stored so that it reads back the same (a line break in it).
 bool writeAppSettings(const QString& path, const AppSettings& settings,

@@ -8,18 +8,23 @@
 #include "ui/app/adaptation.h"
 #include "ui/app/app_texts.h"
 #include "ui/app/confirm_dialog.h"
+#include "ui/app/keyboard.h"
 #include "ui/app/message_box.h"
 #include "ui/app/navigation.h"
 #include "ui/app/pages.h"
+#include "ui/app/setting_search.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,6 +38,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <utility>
 
@@ -66,7 +72,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("Splitter1"));
-    splitter->addWidget(m_tree);
+    auto* navigation = new QWidget(splitter);
+    navigation->setObjectName(QStringLiteral("NavigationPanel"));
+    auto* column = new QVBoxLayout(navigation);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    m_search = new SettingSearch(*this, navigation);
+    column->addWidget(m_search);
+    column->addWidget(m_tree, 1);
+    splitter->addWidget(navigation);
     splitter->addWidget(m_pageControl);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({220, 780});
@@ -100,15 +114,22 @@ void MainWindow::buildMenu()
     QMenu* file = bar->addMenu(QStringLiteral("Файл"));
     file->setObjectName(QStringLiteral("N1"));
     action(file, "N4", u"Загрузить конфигурацию по умолчанию", &MainWindow::N4Click);
-    action(file, "N5", u"Открыть файл конфигурации", &MainWindow::N5Click);
-    action(file, "N6", u"Сохранить конфигурацию", &MainWindow::N6Click);
+    action(file, "N5", u"Открыть файл конфигурации", &MainWindow::N5Click)->setShortcut(QKeySequence::Open);
+    action(file, "N6", u"Сохранить конфигурацию", &MainWindow::N6Click)->setShortcut(QKeySequence::Save);
+    m_recentSeparator = file->addSeparator();
+    m_recentSeparator->setObjectName(QStringLiteral("RecentFiles"));
+    m_recentSeparator->setVisible(false);
     file->addSeparator();
-    action(file, "N7", u"Выход", &MainWindow::N7Click);
+    // Where the platform has no quit key (Windows closes with Alt+F4), Ctrl+Q.
+    QAction* quit = action(file, "N7", u"Выход", &MainWindow::N7Click);
+    quit->setShortcuts(QKeySequence::keyBindings(QKeySequence::Quit).isEmpty() ? QList{QKeySequence(Qt::CTRL | Qt::Key_Q)}
+                                                                                : QKeySequence::keyBindings(QKeySequence::Quit));
 
     action(bar, "N2", u"Настройка соединения", &MainWindow::Com1Click);
     QMenu* diagnostics = bar->addMenu(QStringLiteral("Диагностика"));
-    diagnostics->setObjectName(QStringLiteral("DiagnosticsMenu")); // the monitor adds "Графики"
+    diagnostics->setObjectName(QStringLiteral("N10")); // the monitor adds "Графики"
     action(diagnostics, "N11", u"Диагностика", &MainWindow::N11Click);
+    action(diagnostics, "N12", u"Статус", &MainWindow::N12Click);
 
     QMenu* help = bar->addMenu(QStringLiteral("?"));
     help->setObjectName(QStringLiteral("N3"));
@@ -141,10 +162,10 @@ void MainWindow::buildToolBar()
     button("Load_conf", u"", QStyle::SP_DialogOpenButton, u"Открыть файл конфигурации", &MainWindow::N5Click);
     button("Save_conf", u"", QStyle::SP_DialogSaveButton, u"Сохранить конфигурацию", &MainWindow::N6Click);
     bar->addSeparator();
-    button("Download_device", u"Считать", QStyle::SP_ArrowDown, u"Считать конфигурацию из устройства",
-           &MainWindow::Download_deviceClick);
-    button("Upload_device", u"Записать", QStyle::SP_ArrowUp, u"Записать конфигурацию в устройство",
-           &MainWindow::Upload_deviceClick);
+    button("Download_device", u"Считать", QStyle::SP_ArrowDown, u"Считать конфигурацию из устройства (F5)",
+           &MainWindow::Download_deviceClick)->setShortcut(Qt::Key_F5);
+    button("Upload_device", u"Записать", QStyle::SP_ArrowUp, u"Записать конфигурацию в устройство (F6)",
+           &MainWindow::Upload_deviceClick)->setShortcut(Qt::Key_F6);
     bar->addSeparator();
     button("Erase_track", u"Удалить трек", QStyle::SP_TrashIcon, u"Удалить трек из памяти устройства",
            &MainWindow::Erase_trackClick);
@@ -323,6 +344,10 @@ void MainWindow::setPage(int index, QWidget* newPage)
     old->setParent(nullptr);
     old->deleteLater();
     m_pageControl->setCurrentIndex(current);
+    // A title above the page's scroll area reads at the margin of the titles inside one.
+    auto* title = newPage->findChild<QLabel*>(newPage->objectName() + QStringLiteral("Title"), Qt::FindDirectChildrenOnly);
+    if (title && newPage->layout() && newPage->layout()->contentsMargins().left() == 0)
+        title->setIndent(newPage->style()->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, newPage));
     applyState(newPage);
     emit pageInstalled(index);
 }
@@ -495,6 +520,7 @@ void MainWindow::setResetCaption(const QString& caption)
     for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("Reset_but"))) {
         b->setText(caption);
         b->setToolTip(caption + QStringLiteral(" устройство"));
+        b->setAccessibleName(caption);
     }
 }
 
@@ -653,6 +679,40 @@ void MainWindow::proceed(AfterSave then)
     m_answered = false;
 }
 
+void MainWindow::addRecentFile(const QString& path)
+{
+    m_recentFiles = withRecentFile(m_recentFiles, path);
+    showRecentFiles();
+}
+
+void MainWindow::showRecentFiles()
+{
+    auto* file = findChild<QMenu*>(QStringLiteral("N1"));
+    if (!file || !m_recentSeparator)
+        return;
+    // Later: the list changes while one of its items is being triggered.
+    for (QAction* old : std::exchange(m_recentActions, {})) {
+        file->removeAction(old);
+        old->setObjectName(QString());
+        old->deleteLater();
+    }
+    const QList<QAction*> items = file->actions();
+    const qsizetype at = items.indexOf(m_recentSeparator);
+    QAction* before = at >= 0 && at + 1 < items.size() ? items[at + 1] : nullptr;
+    for (qsizetype i = 0; i < m_recentFiles.size(); ++i) {
+        const QString path = m_recentFiles[i];
+        QString shown = QDir::toNativeSeparators(path);
+        shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+        auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), file);
+        a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
+        a->setData(path);
+        connect(a, &QAction::triggered, this, [this, path] { openConfigFile(path); });
+        file->insertAction(before, a);
+        m_recentActions << a;
+    }
+    m_recentSeparator->setVisible(!m_recentFiles.isEmpty());
+}
+
 void MainWindow::showConfiguration(const QString& name, const QString& panelText)
 {
     m_configFile = name;
@@ -680,6 +740,15 @@ void MainWindow::N11Click()
         log->raise();
     }
     emit diagnosticsRequested();
+}
+
+void MainWindow::N12Click()
+{
+    if (QDialog* status = window(QStringLiteral("TForm11"))) {
+        status->show();
+        status->raise();
+        status->activateWindow();
+    }
 }
 
 void MainWindow::N8Click()
@@ -764,6 +833,9 @@ void MainWindow::FormShow()
     if (m_shown)
         return;
     m_shown = true;
+    // Every menu and tool button is in place now, those of the other windows' bindings included.
+    assignMnemonics(menuBar());
+    nameToolButtons(findChild<QToolBar*>(QStringLiteral("ToolBar1")));
 
     QString keptBecause;
     const AppSettings settings = readAppSettings(programFile(QString::fromUtf16(kSettingsFileName)),
@@ -773,6 +845,8 @@ void MainWindow::FormShow()
     m_portName = m_portOverridden ? m_portOverride : settings.comPort;
     m_configFile = settings.fileConf;
     m_settingsKept = !keptBecause.isEmpty();
+    m_recentFiles = settings.recentFiles;
+    showRecentFiles();
 
     emit formShown();
     if (m_settingsKept)
@@ -800,7 +874,7 @@ void MainWindow::FormClose()
     // Settings that were never read, or not read whole, are not written over.
     if (!m_shown || m_settingsKept)
         return;
-    const AppSettings settings{m_portOverridden ? m_iniPort : m_portName, m_configFile};
+    const AppSettings settings{m_portOverridden ? m_iniPort : m_portName, m_configFile, m_recentFiles};
     QString error;
     if (!writeAppSettings(programFile(QString::fromUtf16(kSettingsFileName)), settings,
                           [this] { return defaultPort(); }, &error))

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class QAction;
 class QDialog;
 class QFileDialog;
 class QLabel;
@@ -22,6 +23,7 @@ namespace rv {
 
 class AboutWindow;
 class ConfirmDialog;
+class SettingSearch;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -56,6 +58,9 @@ public:
     void configurationSaved(const QString& path);
     // Asked by "Записать" first: true when it takes the write over (it calls writeToUnit itself, or not at all).
     void setWriteGuard(std::function<bool()> fn) { m_writeGuard = std::move(fn); }
+    // The configuration files opened or saved last, newest first (menu "Файл", kept in Config.ini).
+    QStringList recentFiles() const { return m_recentFiles; }
+    void addRecentFile(const QString& path);
     // Text of status panel 3 saved when the port dialog was requested.
     QString savedStatusText() const { return m_savedStatus; }
 
@@ -71,6 +76,7 @@ public:
 
     // Pages and tree.
     QTreeWidget* tree() const { return m_tree; }
+    SettingSearch* settingSearch() const { return m_search; }
     QStackedWidget* pageControl() const { return m_pageControl; }
     QWidget* page(int index) const;
     // Installs an editor page at its index in place of the stand-in; the page takes the standard
@@ -120,6 +126,7 @@ public slots:
     void saveConfigFile(const QString& path);
     void Com1Click();
     void N11Click();
+    void N12Click(); // "Статус": the status window again
     void N8Click();
     void N9Click();
     void Download_deviceClick();
@@ -172,6 +179,7 @@ protected:
 
 private:
     void buildMenu();
+    void showRecentFiles();
     void buildToolBar();
     void buildStatusBar();
     void buildTree();
@@ -191,6 +199,7 @@ private:
     void proceed(AfterSave then);
 
     QTreeWidget* m_tree = nullptr;
+    SettingSearch* m_search = nullptr;
     QTreeWidgetItem* m_currentAtPress = nullptr;  // the current node when the mouse went down
     QStackedWidget* m_pageControl = nullptr;
     QLabel* m_status[kStatusPanels] = {};
@@ -198,6 +207,7 @@ private:
     ConfirmDialog* m_confirm = nullptr;
     QFileDialog* m_openDialog = nullptr;
     QFileDialog* m_saveDialog = nullptr;
+    QAction* m_recentSeparator = nullptr; // the recent files follow it
     QHash<QString, QDialog*> m_windows;
 
     QString m_portName;
@@ -205,6 +215,8 @@ private:
     QString m_iniPort;
     bool m_portOverridden = false;
     QString m_configFile;
+    QStringList m_recentFiles;
+    QList<QAction*> m_recentActions;
     QString m_savedStatus;
     std::optional<QString> m_defaultPort;
 

@@ -19,7 +19,22 @@ namespace rv {
 
 namespace {
 constexpr int kMonitorPage = 1;
+
+QString passwordReason(uint8_t refused)
+{
+    QString what;
+    switch (refused) {
+    case osReadConfig: what = QStringLiteral("считать конфигурацию"); break;
+    case osWriteConfig: what = QStringLiteral("записать конфигурацию"); break;
+    case osReset: what = QStringLiteral("перезагрузить устройство"); break;
+    case osEraseTrack: what = QStringLiteral("удалить трек"); break;
+    default:
+        return QStringLiteral("Настройки устройства защищены паролем доступа к конфигурации.");
+    }
+    return QStringLiteral("Настройки устройства защищены паролем доступа к конфигурации. Чтобы %1, введите "
+                          "его: после того как устройство примет пароль, операция будет выполнена.").arg(what);
 }
+} // namespace
 
 SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTimers)
     : QObject(&w), m_window(w), m_session(s)
@@ -57,6 +72,7 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
             return;
         }
         m_window.configurationSaved(path);
+        m_window.addRecentFile(path);
     });
     connect(&w, &MainWindow::resetRequested, &s, &SessionController::Reset_butClick);
     connect(&w, &MainWindow::eraseTrackConfirmed, &s, &SessionController::eraseTrackConfirmed);
@@ -98,8 +114,14 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
             program->setEnabled(true);
     });
     connect(&s, &SessionController::readCycleFinished, &w, [&w] { w.tree()->setFocus(); });
-    connect(&s, &SessionController::passwordWanted, m_passwordDialog, [this] { m_passwordDialog->show(); });
+    // The operation the unit refused runs again by itself once it accepts the password.
+    s.setRepeatAfterPassword(true);
+    connect(&s, &SessionController::passwordWanted, m_passwordDialog, [this] {
+        m_passwordDialog->setReason(passwordReason(m_session.refusedOperation()));
+        m_passwordDialog->show();
+    });
     connect(m_passwordDialog, &PasswordDialog::passwordEntered, &s, &SessionController::submitPassword);
+    connect(m_passwordDialog, &PasswordDialog::cancelled, &s, &SessionController::cancelPassword);
 }
 
 void SessionBinding::loadStartupConfiguration(const QString& file)
@@ -133,6 +155,7 @@ void SessionBinding::openConfiguration(const QString& path)
         return;
     }
     m_window.showConfiguration(path);
+    m_window.addRecentFile(path);
     satelliteTariffCheckForOpenedFile();
 }
 

@@ -165,7 +165,8 @@ void CompareBinding::installCommands()
     auto* button = new QToolButton;
     button->setObjectName(QStringLiteral("Compare_device"));
     button->setText(QStringLiteral("Сравнить"));
-    button->setToolTip(QStringLiteral("Сравнить с устройством: что изменит запись"));
+    button->setToolTip(QStringLiteral("Сравнить с устройством: что изменит запись (Ctrl+D)"));
+    button->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     button->setIcon(m_window.style()->standardIcon(QStyle::SP_FileDialogContentsView));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);

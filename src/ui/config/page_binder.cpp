@@ -2,8 +2,11 @@
 
 #include "ui/config/edit_rules.h"
 
+#include "core/config/setting_index.h"
+
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLabel>
@@ -41,6 +44,27 @@ void setRadioChecked(QAbstractButton* b, bool on)
     b->setAutoExclusive(autoExclusive);
     if (group)
         group->setExclusive(groupExclusive);
+}
+
+// A stored value no item of a list stands for is shown as "(N)" in the list's normal text colour, and says so
+// in its tool tip; the mark goes when an item is chosen or shown again.
+void markOutOfList(QComboBox* combo, const QString& shown)
+{
+    static const char kOwnTip[] = "rvToolTip";
+    const bool out = !shown.isEmpty();
+    if (out && !combo->property(kOwnTip).isValid())
+        combo->setProperty(kOwnTip, combo->toolTip());
+    QPalette p = combo->palette();
+    if (out)
+        p.setBrush(QPalette::PlaceholderText, p.brush(QPalette::ButtonText));
+    else
+        p.setBrush(QPalette::PlaceholderText, QApplication::palette(combo).brush(QPalette::PlaceholderText));
+    combo->setPalette(p);
+    combo->setPlaceholderText(shown);
+    if (out)
+        combo->setToolTip(QStringLiteral("значение вне списка"));
+    else if (combo->property(kOwnTip).isValid())
+        combo->setToolTip(combo->property(kOwnTip).toString());
 }
 
 } // namespace
@@ -81,13 +105,21 @@ QWidget* PageBinder::control(QStringView objectName) const
 void PageBinder::connectRow(const Binding& row)
 {
     QWidget* w = control(row);
+    // A bound edit says what it accepts (the field's range, the caption's unit).
+    if (const CaptionRow* caption = row.isEdit() ? captionRowOf(nameOf(row.control), row.record) : nullptr) {
+        if (const QString range = settingRangeText(*caption); !range.isEmpty())
+            w->setToolTip(w->toolTip().isEmpty() ? range : w->toolTip() + QLatin1Char('\n') + range);
+    }
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setProperty(kDesignLength, edit->maxLength());
         installKeyFilter(edit, row.keys);
         installValidator(edit, row.validator); // first: the handler below sees the corrected text
         connect(edit, &QLineEdit::textEdited, this, [this, &row] { userChanged(row); });
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        connect(combo, &QComboBox::activated, this, [this, &row] { userChanged(row); });
+        connect(combo, &QComboBox::activated, this, [this, &row, combo] {
+            markOutOfList(combo, {});
+            userChanged(row);
+        });
         // A number chosen from a list or typed (an editable drop-down): the typed text follows the edit rules.
         if (QLineEdit* typed = combo->isEditable() ? combo->lineEdit() : nullptr; typed && row.isEdit()) {
             installKeyFilter(typed, row.keys);
@@ -151,13 +183,13 @@ void PageBinder::show(const Binding& row, const RecordBase& record, int element)
             combo->setCurrentIndex(item);
             combo->setEditText(v.text);
         } else {
-            combo->setPlaceholderText(item < 0 ? v.text : QString());
+            markOutOfList(combo, item < 0 ? v.text : QString());
             combo->setCurrentIndex(item);
         }
     } else if (combo) {
         // No item stands for the stored value: the list shows the value itself and keeps it.
-        combo->setPlaceholderText(v.index < 0 ? QStringLiteral("(%1)").arg(storedNumberText(record, row, element))
-                                              : QString());
+        markOutOfList(combo, v.index < 0 ? QStringLiteral("(%1)").arg(storedNumberText(record, row, element))
+                                         : QString());
         combo->setCurrentIndex(v.index);
     } else if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {
         slider->setValue(v.index);

@@ -4,6 +4,7 @@
 #include "core/config/regular_file.h"
 #include "core/devicefiles/voice_format.h"
 #include "core/devicefiles/waypoint_import.h"
+#include "ui/app/app_texts.h"
 #include "ui/app/navigation.h"
 #include "ui_autoinfo_page.h"
 
@@ -14,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <algorithm>
@@ -197,9 +199,38 @@ route::SaveResult AutoinfoPage::storeTo(const QString& path)
 bool AutoinfoPage::Save_marshrut(const QString& path)
 {
     const route::SaveResult r = storeTo(path);
-    if (!r.ok)
+    if (!r.ok) {
         emit message(r.message);
-    return r.ok;
+        return false;
+    }
+    m_ui->PathAutoinfoBox->setText(path);
+    emit message(QStringLiteral("Маршрут сохранён"));
+    return true;
+}
+
+void AutoinfoPage::saveChosen(const QString& path)
+{
+    commitEdit();
+    const QList<int> empty = route::rowsWithoutCoordinates(table());
+    if (empty.isEmpty()) {
+        Save_marshrut(path);
+        return;
+    }
+    QStringList numbers;
+    for (int row : empty)
+        numbers << QString::number(row);
+    delete m_warning;
+    m_warning = new QMessageBox(QMessageBox::Warning, appTitle(),
+                                QStringLiteral("Нет координат в строках: %1.\nЭти геозоны будут сохранены в точке "
+                                               "0°/0°. Сохранить маршрут?").arg(numbers.join(QStringLiteral(", "))),
+                                QMessageBox::Save | QMessageBox::Cancel, this);
+    m_warning->setObjectName(QStringLiteral("RouteCoordinatesWarning"));
+    m_warning->setDefaultButton(QMessageBox::Cancel);
+    connect(m_warning, &QMessageBox::finished, this, [this, path](int result) {
+        if (result == QMessageBox::Save)
+            Save_marshrut(path);
+    });
+    m_warning->open();
 }
 
 void AutoinfoPage::ImportPoints(const QString& path)
@@ -280,7 +311,7 @@ void AutoinfoPage::Save_autoinfoClick()
         m_saveDialog->setDefaultSuffix(QStringLiteral("fai"));
         connect(m_saveDialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
             if (!path.isEmpty())
-                Save_marshrut(path);
+                saveChosen(path);
         });
     }
     m_saveDialog->selectNameFilter(saveFilters().at(1));

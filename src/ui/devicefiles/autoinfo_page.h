@@ -13,6 +13,7 @@
 #include <utility>
 
 class QFileDialog;
+class QMessageBox;
 class QMenu;
 class QTableWidget;
 
@@ -44,7 +45,10 @@ public:
 
     // What the buttons and the dialogs do with a chosen path.
     void Open_marshrut(const QString& path);
-    bool Save_marshrut(const QString& path); // failures are shown here
+    bool Save_marshrut(const QString& path); // failures are shown here; success says "Маршрут сохранён"
+    // The save dialog's choice: rows without coordinates are named first, and saved only when the user agrees.
+    void saveChosen(const QString& path);
+    QMessageBox* coordinatesWarning() const { return m_warning; }
     // The table into a route file without a message; the grid then shows what the file holds.
     route::SaveResult storeTo(const QString& path);
     // A cell still being edited is taken into the grid.
@@ -83,6 +87,7 @@ private:
     QMenu* m_menu = nullptr;
     QFileDialog* m_openDialog = nullptr;
     QFileDialog* m_saveDialog = nullptr;
+    QMessageBox* m_warning = nullptr;
     Chosen m_chosen = Chosen::Route;
     int m_selected = 1;
     CoordinateSource m_coordinates;

@@ -8,6 +8,7 @@
 #include "ui/firmware/firmware_window.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -25,7 +26,7 @@ FirmwareBinding::FirmwareBinding(MainWindow& w, SessionController& s)
 
     m_window->setBusyCheck([this] { return m_update->programming(); });
     connect(m_window, &FirmwareWindow::openRequested, this, &FirmwareBinding::Open_fwClick);
-    connect(m_window, &FirmwareWindow::programRequested, m_update, &FirmwareUpdate::program);
+    connect(m_window, &FirmwareWindow::programRequested, this, &FirmwareBinding::Program_flashClick);
     connect(m_window, &FirmwareWindow::stopRequested, m_update, &FirmwareUpdate::stop);
     connect(m_window, &FirmwareWindow::closed, m_update, &FirmwareUpdate::closeImage);
     connect(m_update, &FirmwareUpdate::progressChanged, m_window->progress(), &QProgressBar::setValue);
@@ -44,6 +45,29 @@ void FirmwareBinding::Open_fwClick()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, &FirmwareBinding::openFirmware);
     dialog->open();
+}
+
+void FirmwareBinding::Program_flashClick()
+{
+    if (!m_update->olderThanUnit()) {
+        m_update->program();
+        return;
+    }
+    if (m_older)
+        return; // already asked
+    m_older = new QMessageBox(QMessageBox::Question, m_window->windowTitle(),
+                              QStringLiteral("Версия файла более ранняя, чем та, что записана в устройство.\n"
+                                             "Всё равно записать эту версию?"),
+                              QMessageBox::Yes | QMessageBox::No, m_window);
+    m_older->setObjectName(QStringLiteral("OlderFirmwareQuestion"));
+    m_older->setAttribute(Qt::WA_DeleteOnClose);
+    m_older->setDefaultButton(QMessageBox::No);
+    connect(m_older, &QMessageBox::finished, this, [this](int result) {
+        m_older = nullptr;
+        if (result == QMessageBox::Yes && m_update->hasImage())
+            m_update->program();
+    });
+    m_older->open();
 }
 
 void FirmwareBinding::openFirmware(const QString& path)

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QMessageBox;
+
 namespace rv {
 
 class FirmwareUpdate;
@@ -22,6 +24,10 @@ public:
     // The dialog's choice: the image is checked against the connected unit and shown, or refused.
     void openFirmware(const QString& path);
 
+    // "Обновить программу": an image older than the unit's program is programmed only after a second yes.
+    void Program_flashClick();
+    QMessageBox* olderQuestion() const { return m_older; }
+
 private:
     void Open_fwClick();
 
@@ -29,6 +35,7 @@ private:
     SessionController& m_session;
     FirmwareUpdate* m_update;
     FirmwareWindow* m_window;
+    QMessageBox* m_older = nullptr;
 };
 
 } // namespace rv

@@ -35,6 +35,8 @@ FirmwareWindow::FirmwareWindow(QWidget* parent) : QDialog(parent)
     grid->addWidget(m_name, 1, 0);
     m_open = new QPushButton(QStringLiteral("///"), this);
     m_open->setObjectName(QStringLiteral("Open_fw"));
+    m_open->setToolTip(QStringLiteral("Выбрать файл прошивки"));
+    m_open->setAccessibleName(m_open->toolTip());
     grid->addWidget(m_open, 1, 1);
     m_ver = label("Ver", QStringLiteral("Версия ПО:"), this);
     m_hard = label("HARDVER", QStringLiteral("Hard:"), this);

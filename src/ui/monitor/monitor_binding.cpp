@@ -55,7 +55,7 @@ MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w
     });
 
     connect(m_page, &MonitorPage::chartsRequested, this, &MonitorBinding::showCharts);
-    if (auto* menu = w.findChild<QMenu*>(QStringLiteral("DiagnosticsMenu"))) {
+    if (auto* menu = w.findChild<QMenu*>(QStringLiteral("N10"))) {
         QAction* charts = menu->addAction(QStringLiteral("Графики"), this, &MonitorBinding::showCharts);
         charts->setObjectName(QStringLiteral("ChartsMenu"));
     }

@@ -624,3 +624,66 @@ TEST_F(Session, ReadingACopyIsRefusedWithoutAUnit)
     EXPECT_FALSE(s.readUnitCopy());
     EXPECT_EQ(s.session().OperationState, osSearch);
 }
+
+// A pulled cable is noticed by the first poll that cannot go out, whichever poll it is: the status bar and
+// the buttons change at that moment, the message comes once, and a read it cut short is said in panel 0.
+TEST_F(Session, LostLinkIsNoticedWithinOnePollPeriodAndSaidOnce)
+{
+    connectUnit();
+    ticks(2 * (int(timing::kKeepAliveAfter) + 2)); // two polls went out: the next is the device poll
+    EXPECT_TRUE(link.takeWritten().contains("CONFIGG"));
+    link.setUnplugged(true);
+    ticks(int(timing::kKeepAliveAfter) + 2); // one poll period: the device poll fails
+    ASSERT_FALSE(buttons.isEmpty());
+    EXPECT_FALSE(buttons.last().at(0).toBool());
+    EXPECT_EQ(panels[3].last(), QStringLiteral("Потеряна связь с устройством"));
+    EXPECT_EQ(panels[2].last(), QString());
+    EXPECT_EQ(messages.size(), 1);
+
+    // Found again, then lost in the middle of a read: one more message, and panel 0 says the read was cut.
+    link.setUnplugged(false);
+    runStep();
+    unit(rvTr(2, 1));
+    s.Download_deviceClick();
+    link.setUnplugged(true);
+    runStep(); // the request for the main record cannot go out
+    EXPECT_EQ(s.session().OperationState, osSearch);
+    EXPECT_FALSE(s.progress().isShown());
+    EXPECT_EQ(panels[0].last(), QStringLiteral("Считывание прервано: потеряна связь"));
+    EXPECT_EQ(messages.size(), 2);
+    link.hangUp(); // the port saying so as well adds nothing
+    EXPECT_EQ(messages.size(), 2);
+}
+
+// With repeats on (the window), the operation the lock refused runs again once the password is accepted;
+// "Отмена" drops it.
+TEST_F(Session, RefusedOperationRunsAgainAfterThePassword)
+{
+    s.setRepeatAfterPassword(true);
+    connectUnit();
+    s.Upload_deviceClick();
+    runStep();
+    ASSERT_TRUE(link.takeWritten().startsWith("CONFIGW"));
+    unit("+PASS=?");
+    EXPECT_EQ(s.refusedOperation(), osWriteConfig);
+    EXPECT_EQ(s.session().OperationState, osIdle);
+    s.submitPassword(777);
+    runStep();
+    EXPECT_EQ(link.takeWritten(), QByteArray("RV+PASS=777"));
+    unit("+PASS=1");
+    EXPECT_EQ(lastMessage(), QStringLiteral("Пароль принят"));
+    EXPECT_EQ(s.session().OperationState, osWriteConfig);
+    EXPECT_TRUE(s.progress().isShown());
+    runStep();
+    EXPECT_TRUE(link.takeWritten().startsWith("CONFIGW"));
+
+    // Cancelled: the accepted password runs nothing.
+    s.Download_deviceClick();
+    runStep();
+    unit("+PASS=?");
+    EXPECT_EQ(s.refusedOperation(), osReadConfig);
+    s.cancelPassword();
+    unit("+PASS=1");
+    EXPECT_EQ(s.session().OperationState, osIdle);
+    EXPECT_EQ(lastMessage(), QStringLiteral("Пароль принят.\rПовторите операцию"));
+}

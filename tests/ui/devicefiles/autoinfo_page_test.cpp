@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -321,4 +322,34 @@ TEST_F(AutoinfoPageTest, TheDialogsOfferTheirFiltersWithTheRightOnePreselected)
                            QStringLiteral("Voice file archive [*.vfa] (*.vfa)")}));
     EXPECT_EQ(page->saveDialog()->selectedNameFilter(), QStringLiteral("File autoinformer [*.fai] (*.fai)"));
     page->saveDialog()->reject();
+}
+
+// Saving from the dialog: rows without coordinates are named first and saved only on "Сохранить"; a saved
+// route says so and is the page's route file from then on.
+TEST_F(AutoinfoPageTest, SavingNamesRowsWithoutCoordinatesAndSaysItSaved)
+{
+    const QString path = home.filePath(QStringLiteral("route.fai"));
+    page->Add_string_autoinfoClick();
+    page->Add_string_autoinfoClick();
+    typeInto(0, 1, QStringLiteral("55,5"));
+    typeInto(0, 2, QStringLiteral("37,25"));
+    typeInto(2, 1, QStringLiteral("56"));
+    const auto saveAs = [&] {
+        page->Save_autoinfoClick();
+        page->saveDialog()->selectFile(path);
+        QMetaObject::invokeMethod(page->saveDialog(), "accept"); // "Сохранить"
+    };
+    saveAs();
+    QMessageBox* warning = page->coordinatesWarning();
+    ASSERT_NE(warning, nullptr);
+    EXPECT_TRUE(warning->text().contains(QStringLiteral("строках: 2, 3."))) << warning->text().toStdString();
+    warning->button(QMessageBox::Cancel)->click();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(control<QLineEdit>("PathAutoinfoBox")->text().isEmpty());
+
+    saveAs();
+    page->coordinatesWarning()->button(QMessageBox::Save)->click();
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(lastMessage(), QStringLiteral("Маршрут сохранён"));
+    EXPECT_EQ(control<QLineEdit>("PathAutoinfoBox")->text(), path);
 }

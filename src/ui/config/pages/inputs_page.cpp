@@ -146,11 +146,17 @@ void InputsPage::loadElement(int input)
 void InputsPage::showLabels()
 {
     const int i = binder() ? input() : 0;
-    m_ui->LVhigh->setText(inputs::voltsText(m_ui->VhighBar->value(), i, type()));
-    m_ui->LVlow->setText(inputs::voltsText(m_ui->VlowBar->value(), i, type()));
+    // The labels tell what the record holds, also a value past the slider's range that its position clamps.
+    const auto stored = [&](const char16_t* field, int element, const QSlider* bar) {
+        const FieldResult<qint64> v = records().config.number(field, element);
+        return binder() && v ? int(v.value) : bar->value();
+    };
+    const int filter = stored(u"InputFilter", i, m_ui->LenFilterBar);
+    m_ui->LVhigh->setText(inputs::voltsText(stored(u"InputThresholds", i * 2 + 1, m_ui->VhighBar), i, type()));
+    m_ui->LVlow->setText(inputs::voltsText(stored(u"InputThresholds", i * 2, m_ui->VlowBar), i, type()));
     m_ui->LVtek->setText(inputs::voltsText(m_liveCount, i, type()));
-    m_ui->LFilter->setNum(m_ui->LenFilterBar->value());
-    m_ui->LFilterms->setText(inputs::filterTimeText(m_ui->LenFilterBar->value(), i, type()));
+    m_ui->LFilter->setNum(filter);
+    m_ui->LFilterms->setText(inputs::filterTimeText(filter, i, type()));
 }
 
 void InputsPage::showFreqLevel()
@@ -183,9 +189,8 @@ void InputsPage::InputtypeChange(int t)
             if (auto* guard = window()->findChild<QAbstractButton*>(QStringLiteral("INOh%1").arg(input() + 1)))
                 guard->setChecked(false);
     }
-    // The filter's labels follow the new type. Its stored length is left as it is: a length the slider cannot
-    // show would otherwise be replaced by the slider's nearest position.
-    LenFilterBarChange(m_ui->LenFilterBar->value());
+    // The filter's labels followed the new type in showLabels, from the stored length: a length the slider
+    // cannot show is neither stored nor shown as the slider's nearest position.
 }
 
 void InputsPage::VhighBarChange(int value)
