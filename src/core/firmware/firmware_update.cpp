@@ -68,7 +68,12 @@ bool FirmwareUpdate::openImage(const QString& path, uint8_t deviceType, int unit
         emit message(QStringLiteral("Открываемый файл не является файлом прошивки !!!"));
         return false;
     }
-    QByteArray image = file.readAll();
+    return takeImage(file.readAll(), deviceType, unitVersion);
+}
+
+bool FirmwareUpdate::takeImage(QByteArray image, uint8_t deviceType, int unitVersion)
+{
+    closeImage();
     const auto header = parseFirmwareHeader(image);
     if (!header) {
         emit message(QStringLiteral("Открываемый файл не является файлом прошивки !!!"));

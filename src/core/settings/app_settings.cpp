@@ -3,8 +3,6 @@
 #include "core/link/port_list.h"
 #include "core/settings/ini_file.h"
 
-#include <QStringList>
-
 namespace rv {
 
 namespace {
@@ -23,23 +21,18 @@ QString defaultPortName()
 #endif
 }
 
-AppSettings readAppSettings(const QString& path, const std::function<QString()>& defaultPort)
+AppSettings appSettingsFrom(const IniFile& ini, const std::function<QString()>& defaultPort)
 {
-    AppSettings s{{}, QString::fromUtf16(kDefaultConfName)};
-    if (const std::optional<IniFile> ini = IniFile::load(path)) {
-        s.comPort = ini->value(kSection, kPortKey).trimmed();
-        if (const QString conf = ini->value(kSection, kConfKey).trimmed(); !conf.isEmpty())
-            s.fileConf = conf;
-    }
+    AppSettings s{ini.value(kSection, kPortKey).trimmed(), ini.value(kSection, kConfKey).trimmed()};
+    if (s.fileConf.isEmpty())
+        s.fileConf = QString::fromUtf16(kDefaultConfName);
     if (s.comPort.isEmpty())
         s.comPort = defaultPort();
     return s;
 }
 
-bool writeAppSettings(const QString& path, const AppSettings& settings,
-                      const std::function<QString()>& defaultPort, QString* error)
+QStringList storeAppSettings(IniFile& ini, const AppSettings& settings, const std::function<QString()>& defaultPort)
 {
-    IniFile ini = IniFile::load(path).value_or(IniFile{});
     const QString port = settings.comPort == QString::fromUtf16(kTcpPortName) ? defaultPort() : settings.comPort;
     // A value that would not read back as it is (a line break in a file name) is not stored: the file
     // keeps the old one, and the caller hears of it.
@@ -48,6 +41,19 @@ bool writeAppSettings(const QString& path, const AppSettings& settings,
         refused << kPortKey;
     if (!ini.setValue(kSection, kConfKey, settings.fileConf))
         refused << kConfKey;
+    return refused;
+}
+
+AppSettings readAppSettings(const QString& path, const std::function<QString()>& defaultPort)
+{
+    return appSettingsFrom(IniFile::load(path).value_or(IniFile{}), defaultPort);
+}
+
+bool writeAppSettings(const QString& path, const AppSettings& settings,
+                      const std::function<QString()>& defaultPort, QString* error)
+{
+    IniFile ini = IniFile::load(path).value_or(IniFile{});
+    const QStringList refused = storeAppSettings(ini, settings, defaultPort);
     if (!ini.save(path, error))
         return false;
     if (refused.isEmpty())

@@ -3,6 +3,7 @@
 // The program's two persistent settings, kept in "Config.ini" in the program folder.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -24,6 +25,16 @@ struct AppSettings {
 
 // "COM1" on Windows. Elsewhere the first serial port that can be opened, else "/dev/ttyUSB0".
 QString defaultPortName();
+
+class IniFile;
+
+// The settings a parsed "Config.ini" holds: a missing key or an empty value gives the default.
+// defaultPort is asked only when the file names no port.
+AppSettings appSettingsFrom(const IniFile& ini, const std::function<QString()>& defaultPort = defaultPortName);
+// Sets both keys into a parsed "Config.ini", keeping everything else; "TCP/IP" is stored as defaultPort.
+// Returns the keys whose value was not stored because it would not read back the same (a line break).
+QStringList storeAppSettings(IniFile& ini, const AppSettings& settings,
+                             const std::function<QString()>& defaultPort = defaultPortName);
 
 // Reads "Config.ini"; a missing or unreadable file, a missing key or an empty value gives the default.
 // defaultPort is asked only when the file names no port.
