@@ -26,13 +26,13 @@ test: deps
 	@$(MAKE) --no-print-directory fuzz
 	cd $(TESTBUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-# libFuzzer targets, built with clang and run briefly each, two at a time; skipped where clang is missing.
+# libFuzzer targets, built with clang and run briefly each, one per core at a time; skipped where clang is missing.
 # `make fuzz-long MINUTES=N` runs each for N minutes. What the runs find is kept in $(FUZZBUILD)/corpus.
 fuzz: fuzz-build
-	@if command -v clang++ >/dev/null 2>&1; then scripts/run-fuzzers $(FUZZBUILD) $(FUZZ_SECONDS) 2; fi
+	@if command -v clang++ >/dev/null 2>&1; then scripts/run-fuzzers $(FUZZBUILD) $(FUZZ_SECONDS) $(JOBS); fi
 
 fuzz-long: fuzz-build
-	@if command -v clang++ >/dev/null 2>&1; then scripts/run-fuzzers $(FUZZBUILD) $$(( $(MINUTES) * 60 )) 2; fi
+	@if command -v clang++ >/dev/null 2>&1; then scripts/run-fuzzers $(FUZZBUILD) $$(( $(MINUTES) * 60 )) $(JOBS); fi
 
 fuzz-build: deps
 	@if command -v clang++ >/dev/null 2>&1; then \
