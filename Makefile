@@ -3,9 +3,10 @@ BUILD      ?= build
 TESTBUILD  ?= build-asan
 FUZZBUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 30
+MINUTES    ?= 10
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz bench package clean
+.PHONY: all deps build run test fuzz fuzz-build fuzz-long bench package clean
 
 all: build
 
@@ -25,12 +26,20 @@ test: deps
 	@$(MAKE) --no-print-directory fuzz
 	cd $(TESTBUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-# libFuzzer targets, built with clang and run briefly each; skipped where clang is missing.
-fuzz: deps
+# libFuzzer targets, built with clang and run briefly each, one per core at a time; skipped where clang is missing.
+# `make fuzz-long MINUTES=N` runs each for N minutes. What the runs find is kept in $(FUZZBUILD)/corpus.
+fuzz: fuzz-build
+	@if command -v clang++ >/dev/null 2>&1; then scripts/run-fuzzers $(FUZZBUILD) $(FUZZ_SECONDS) $(JOBS); fi
+
+fuzz-long: fuzz-build
+	@if command -v clang++ >/dev/null 2>&1; then scripts/run-fuzzers $(FUZZBUILD) $$(( $(MINUTES) * 60 )) $(JOBS); fi
+
+fuzz-build: deps
 	@if command -v clang++ >/dev/null 2>&1; then \
-	  CXX=clang++ cmake -S . -B $(FUZZBUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRVCONF_FUZZ=ON >/dev/null && \
-	  cmake --build $(FUZZBUILD) -j $(JOBS) && \
-	  scripts/run-fuzzers $(FUZZBUILD) $(FUZZ_SECONDS); \
+	  launcher=$$(command -v ccache || true); \
+	  CXX=clang++ cmake -S . -B $(FUZZBUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRVCONF_FUZZ=ON \
+	    $${launcher:+-DCMAKE_CXX_COMPILER_LAUNCHER=$$launcher} >/dev/null && \
+	  cmake --build $(FUZZBUILD) -j $(JOBS); \
 	else echo "fuzz: clang++ not found, fuzzers skipped"; fi
 
 bench: deps

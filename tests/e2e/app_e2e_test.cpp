@@ -41,17 +41,17 @@ TEST(AppE2E, StartsFromConfigIniFindsTheUnitReadsItAndLosesItWhenUnplugged)
     EXPECT_FALSE(read->isEnabled());
 
     window.show();
-    ASSERT_TRUE(waitUntil([&] { return read->isEnabled(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return read->isEnabled(); }));
     EXPECT_EQ(window.statusText(3), QStringLiteral("Соединение установлено"));
     EXPECT_EQ(window.statusText(1), port);
     EXPECT_EQ(window.currentPage(), 1); // the monitor page
-    ASSERT_TRUE(waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }));
     ConfigRecords held;
     ASSERT_TRUE(openFcg(unit->statePath(), held).ok());
     EXPECT_EQ(programRecords().config.bytes(), held.config.bytes());
 
     unit->stop();
-    ASSERT_TRUE(waitUntil([&] { return !read->isEnabled(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !read->isEnabled(); }));
     EXPECT_FALSE(window.findChild<QAbstractButton*>(QStringLiteral("Reset_but"))->isEnabled());
     window.close();
     qunsetenv("RVCONF_HOME");

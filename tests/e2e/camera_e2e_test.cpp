@@ -41,11 +41,11 @@ struct CameraRig : rvtest::ConnectedSession {
 
     using ConnectedSession::ConnectedSession;
     // One snapshot; the message the progress window closed with.
-    QString shoot(int cam, int ms = 20000)
+    QString shoot(int cam)
     {
         const qsizetype before = closed.size();
         camera.View_imageClick(cam);
-        waitUntil([&] { return closed.size() > before; }, ms);
+        waitUntil([&] { return closed.size() > before; });
         return closed.size() > before ? closed.last() : QStringLiteral("<still running>");
     }
 };
@@ -155,7 +155,7 @@ TEST(CameraE2E, TheViewerShowsThePictureTheUnitSentAtItsSize)
         QStringList closed;
         QObject::connect(&session.progress(), &ProgressWatchdog::closed, [&closed](const QString& t) { closed << t; });
         window.show();
-        ASSERT_TRUE(waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 15000));
+        ASSERT_TRUE(waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }));
 
         auto* rez = window.findChild<QComboBox*>(QStringLiteral("Image_rez"));
         auto* view = window.findChild<QAbstractButton*>(QStringLiteral("View_image1"));
@@ -165,7 +165,7 @@ TEST(CameraE2E, TheViewerShowsThePictureTheUnitSentAtItsSize)
         ASSERT_TRUE(view->isEnabled());
         closed.clear();
         view->click();
-        ASSERT_TRUE(waitUntil([&] { return !closed.isEmpty(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return !closed.isEmpty(); }));
         EXPECT_EQ(closed.last(), QString());
         const QByteArray jpeg = readAll(sent);
         EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);

@@ -61,14 +61,14 @@ struct Program {
     bool startAndRead()
     {
         window.show();
-        return waitUntil([this] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 15000);
+        return waitUntil([this] { return window.statusText(0) == QStringLiteral("Считано с устройства"); });
     }
     // The tool button beside "Записать"; true once the window shows the result.
     bool compareWithUnit()
     {
         QSignalSpy done(&session, &SessionController::copyReadFinished);
         window.findChild<QAbstractButton*>(QStringLiteral("Compare_device"))->click();
-        return waitUntil([&] { return !done.isEmpty() && compare.window()->isVisible(); }, 15000);
+        return waitUntil([&] { return !done.isEmpty() && compare.window()->isVisible(); });
     }
     QByteArray recordBytes() const
     {
@@ -129,7 +129,7 @@ TEST(CompareE2E, OneChangedControlIsListedWithBothValues_WrittenFromTheWindow_Th
         // "Записать" in the window runs the ordinary write; the unit then holds the new ID.
         QSignalSpy written(&program->session, &SessionController::writeCycleFinished);
         program->compare.window()->writeButton()->click();
-        ASSERT_TRUE(waitUntil([&] { return !written.isEmpty(); }, 15000)) << program->closed.join(u',').toStdString();
+        ASSERT_TRUE(waitUntil([&] { return !written.isEmpty(); })) << program->closed.join(u',').toStdString();
         EXPECT_EQ(held(unit).config.number(u"ID_Device").value, newId);
 
         ASSERT_TRUE(program->compareWithUnit());

@@ -50,11 +50,11 @@ struct FileRig : rvtest::ConnectedSession {
 
     using ConnectedSession::ConnectedSession;
     // Reads the day's log; the message the progress window closed with.
-    QString readLog(const QString& date, int ms = 20000)
+    QString readLog(const QString& date)
     {
         const qsizetype before = closed.size();
         transfer.Read_log_fileClick(date);
-        waitUntil([&] { return closed.size() > before; }, ms);
+        waitUntil([&] { return closed.size() > before; });
         return closed.size() > before ? closed.last() : QStringLiteral("<still running>");
     }
 };
@@ -127,7 +127,7 @@ TEST(FileTransferE2E, CablePulledMidTransferEndsItAtOnce)
     FileRig rig(unit.pty());
     QSignalSpy messages(&rig.session, &SessionController::message);
     rig.transfer.Read_log_fileClick(QStringLiteral("2026-12-20"));
-    ASSERT_TRUE(waitUntil([&] { return !messages.isEmpty(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !messages.isEmpty(); }));
     EXPECT_EQ(messages.last().at(0).toString(), QStringLiteral("Потеряна связь с устройством"));
     EXPECT_FALSE(rig.transfer.active());
     EXPECT_FALSE(QFile::exists(FileTransfer::logFilePath()));
@@ -154,8 +154,8 @@ TEST(FileTransferE2E, OpenOnThePageShowsTheDaysLogInTheLogWindow)
     // The page in place (the stand-in it replaced is only deleted once an event loop runs).
     auto* open = files.page()->findChild<QAbstractButton*>(QStringLiteral("Read_log_file"));
     ASSERT_NE(open, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return open->isEnabled(); }, 5000));
-    ASSERT_TRUE(waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return open->isEnabled(); }));
+    ASSERT_TRUE(waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }))
         << window.statusText(0).toStdString() << " / " << window.statusText(3).toStdString();
 
     files.page()->findChild<QDateEdit*>(QStringLiteral("Log_date"))->setDate(QDate(2026, 12, 7));
@@ -163,7 +163,7 @@ TEST(FileTransferE2E, OpenOnThePageShowsTheDaysLogInTheLogWindow)
     LogWindow* log = files.logWindow();
     QStringList closed;
     QObject::connect(&session.progress(), &ProgressWatchdog::closed, [&](const QString& t) { closed << t; });
-    ASSERT_TRUE(waitUntil([&] { return log->isVisible(); }, 8000))
+    ASSERT_TRUE(waitUntil([&] { return log->isVisible(); }))
         << closed.join(',').toStdString();
     EXPECT_EQ(log->windowTitle(), QStringLiteral("Файл диагностики от 2026-12-07"));
     EXPECT_EQ(log->findChild<QPlainTextEdit*>(QStringLiteral("LOG_memo"))->toPlainText(),

@@ -85,12 +85,12 @@ TEST(FirmwareE2e, FlashedImageIsHeldByteExactAndTheUnitComesBackWithItsNewBuild)
     QSignalSpy connected(&rig.session, &SessionController::deviceConnected);
     QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
     rig.session.start();
-    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty(); }));
 
     const QByteArray img = image(3000);
     ASSERT_TRUE(rig.fw.openImage(rig.write(img), 2));
     rig.fw.program();
-    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 20000)) << rig.messages.join('|').toStdString();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); })) << rig.messages.join('|').toStdString();
     EXPECT_TRUE(finished.last().at(0).toBool()) << rig.messages.join('|').toStdString();
     EXPECT_TRUE(rig.messages.contains(QStringLiteral("Не полный пакет данных")));
     EXPECT_EQ(rig.messages.last(), QStringLiteral("Программирование завершено"));
@@ -101,7 +101,7 @@ TEST(FirmwareE2e, FlashedImageIsHeldByteExactAndTheUnitComesBackWithItsNewBuild)
     // Found again, running the new program.
     connected.clear();
     QSignalSpy device(&rig.session, &SessionController::deviceReceived);
-    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty() && !device.isEmpty(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !connected.isEmpty() && !device.isEmpty(); }));
     const DeviceSnapshot d = decodeDevice(rig.monitor.device.bytes());
     EXPECT_EQ(d.build1, 801);
     EXPECT_EQ(d.build2, 2);
@@ -118,10 +118,10 @@ TEST(FirmwareE2e, RefusalAndErrorAreReportedAndARetryCompletes)
         QSignalSpy boot(&rig.session, &SessionController::bootloaderMode);
         QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
         rig.session.start();
-        ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 5000));
+        ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }));
         ASSERT_TRUE(rig.fw.openImage(rig.write(image(1000)), 2));
         rig.fw.program();
-        ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 5000));
+        ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }));
         EXPECT_FALSE(finished.last().at(0).toBool());
         EXPECT_EQ(rig.messages.last(), QStringLiteral("Не возможно обновить ПО"));
         EXPECT_EQ(unit.count("CONFIGB1"), 0);
@@ -135,15 +135,15 @@ TEST(FirmwareE2e, RefusalAndErrorAreReportedAndARetryCompletes)
     QSignalSpy boot(&rig.session, &SessionController::bootloaderMode);
     QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
     rig.session.start();
-    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }));
     const QByteArray img = image(1500);
     ASSERT_TRUE(rig.fw.openImage(rig.write(img), 2));
     rig.fw.program();
-    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }));
     EXPECT_FALSE(finished.last().at(0).toBool());
     EXPECT_EQ(rig.messages.last(), QStringLiteral("Ошибка при программировании"));
     rig.fw.program(); // the unit is still in its bootloader: from block 0 again
-    ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }));
     EXPECT_TRUE(finished.last().at(0).toBool()) << rig.messages.join('|').toStdString();
     QFile f(kept);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -159,10 +159,10 @@ TEST(FirmwareE2e, SilentBootloaderEndsTheRunWithAMessage)
     QSignalSpy boot(&rig.session, &SessionController::bootloaderMode);
     QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
     rig.session.start();
-    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }));
     ASSERT_TRUE(rig.fw.openImage(rig.write(image(2000)), 2));
     rig.fw.program();
-    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, FirmwareUpdate::kReplyTimeoutMs + 5000));
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, FirmwareUpdate::kReplyTimeoutMs + rvtest::kPatienceMs));
     EXPECT_FALSE(finished.last().at(0).toBool());
     EXPECT_EQ(rig.messages.last(), QStringLiteral("Загрузчик не отвечает. Повторите обновление"));
     EXPECT_FALSE(rig.fw.programming());
@@ -272,7 +272,7 @@ TEST(FirmwareWindowE2e, ChosenImageIsProgrammedThroughTheWindow)
     program.window.Program_butClick();
     FirmwareWindow* w = firmware.window();
     ASSERT_EQ(program.window.window(QStringLiteral("TForm7")), w);
-    ASSERT_TRUE(waitUntil([&] { return w->isVisible(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return w->isVisible(); }));
     EXPECT_FALSE(w->programButton()->isEnabled());
 
     // Not an image: refused, nothing to program.
@@ -305,8 +305,8 @@ TEST(FirmwareWindowE2e, ChosenImageIsProgrammedThroughTheWindow)
     ASSERT_NE(firmware.olderQuestion(), nullptr);
     firmware.olderQuestion()->button(QMessageBox::Yes)->click();
     EXPECT_FALSE(w->programButton()->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return shownMessages(program.window).contains(QStringLiteral("Программирование завершено")); },
-                          20000))
+    ASSERT_TRUE(
+        waitUntil([&] { return shownMessages(program.window).contains(QStringLiteral("Программирование завершено")); }))
         << shownMessages(program.window).join(u'|').toStdString();
     EXPECT_EQ(w->progress()->value(), 1000);
     EXPECT_TRUE(w->programButton()->isEnabled());
@@ -329,7 +329,7 @@ TEST(FirmwareWindowE2e, ClosingMidRunAsksAndAStoppedRunCanBeStartedAgain)
     ASSERT_TRUE(unit.started());
     QSignalSpy boot(&program.session, &SessionController::bootloaderMode);
     program.window.show();
-    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }));
 
     FirmwareWindow* w = firmware.window();
     const QByteArray img = image(6000); // 12 blocks of 150 ms
@@ -337,7 +337,7 @@ TEST(FirmwareWindowE2e, ClosingMidRunAsksAndAStoppedRunCanBeStartedAgain)
     program.window.Program_butClick();
     firmware.openFirmware(path);
     w->programButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return w->progress()->value() > 0; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return w->progress()->value() > 0; }));
 
     w->reject(); // Escape or the title bar's close button
     QMessageBox* question = w->closeQuestion();
@@ -359,12 +359,12 @@ TEST(FirmwareWindowE2e, ClosingMidRunAsksAndAStoppedRunCanBeStartedAgain)
 
     // Again, from the window: the image is chosen anew and goes out whole from block 0.
     program.window.Program_butClick();
-    ASSERT_TRUE(waitUntil([&] { return w->isVisible(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return w->isVisible(); }));
     EXPECT_FALSE(w->programButton()->isEnabled());
     firmware.openFirmware(path);
     w->programButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return shownMessages(program.window).contains(QStringLiteral("Программирование завершено")); },
-                          20000))
+    ASSERT_TRUE(
+        waitUntil([&] { return shownMessages(program.window).contains(QStringLiteral("Программирование завершено")); }))
         << shownMessages(program.window).join(u'|').toStdString();
     QFile f(kept);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

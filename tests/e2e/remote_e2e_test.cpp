@@ -80,13 +80,13 @@ struct Rig {
         args << QStringLiteral("--tcp") << where();
         return std::make_unique<RvsimProcess>(QStringLiteral(RVSIM_PATH), args);
     }
-    bool attached(int ms = 5000)
+    bool attached()
     {
-        return waitUntil([this] { return session.session().remoteMode; }, ms);
+        return waitUntil([this] { return session.session().remoteMode; });
     }
-    bool closedWith(const QString& text, int ms)
+    bool closedWith(const QString& text)
     {
-        return waitUntil([&] { return closed.contains(text); }, ms);
+        return waitUntil([&] { return closed.contains(text); });
     }
     ConfigRecords unitRecords(const RvsimProcess& unit) const
     {
@@ -107,11 +107,11 @@ TEST(RemoteE2E, GreetingReadWriteMonitorEraseAndReset)
     EXPECT_EQ(rig.remote.greetingInfo().unitId, 1234);
     EXPECT_EQ(rig.remote.greetingInfo().imei, QStringLiteral("861234567890123"));
     // The greeting and the unit's own data frame were both acknowledged.
-    ASSERT_TRUE(waitUntil([&] { return unit->count("ACK") == 2; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return unit->count("ACK") == 2; }));
 
     // Read: the three records, as the unit holds them.
     rig.session.Download_deviceClick();
-    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"), 10000)) << rig.closed.join(',').toStdString();
+    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"))) << rig.closed.join(',').toStdString();
     const ConfigRecords held = rig.unitRecords(*unit);
     EXPECT_EQ(rig.records.config.bytes(), held.config.bytes());
     EXPECT_EQ(rig.records.inpOut.bytes(), held.inpOut.bytes());
@@ -125,7 +125,7 @@ TEST(RemoteE2E, GreetingReadWriteMonitorEraseAndReset)
     rig.records.inpOut.setBytes(inpOut);
     rig.records.confSe.setBytes(rvtest::pattern(26, 23));
     rig.session.Upload_deviceClick();
-    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация записана\nID устройства: 1234, IMEI 861234567890123"), 10000)) << rig.closed.join(',').toStdString();
+    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация записана\nID устройства: 1234, IMEI 861234567890123"))) << rig.closed.join(',').toStdString();
     const ConfigRecords written = rig.unitRecords(*unit);
     EXPECT_EQ(written.config.bytes(), rvtest::pattern(512, 21));
     EXPECT_EQ(written.inpOut.bytes().first(512), inpOut.first(512));
@@ -138,20 +138,20 @@ TEST(RemoteE2E, GreetingReadWriteMonitorEraseAndReset)
     // Monitor: the poll asks for both blocks.
     QSignalSpy gps(&rig.session, &SessionController::gpsReceived);
     QSignalSpy device(&rig.session, &SessionController::deviceReceived);
-    ASSERT_TRUE(waitUntil([&] { return !gps.isEmpty() && !device.isEmpty(); }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return !gps.isEmpty() && !device.isEmpty(); }));
     EXPECT_EQ(rig.monitor.device.bytes().first(2 + 14).sliced(14), QByteArray::fromHex("d204")); // unit ID 1234
     EXPECT_NE(rig.monitor.gps.bytes(), QByteArray(GpsBlock::kSize, '\0'));
 
     rig.session.eraseTrackConfirmed();
-    ASSERT_TRUE(rig.closedWith(QStringLiteral("Команда 16 выполнена"), 3000));
+    ASSERT_TRUE(rig.closedWith(QStringLiteral("Команда 16 выполнена")));
     EXPECT_EQ(unit->count("R16"), 1);
     EXPECT_FALSE(rig.session.session().remoteOperation);
 
     // Reset: the unit confirms, restarts and so ends the connection; the server listens on, and the unit
     // that calls again after its restart is attached again.
     rig.session.Reset_butClick();
-    ASSERT_TRUE(rig.closedWith(QStringLiteral("Команда 18 выполнена"), 3000));
-    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Соединение закрыто")); }, 3000));
+    ASSERT_TRUE(rig.closedWith(QStringLiteral("Команда 18 выполнена")));
+    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Соединение закрыто")); }));
     EXPECT_TRUE(rig.remote.serverRunning());
     EXPECT_EQ(unit->count("R18"), 1);
     ASSERT_TRUE(rig.attached(60000));
@@ -171,14 +171,14 @@ TEST(RemoteE2E, ASecondCallerIsRefusedAndTheUnitKeepsItsSession)
     // A read request in the unit's place, sent the moment the connection is up: it must not reach the session.
     QObject::connect(&intruder, &QTcpSocket::connected, [&] { intruder.write(unitFrame(2, QByteArray::fromHex("15000200") + "xx")); });
     intruder.connectToHost(QHostAddress::LocalHost, rig.remote.server().port());
-    ASSERT_TRUE(waitUntil([&] { return !rig.log.filter(QStringLiteral("Отклонено подключение")).isEmpty(); }, 3000));
-    ASSERT_TRUE(waitUntil([&] { return intruder.state() == QAbstractSocket::UnconnectedState; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !rig.log.filter(QStringLiteral("Отклонено подключение")).isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return intruder.state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_EQ(rig.log.filter(QStringLiteral("Отклонено подключение")).size(), 1);
     EXPECT_TRUE(rig.remote.serverRunning());
     EXPECT_TRUE(rig.session.session().remoteMode);
 
     rig.session.Download_deviceClick();
-    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"), 10000)) << rig.closed.join(',').toStdString();
+    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"))) << rig.closed.join(',').toStdString();
     EXPECT_EQ(rig.records.config.bytes(), rig.unitRecords(*unit).config.bytes());
 }
 
@@ -192,7 +192,7 @@ TEST(RemoteE2E, UnitDroppingMidReadEndsTheReadAtOnce)
     rig.records.inpOut.setBytes(before);
     QSignalSpy finished(&rig.session, &SessionController::readCycleFinished);
     rig.session.Download_deviceClick();
-    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Соединение закрыто")); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Соединение закрыто")); }));
     // Ended now, not by the 20 s watchdog, and nothing reported as read.
     EXPECT_FALSE(rig.session.progress().isShown());
     EXPECT_FALSE(rig.closed.contains(QStringLiteral("Нет ответа/Повторите операцию")));
@@ -209,7 +209,7 @@ TEST(RemoteE2E, AUnitWithABrokenCrcIsNeitherAcknowledgedNorAttached)
     Rig rig;
     auto unit = rig.unit({QStringLiteral("--bad-checksum")});
     ASSERT_TRUE(unit->started());
-    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Ошибка целостности данных")); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Ошибка целостности данных")); }));
     EXPECT_FALSE(rig.session.session().remoteMode);
     EXPECT_EQ(unit->count("ACK"), 0);
     EXPECT_EQ(rig.messages.size(), 1);
@@ -224,7 +224,7 @@ TEST(RemoteE2E, HostileCallerHoldsNoMoreThanAFrameAndTheUnitIsServedAfterwards)
     rig.remote.units().setTimeouts({3'600'000, 3'600'000}); // this caller is held to the rounds, not the clock
     QTcpSocket hostile;
     hostile.connectToHost(QHostAddress::LocalHost, rig.remote.server().port());
-    ASSERT_TRUE(waitUntil([&] { return rig.remote.server().hasConnection(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return rig.remote.server().hasConnection(); }));
     QRandomGenerator rng(19);
     const QByteArray ack = unitFrame(1, "PKT1");
     qsizetype largest = 0;
@@ -249,7 +249,7 @@ TEST(RemoteE2E, HostileCallerHoldsNoMoreThanAFrameAndTheUnitIsServedAfterwards)
         }
         sentBytes += hostile.write(chunk);
         hostile.flush();
-        waitUntil([&] { return hostile.bytesToWrite() == 0; }, 1000);
+        waitUntil([&] { return hostile.bytesToWrite() == 0; });
         QCoreApplication::processEvents();
         largest = std::max(largest, rig.remote.pendingInput());
         ASSERT_EQ(hostile.state(), QAbstractSocket::ConnectedState);
@@ -271,7 +271,7 @@ TEST(RemoteE2E, HostileCallerHoldsNoMoreThanAFrameAndTheUnitIsServedAfterwards)
     EXPECT_TRUE(answered.contains(QByteArray::fromHex("01") + ack.last(2)));
 
     hostile.disconnectFromHost();
-    ASSERT_TRUE(waitUntil([&] { return !rig.remote.server().hasConnection(); }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return !rig.remote.server().hasConnection(); }));
     EXPECT_EQ(rig.log.filter(QStringLiteral("соединение закрыто")).size(), 1) << rig.log.join('\n').toStdString();
     EXPECT_EQ(rig.remote.pendingInput(), 0);
 
@@ -281,7 +281,7 @@ TEST(RemoteE2E, HostileCallerHoldsNoMoreThanAFrameAndTheUnitIsServedAfterwards)
     ASSERT_TRUE(unit->started());
     ASSERT_TRUE(rig.attached());
     rig.session.Download_deviceClick();
-    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"), 10000)) << rig.closed.join(',').toStdString();
+    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"))) << rig.closed.join(',').toStdString();
     EXPECT_EQ(rig.records.confSe.bytes(), rig.unitRecords(*unit).confSe.bytes());
 }
 

@@ -78,15 +78,15 @@ struct Window {
     QPushButton* button(const char* name) const { return page()->findChild<QPushButton*>(QLatin1String(name)); }
     bool ready()
     {
-        return waitUntil([&] { return button("Write_autoinfo")->isEnabled(); }, 5000)
-               && waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 10000);
+        return waitUntil([&] { return button("Write_autoinfo")->isEnabled(); })
+               && waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); });
     }
     // Clicks the button and returns the message the progress window closed with.
     QString run(const char* name)
     {
         const qsizetype before = closed.size();
         button(name)->click();
-        waitUntil([&] { return closed.size() > before; }, 15000);
+        waitUntil([&] { return closed.size() > before; });
         return closed.size() > before ? closed.last() : QStringLiteral("<still running>");
     }
 };

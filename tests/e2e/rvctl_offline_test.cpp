@@ -17,7 +17,7 @@ using rvtest::ToolRun;
 
 ToolRun rvctl(const QStringList& args)
 {
-    return rvtest::runTool(QStringLiteral(RVCTL_PATH), args, 30000);
+    return rvtest::runTool(QStringLiteral(RVCTL_PATH), args);
 }
 
 QByteArray fileBytes(const QString& path)

@@ -31,10 +31,10 @@ struct Serve {
         process.start(QStringLiteral(RVCTL_PATH), QStringList{QStringLiteral("serve"), QStringLiteral("--listen"),
                                                                QStringLiteral("0"), QStringLiteral("--address"),
                                                                QStringLiteral("127.0.0.1"), QStringLiteral("--wait"),
-                                                               QStringLiteral("30")} + args);
+                                                               QStringLiteral("60")} + args);
         process.setReadChannel(QProcess::StandardError); // the port is said on stderr
         const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
-        while (port == 0 && process.waitForReadyRead(10000)) {
+        while (port == 0 && process.waitForReadyRead(rvtest::kPatienceMs)) {
             err += QString::fromLocal8Bit(process.readAllStandardError());
             if (const auto m = listening.match(err); m.hasMatch())
                 port = static_cast<quint16>(m.captured(1).toUInt());
@@ -42,7 +42,7 @@ struct Serve {
     }
     int finish()
     {
-        if (!process.waitForFinished(30000))
+        if (!process.waitForFinished(2 * rvtest::kPatienceMs))
             process.kill();
         err += QString::fromLocal8Bit(process.readAllStandardError());
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

@@ -73,7 +73,7 @@ void planFromTheServer(const QStringList& line)
             return out;
         };
         window.show();
-        ASSERT_TRUE(waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 15000));
+        ASSERT_TRUE(waitUntil([&] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }));
         // A box shows the line breaks as its own.
         EXPECT_TRUE(messages().contains(QStringLiteral("Спутниковый модем подключен, но для него не задан тарифный "
                                                        "план !\nПерейдите на вкладку \"Спутниковый модем\"")));
@@ -84,7 +84,7 @@ void planFromTheServer(const QStringList& line)
         window.findChild<QCheckBox*>(QStringLiteral("RzCheckBox3"))->click();
         ASSERT_TRUE(tariff->isVisible());
         // The unit has no IMEI until asked; then the window goes to the server and back.
-        ASSERT_TRUE(waitUntil([&] { return !closed.isEmpty(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return !closed.isEmpty(); }));
         EXPECT_GE(unit.count("CONFIGZ"), 1);
         EXPECT_TRUE(unit.received().contains(QByteArray("CONFIGZ\x01\x01")));
         EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label230"))->text(), QStringLiteral("Тариф: D2"));
@@ -92,7 +92,7 @@ void planFromTheServer(const QStringList& line)
 
         QSignalSpy written(&session, &SessionController::writeCycleFinished);
         window.Upload_deviceClick();
-        ASSERT_TRUE(waitUntil([&] { return !written.isEmpty(); }, 15000));
+        ASSERT_TRUE(waitUntil([&] { return !written.isEmpty(); }));
         ConfigRecords held;
         ASSERT_TRUE(openFcg(unit.statePath(), held).ok());
         EXPECT_EQ(uint8_t(held.config.bytes().at(511)), 0x85);

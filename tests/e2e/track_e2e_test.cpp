@@ -29,11 +29,11 @@ struct TrackRig : rvtest::ConnectedSession {
     TrackRead track{session};
 
     using ConnectedSession::ConnectedSession;
-    QString read(const TrackRead::Request& r, int ms = 30000)
+    QString read(const TrackRead::Request& r)
     {
         const qsizetype before = closed.size();
         track.DumpClick(r);
-        waitUntil([&] { return closed.size() > before; }, ms);
+        waitUntil([&] { return closed.size() > before; });
         return closed.size() > before ? closed.last() : QStringLiteral("<still running>");
     }
 };

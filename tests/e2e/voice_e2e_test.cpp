@@ -62,7 +62,7 @@ struct VoiceRig {
         QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
         QSignalSpy connected(&session, &SessionController::deviceConnected);
         session.start();
-        EXPECT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return !connected.isEmpty(); }));
     }
     ~VoiceRig() { qunsetenv("RVCONF_HOME"); }
     QString file(const char* name, const QByteArray& bytes)
@@ -75,7 +75,7 @@ struct VoiceRig {
     }
     // Runs `start` and waits for the progress window to close; its message.
     template <typename Start>
-    QString run(Start start, int ms = 20000)
+    QString run(Start start, int ms = rvtest::kPatienceMs)
     {
         const qsizetype before = closed.size();
         start();
@@ -104,7 +104,7 @@ TEST(VoiceE2E, TypeTwoWritesTheAssignedFilesUnderTheirNamesAndListsThemBack)
         EXPECT_EQ(rig.voice.fileText(7), QStringLiteral("ohrana_0.wav"));
 
         rig.voice.setFileText(3, QString());
-        ASSERT_EQ(rig.run([&] { rig.voice.listFiles(); }, 60000), QStringLiteral("Список построен"));
+        ASSERT_EQ(rig.run([&] { rig.voice.listFiles(); }, 2 * rvtest::kPatienceMs), QStringLiteral("Список построен"));
         EXPECT_EQ(unit.count("CONFIGF-open-read"), 45);
         for (int r = 0; r < VoiceMessages::kRows; ++r)
             EXPECT_EQ(rig.voice.fileText(r), r == 3   ? QStringLiteral("menu.wav")
@@ -184,6 +184,6 @@ TEST(VoiceE2E, ArchiveLargerThanTheRoomOrAUnitSilentMidArchiveEndsTheWrite)
         EXPECT_EQ(rig.session.session().OperationState, osIdle);
         // The line is still good: the unit is polled again.
         const int polls = unit.count("CONFIGG");
-        EXPECT_TRUE(waitUntil([&] { return unit.count("CONFIGG") > polls; }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return unit.count("CONFIGG") > polls; }));
     }
 }

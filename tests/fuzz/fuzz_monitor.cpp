@@ -16,11 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     blocks.gps.fillFrom(bytes);
     blocks.device.fillFrom(bytes.size() > 1 ? bytes.sliced(1) : bytes);
     const uint32_t options = size >= 4 ? static_cast<uint32_t>(data[size - 1]) : 0;
+    const int type = 2 + (size >= 1 ? data[size - 1] % 3 : 0); // the unit type 2, 3 or 4 the labels are for
     BatteryWarning battery;
-    for (int type : {2, 3, 4}) {
-        (void)refreshGps(blocks, type, options, battery);
-        (void)refreshDevice(blocks, type);
-    }
+    (void)refreshGps(blocks, type, options, battery);
+    (void)refreshDevice(blocks, type);
     (void)decodeDevice(bytes);
     (void)decodeGps(bytes);
     (void)canMesLines(bytes);

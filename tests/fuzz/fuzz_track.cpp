@@ -9,6 +9,7 @@
 #include "core/track/track_packet.h"
 #include "core/track/track_read.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -44,15 +45,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (len % 11 == 0)
             s.progress().Timer1Timer();
     }
-    // The bytes themselves as a read buffer too: any packet content, any length.
+    // The bytes themselves as a read buffer too: any packet content, any length. Every parameter of both
+    // packet-structure versions is chosen (worked out once: it depends on these two words only).
+    static const std::array<packet::PacketChoice, 2> choices = [] {
+        std::array<packet::PacketChoice, 2> c;
+        for (uint8_t version : {1, 2}) {
+            ConfigBlock config;
+            config.setNumber(u"Protocol", version);
+            config.setNumber(u"PacketStruct", version == 1 ? 0xFFFF : 0xFFFFFFFF);
+            c[version - 1] = packet::packetChoice(config);
+        }
+        return c;
+    }();
     const QByteArray raw(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     for (const QByteArray& buffer : {t.buffer(), raw}) {
-        for (uint8_t version : {1, 2}) {
-            records.config.setNumber(u"Protocol", version);
-            records.config.setNumber(u"PacketStruct", version == 1 ? 0xFFFF : 0xFFFFFFFF);
-            const auto choice = packet::packetChoice(records.config);
+        for (const packet::PacketChoice& choice : choices)
             (void)track::exportWln(buffer, choice);
-        }
         (void)track::exportPlt(buffer);
     }
     return 0;

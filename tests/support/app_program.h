@@ -53,7 +53,7 @@ struct AppProgram {
     bool startAndRead()
     {
         window.show();
-        return waitUntil([this] { return window.statusText(0) == QStringLiteral("Считано с устройства"); }, 60000);
+        return waitUntil([this] { return window.statusText(0) == QStringLiteral("Считано с устройства"); });
     }
     void open(const QString& node)
     {
@@ -73,7 +73,7 @@ struct AppProgram {
     {
         QSignalSpy written(&session, &rv::SessionController::writeCycleFinished);
         window.Upload_deviceClick();
-        return waitUntil([&] { return !written.isEmpty(); }, 60000);
+        return waitUntil([&] { return !written.isEmpty(); });
     }
     template <typename T>
     T* control(const char* name) const

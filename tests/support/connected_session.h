@@ -33,7 +33,7 @@ struct ConnectedSession {
                          [this](const QString& t) { closed << t; });
         QSignalSpy connected(&session, &rv::SessionController::deviceConnected);
         session.start();
-        EXPECT_TRUE(waitUntil([&] { return !connected.isEmpty(); }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return !connected.isEmpty(); }));
     }
     ~ConnectedSession() { qunsetenv("RVCONF_HOME"); }
 };

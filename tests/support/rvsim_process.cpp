@@ -1,6 +1,7 @@
 #include "support/rvsim_process.h"
 
 #include "core/config/fcg_file.h"
+#include "support/wait.h"
 
 #include <QFile>
 
@@ -22,13 +23,14 @@ void RvsimProcess::start(const QString& program, QStringList args)
 {
     args << QStringLiteral("--state") << statePath() << QStringLiteral("--log") << logPath()
          << QStringLiteral("--stats") << m_dir.filePath(QStringLiteral("stats.txt"))
-         << QStringLiteral("--medium") << mediumPath() << QStringLiteral("--lifetime") << QStringLiteral("120");
+         << QStringLiteral("--medium") << mediumPath() << QStringLiteral("--lifetime") << QStringLiteral("600");
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(program, args);
-    if (!m_process.waitForStarted(5000))
+    if (!m_process.waitForStarted(kPatienceMs))
         return;
-    while (m_process.state() == QProcess::Running && !m_process.canReadLine())
-        m_process.waitForReadyRead(5000);
+    QDeadlineTimer deadline(kPatienceMs);
+    while (m_process.state() == QProcess::Running && !m_process.canReadLine() && !deadline.hasExpired())
+        m_process.waitForReadyRead(1000);
     const QByteArray line = m_process.readLine().trimmed();
     if (line.startsWith("PTY "))
         m_pty = QString::fromLocal8Bit(line.mid(4));
@@ -44,9 +46,9 @@ void RvsimProcess::stop()
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
+    if (!m_process.waitForFinished(kPatienceMs)) {
         m_process.kill();
-        m_process.waitForFinished(3000);
+        m_process.waitForFinished(kPatienceMs);
     }
 }
 

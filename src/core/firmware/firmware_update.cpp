@@ -78,7 +78,12 @@ bool FirmwareUpdate::openImage(const QString& path, uint8_t deviceType, int unit
                                                             : QStringLiteral("Не удалось открыть файл прошивки"));
         return false;
     }
-    QByteArray image = std::move(in.bytes);
+    return takeImage(std::move(in.bytes), deviceType, unitVersion);
+}
+
+bool FirmwareUpdate::takeImage(QByteArray image, uint8_t deviceType, int unitVersion)
+{
+    closeImage();
     const auto header = parseFirmwareHeader(image);
     if (!header) {
         emit message(QStringLiteral("Открываемый файл не является файлом прошивки !!!"));

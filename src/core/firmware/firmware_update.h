@@ -28,6 +28,8 @@ public:
     // value: not known). False, with a message, when the file cannot be used; the previous image is
     // dropped in any case, so nothing stale can be programmed.
     bool openImage(const QString& path, uint8_t deviceType, int unitVersion = -1);
+    // The same checks on the bytes of an image already read.
+    bool takeImage(QByteArray image, uint8_t deviceType, int unitVersion = -1);
     void closeImage();
     bool hasImage() const { return m_header.has_value(); }
     // The open image is an earlier version than the program the unit runs.

@@ -102,7 +102,7 @@ QStringList Log_decode(QByteArrayView codes, QTime now)
 
 namespace rv {
 
-bool saveLogText(const QString& path, const QString& text)
+QByteArray logTextBytes(const QString& text)
 {
     QString crlf = text;
     crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
@@ -112,6 +112,12 @@ bool saveLogText(const QString& path, const QString& text)
         const auto b = cp1251::encode(QStringView(&ch, 1));
         bytes += b ? *b : QByteArray("?");
     }
+    return bytes;
+}
+
+bool saveLogText(const QString& path, const QString& text)
+{
+    const QByteArray bytes = logTextBytes(text);
     QSaveFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
 }

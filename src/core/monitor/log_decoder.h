@@ -22,6 +22,7 @@ namespace rv {
 // The log window's text as a file: Windows-1251, lines separated by CR LF, nothing added at the end.
 // Characters without a Windows-1251 byte become '?'. Written whole or not at all.
 bool saveLogText(const QString& path, const QString& text);
+QByteArray logTextBytes(const QString& text); // the bytes saveLogText writes
 // A fetched log file's text (Windows-1251, CR LF or LF line ends) as lines.
 QStringList logFileLines(QByteArrayView bytes);
 } // namespace rv

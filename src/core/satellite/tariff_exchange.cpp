@@ -59,17 +59,20 @@ std::optional<TariffServer> parseTariffServer(QStringView text)
     return s;
 }
 
-TariffServer readTariffServer(const QString& iniPath)
+TariffServer tariffServerFrom(const IniFile& ini)
 {
     TariffServer s;
-    const std::optional<IniFile> ini = IniFile::load(iniPath);
-    if (!ini)
-        return s;
     const QString section = QString::fromUtf16(kSettingsSection);
-    if (const auto parsed = parseTariffServer(ini->value(section, QString::fromUtf16(kTariffServerKey))))
+    if (const auto parsed = parseTariffServer(ini.value(section, QString::fromUtf16(kTariffServerKey))))
         s = *parsed;
-    s.service = ini->value(section, QString::fromUtf16(kTariffServiceKey)).trimmed();
+    s.service = ini.value(section, QString::fromUtf16(kTariffServiceKey)).trimmed();
     return s;
+}
+
+TariffServer readTariffServer(const QString& iniPath)
+{
+    const std::optional<IniFile> ini = IniFile::load(iniPath);
+    return ini ? tariffServerFrom(*ini) : TariffServer{};
 }
 
 namespace {

@@ -19,6 +19,7 @@ class QTcpSocket;
 namespace rv {
 
 class DeviceBlock;
+class IniFile;
 
 namespace sat {
 
@@ -41,6 +42,7 @@ struct TariffServer
 std::optional<TariffServer> parseTariffServer(QStringView text);
 // From Config.ini; a missing file or key gives a server that is not set.
 TariffServer readTariffServer(const QString& iniPath);
+TariffServer tariffServerFrom(const IniFile& ini); // the same from a parsed file
 
 // ---- the wire ----
 inline constexpr qsizetype kImeiOffset = 87;   // in the device block

@@ -30,22 +30,14 @@ QString defaultPortName()
 #endif
 }
 
-AppSettings readAppSettings(const QString& path, const std::function<QString()>& defaultPort, QString* keptBecause)
+AppSettings appSettingsFrom(const IniFile& ini, const std::function<QString()>& defaultPort)
 {
-    AppSettings s{{}, QString::fromUtf16(kDefaultConfName), {}};
-    if (keptBecause)
-        keptBecause->clear();
-    if (const IniFile::Read read = IniFile::read(path); read.ok()) {
-        s.comPort = read.ini.value(kSection, kPortKey).trimmed();
-        if (const QString conf = read.ini.value(kSection, kConfKey).trimmed(); !conf.isEmpty())
-            s.fileConf = conf;
-        for (int i = 0; i < kRecentFiles; ++i)
-            if (const QString f = read.ini.value(kRecent, recentKey(i)).trimmed(); !f.isEmpty() && !s.recentFiles.contains(f))
-                s.recentFiles << f;
-    } else if (read.error != InputFileError::Missing && keptBecause) {
-        *keptBecause = inputFileMessage(path, read.error, IniFile::kMaxFileSize)
-                    + QStringLiteral("\rНастройки по умолчанию действуют до выхода из программы, файл не изменяется");
-    }
+    AppSettings s{ini.value(kSection, kPortKey).trimmed(), ini.value(kSection, kConfKey).trimmed(), {}};
+    if (s.fileConf.isEmpty())
+        s.fileConf = QString::fromUtf16(kDefaultConfName);
+    for (int i = 0; i < kRecentFiles; ++i)
+        if (const QString f = ini.value(kRecent, recentKey(i)).trimmed(); !f.isEmpty() && !s.recentFiles.contains(f))
+            s.recentFiles << f;
     if (s.comPort.isEmpty())
         s.comPort = defaultPort();
     return s;
@@ -61,16 +53,8 @@ QStringList withRecentFile(const QStringList& list, const QString& path)
     return out;
 }
 
-bool writeAppSettings(const QString& path, const AppSettings& settings,
-                      const std::function<QString()>& defaultPort, QString* error)
+QStringList storeAppSettings(IniFile& ini, const AppSettings& settings, const std::function<QString()>& defaultPort)
 {
-    IniFile::Read read = IniFile::read(path);
-    if (!read.ok() && read.error != InputFileError::Missing) {
-        if (error)
-            *error = QStringLiteral("not written: the file is there and was not read whole");
-        return false;
-    }
-    IniFile& ini = read.ini;
     const QString port = settings.comPort == QString::fromUtf16(kTcpPortName) ? defaultPort() : settings.comPort;
     // A value that would not read back as it is (a line break in a file name) is not stored: the file
     // keeps the old one, and the caller hears of it.
@@ -85,6 +69,31 @@ bool writeAppSettings(const QString& path, const AppSettings& settings,
         if ((!f.isEmpty() || ini.contains(kRecent, recentKey(i))) && !ini.setValue(kRecent, recentKey(i), f))
             refused << recentKey(i);
     }
+    return refused;
+}
+
+AppSettings readAppSettings(const QString& path, const std::function<QString()>& defaultPort, QString* keptBecause)
+{
+    if (keptBecause)
+        keptBecause->clear();
+    const IniFile::Read read = IniFile::read(path);
+    if (!read.ok() && read.error != InputFileError::Missing && keptBecause)
+        *keptBecause = inputFileMessage(path, read.error, IniFile::kMaxFileSize)
+                    + QStringLiteral("\rНастройки по умолчанию действуют до выхода из программы, файл не изменяется");
+    return appSettingsFrom(read.ok() ? read.ini : IniFile{}, defaultPort);
+}
+
+bool writeAppSettings(const QString& path, const AppSettings& settings,
+                      const std::function<QString()>& defaultPort, QString* error)
+{
+    IniFile::Read read = IniFile::read(path);
+    if (!read.ok() && read.error != InputFileError::Missing) {
+        if (error)
+            *error = QStringLiteral("not written: the file is there and was not read whole");
+        return false;
+    }
+    IniFile& ini = read.ini;
+    const QStringList refused = storeAppSettings(ini, settings, defaultPort);
     if (!ini.save(path, error))
         return false;
     if (refused.isEmpty())

@@ -37,6 +37,16 @@ QStringList withRecentFile(const QStringList& list, const QString& path);
 // "COM1" on Windows. Elsewhere the first serial port that can be opened, else "/dev/ttyUSB0".
 QString defaultPortName();
 
+class IniFile;
+
+// The settings a parsed "Config.ini" holds: a missing key or an empty value gives the default.
+// defaultPort is asked only when the file names no port.
+AppSettings appSettingsFrom(const IniFile& ini, const std::function<QString()>& defaultPort = defaultPortName);
+// Sets both keys into a parsed "Config.ini", keeping everything else; "TCP/IP" is stored as defaultPort.
+// Returns the keys whose value was not stored because it would not read back the same (a line break).
+QStringList storeAppSettings(IniFile& ini, const AppSettings& settings,
+                             const std::function<QString()>& defaultPort = defaultPortName);
+
 // Reads "Config.ini"; a missing or unreadable file, a missing key or an empty value gives the default.
 // defaultPort is asked only when the file names no port. A file that is there but was not read whole (too
 // large, unreadable, not a file) gives the defaults too and must be kept as it is: `keptBecause` then says

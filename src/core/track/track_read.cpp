@@ -4,6 +4,8 @@
 #include "core/protocol/device_session.h"
 #include "core/track/track_packet.h"
 
+#include <algorithm>
+
 namespace rv {
 
 namespace trackcmd {
@@ -252,7 +254,8 @@ void TrackRead::onStart(uint32_t total)
     m_started = true;
     m_announced = total;
     m_buffer = QByteArray();
-    m_buffer.reserve(static_cast<qsizetype>(total));
+    // Room for what is likely to come, not for whatever size the unit names: the buffer grows as blocks arrive.
+    m_buffer.reserve(static_cast<qsizetype>(std::min<uint32_t>(total, 1u << 20)));
     emit readTextChanged(QStringLiteral("Считано, байт: 0"));
     m_session.send(trackcmd::nextBlock(m_request.type));
     m_session.progress().Progress_refresh();

@@ -33,7 +33,7 @@ struct SerialHarness {
     QString portName() const { return pty.slavePath(); }
     QString missingPort() const { return QStringLiteral("/dev/rvconf-no-such-port"); }
     void unitSend(QByteArrayView b) { pty.unitWrite(b); }
-    QByteArray unitReceive(qsizetype expected) { return pty.unitRead(2000, expected); }
+    QByteArray unitReceive(qsizetype expected) { return pty.unitRead(rvtest::kPatienceMs, expected); }
     void unplug() { pty.closeMaster(); }
 };
 

@@ -205,7 +205,7 @@ TEST(SerialPort, EveryByteOfAReplyInPiecesIsNotified)
             }
             written = true;
         });
-        const bool whole = waitUntil([&] { return written && lastCount == quint32(reply.size()); }, 1500);
+        const bool whole = waitUntil([&] { return written && lastCount == quint32(reply.size()); });
         unit.join();
         if (!whole) {
             ++lostRounds;

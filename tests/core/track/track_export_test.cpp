@@ -242,19 +242,23 @@ TEST(TrackExport, GpsbabelReadsTheSamePoints)
     for (int32_t lat : lats)
         buffer += otherPacket(lat, 1767274215);
     ASSERT_TRUE(saveExport(plt, exportPlt(buffer).bytes));
+    // As a track (-t), into the universal CSV, which keeps six decimals: the millionths the export writes.
     QProcess p;
-    p.start(babel, {QStringLiteral("-i"), QStringLiteral("ozi"), QStringLiteral("-f"), plt, QStringLiteral("-o"),
-                    QStringLiteral("csv"), QStringLiteral("-F"), csv});
-    ASSERT_TRUE(p.waitForFinished(30000));
+    p.start(babel, {QStringLiteral("-t"), QStringLiteral("-i"), QStringLiteral("ozi"), QStringLiteral("-f"), plt,
+                    QStringLiteral("-o"), QStringLiteral("unicsv"), QStringLiteral("-F"), csv});
+    ASSERT_TRUE(p.waitForFinished(60000));
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     QList<QByteArray> lines = f.readAll().trimmed().split('\n');
-    ASSERT_EQ(lines.size(), lats.size());
+    ASSERT_EQ(lines.size(), lats.size() + 1) << lines.join('|').toStdString();
+    const QList<QByteArray> names = lines.takeFirst().trimmed().split(',');
+    const qsizetype lat = names.indexOf("Latitude"), lon = names.indexOf("Longitude");
+    ASSERT_TRUE(lat >= 0 && lon >= 0) << names.join(',').toStdString();
     for (int i = 0; i < lats.size(); ++i) {
-        const QList<QByteArray> fields = lines[i].split(',');
-        ASSERT_GE(fields.size(), 2) << lines[i].toStdString();
-        EXPECT_NEAR(fields[0].trimmed().toDouble(), lats[i] / 1e6, 1e-6) << i;
-        EXPECT_NEAR(fields[1].trimmed().toDouble(), 151.209876, 1e-6) << i;
+        const QList<QByteArray> fields = lines[i].trimmed().split(',');
+        ASSERT_EQ(fields.size(), names.size()) << lines[i].toStdString();
+        EXPECT_EQ(qRound64(fields[lat].toDouble() * 1e6), lats[i]) << i;
+        EXPECT_EQ(qRound64(fields[lon].toDouble() * 1e6), 151209876) << i;
     }
 }
