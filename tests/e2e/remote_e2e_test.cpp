@@ -154,7 +154,7 @@ TEST(RemoteE2E, GreetingReadWriteMonitorEraseAndReset)
     ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Соединение закрыто")); }));
     EXPECT_TRUE(rig.remote.serverRunning());
     EXPECT_EQ(unit->count("R18"), 1);
-    ASSERT_TRUE(rig.attached(60000));
+    ASSERT_TRUE(rig.attached());
     EXPECT_TRUE(rig.messages.filter(QStringLiteral("Ошибка")).isEmpty()) << rig.messages.join(',').toStdString();
 }
 
@@ -310,11 +310,11 @@ TEST(RemoteE2E, ScansAndASilentCallerDoNotKeepTheUnitOut)
     ASSERT_TRUE(waitUntil([&] { return silent.state() == QAbstractSocket::ConnectedState; }, 60000));
     auto unit = rig.unit();
     ASSERT_TRUE(unit->started());
-    ASSERT_TRUE(rig.attached(60000));
+    ASSERT_TRUE(rig.attached());
     ASSERT_TRUE(waitUntil([&] { return silent.state() == QAbstractSocket::UnconnectedState; }, 60000));
     EXPECT_EQ(rig.log.filter(QStringLiteral("нет приветствия за 1 с")).size(), 1);
     rig.session.Download_deviceClick();
-    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"), 60000)) << rig.closed.join(',').toStdString();
+    ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"))) << rig.closed.join(',').toStdString();
 }
 
 // A stray byte before the greeting, and later a header that promises 1023 bytes before a whole frame:
@@ -351,11 +351,11 @@ TEST(RemoteE2E, AUnitThatFallsSilentIsDroppedAndAttachedAgainWhenItCalls)
     rig.remote.units().setTimeouts({10000, 1500});
     auto unit = rig.unit({QStringLiteral("--redial-ms"), QStringLiteral("200")});
     ASSERT_TRUE(unit->started());
-    ASSERT_TRUE(rig.attached(60000));
+    ASSERT_TRUE(rig.attached());
     ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Соединение закрыто")); }, 60000));
     EXPECT_EQ(rig.log.filter(QStringLiteral("ничего не получено дольше 1.5 с")).size(), 1)
         << rig.log.join('\n').toStdString();
     EXPECT_TRUE(rig.remote.serverRunning());
-    ASSERT_TRUE(rig.attached(60000));
+    ASSERT_TRUE(rig.attached());
     EXPECT_GE(rig.log.filter(QStringLiteral("Устройство 1234, IMEI 861234567890123, прошивка 28")).size(), 2);
 }
