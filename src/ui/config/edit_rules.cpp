@@ -91,9 +91,14 @@ void setInvalidCue(QWidget* control, bool invalid)
 {
     if (!control || hasInvalidCue(control) == invalid)
         return;
+    // The control's own tip (its range) is kept aside while the cue stands, and comes back after it.
+    static const char kOwnTip[] = "rvTipBeforeCue";
+    if (invalid)
+        control->setProperty(kOwnTip, control->toolTip());
     control->setProperty(kInvalidProperty, invalid);
     control->setStyleSheet(invalid ? QStringLiteral("background-color: #ffc8c8;") : QString());
-    control->setToolTip(invalid ? QStringLiteral("Недопустимое значение: в конфигурацию оно не попадет") : QString());
+    control->setToolTip(invalid ? QStringLiteral("Недопустимое значение: в конфигурацию оно не попадет")
+                                : control->property(kOwnTip).toString());
 }
 
 bool hasInvalidCue(const QWidget* control)
