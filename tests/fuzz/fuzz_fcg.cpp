@@ -25,6 +25,8 @@ void require(bool holds)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    if (size == 0)
+        return 0;
     const QByteArrayView file(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     ConfigRecords a;
     const FcgOpenResult opened = applyFcgBytes(a, file);
@@ -40,10 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 == QByteArray(length - held, '\0')); // the rest of a zeroed record stays zero
     }
 
-    (void)dumpText(a);
-    QJsonParseError error;
-    (void)QJsonDocument::fromJson(dumpJson(a), &error);
-    require(error.error == QJsonParseError::NoError);
+    // Dumping every field is the slow part and depends little on the bytes: one input in sixteen does it,
+    // so the rest of the time goes to the open and the diff.
+    if (data[0] < 16) {
+        (void)dumpText(a);
+        QJsonParseError error;
+        (void)QJsonDocument::fromJson(dumpJson(a), &error);
+        require(error.error == QJsonParseError::NoError);
+        require(diffRecords(a, a).isEmpty());
+    }
 
     // The same file with up to four bits flipped, at places the file's first bytes choose: a diff of a few
     // changes, where named bits inside words matter.
@@ -54,7 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     ConfigRecords b;
     (void)applyFcgBytes(b, other);
-    require(diffRecords(a, a).isEmpty());
     const QList<FieldChange> changes = diffRecords(a, b);
     (void)formatChanges(changes);
     require(changes.isEmpty() == (fcgBytes(a) == fcgBytes(b)));

@@ -10,17 +10,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace rv;
 
 namespace {
 
-void require(bool holds)
+void requireAt(bool holds, int line)
 {
-    if (!holds)
+    if (!holds) {
+        std::fprintf(stderr, "fuzz_settings: check at line %d failed\n", line);
         std::abort();
+    }
 }
+#define require(holds) requireAt((holds), __LINE__)
 
 const QString kPortUsual = QStringLiteral("/dev/ttyUSB7");
 QString usualPort() { return kPortUsual; }

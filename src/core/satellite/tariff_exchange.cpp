@@ -44,7 +44,8 @@ std::optional<TariffServer> parseTariffServer(QStringView text)
         port = text.sliced(colon + 1);
     }
     host = host.trimmed();
-    if (host.isEmpty() || host.contains(u' '))
+    // A bracket left inside the host ("[[a]") names no server, and could not be written back as one.
+    if (host.isEmpty() || host.contains(u' ') || host.contains(u'[') || host.contains(u']'))
         return std::nullopt;
     s.host = host.toString();
     if (text.startsWith(u'[') || !port.isNull()) {

@@ -673,6 +673,7 @@ void MainWindow::proceed(AfterSave then)
     switch (then) {
     case AfterSave::Defaults: N4Click(); break;
     case AfterSave::Open: N5Click(); break;
+    case AfterSave::OpenRecent: openRecentFile(m_recentToOpen); break;
     case AfterSave::Exit: close(); break;
     case AfterSave::None: break;
     }
@@ -683,6 +684,14 @@ void MainWindow::addRecentFile(const QString& path)
 {
     m_recentFiles = withRecentFile(m_recentFiles, path);
     showRecentFiles();
+}
+
+void MainWindow::openRecentFile(const QString& path)
+{
+    m_recentToOpen = path;
+    if (askToSave(AfterSave::OpenRecent))
+        return;
+    openConfigFile(std::exchange(m_recentToOpen, {}));
 }
 
 void MainWindow::showRecentFiles()
@@ -706,7 +715,7 @@ void MainWindow::showRecentFiles()
         auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), file);
         a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
         a->setData(path);
-        connect(a, &QAction::triggered, this, [this, path] { openConfigFile(path); });
+        connect(a, &QAction::triggered, this, [this, path] { openRecentFile(path); });
         file->insertAction(before, a);
         m_recentActions << a;
     }

@@ -180,6 +180,8 @@ protected:
 private:
     void buildMenu();
     void showRecentFiles();
+    // A recent file from "Файл": asks "Сохранить изменения?" first, as "Открыть" does.
+    void openRecentFile(const QString& path);
     void buildToolBar();
     void buildStatusBar();
     void buildTree();
@@ -193,7 +195,7 @@ private:
     void onConfirmYes();
     QString defaultPort();
     // What waits for the answer to "Сохранить изменения?".
-    enum class AfterSave : quint8 { None, Defaults, Open, Exit };
+    enum class AfterSave : quint8 { None, Defaults, Open, OpenRecent, Exit };
     // True when the command must wait: the configuration is modified and the question is now shown.
     bool askToSave(AfterSave then);
     void proceed(AfterSave then);
@@ -234,6 +236,7 @@ private:
     bool m_answered = false;  // the question was answered: the command runs without asking again
     bool m_savedNow = false;  // set by configurationSaved during a save
     AfterSave m_afterSave = AfterSave::None;
+    QString m_recentToOpen; // the recent file waiting for the answer to "Сохранить изменения?"
     QMessageBox* m_saveQuestion = nullptr;
     std::function<bool()> m_writeGuard;
 

@@ -75,7 +75,7 @@ TEST(TariffServerAddress, FromConfigIni)
     EXPECT_EQ(parseTariffServer(u" 10.0.0.5 ")->address(), "10.0.0.5:10888");
     EXPECT_EQ(parseTariffServer(u"[::1]:99")->address(), "[::1]:99");
     EXPECT_EQ(parseTariffServer(u"[::1]")->port, 10888);
-    for (const char16_t* bad : {u"", u":80", u"host:0", u"host:70000", u"host:x", u"::1", u"a b"})
+    for (const char16_t* bad : {u"", u":80", u"host:0", u"host:70000", u"host:x", u"::1", u"a b", u"[[a]", u"a]:80"})
         EXPECT_FALSE(parseTariffServer(bad)) << QString::fromUtf16(bad).toStdString();
 
     QTemporaryDir dir;

@@ -126,3 +126,30 @@ TEST_F(UnsavedChanges, DefaultsAndExitAsk_NoGoesOnWithoutSaving_CancelStays)
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(QDir(home.path()).entryList({QStringLiteral("*.fcg")}), QStringList());
 }
+
+TEST_F(UnsavedChanges, ARecentFileAsksToo_NoOpensIt)
+{
+    w.show();
+    w.N4Click();
+    ConfigRecords other;
+    loadDefaults(other);
+    other.config.setNumber(u"ID_Device", 555);
+    const QString otherPath = home.filePath(QStringLiteral("recent.fcg"));
+    ASSERT_EQ(saveFcg(otherPath, other), FcgStatus::Ok);
+    w.addRecentFile(otherPath);
+    click(QStringLiteral("Настройки соединения"));
+    type("ID_Device", QStringLiteral("4321"));
+    settle();
+    ASSERT_TRUE(w.configModified());
+
+    auto* recent = w.findChild<QAction*>(QStringLiteral("RecentFile1"));
+    ASSERT_NE(recent, nullptr);
+    recent->trigger();
+    answer("Отмена");
+    EXPECT_EQ(control<QLineEdit>("ID_Device")->text(), QStringLiteral("4321"));
+    recent->trigger();
+    answer("Нет");
+    EXPECT_EQ(w.configFileName(), otherPath);
+    EXPECT_EQ(control<QLineEdit>("ID_Device")->text(), QStringLiteral("555"));
+    EXPECT_FALSE(w.configModified());
+}
