@@ -253,6 +253,7 @@ void TrackRead::onStart(uint32_t total)
     }
     m_started = true;
     m_announced = total;
+    m_echoOf.reset();
     m_buffer = QByteArray();
     // Room for what is likely to come, not for whatever size the unit names: the buffer grows as blocks arrive.
     m_buffer.reserve(static_cast<qsizetype>(std::min<uint32_t>(total, 1u << 20)));
@@ -268,6 +269,17 @@ void TrackRead::onBlock(const MemReply& r)
         return; // no size yet: not a block of this read
     if (!r.complete)
         return; // cut short: the repeat asks for it again
+    // A block that was only late, not lost, comes twice: once itself, once as the repeat's answer. Blocks carry
+    // no number, so the repeat's answer is known by its bytes: the same as the block taken after the repeat went
+    // out. Kept twice it would shift every packet after it. Should a true next block hold the same bytes (blank
+    // memory), dropping it costs only a repeat, which brings it.
+    const bool repeatOut = m_session.session().memoryRetryCounter == 0;
+    if (const std::optional<QByteArray> echo = std::exchange(m_echoOf, std::nullopt); echo && *echo == r.data) {
+        restartRepeat(); // the block the last "next" asked for is still to come
+        return;
+    }
+    if (repeatOut)
+        m_echoOf = r.data;
     // Bytes beyond the announced size are not kept.
     const qsizetype room = qsizetype(m_announced) - m_buffer.size();
     m_buffer.append(r.data.constData(), std::min(room, r.data.size()));

@@ -93,6 +93,8 @@ private:
     uint32_t m_announced = 0;
     bool m_active = false;
     bool m_started = false; // the start reply has come
+    // The block taken just after a repeat went out; the next block with the same bytes is the repeat's echo.
+    std::optional<QByteArray> m_echoOf;
 };
 
 } // namespace rv

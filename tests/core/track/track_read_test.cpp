@@ -161,6 +161,50 @@ TEST_P(Read, OneRepeatAfterASilentBlockThenTheWatchdog)
     EXPECT_FALSE(link.takeWritten().contains("CONFIGM"));
 }
 
+TEST_P(Read, ALateBlockAndTheRepeatsEchoOfItAreKeptOnce)
+{
+    startRange();
+    const QByteArray a = bytesOf(500, 1), b = bytesOf(500, 2), c = bytesOf(500, 3);
+    unit(memStart(1500));
+    link.takeWritten();
+    unit(memBlock(a));
+    link.takeWritten();
+    ticks(60);
+    ASSERT_EQ(link.takeWritten(), kRepeat);
+    // The block was only late: it comes, then the repeat brings it again, then the block "next" asked for.
+    unit(memBlock(b));
+    EXPECT_EQ(link.takeWritten(), kNext);
+    unit(memBlock(b));
+    EXPECT_TRUE(link.takeWritten().isEmpty()); // the echo asks for nothing: the next block is on its way
+    unit(memBlock(c));
+    EXPECT_EQ(link.takeWritten(), kNext);
+    unit(memStatus(1));
+    EXPECT_EQ(t.buffer(), a + b + c);
+    EXPECT_EQ(lastClosed(), QStringLiteral("Чтение памяти завершено"));
+}
+
+TEST_P(Read, AfterARepeatANextBlockOfTheSameBytesComesWithTheFollowingRepeat)
+{
+    startRange();
+    const QByteArray blank(500, '\xFF');
+    unit(memStart(1500));
+    link.takeWritten();
+    unit(memBlock(bytesOf(500, 1)));
+    link.takeWritten();
+    ticks(60);
+    ASSERT_EQ(link.takeWritten(), kRepeat);
+    unit(memBlock(blank)); // the lost block, brought by the repeat
+    EXPECT_EQ(link.takeWritten(), kNext);
+    unit(memBlock(blank)); // the next block holds the same bytes: taken for an echo at first ...
+    ticks(60);
+    ASSERT_EQ(link.takeWritten(), kRepeat); // ... and asked for again
+    unit(memBlock(blank));
+    EXPECT_EQ(link.takeWritten(), kNext);
+    unit(memStatus(1));
+    EXPECT_EQ(t.buffer(), bytesOf(500, 1) + blank + blank);
+    EXPECT_EQ(lastClosed(), QStringLiteral("Чтение памяти завершено"));
+}
+
 TEST_P(Read, TheUnitsEndAnswers)
 {
     for (auto [status, text] : {std::pair<uint8_t, QString>{2, QStringLiteral("Нет пакетов")},
