@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace rv {
 
@@ -17,9 +18,11 @@ constexpr double kMargin = 30;
 constexpr double kPickPx = 10;        // a click this close to a point picks it
 constexpr double kDragPx = 4;         // a press that moves less is a click
 constexpr int kSpeedBins = 32;        // the path's colours
+constexpr size_t kThickLinesUpTo = 20000;
 constexpr double kMinPxPerKm = 1e-3, kMaxPxPerKm = 1e7;
 
 const QColor kStartColor(0, 170, 60), kEndColor(210, 30, 30), kStopColor(255, 150, 0);
+const QColor kGround(246, 244, 238);
 
 // The top of the speed scale: the maximum speed rounded up to ten km/h.
 double speedTop(uint16_t maxSpeedTenths)
@@ -72,6 +75,7 @@ QColor TrackMapView::speedColor(double kmh, double top)
 void TrackMapView::setTrack(const track::TrackOverview* t)
 {
     m_track = t;
+    m_path = QImage(); // the same overview may hold another track now
     m_marker.reset();
     m_speedTop = t ? speedTop(t->summary.maxSpeed) : 10;
     fit();
@@ -142,14 +146,27 @@ void TrackMapView::paintEvent(QPaintEvent*)
 {
     ++m_paints;
     QPainter p(this);
-    p.fillRect(rect(), QColor(246, 244, 238));
     if (!m_track || m_track->km.empty()) {
+        p.fillRect(rect(), kGround);
         p.setPen(palette().color(QPalette::Text));
         p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Нет точек с достоверными координатами"));
         return;
     }
+    // The path is drawn once per view; the marks over it (the cursor's above all) are drawn every time.
+    const qreal dpr = devicePixelRatioF();
+    const PathKey key{m_track, m_pxPerKm, m_centreKm, size(), dpr};
+    if (!(key == m_pathKey) || m_path.isNull()) {
+        m_path = QImage(size() * dpr, QImage::Format_RGB32);
+        m_path.setDevicePixelRatio(dpr);
+        m_path.fill(kGround);
+        QPainter ip(&m_path);
+        ip.setRenderHint(QPainter::Antialiasing);
+        drawPath(ip);
+        m_pathKey = key;
+        ++m_pathDraws;
+    }
+    p.drawImage(0, 0, m_path);
     p.setRenderHint(QPainter::Antialiasing);
-    drawPath(p);
     drawMarkers(p);
     drawLegend(p);
     drawScaleBar(p);
@@ -157,60 +174,75 @@ void TrackMapView::paintEvent(QPaintEvent*)
 
 void TrackMapView::drawPath(QPainter& p) const
 {
+    // A line from each point to the next, in the colour of the speed it left the point at. Lines are gathered
+    // by colour and drawn a colour at a time; a point less than a pixel from the last one drawn is passed over,
+    // and a line drawn already between the same two pixels in the same colour (a road driven again) is not
+    // drawn twice, so a long track costs about what the window can show.
     const std::vector<track::TrackPoint>& points = m_track->track.points;
-    QPen pen(Qt::black, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    QPolygonF run;
-    int runBin = -1;
-    auto flush = [&] {
-        if (run.size() > 1) {
-            pen.setColor(speedColor((runBin + 0.5) * m_speedTop / kSpeedBins, m_speedTop));
-            p.setPen(pen);
-            p.drawPolyline(run);
-        }
-        run.clear();
-    };
-    // A line from each point to the next in the colour of the speed it left the point at; points closer than
-    // a pixel to the last one drawn are passed over, so a long track costs what the window can show.
-    QPointF lastDrawn, previous;
-    bool skipped = false;
+    std::vector<QLineF> lines[kSpeedBins];
+    std::unordered_set<uint64_t> drawn[kSpeedBins];
+    const QRectF view = QRectF(rect()).adjusted(-20, -20, 20, 20);
+    constexpr double kKeyRange = 30000; // pixel coordinates that fit the duplicate key
+    QPointF anchor;
+    int anchorBin = -1;
     for (size_t i = 0; i < points.size(); ++i) {
         const QPointF at = toPixel(m_track->km[i]);
         if (i == 0 || points[i].segmentStart) {
-            if (skipped)
-                run << previous;
-            flush();
-            run << at;
-            lastDrawn = previous = at;
-            skipped = false;
-            runBin = -1;
+            anchor = at;
+            anchorBin = -1;
             continue;
         }
         const int bin = std::min(kSpeedBins - 1, int(points[i - 1].speed / 10.0 / m_speedTop * kSpeedBins));
-        if (bin != runBin) {
-            if (skipped)
-                run << previous;
-            const QPointF from = run.isEmpty() ? previous : run.back();
-            flush();
-            run << from;
-            runBin = bin;
-        } else if (std::abs(at.x() - lastDrawn.x()) < 1 && std::abs(at.y() - lastDrawn.y()) < 1) {
-            previous = at;
-            skipped = true;
+        const long ax = std::lround(anchor.x()), ay = std::lround(anchor.y());
+        const long bx = std::lround(at.x()), by = std::lround(at.y());
+        if (ax == bx && ay == by && bin == anchorBin)
             continue;
+        const QLineF line(anchor, at);
+        anchor = at;
+        anchorBin = bin;
+        // Off the view altogether.
+        if ((line.x1() < view.left() && line.x2() < view.left()) || (line.x1() > view.right() && line.x2() > view.right()) ||
+            (line.y1() < view.top() && line.y2() < view.top()) || (line.y1() > view.bottom() && line.y2() > view.bottom()))
+            continue;
+        if (std::abs(line.x1()) < kKeyRange && std::abs(line.y1()) < kKeyRange && std::abs(line.x2()) < kKeyRange &&
+            std::abs(line.y2()) < kKeyRange) {
+            auto word = [](long v) { return uint64_t(uint16_t(int16_t(v))); };
+            // Either way along the road is the same line.
+            uint64_t k1 = word(ax) << 16 | word(ay), k2 = word(bx) << 16 | word(by);
+            if (k1 > k2)
+                std::swap(k1, k2);
+            if (!drawn[bin].insert(k1 << 32 | k2).second)
+                continue;
         }
-        run << at;
-        lastDrawn = previous = at;
-        skipped = false;
+        lines[bin].push_back(line);
     }
-    if (skipped)
-        run << previous;
-    flush();
+    // Where the lines are many they lie close together anyway: a hairline draws them three times as fast.
+    size_t count = 0;
+    for (const auto& l : lines)
+        count += l.size();
+    QPen pen(Qt::black, count > kThickLinesUpTo ? 0.0 : 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    for (int b = 0; b < kSpeedBins; ++b) {
+        if (lines[b].empty())
+            continue;
+        pen.setColor(speedColor((b + 0.5) * m_speedTop / kSpeedBins, m_speedTop));
+        p.setPen(pen);
+        p.drawLines(lines[b].data(), int(lines[b].size()));
+    }
 }
 
 void TrackMapView::drawMarkers(QPainter& p) const
 {
-    for (const track::Stop& s : m_track->stops)
-        drawStop(p, pixelOf(s.point));
+    // A stop made at the same place day after day is one mark.
+    std::unordered_set<uint64_t> marked;
+    const QRectF view = QRectF(rect()).adjusted(-12, -12, 12, 12);
+    for (const track::Stop& s : m_track->stops) {
+        const QPointF at = pixelOf(s.point);
+        if (!view.contains(at))
+            continue;
+        const uint64_t key = uint64_t(uint32_t(std::lround(at.x()))) << 32 | uint32_t(std::lround(at.y()));
+        if (marked.insert(key).second)
+            drawStop(p, at);
+    }
     drawStart(p, pixelOf(0));
     drawEnd(p, pixelOf(qsizetype(m_track->km.size()) - 1));
     if (m_marker) {

@@ -9,6 +9,7 @@
 
 #include "core/track/track_geometry.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <optional>
@@ -37,6 +38,8 @@ public:
     // The top speed of the colour scale, km/h.
     double speedScaleTop() const { return m_speedTop; }
     int paints() const { return m_paints; }
+    // How often the path itself was drawn: once per view (a move of the marker draws only the marks).
+    int pathDraws() const { return m_pathDraws; }
 
     // The colour of a speed on a scale from 0 to `top` km/h: blue when standing, through green and yellow, to red.
     static QColor speedColor(double kmh, double top);
@@ -71,6 +74,20 @@ private:
     std::optional<QPointF> m_pressAt;
     std::optional<QPointF> m_dragFrom;
     int m_paints = 0;
+    int m_pathDraws = 0;
+
+    // The path as last drawn, and the view it was drawn for.
+    struct PathKey
+    {
+        const track::TrackOverview* track = nullptr;
+        double pxPerKm = 0;
+        QPointF centreKm;
+        QSize size;
+        qreal dpr = 0;
+        bool operator==(const PathKey&) const = default;
+    };
+    QImage m_path;
+    PathKey m_pathKey;
 };
 
 } // namespace rv
