@@ -13,7 +13,7 @@
 
 namespace rvtest {
 
-struct PacketSpec
+struct PacketFields
 {
     int32_t time = 1767261600;   // 2026-01-01 10:00:00 UTC
     int32_t lat = 0;             // millionths of a degree
@@ -27,7 +27,7 @@ struct PacketSpec
     bool brokenCrc = false;
 };
 
-inline QByteArray trackPacket(const PacketSpec& s)
+inline QByteArray trackPacket(const PacketFields& s)
 {
     QByteArray b(105, '\0');
     rv::le::put32(b, 0, static_cast<uint32_t>(s.time));
@@ -61,7 +61,7 @@ inline QByteArray squareLoop()
     QByteArray all;
     int32_t t = SquareLoop::kStart;
     const int32_t lon0 = 37600000, step = 1000;
-    PacketSpec p;
+    PacketFields p;
     auto put = [&](int32_t lat, int32_t lon, uint16_t speed, uint16_t course) {
         p.time = t;
         p.lat = lat;
@@ -81,7 +81,7 @@ inline QByteArray squareLoop()
     for (int i = 1; i <= 10; ++i, t += 10) {
         put(10 * step, lon0 + (10 - i) * step, 400, 2700);
         if (i == 1) {
-            PacketSpec lost;
+            PacketFields lost;
             lost.time = t + 5;
             lost.notValid = true;
             lost.satellites = 2;

@@ -55,7 +55,7 @@ private:
 std::vector<int> panesShown(const ChartSource& source, const ChartView::Shown& shown)
 {
     std::vector<int> panes;
-    for (int s = 0; s < source.seriesCount(); ++s)
+    for (int s = 0; s < source.seriesCount() && s < ChartView::kMaxSeries; ++s)
         if (shown[size_t(s)] && std::find(panes.begin(), panes.end(), source.pane(s)) == panes.end())
             panes.push_back(source.pane(s));
     std::sort(panes.begin(), panes.end());

@@ -19,7 +19,7 @@ constexpr double kPickPx = 10;        // a click this close to a point picks it
 constexpr double kDragPx = 4;         // a press that moves less is a click
 constexpr int kSpeedBins = 32;        // the path's colours
 constexpr size_t kThickLinesUpTo = 20000;
-constexpr double kMinPxPerKm = 1e-3, kMaxPxPerKm = 1e7;
+constexpr double kMinPxPerKm = 1e-3, kMaxPxPerKm = 1e5; // the earth in 40 px .. a metre in 100 px
 
 const QColor kStartColor(0, 170, 60), kEndColor(210, 30, 30), kStopColor(255, 150, 0);
 const QColor kGround(246, 244, 238);
@@ -28,6 +28,32 @@ const QColor kGround(246, 244, 238);
 double speedTop(uint16_t maxSpeedTenths)
 {
     return std::max(10.0, std::ceil(maxSpeedTenths / 100.0) * 10.0);
+}
+
+// The part of `line` inside `r` (Liang-Barsky); false when none is. Lines far out of view never reach the
+// painter, whose raster engine works in fixed point.
+bool clipTo(QLineF& line, const QRectF& r)
+{
+    const double x0 = line.x1(), y0 = line.y1(), dx = line.dx(), dy = line.dy();
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - r.left(), r.right() - x0, y0 - r.top(), r.bottom() - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    line = QLineF(x0 + t0 * dx, y0 + t0 * dy, x0 + t1 * dx, y0 + t1 * dy);
+    return true;
 }
 
 void drawStart(QPainter& p, QPointF at)
@@ -182,7 +208,7 @@ void TrackMapView::drawPath(QPainter& p) const
     std::vector<QLineF> lines[kSpeedBins];
     std::unordered_set<uint64_t> drawn[kSpeedBins];
     const QRectF view = QRectF(rect()).adjusted(-20, -20, 20, 20);
-    constexpr double kKeyRange = 30000; // pixel coordinates that fit the duplicate key
+    constexpr int64_t kKeyRange = 30000; // pixel coordinates that fit the duplicate key
     QPointF anchor;
     int anchorBin = -1;
     for (size_t i = 0; i < points.size(); ++i) {
@@ -193,20 +219,17 @@ void TrackMapView::drawPath(QPainter& p) const
             continue;
         }
         const int bin = std::min(kSpeedBins - 1, int(points[i - 1].speed / 10.0 / m_speedTop * kSpeedBins));
-        const long ax = std::lround(anchor.x()), ay = std::lround(anchor.y());
-        const long bx = std::lround(at.x()), by = std::lround(at.y());
+        const int64_t ax = std::llround(anchor.x()), ay = std::llround(anchor.y());
+        const int64_t bx = std::llround(at.x()), by = std::llround(at.y());
         if (ax == bx && ay == by && bin == anchorBin)
             continue;
-        const QLineF line(anchor, at);
+        QLineF line(anchor, at);
         anchor = at;
         anchorBin = bin;
-        // Off the view altogether.
-        if ((line.x1() < view.left() && line.x2() < view.left()) || (line.x1() > view.right() && line.x2() > view.right()) ||
-            (line.y1() < view.top() && line.y2() < view.top()) || (line.y1() > view.bottom() && line.y2() > view.bottom()))
+        if (!clipTo(line, view))
             continue;
-        if (std::abs(line.x1()) < kKeyRange && std::abs(line.y1()) < kKeyRange && std::abs(line.x2()) < kKeyRange &&
-            std::abs(line.y2()) < kKeyRange) {
-            auto word = [](long v) { return uint64_t(uint16_t(int16_t(v))); };
+        if (std::abs(ax) < kKeyRange && std::abs(ay) < kKeyRange && std::abs(bx) < kKeyRange && std::abs(by) < kKeyRange) {
+            auto word = [](int64_t v) { return uint64_t(uint16_t(int16_t(v))); };
             // Either way along the road is the same line.
             uint64_t k1 = word(ax) << 16 | word(ay), k2 = word(bx) << 16 | word(by);
             if (k1 > k2)
@@ -243,9 +266,11 @@ void TrackMapView::drawMarkers(QPainter& p) const
         if (marked.insert(key).second)
             drawStop(p, at);
     }
-    drawStart(p, pixelOf(0));
-    drawEnd(p, pixelOf(qsizetype(m_track->km.size()) - 1));
-    if (m_marker) {
+    if (const QPointF at = pixelOf(0); view.contains(at))
+        drawStart(p, at);
+    if (const QPointF at = pixelOf(qsizetype(m_track->km.size()) - 1); view.contains(at))
+        drawEnd(p, at);
+    if (m_marker && view.contains(pixelOf(*m_marker))) {
         const QPointF at = pixelOf(*m_marker);
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(Qt::white, 4));

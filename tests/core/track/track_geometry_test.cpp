@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace rv::track;
-using rvtest::PacketSpec;
+using rvtest::PacketFields;
 using rvtest::trackPacket;
 
 namespace {

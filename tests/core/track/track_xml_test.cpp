@@ -23,7 +23,7 @@
 #include <string>
 
 using namespace rv::track;
-using rvtest::PacketSpec;
+using rvtest::PacketFields;
 using rvtest::trackPacket;
 
 namespace {
@@ -75,7 +75,7 @@ QByteArray wideTrack()
 {
     QByteArray b;
     for (int i = 0; i < 40; ++i) {
-        PacketSpec p;
+        PacketFields p;
         p.time = kTen + i * 7 + (i >= 20 ? 3600 : 0);
         p.lat = -33500000 + i * 2345679;
         p.lon = (i % 2 ? -1 : 1) * (151209876 - i * 3333333);

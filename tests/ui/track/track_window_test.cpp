@@ -109,6 +109,14 @@ TEST(TrackWindow, SummaryOfTheSquareLoopAndTheCursorJoinsChartAndPath)
                 .toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))))
             << rig.window.cursorLabel()->text().toStdString();
     }
+    // The marker moves over the path drawn once.
+    rig.map->grab();
+    const int pathDraws = rig.map->pathDraws();
+    rig.chart->setCursorSample(20);
+    rig.map->grab();
+    EXPECT_EQ(rig.map->marker(), 20);
+    EXPECT_EQ(rig.map->pathDraws(), pathDraws);
+    rig.chart->setCursorSample(33);
     // Leaving the chart leaves both where they are.
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(rig.chart, &leave);
@@ -184,6 +192,19 @@ TEST(TrackWindow, TheMapZoomsMovesAndFitsAgain)
     EXPECT_GE(map->paints(), 1);
     // The colour scale tops the maximum speed rounded up to ten: 55.5 km/h on a scale to 60.
     EXPECT_EQ(map->speedScaleTop(), 60);
+
+    // As far in as the zoom goes (a metre in 100 px), off a corner of the square, and as far out: the path is
+    // drawn each time, and only the marks in view.
+    for (int i = 0; i < 80; ++i)
+        wheel(map, a.toPoint() + QPoint(7, 3), 120);
+    EXPECT_DOUBLE_EQ(map->pxPerKm(), 1e5);
+    const int draws = map->pathDraws();
+    EXPECT_FALSE(map->grab().isNull());
+    EXPECT_GT(map->pathDraws(), draws);
+    for (int i = 0; i < 120; ++i)
+        wheel(map, a.toPoint(), -120);
+    EXPECT_DOUBLE_EQ(map->pxPerKm(), 1e-3);
+    EXPECT_FALSE(map->grab().isNull());
 }
 
 TEST(TrackWindow, ExportOffersAllFiveFormatsAndATypedExtensionDecides)
