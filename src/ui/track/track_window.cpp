@@ -27,6 +27,7 @@ TrackWindow::TrackWindow(std::function<packet::PacketChoice()> packetChoice, QWi
 
     m_origin = new QLabel;
     m_origin->setObjectName(QStringLiteral("TrackOrigin"));
+    m_origin->setTextFormat(Qt::PlainText); // a file's name, whatever it holds
     auto* fitButton = new QPushButton(QStringLiteral("Весь трек"));
     fitButton->setObjectName(QStringLiteral("TrackFit"));
     fitButton->setToolTip(QStringLiteral("Вписать трек в окно (Home)"));
@@ -57,10 +58,12 @@ TrackWindow::TrackWindow(std::function<packet::PacketChoice()> packetChoice, QWi
 
     m_cursor = new QLabel;
     m_cursor->setObjectName(QStringLiteral("TrackCursor"));
+    m_cursor->setTextFormat(Qt::PlainText);
     m_cursor->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_cursor->setMinimumHeight(fontMetrics().height());
     m_summary = new QLabel;
     m_summary->setObjectName(QStringLiteral("TrackSummary"));
+    m_summary->setTextFormat(Qt::PlainText);
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
 

@@ -22,7 +22,6 @@
 #include "ui/track/track_window.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
@@ -57,11 +56,11 @@ struct WindowRig {
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
-    // The text of the message box open now, and closes it.
-    static QString takeMessage()
+    // The text of the message box `owner` shows now, and closes it.
+    static QString takeMessage(QWidget* owner)
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        for (QMessageBox* box : owner->findChildren<QMessageBox*>())
+            if (box->isVisible()) {
                 const QString text = box->text();
                 box->close();
                 return text;
@@ -243,24 +242,24 @@ TEST(TrackWindow, ExportOffersAllFiveFormatsAndATypedExtensionDecides)
     typeName(QStringLiteral("square"));
     EXPECT_TRUE(fileAt("square.gpx").contains("<gpx version=\"1.1\""));
     EXPECT_EQ(fileAt("square.gpx").count("<trkpt "), rvtest::SquareLoop::kPoints);
-    EXPECT_EQ(WindowRig::takeMessage(),
+    EXPECT_EQ(WindowRig::takeMessage(&rig.window),
               QStringLiteral("Операция экспорта выполнена\nТочек: 42; пропущено: 1 без достоверных координат"));
     // Typed extensions decide whatever the filter.
     typeName(QStringLiteral("earth.kml"));
     EXPECT_TRUE(fileAt("earth.kml").contains("<gx:Track>"));
-    WindowRig::takeMessage();
+    WindowRig::takeMessage(&rig.window);
     typeName(QStringLiteral("ozi.plt"));
     EXPECT_TRUE(fileAt("ozi.plt").startsWith("OziExplorer Track Point File Version 2.1\r\n"));
-    EXPECT_EQ(WindowRig::takeMessage(), QStringLiteral("Операция экспорта выполнена"));
+    EXPECT_EQ(WindowRig::takeMessage(&rig.window), QStringLiteral("Операция экспорта выполнена"));
     typeName(QStringLiteral("fleet.wln"));
     EXPECT_EQ(fileAt("fleet.wln").count("REG;"), 43);
-    WindowRig::takeMessage();
+    WindowRig::takeMessage(&rig.window);
     typeName(QStringLiteral("raw.bin"));
     EXPECT_EQ(fileAt("raw.bin"), rvtest::squareLoop());
-    WindowRig::takeMessage();
+    WindowRig::takeMessage(&rig.window);
     // A folder that is not there: the message says so and nothing is written.
     rig.window.exportTo(dir.filePath(QStringLiteral("missing/x.gpx")));
-    EXPECT_EQ(WindowRig::takeMessage(), QStringLiteral("Не удается сохранить в файл"));
+    EXPECT_EQ(WindowRig::takeMessage(&rig.window), QStringLiteral("Не удается сохранить в файл"));
 }
 
 namespace {
@@ -350,8 +349,8 @@ TEST(TrackWindow, OpensAfterAReadAndFromTheFileMenu)
     s.write(QByteArray(104, 'x'));
     s.close();
     view.openTrackFile(shortFile);
-    EXPECT_EQ(WindowRig::takeMessage(), QStringLiteral("В файле %1 нет ни одного пакета трека").arg(shortFile));
+    EXPECT_EQ(WindowRig::takeMessage(&rig.window), QStringLiteral("В файле %1 нет ни одного пакета трека").arg(shortFile));
     EXPECT_EQ(view.window()->originLabel()->text(), QStringLiteral("saved.bin"));
     view.openTrackFile(rig.home.filePath(QStringLiteral("none.bin")));
-    EXPECT_FALSE(WindowRig::takeMessage().isEmpty());
+    EXPECT_FALSE(WindowRig::takeMessage(&rig.window).isEmpty());
 }
