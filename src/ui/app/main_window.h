@@ -103,6 +103,13 @@ public:
     void setLoadInputPage(std::function<void(int)> fn) { m_loadInputPage = std::move(fn); }
     void setInputTypeReader(std::function<int(int)> fn) { m_inputType = std::move(fn); }
 
+    // Config.ini as FormShow read it (empty before, or when it could not be read): views restore what they
+    // keep there when formShown comes.
+    const IniFile& settings() const { return *m_settings; }
+    // Views that keep something in Config.ini put it into the file that FormClose writes, in one save. A writer
+    // is dropped with its owner, so a view gone before the window closes is not asked.
+    void addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write);
+
 public slots:
     void setStatusText(int panel, const QString& text);
     // A message box that does not block: timers and replies go on while it is up. While a box with the
@@ -141,12 +148,6 @@ public slots:
     void Program_butClick();
     void Reset_butClick();
 
-    // Config.ini as FormShow read it (empty before, or when it could not be read): views restore what they
-    // keep there when formShown comes.
-    const IniFile& settings() const { return *m_settings; }
-    // Views that keep something in Config.ini put it into the file that FormClose writes, in one save. A writer
-    // is dropped with its owner, so a view gone before the window closes is not asked.
-    void addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write);
     // Run by the first show and by the close of the window; each runs once.
     void FormShow();
     void FormClose();
