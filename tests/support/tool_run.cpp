@@ -1,7 +1,9 @@
 #include "support/tool_run.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
+#include <gtest/gtest.h>
 
 namespace rvtest {
 
@@ -16,9 +18,22 @@ ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs)
         p.waitForFinished();
         return {};
     }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError()),
-            clock.elapsed()};
+    ToolRun r{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+              QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError()),
+              clock.elapsed()};
+    if (const QString report = sanitizerReport(r.err); !report.isEmpty())
+        ADD_FAILURE() << qPrintable(QFileInfo(program).fileName()) << " " << qPrintable(args.join(u' ')) << ": "
+                      << qPrintable(report) << "\n" << qPrintable(r.err.right(4000));
+    return r;
+}
+
+QString sanitizerReport(const QString& err)
+{
+    for (const QString& line : err.split(u'\n'))
+        if (line.contains(QLatin1String("ERROR: AddressSanitizer")) || line.contains(QLatin1String("ERROR: LeakSanitizer"))
+            || line.contains(QLatin1String("runtime error:")) || line.contains(QLatin1String("SUMMARY: UndefinedBehaviorSanitizer")))
+            return line.trimmed();
+    return {};
 }
 
 } // namespace rvtest

@@ -14,6 +14,12 @@ struct ToolRun
     qint64 elapsedMs = 0;
 };
 
+// Fails the running test when the tool's stderr holds a sanitizer's report: every tool run by a test is also
+// checked for memory and undefined-behaviour faults, whatever its exit code was meant to be.
 ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 60000);
+
+// The first line of an AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer report in `err`;
+// empty when there is none.
+QString sanitizerReport(const QString& err);
 
 } // namespace rvtest

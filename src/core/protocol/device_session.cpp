@@ -201,7 +201,14 @@ void SessionController::Download_deviceClick()
 
 bool SessionController::readUnitCopy()
 {
-    if (m_s.remoteMode || !m_s.connected || m_s.OperationState != osIdle)
+    if (m_s.remoteMode) {
+        // A unit attached over the network is read the same way, by the remote session, into the copy.
+        if (!m_remote || m_s.remoteOperation)
+            return false;
+        *m_copy = *m_records;
+        return m_remote->readCopy(*m_copy);
+    }
+    if (!m_s.connected || m_s.OperationState != osIdle)
         return false;
     *m_copy = *m_records;
     Download_deviceClick();

@@ -84,7 +84,8 @@ AppSettings readAppSettings(const QString& path, const std::function<QString()>&
 }
 
 bool writeAppSettings(const QString& path, const AppSettings& settings,
-                      const std::function<QString()>& defaultPort, QString* error)
+                      const std::function<QString()>& defaultPort, QString* error,
+                      const std::function<void(IniFile&)>& more)
 {
     IniFile::Read read = IniFile::read(path);
     if (!read.ok() && read.error != InputFileError::Missing) {
@@ -94,6 +95,8 @@ bool writeAppSettings(const QString& path, const AppSettings& settings,
     }
     IniFile& ini = read.ini;
     const QStringList refused = storeAppSettings(ini, settings, defaultPort);
+    if (more)
+        more(ini);
     if (!ini.save(path, error))
         return false;
     if (refused.isEmpty())

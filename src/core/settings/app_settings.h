@@ -59,8 +59,10 @@ AppSettings readAppSettings(const QString& path,
 // stored as defaultPort. Returns false (and the old file stays) when the file cannot be written or is there and
 // cannot be read whole (writing would lose what it holds); also false, with
 // the rest written, when a value cannot be stored so that it reads back the same (a line break in it).
+// `more` puts further keys into the same file before it is saved (the windows' places, the charts' series).
 bool writeAppSettings(const QString& path, const AppSettings& settings,
-                      const std::function<QString()>& defaultPort = defaultPortName, QString* error = nullptr);
+                      const std::function<QString()>& defaultPort = defaultPortName, QString* error = nullptr,
+                      const std::function<void(IniFile&)>& more = {});
 
 // Whether "Записать" lists the changes first: yes unless "Config.ini" says "Confirm write=0".
 bool readConfirmWrite(const QString& path);

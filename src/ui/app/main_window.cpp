@@ -3,6 +3,7 @@
 #include "core/config/records.h"
 #include "core/config/regular_file.h"
 #include "core/settings/app_settings.h"
+#include "core/settings/ini_file.h"
 #include "core/settings/program_folder.h"
 #include "ui/app/about_window.h"
 #include "ui/app/adaptation.h"
@@ -58,7 +59,7 @@ QDialog* shellWindow(const char* name, const char16_t* caption, QWidget* parent)
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_settings(std::make_unique<IniFile>())
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(appTitle());
@@ -856,6 +857,8 @@ void MainWindow::FormShow()
     m_settingsKept = !keptBecause.isEmpty();
     m_recentFiles = settings.recentFiles;
     showRecentFiles();
+    if (!m_settingsKept)
+        *m_settings = IniFile::load(programFile(QString::fromUtf16(kSettingsFileName))).value_or(IniFile{});
 
     emit formShown();
     if (m_settingsKept)
@@ -874,6 +877,11 @@ void MainWindow::FormShow()
     emit startupConfigRequested(m_configFile);
 }
 
+void MainWindow::addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write)
+{
+    m_settingsWriters.emplace_back(owner, std::move(write));
+}
+
 void MainWindow::FormClose()
 {
     if (m_closed)
@@ -885,8 +893,13 @@ void MainWindow::FormClose()
         return;
     const AppSettings settings{m_portOverridden ? m_iniPort : m_portName, m_configFile, m_recentFiles};
     QString error;
+    const auto writers = [this](IniFile& ini) {
+        for (const auto& [owner, write] : m_settingsWriters)
+            if (owner)
+                write(ini);
+    };
     if (!writeAppSettings(programFile(QString::fromUtf16(kSettingsFileName)), settings,
-                          [this] { return defaultPort(); }, &error))
+                          [this] { return defaultPort(); }, &error, writers))
         qWarning("Config.ini not written: %s", qPrintable(error));
 }
 

@@ -6,9 +6,12 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QDialog;
@@ -22,6 +25,7 @@ class QTreeWidgetItem;
 namespace rv {
 
 class AboutWindow;
+class IniFile;
 class ConfirmDialog;
 class SettingSearch;
 
@@ -98,6 +102,13 @@ public:
     void setLoadConnectPage(std::function<void(int)> fn) { m_loadConnectPage = std::move(fn); }
     void setLoadInputPage(std::function<void(int)> fn) { m_loadInputPage = std::move(fn); }
     void setInputTypeReader(std::function<int(int)> fn) { m_inputType = std::move(fn); }
+
+    // Config.ini as FormShow read it (empty before, or when it could not be read): views restore what they
+    // keep there when formShown comes.
+    const IniFile& settings() const { return *m_settings; }
+    // Views that keep something in Config.ini put it into the file that FormClose writes, in one save. A writer
+    // is dropped with its owner, so a view gone before the window closes is not asked.
+    void addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write);
 
 public slots:
     void setStatusText(int panel, const QString& text);
@@ -239,6 +250,8 @@ private:
     QString m_recentToOpen; // the recent file waiting for the answer to "Сохранить изменения?"
     QMessageBox* m_saveQuestion = nullptr;
     std::function<bool()> m_writeGuard;
+    std::unique_ptr<IniFile> m_settings;
+    std::vector<std::pair<QPointer<QObject>, std::function<void(IniFile&)>>> m_settingsWriters;
 
     std::function<void(int)> m_loadConnectPage;
     std::function<void(int)> m_loadInputPage;
