@@ -14,6 +14,8 @@ struct ToolRun
     qint64 elapsedMs = 0;
 };
 
-ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 60000);
+// `environment` adds "NAME=value" entries to the tool's environment (this process's own stays as it is).
+ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 60000,
+                const QStringList& environment = {});
 
 } // namespace rvtest

@@ -414,8 +414,8 @@ int serve(const QStringList& argList)
     const int code = run.exec();
     if (code != ExitOk || args->command != QLatin1String("read"))
         return code;
-    if (const rv::FcgStatus s = rv::saveFcg(args->file, records); s != rv::FcgStatus::Ok) {
-        err(QStringLiteral("%1: %2").arg(args->file, rv::fcgStatusMessage(s)));
+    if (rv::OutputFileResult saved; rv::saveFcg(args->file, records, &saved) != rv::FcgStatus::Ok) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     return ExitOk;

@@ -109,9 +109,10 @@ void FleetServer::finish(ConnectionId id, bool ok, const QString& reason)
     QString why = reason;
     if (ok && job->job.kind == FleetJob::Kind::Read) {
         const QString out = m_queue.readOutput(job->imei, QDateTime::currentDateTime());
-        if (const FcgStatus s = saveFcg(out, job->records); s != FcgStatus::Ok) {
+        // A read is done only when its configuration is on the disk; the job then fails with the reason.
+        if (OutputFileResult saved; saveFcg(out, job->records, &saved) != FcgStatus::Ok) {
             ok = false;
-            why = QStringLiteral("%1: %2").arg(QFileInfo(out).fileName(), fcgStatusMessage(s));
+            why = outputFileMessage(saved);
         }
     }
     QString moveError;

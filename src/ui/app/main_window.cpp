@@ -833,6 +833,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (!m_closed && !storeSettingsAtExit()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -880,14 +884,31 @@ void MainWindow::FormClose()
         return;
     m_closed = true;
     emit closing();
+}
+
+bool MainWindow::storeSettingsAtExit()
+{
     // Settings that were never read, or not read whole, are not written over.
     if (!m_shown || m_settingsKept)
-        return;
+        return true;
     const AppSettings settings{m_portOverridden ? m_iniPort : m_portName, m_configFile, m_recentFiles};
     QString error;
-    if (!writeAppSettings(programFile(QString::fromUtf16(kSettingsFileName)), settings,
-                          [this] { return defaultPort(); }, &error))
-        qWarning("Config.ini not written: %s", qPrintable(error));
+    OutputFileResult saved;
+    if (writeAppSettings(programFile(QString::fromUtf16(kSettingsFileName)), settings,
+                         [this] { return defaultPort(); }, &error, &saved))
+        return true;
+    if (saved.ok()) {
+        qWarning("Config.ini not written: %s", qPrintable(error)); // a value that cannot be stored as it is
+        return true;
+    }
+    if (m_settingsFailureShown)
+        return true; // said once; the user closes without them
+    m_settingsFailureShown = true;
+    showMessage(outputFileMessage(saved)
+                + QStringLiteral("\rНастройки программы (порт, последний файл, список недавних файлов, сервер) не "
+                                 "сохранены, файл остался прежним.\rОсвободите место и закройте программу снова, "
+                                 "или закройте её ещё раз без сохранения настроек."));
+    return false;
 }
 
 } // namespace rv

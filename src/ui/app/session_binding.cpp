@@ -66,9 +66,10 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
     });
     connect(&w, &MainWindow::openConfigRequested, this, &SessionBinding::openConfiguration);
     connect(&w, &MainWindow::saveConfigRequested, this, [this](const QString& path) {
-        const FcgStatus st = saveFcg(path, m_session.records());
-        if (st != FcgStatus::Ok) {
-            m_window.setStatusText(0, fcgStatusMessage(st));
+        OutputFileResult saved;
+        if (saveFcg(path, m_session.records(), &saved) != FcgStatus::Ok) {
+            // "Не удалось сохранить", with the file and the reason; the old file is as it was.
+            m_window.setStatusText(0, outputFileMessage(saved));
             return;
         }
         m_window.configurationSaved(path);

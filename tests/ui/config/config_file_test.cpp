@@ -175,7 +175,8 @@ TEST_F(ConfigFileTest, FailuresChangeNothingButPanel0)
 
     // A save into a folder that does not exist; an existing file stays whole when its save fails.
     w.saveConfigFile(home.filePath(QStringLiteral("no/such/dir/x.fcg")));
-    EXPECT_EQ(w.statusText(0), "Не удалось сохранить");
+    EXPECT_EQ(w.statusText(0), QStringLiteral("Не удалось сохранить %1: нет такой папки")
+                                   .arg(home.filePath(QStringLiteral("no/such/dir/x.fcg"))));
     EXPECT_EQ(w.configFileName(), "default.fcg");
 }
 
