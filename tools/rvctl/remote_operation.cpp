@@ -335,7 +335,7 @@ void printEvent(const QJsonObject& e, bool json)
         QStringList parts{o.value(QStringLiteral("time")).toString(), o.value(QStringLiteral("event")).toString()};
         if (o.contains(QStringLiteral("imei")))
             parts << o.value(QStringLiteral("imei")).toString() << QStringLiteral("ID %1").arg(o.value(QStringLiteral("id")).toInt());
-        for (const char* key : {"file", "reason", "text"}) {
+        for (const char* key : {"file", "output", "reason", "text"}) {
             if (const QString v = o.value(QLatin1String(key)).toString(); !v.isEmpty())
                 parts << v;
         }
@@ -368,6 +368,7 @@ int serveJobs(const QStringList& argList)
         return ExitFailed;
     }
     err(QStringLiteral("listening on %1:%2, jobs in %3").arg(args->address.toString()).arg(units.server().port()).arg(args->folder));
+    fleet.scanFolder(); // files that are no job are said at once, and again whenever one appears
 
     // SIGINT and SIGTERM end the loop; the server then closes every connection and the program exits 0.
     QEventLoop loop;
@@ -379,7 +380,8 @@ int serveJobs(const QStringList& argList)
         QObject::connect(stop.get(), &QSocketNotifier::activated, &loop, [&loop] { loop.quit(); });
     }
     loop.exec();
-    err(QStringLiteral("stopping: %1 job(s) left unfinished in the folder").arg(fleet.running()));
+    err(QStringLiteral("stopping: %1 job(s) left unfinished in the folder, %2 file(s) in it ignored (no job)")
+            .arg(fleet.running()).arg(fleet.ignoredCount()));
     units.stop();
     return ExitOk;
 }

@@ -79,7 +79,13 @@ FcgOpenResult openFcg(const QString& path, ConfigRecords& records)
         r.status = FcgStatus::OpenFailed;
         return r;
     }
-    r.fileSize = std::max(f.size(), head.size());
+    return fcgFromFile(records, head, f.size());
+}
+
+FcgOpenResult fcgFromFile(ConfigRecords& records, QByteArrayView head, qint64 fileSize)
+{
+    FcgOpenResult r;
+    r.fileSize = std::max<qint64>(fileSize, head.size());
     if (head.isEmpty()) {
         r.status = FcgStatus::Empty;
         return r;

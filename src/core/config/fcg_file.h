@@ -51,6 +51,9 @@ FcgOpenResult applyFcgBytes(ConfigRecords& records, QByteArrayView file);
 // without the extended record would otherwise leave the records half replaced, and the next write would send
 // that to a unit. The whole file is read first, so a failed read changes no record either.
 FcgOpenResult openFcg(const QString& path, ConfigRecords& records);
+// The same rule for bytes already read from an open file: `head` is its first bytes (at most 1127 of
+// them), `fileSize` its size.
+FcgOpenResult fcgFromFile(ConfigRecords& records, QByteArrayView head, qint64 fileSize);
 
 // Saves through the output-file door: a failure leaves any existing file as it was, and `result` (when
 // given) names the file and the reason.
