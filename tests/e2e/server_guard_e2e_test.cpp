@@ -1,4 +1,6 @@
-// rvctl serve against the world on 127.0.0.1: a job folder's files that are no jobs are said and counted.
+// rvctl serve against the world on 127.0.0.1: an allow list that was given must hold someone, the allow
+// file obeys the input-file rules, only the allowed networks get in, two units with one IMEI settle, and a
+// job folder's files that are no jobs are said and counted.
 
 #include "core/config/fcg_file.h"
 #include "support/rvsim_process.h"
@@ -10,6 +12,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -46,6 +49,95 @@ QStringList texts(const QList<QJsonObject>& all, const QString& kind, const char
 }
 
 } // namespace
+
+// A list given but holding no IMEI is no "anyone may connect": rvctl refuses to start (exit 2) and says why.
+// The allow file is read by the input-file rules: a FIFO or a device is refused at once, never waited on.
+TEST(ServerGuardE2E, AnAllowListGivenEmptyOrUnreadableRefusesToStart)
+{
+    QTemporaryDir dir;
+    put(dir.filePath(QStringLiteral("empty.txt")), "");
+    put(dir.filePath(QStringLiteral("comments.txt")), "# fleet B, to be filled in\n\n");
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case {
+        QStringList options;
+        QString said;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--allow"), QString()}, QStringLiteral("нет ни одного IMEI")},
+        {{QStringLiteral("--allow-file"), dir.filePath(QStringLiteral("empty.txt"))}, QStringLiteral("нет ни одного IMEI")},
+        {{QStringLiteral("--allow-file"), dir.filePath(QStringLiteral("comments.txt"))}, QStringLiteral("нет ни одного IMEI")},
+        {{QStringLiteral("--allow-file"), QStringLiteral("/dev/null")}, QStringLiteral("не является обычным файлом")},
+        {{QStringLiteral("--allow-file"), QStringLiteral("/dev/zero")}, QStringLiteral("не является обычным файлом")},
+        {{QStringLiteral("--allow-file"), fifo}, QStringLiteral("не является обычным файлом")},
+        {{QStringLiteral("--allow-net"), QString()}, QStringLiteral("no network")},
+        {{QStringLiteral("--allow-net"), QStringLiteral("10.0.0.0/33")}, QStringLiteral("не адрес")},
+    };
+    for (const Case& c : cases) {
+        for (const QStringList& form : {QStringList{QStringLiteral("info")}, QStringList{QStringLiteral("--jobs"), dir.path()}}) {
+            SCOPED_TRACE(qPrintable((c.options + form).join(u' ')));
+            const rvtest::ToolRun run = rvtest::runTool(QStringLiteral(RVCTL_PATH),
+                QStringList{QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("0"), QStringLiteral("--address"),
+                            QStringLiteral("127.0.0.1")} + c.options + form);
+            EXPECT_EQ(run.code, 2) << qPrintable(run.err);
+            EXPECT_TRUE(run.err.contains(c.said)) << qPrintable(run.err);
+            EXPECT_FALSE(run.err.contains(QStringLiteral("listening"))) << qPrintable(run.err);
+        }
+    }
+}
+
+// Only the networks allowed get in: a unit from 127.0.0.1 is closed at once when only 10.0.0.0/8 may call,
+// and served when 127.0.0.0/8 may.
+TEST(ServerGuardE2E, OnlyTheAllowedNetworksGetIn)
+{
+    {
+        rvtest::ServeProcess serve(QStringLiteral(RVCTL_PATH), {QStringLiteral("--allow-net"), QStringLiteral("10.0.0.0/8"),
+                                                                QStringLiteral("--wait"), QStringLiteral("3"), QStringLiteral("info")});
+        ASSERT_NE(serve.port, 0) << qPrintable(serve.err);
+        rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--tcp"), serve.tcp()});
+        EXPECT_EQ(serve.finish(), 3);
+        EXPECT_TRUE(serve.err.contains(QStringLiteral("адрес не из разрешённых сетей"))) << qPrintable(serve.err);
+        EXPECT_TRUE(serve.err.contains(QStringLiteral("Отклонено подключение 127.0.0.1:"))) << qPrintable(serve.err);
+    }
+    rvtest::ServeProcess serve(QStringLiteral(RVCTL_PATH), {QStringLiteral("--allow-net"), QStringLiteral("127.0.0.0/8"),
+                                                            QStringLiteral("--wait"), QStringLiteral("60"), QStringLiteral("info")});
+    ASSERT_NE(serve.port, 0) << qPrintable(serve.err);
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--tcp"), serve.tcp()});
+    EXPECT_EQ(serve.finish(), 0) << qPrintable(serve.err);
+    EXPECT_TRUE(serve.process.readAllStandardOutput().contains("IMEI: 861234567890123"));
+}
+
+// Two units with one IMEI call and redial at once: after a few rounds the one connected keeps the place and
+// the other is refused, with both addresses named.
+TEST(ServerGuardE2E, TwoUnitsWithOneImeiSettle)
+{
+    QTemporaryDir dir;
+    rvtest::ServeProcess serve(QStringLiteral(RVCTL_PATH), {QStringLiteral("--jobs"), dir.path(), QStringLiteral("--json")});
+    ASSERT_NE(serve.port, 0) << qPrintable(serve.err);
+    const QStringList args{QStringLiteral("--tcp"), serve.tcp(), QStringLiteral("--imei"), QStringLiteral("861234567890150"),
+                           QStringLiteral("--redial-ms"), QStringLiteral("50")};
+    rvtest::RvsimProcess first(QStringLiteral(RVSIM_PATH), args);
+    rvtest::RvsimProcess second(QStringLiteral(RVSIM_PATH), args);
+    QByteArray pending;
+    QList<QJsonObject> seen;
+    ASSERT_TRUE(rvtest::waitUntil([&] {
+        return !texts(events(serve, pending, seen), QStringLiteral("log"), "text").filter(QStringLiteral("один IMEI")).isEmpty();
+    })) << qPrintable(texts(seen, QStringLiteral("log"), "text").join(u'\n'));
+    const QString settled = texts(seen, QStringLiteral("log"), "text").filter(QStringLiteral("один IMEI")).first();
+    const QRegularExpression addresses(QStringLiteral("с (127\\.0\\.0\\.1:\\d+); подключение с (127\\.0\\.0\\.1:\\d+)"));
+    const auto m = addresses.match(settled);
+    ASSERT_TRUE(m.hasMatch()) << qPrintable(settled);
+    EXPECT_NE(m.captured(1), m.captured(2));
+    // Settled: the takeovers stop at the few allowed, while the refused one keeps calling.
+    const int takeovers = static_cast<int>(texts(seen, QStringLiteral("log"), "text").filter(QStringLiteral("подключилось заново")).size());
+    ASSERT_TRUE(rvtest::waitUntil([&] {
+        return texts(events(serve, pending, seen), QStringLiteral("log"), "text").filter(QStringLiteral("один IMEI")).size() >= 3;
+    }));
+    EXPECT_EQ(texts(seen, QStringLiteral("log"), "text").filter(QStringLiteral("подключилось заново")).size(), takeovers);
+    EXPECT_LE(takeovers, 3);
+    serve.process.terminate();
+    EXPECT_EQ(serve.finish(), 0);
+}
 
 // Files in the job folder that are no jobs are said once at the start, a new one when it appears, and the
 // count at the end says how many were ignored.

@@ -51,12 +51,31 @@ struct ListenArgs {
     bool listen = false; // --listen was given
     QHostAddress address = QHostAddress(QHostAddress::Any);
     rv::AllowList allow;
+    bool allowGiven = false; // --allow or --allow-file: a list that holds nothing then refuses to start
+    rv::AllowedNets nets;
+    bool netsGiven = false;
+    int maxPerAddress = rv::kDefaultMaxPerAddress;
 };
 
 bool isListenOption(const QString& name)
 {
     return name == QLatin1String("--listen") || name == QLatin1String("--address") || name == QLatin1String("--allow")
-           || name == QLatin1String("--allow-file");
+           || name == QLatin1String("--allow-file") || name == QLatin1String("--allow-net")
+           || name == QLatin1String("--max-per-address");
+}
+
+// A list that was given but holds nothing is refused: it must not be read as "anyone may connect".
+bool listsHoldSomething(const ListenArgs& a)
+{
+    if (a.allowGiven && a.allow.isEmpty()) {
+        err(rv::emptyAllowListText(QStringLiteral("--allow/--allow-file")));
+        return false;
+    }
+    if (a.netsGiven && a.nets.isEmpty()) {
+        err(QStringLiteral("--allow-net: no network given; leave the option out to let any address connect"));
+        return false;
+    }
+    return true;
 }
 
 // Takes one of those options; false (and the reason said) for a bad value.
@@ -71,7 +90,17 @@ bool takeListenOption(const QString& name, const QString& value, ListenArgs& a)
         a.listen = ok;
     } else if (name == QLatin1String("--address")) {
         ok = a.address.setAddress(value);
+    } else if (name == QLatin1String("--allow-net")) {
+        const auto nets = rv::AllowedNets::parse(value, &why);
+        ok = nets.has_value();
+        a.netsGiven = true;
+        if (ok)
+            a.nets.merge(*nets);
+    } else if (name == QLatin1String("--max-per-address")) {
+        a.maxPerAddress = value.toInt(&ok);
+        ok = ok && a.maxPerAddress >= 1 && a.maxPerAddress <= rv::TcpServer::kDefaultMaxConnections;
     } else {
+        a.allowGiven = true;
         const auto list = name == QLatin1String("--allow") ? rv::AllowList::parse(value, &why)
                                                            : rv::AllowList::fromFile(value, &why);
         ok = list.has_value();
@@ -117,7 +146,7 @@ std::optional<ServeArgs> parse(QStringList args)
             return std::nullopt;
         }
     }
-    if (!a.listen || rest.isEmpty())
+    if (!a.listen || rest.isEmpty() || !listsHoldSomething(a))
         return std::nullopt;
     a.command = rest.takeFirst();
     if (a.command == QLatin1String("info")) {
@@ -181,7 +210,11 @@ public:
     int exec()
     {
         m_session.start(true);
-        m_remote.setServerSettings({m_args.allow, {}});
+        rv::ServerSettings settings;
+        settings.allow = m_args.allow;
+        settings.nets = m_args.nets;
+        settings.maxPerAddress = m_args.maxPerAddress;
+        m_remote.setServerSettings(settings);
         if (m_args.allow.isEmpty())
             err(QStringLiteral("warning: no --allow or --allow-file: any unit that calls is served"));
         if (!m_remote.startServer(QString::number(m_args.port), m_args.address))
@@ -318,7 +351,7 @@ std::optional<JobArgs> parseJobs(const QStringList& args)
             return std::nullopt;
         }
     }
-    if (!a.listen || a.folder.isEmpty())
+    if (!a.listen || a.folder.isEmpty() || !listsHoldSomething(a))
         return std::nullopt;
     return a;
 }
@@ -359,6 +392,8 @@ int serveJobs(const QStringList& argList)
     }
     rv::NetworkUnits units;
     units.setAllowList(args->allow);
+    units.setAllowedNets(args->nets);
+    units.setMaxPerAddress(args->maxPerAddress);
     rv::FleetServer fleet(units, queue, args->options);
     QObject::connect(&fleet, &rv::FleetServer::event, [json = args->json](const QJsonObject& e) { printEvent(e, json); });
     if (args->allow.isEmpty())
