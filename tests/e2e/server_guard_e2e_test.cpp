@@ -1,6 +1,6 @@
 // rvctl serve against the world on 127.0.0.1: an allow list that was given must hold someone, the allow
-// file obeys the input-file rules, only the allowed networks get in, two units with one IMEI settle, and a
-// job folder's files that are no jobs are said and counted.
+// file obeys the input-file rules, only the allowed networks get in, a modem's greeting is found in its
+// noise, two units with one IMEI settle, and a job folder's files that are no jobs are said and counted.
 
 #include "core/config/fcg_file.h"
 #include "support/rvsim_process.h"
@@ -105,6 +105,25 @@ TEST(ServerGuardE2E, OnlyTheAllowedNetworksGetIn)
     rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--tcp"), serve.tcp()});
     EXPECT_EQ(serve.finish(), 0) << qPrintable(serve.err);
     EXPECT_TRUE(serve.process.readAllStandardOutput().contains("IMEI: 861234567890123"));
+}
+
+// A unit behind a modem: "\r\nCONNECT\r\n", the greeting and "\r\n" in one burst. It is served, its
+// configuration read, and no fault is said about the modem's words.
+TEST(ServerGuardE2E, AGreetingInAModemsWordsIsServed)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("unit.fcg"));
+    rvtest::ServeProcess serve(QStringLiteral(RVCTL_PATH), {QStringLiteral("--wait"), QStringLiteral("60"),
+                                                            QStringLiteral("read"), file});
+    ASSERT_NE(serve.port, 0) << qPrintable(serve.err);
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--tcp"), serve.tcp(), QStringLiteral("--modem-noise")});
+    EXPECT_EQ(serve.finish(), 0) << qPrintable(serve.err);
+    rv::ConfigRecords read, held;
+    ASSERT_TRUE(rv::openFcg(file, read).ok());
+    ASSERT_TRUE(rv::openFcg(unit.statePath(), held).ok());
+    EXPECT_EQ(rv::fcgBytes(read), rv::fcgBytes(held));
+    EXPECT_FALSE(serve.err.contains(QStringLiteral("Ошибка"))) << qPrintable(serve.err);
+    EXPECT_FALSE(serve.err.contains(QStringLiteral("нет приветствия"))) << qPrintable(serve.err);
 }
 
 // Two units with one IMEI call and redial at once: after a few rounds the one connected keeps the place and

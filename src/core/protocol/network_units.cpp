@@ -84,7 +84,9 @@ void NetworkUnits::connected(ConnectionId id, const QString& peer)
 {
     const QString host = m_server.host(id);
     m_units.add(id, peer, now(), host);
-    m_input.insert(id, Input{});
+    Input input;
+    input.reassembler.findGreetingAnywhere(true);
+    m_input.insert(id, input);
     emit logLine(QStringLiteral("Подключение: %1").arg(peer));
     emit unitsChanged();
 }
@@ -158,9 +160,14 @@ void NetworkUnits::receive(ConnectionId id, QByteArrayView bytes)
         return;
     m_units.touch(id, now());
     const remote::FrameReassembler::Result r = m_input[id].reassembler.feed(bytes, now());
-    if (r.badCrc)
+    // What a modem says before the unit's greeting ("\r\nCONNECT\r\n") is no fault of the unit's.
+    const bool greetingAfterNoise = !m_units.find(id)->greeted
+        && std::any_of(r.frames.cbegin(), r.frames.cend(), [](const QByteArray& f) {
+               return remote::checkFrame(f).type == remote::Greeting;
+           });
+    if (!greetingAfterNoise && r.badCrc)
         fault(id, QString::fromUtf16(kIntegrityErrorText));
-    else if (r.expiredBytes > 0 || r.skippedBytes > 0)
+    else if (!greetingAfterNoise && (r.expiredBytes > 0 || r.skippedBytes > 0))
         fault(id, QString::fromUtf16(kDataErrorText));
     for (const QByteArray& f : r.frames) {
         if (!m_units.find(id))
@@ -245,6 +252,8 @@ void NetworkUnits::greeting(ConnectionId id, QByteArrayView body, QByteArrayView
         drop(*old, QStringLiteral("устройство подключилось заново"));
     }
     m_units.greet(id, g->unitId, g->imei, g->firmware);
+    if (auto it = m_input.find(id); it != m_input.end())
+        it->reassembler.findGreetingAnywhere(false); // from now on a frame may hold anything
     emit logLine(QStringLiteral("Устройство %1, IMEI %2, прошивка %3 (%4)").arg(g->unitId).arg(g->imei).arg(g->firmware).arg(peer));
     emit unitsChanged();
     send(id, remote::acknowledgement(frame));

@@ -130,6 +130,30 @@ TEST_F(Units, OnlyAGreetedUnitIsAcknowledged_ItsGreetingOnce)
     EXPECT_EQ(sent[1].second, QByteArray::fromHex("012745"));
 }
 
+// A modem hands the greeting on with its own words around it, in one burst: the greeting is found and
+// acknowledged at once, and neither the words before it nor the line end after it is called a fault.
+TEST_F(Units, AGreetingAmidModemNoiseIsFound)
+{
+    QSignalSpy faults(&units, &NetworkUnits::inputFault);
+    QSignalSpy replies(&units, &NetworkUnits::replyReceived);
+    units.receive(1, "\r\nCONNECT\r\n" + greeting(1234, kImeiA) + "\r\n");
+    ASSERT_EQ(greeted.size(), 1);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].second.at(0), 0x01);
+    const QByteArray done18 = QByteArray::fromHex("0580fc12000000" "04ac");
+    units.receive(1, done18); // after the line end still waiting
+    EXPECT_EQ(replies.size(), 1);
+    units.receive(1, "\r\n");
+    clock += 11000; // a line end left waiting expires without a word
+    units.sweep();
+    EXPECT_TRUE(faults.isEmpty()) << log.join('|').toStdString();
+    EXPECT_TRUE(log.filter(QStringLiteral("неполный")).isEmpty());
+
+    // Noise before anything else is still a fault of the caller's.
+    units.receive(2, "\r\nNO CARRIER\r\n" + kToAcknowledge);
+    EXPECT_EQ(faults.size(), 1);
+}
+
 // Two units with one IMEI would take the connection from each other for ever: after a few rounds the one
 // that holds it keeps it, and the other is refused with both addresses named. After a quiet spell a unit
 // calling again takes its place as before.
