@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -40,6 +41,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <limits>
 #include <utility>
 
 namespace rv {
@@ -865,12 +867,16 @@ void MainWindow::FormShow()
     if (m_settingsKept)
         showMessage(keptBecause);
 
+    QFile probe;
     if (m_configFile == kDefaultConf) {
         setStatusText(0, kDefaultConf);
-    } else if (!isReadableRegularFile(m_configFile)) {
+    } else if (const InputFileError e = openInputFile(probe, m_configFile, std::numeric_limits<qint64>::max());
+               e != InputFileError::None) {
         // Only a regular file is a configuration file; a FIFO or a terminal named here must not hang
-        // the start.
-        setStatusText(0, QStringLiteral("Файл не найден, загружен default.fcg"));
+        // the start. One that is there is named for what it is, not called missing.
+        setStatusText(0, e == InputFileError::Missing
+                             ? QStringLiteral("Файл не найден, загружен default.fcg")
+                             : inputFileMessage(m_configFile, e, 0) + QStringLiteral(", загружен default.fcg"));
         m_configFile = kDefaultConf;
     } else {
         setStatusText(0, m_configFile);
