@@ -68,18 +68,19 @@ OutputFileError take(Step step)
     readEnvironmentOnce();
     Faults& f = faults();
     const std::lock_guard guard(f.lock);
+    // Every fault of the step counts this call; the first whose turn it is fires.
+    qsizetype due = -1;
     for (qsizetype i = 0; i < f.pending.size(); ++i) {
         Fault& fault = f.pending[i];
-        if (fault.step != step)
-            continue;
-        if (--fault.remaining > 0)
-            continue;
-        const OutputFileError e = fault.error;
-        f.pending.removeAt(i);
-        ++f.fired;
-        return e;
+        if (fault.step == step && --fault.remaining <= 0 && due < 0)
+            due = i;
     }
-    return OutputFileError::None;
+    if (due < 0)
+        return OutputFileError::None;
+    const OutputFileError e = f.pending[due].error;
+    f.pending.removeAt(due);
+    ++f.fired;
+    return e;
 }
 
 } // namespace
