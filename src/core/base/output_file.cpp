@@ -37,10 +37,10 @@ Faults& faults()
 // RVCONF_SAVE_FAULT="write:1:nospace": a fault for a program that a test starts.
 void injectFromEnvironment()
 {
-    const QByteArray spec = qgetenv("RVCONF_SAVE_FAULT");
-    if (spec.isEmpty())
+    const QByteArray wanted = qgetenv("RVCONF_SAVE_FAULT");
+    if (wanted.isEmpty())
         return;
-    const QList<QByteArray> parts = spec.split(':');
+    const QList<QByteArray> parts = wanted.split(':');
     if (parts.size() != 3)
         return;
     static const std::pair<const char*, Step> kSteps[] = {{"create", Step::Create}, {"write", Step::Write},
