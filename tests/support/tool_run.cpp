@@ -7,9 +7,15 @@
 
 namespace rvtest {
 
-ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs)
+ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs, const QStringList& environment)
 {
     QProcess p;
+    if (!environment.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& e : environment)
+            env.insert(e.section(u'=', 0, 0), e.section(u'=', 1));
+        p.setProcessEnvironment(env);
+    }
     QElapsedTimer clock;
     clock.start();
     p.start(program, args);

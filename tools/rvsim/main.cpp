@@ -192,6 +192,8 @@ int main(int argc, char** argv)
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
                                         "data\") and --drop-on ID[/N] (e.g. 21/1) apply to it too.", "HOST:PORT");
     const QCommandLineOption noRemoteMonitor("no-remote-monitor", "Over TCP, answer the monitor request as unknown.");
+    const QCommandLineOption modemNoise("modem-noise", "Over TCP, send the greeting as a modem hands it on, with "
+                                                       "\"\\r\\nCONNECT\\r\\n\" before it and \"\\r\\n\" after it in one burst.");
     const QCommandLineOption units("units", "Over TCP, call as N units from this one process (1..5000), each on its "
                                             "own connection with its own records; unit i adds i to the IMEI and ID. "
                                             "Only the first keeps --state, --log and --stats.", "N", "1");
@@ -207,7 +209,7 @@ int main(int argc, char** argv)
                   blSilent, programMs, fwOut, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
-    p.addOptions({units, imei, unitId, redial});
+    p.addOptions({units, imei, unitId, redial, modemNoise});
     p.addOptions({cameraFail, cameraBurst, cameraGap, cameraOut});
     p.addOption(voiceCapacity);
     p.addOption(satImei);
@@ -393,6 +395,7 @@ int main(int argc, char** argv)
             r.badCrc = o.badChecksum;
             r.silent = o.silent;
             r.noMonitor = p.isSet(noRemoteMonitor);
+            r.modemNoise = p.isSet(modemNoise);
             r.overlong = o.overlong;
             r.shortWrite = o.lowd;
             r.dropOn = o.dropOn;

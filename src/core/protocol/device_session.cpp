@@ -518,13 +518,16 @@ void SessionController::searchStep()
         m_channel.SendStr(cmd::kHandshake);
         m_s.OperationState = osIdle;
     } else {
+        const QString why = m_link.lastOpenError();
+        const OpenFailure failure = m_link.lastOpenFailure();
         emit statusText(1, QStringLiteral("NC"));
-        emit statusText(3, m_portName + QStringLiteral(" не найден"));
+        // A port that is there but taken is not "not found": the status bar says what it is from the first.
+        emit statusText(3, m_portName + (failure == OpenFailure::Busy     ? QStringLiteral(" занят другой программой")
+                                         : failure == OpenFailure::Denied ? QStringLiteral(": нет доступа")
+                                                                          : QStringLiteral(" не найден")));
         m_s.autoReadPending = false;
         // Say once why the port cannot be opened (no access, busy ...), not every two seconds; a port that
         // is simply not there is already said by the status bar.
-        const QString why = m_link.lastOpenError();
-        const OpenFailure failure = m_link.lastOpenFailure();
         if (failure != OpenFailure::Missing && failure != OpenFailure::None && why != m_lastOpenProblem) {
             m_lastOpenProblem = why;
             emit portOpenProblem(why);

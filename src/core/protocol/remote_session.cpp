@@ -97,6 +97,8 @@ void RemoteSession::setSender(std::function<void(const QByteArray&)> send)
 void RemoteSession::setServerSettings(const ServerSettings& settings)
 {
     m_units.setAllowList(settings.allow);
+    m_units.setAllowedNets(settings.nets);
+    m_units.setMaxPerAddress(settings.maxPerAddress);
     m_units.setTimeouts(settings.timeouts);
 }
 
@@ -133,6 +135,8 @@ bool RemoteSession::startServer(const QString& portText, const QHostAddress& add
         emit logLine(QStringLiteral("Подключиться может любое устройство"));
     else
         emit logLine(QStringLiteral("Разрешённых IMEI: %1").arg(m_units.allowList().size()));
+    if (!m_units.allowedNets().isEmpty())
+        emit logLine(QStringLiteral("Разрешённые сети: %1").arg(m_units.allowedNets().text()));
     emit serverStateChanged(kWaiting, true);
     return true;
 }

@@ -84,7 +84,7 @@ AppSettings readAppSettings(const QString& path, const std::function<QString()>&
 }
 
 bool writeAppSettings(const QString& path, const AppSettings& settings,
-                      const std::function<QString()>& defaultPort, QString* error,
+                      const std::function<QString()>& defaultPort, QString* error, OutputFileResult* saved,
                       const std::function<void(IniFile&)>& more)
 {
     IniFile::Read read = IniFile::read(path);
@@ -97,7 +97,7 @@ bool writeAppSettings(const QString& path, const AppSettings& settings,
     const QStringList refused = storeAppSettings(ini, settings, defaultPort);
     if (more)
         more(ini);
-    if (!ini.save(path, error))
+    if (!ini.save(path, error, saved))
         return false;
     if (refused.isEmpty())
         return true;
@@ -112,7 +112,7 @@ bool readConfirmWrite(const QString& path)
     return !ini || ini->value(kSection, QString::fromUtf16(kConfirmWriteKey)).trimmed() != QLatin1String("0");
 }
 
-bool writeConfirmWrite(const QString& path, bool confirm, QString* error)
+bool writeConfirmWrite(const QString& path, bool confirm, QString* error, OutputFileResult* saved)
 {
     // Like the other settings: a file that is there but was not read whole is never written over.
     IniFile::Read read = IniFile::read(path);
@@ -122,7 +122,7 @@ bool writeConfirmWrite(const QString& path, bool confirm, QString* error)
         return false;
     }
     read.ini.setValue(kSection, QString::fromUtf16(kConfirmWriteKey), confirm ? QStringLiteral("1") : QStringLiteral("0"));
-    return read.ini.save(path, error);
+    return read.ini.save(path, error, saved);
 }
 
 } // namespace rv

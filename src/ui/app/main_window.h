@@ -151,6 +151,9 @@ public slots:
     // Run by the first show and by the close of the window; each runs once.
     void FormShow();
     void FormClose();
+    // Writes Config.ini at exit. False the first time its save fails: the user has been told (the old file
+    // is as it was) and the window stays open; a second close goes without it.
+    bool storeSettingsAtExit();
 
 signals:
     // FormShow has read Config.ini: discovery starts (osSearch, then the step timer).
@@ -174,7 +177,7 @@ signals:
     // open the port dialog.
     void portDialogRequested();
     void diagnosticsRequested();    // N11; TForm9 is shown: set bit 0 of the monitor flags
-    // The window is closing: send "CONFIGC" and close the port. Config.ini is written right after.
+    // The window is closing: send "CONFIGC" and close the port. Config.ini has been written just before.
     void closing();
     // setPage has put a page in place; views bound to controls of that page bind again.
     void pageInstalled(int index);
@@ -243,6 +246,7 @@ private:
     bool m_shown = false;
     bool m_settingsKept = false; // Config.ini was there and not read whole: it is not written at exit
     bool m_closed = false;
+    bool m_settingsFailureShown = false; // Config.ini could not be saved at a close, and the user was told
     bool m_modified = false;
     bool m_answered = false;  // the question was answered: the command runs without asking again
     bool m_savedNow = false;  // set by configurationSaved during a save

@@ -184,8 +184,8 @@ void ChartWindow::exportTo(const QString& path)
     if (path.isEmpty())
         return;
     // Replaced only when written whole: a failed export leaves an earlier file as it was.
-    if (!track::saveExport(path, csv(m_history)))
-        showMessage(this, QStringLiteral("Не удается сохранить в файл"));
+    if (const OutputFileResult saved = track::saveExport(path, csv(m_history)); !saved.ok())
+        showMessage(this, outputFileMessage(saved));
     else
         showMessage(this, QStringLiteral("Операция экспорта выполнена"));
 }
