@@ -162,7 +162,7 @@ int main(int argc, char** argv)
             r = {};
             const QString path = dir.filePath(track::defaultExportName(k.format));
             bool saved = false;
-            const double toFile = timed([&] { saved = track::saveTrack(path, k.format, buffer, *k.choice); });
+            const double toFile = timed([&] { saved = track::saveTrack(path, k.format, buffer, *k.choice).ok(); });
             std::printf("  %-28s run %d: %.3f s / %.3f s%s (%.1f MB)\n", k.what, run + 1, inMemory, toFile,
                         saved ? "" : " FAILED", size / 1e6);
         }

@@ -12,6 +12,7 @@
 #include "core/config/record_text.h"
 #include "core/config/regular_file.h"
 #include "core/firmware/firmware_update.h"
+#include "core/link/port_list.h"
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
 #include "core/track/track_packet.h"
@@ -20,9 +21,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <span>
@@ -146,8 +151,8 @@ int cmdSet(const QStringList& args, const Globals&)
         }
     }
     // Only the fields named change: the bytes between the records and any tail past them stay.
-    if (const rv::FcgStatus s = rv::rewriteFcgRecords(args[0], records); s != rv::FcgStatus::Ok) {
-        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(s)));
+    if (rv::OutputFileResult saved; rv::rewriteFcgRecords(args[0], records, &saved) != rv::FcgStatus::Ok) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     return ExitOk;
@@ -186,8 +191,8 @@ int cmdRead(const QStringList& args, const Globals& g)
     UnitOperation op(UnitOperation::Kind::Read, unitOptions(g), records);
     if (const int code = op.exec(); code != ExitOk)
         return code;
-    if (const rv::FcgStatus s = rv::saveFcg(args[0], records); s != rv::FcgStatus::Ok) {
-        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(s)));
+    if (rv::OutputFileResult saved; rv::saveFcg(args[0], records, &saved) != rv::FcgStatus::Ok) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     return ExitOk;
@@ -335,8 +340,8 @@ int trackRead(const QStringList& args, const Globals& g)
         err(QStringLiteral("the unit announced %1 bytes and sent %2; nothing saved").arg(op.trackAnnounced()).arg(bytes.size()));
         return ExitFailed;
     }
-    if (!rv::track::saveExport(outPath, bytes)) {
-        err(QStringLiteral("%1: cannot write the file").arg(outPath));
+    if (const rv::OutputFileResult saved = rv::track::saveExport(outPath, bytes); !saved.ok()) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     out(QStringLiteral("%1 bytes, %2 packets\n").arg(bytes.size()).arg(rv::track::pointCount(bytes.size())));
@@ -379,8 +384,10 @@ int trackExport(const QStringList& args)
     }
     const QByteArray& bytes = in.bytes;
     rv::track::ExportResult r;
-    if (!rv::track::saveTrack(files[1], *format, bytes, rv::packet::packetChoice(records.config), &r)) {
-        err(QStringLiteral("%1: cannot write the file").arg(files[1]));
+    if (const rv::OutputFileResult saved =
+            rv::track::saveTrack(files[1], *format, bytes, rv::packet::packetChoice(records.config), &r);
+        !saved.ok()) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     if (bytes.size() % rv::track::kPacketSize != 0)
@@ -405,6 +412,53 @@ int cmdTrack(const QStringList& args, const Globals& g)
     return ExitUsage;
 }
 
+// The serial ports as the port dialog lists them: adapters first, each with what stands behind it.
+int cmdPorts(const QStringList& args, const Globals&)
+{
+    QStringList rest = args;
+    const bool json = rest.removeAll(QStringLiteral("--json")) > 0;
+    if (!rest.isEmpty())
+        return usage("ports [--json]");
+    const QList<rv::PortInfo> ports = rv::listPorts();
+    const auto stateName = [](rv::PortInfo::State s) {
+        switch (s) {
+        case rv::PortInfo::State::Free: return QStringLiteral("free");
+        case rv::PortInfo::State::Busy: return QStringLiteral("busy");
+        case rv::PortInfo::State::NoAccess: return QStringLiteral("no-access");
+        }
+        return QString();
+    };
+    if (json) {
+        QJsonArray list;
+        for (const rv::PortInfo& p : ports)
+            list.append(QJsonObject{{QStringLiteral("name"), p.name},
+                                    {QStringLiteral("description"), p.description},
+                                    {QStringLiteral("usb"), p.usb},
+                                    {QStringLiteral("hardware"), p.hardware},
+                                    {QStringLiteral("state"), stateName(p.state)}});
+        out(QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented)));
+        return ExitOk;
+    }
+    if (ports.isEmpty())
+        err(QStringLiteral("no serial ports found"));
+    qsizetype width = 0;
+    for (const rv::PortInfo& p : ports)
+        width = std::max(width, p.name.size());
+    for (const rv::PortInfo& p : ports) {
+        QString what = p.description;
+        if (what.isEmpty())
+            what = p.usb ? QStringLiteral("USB adapter")
+                 : p.hardware ? QStringLiteral("serial port of the computer")
+                              : QStringLiteral("nothing known behind it");
+        if (p.state == rv::PortInfo::State::Busy)
+            what += QStringLiteral("  [busy: held by another program]");
+        else if (p.state == rv::PortInfo::State::NoAccess)
+            what += QStringLiteral("  [no access: see the port's group]");
+        out(p.name.leftJustified(width) + QStringLiteral("  ") + what + u'\n');
+    }
+    return ExitOk;
+}
+
 int cmdServe(const QStringList& args, const Globals&)
 {
     return rvctl::serve(args);
@@ -413,6 +467,8 @@ int cmdServe(const QStringList& args, const Globals&)
 int cmdHelp(const QStringList&, const Globals&);
 
 const Command kCommands[] = {
+    {"ports", "ports [--json]", "list the serial ports, USB adapters first, each with the adapter's maker, "
+     "product and serial number, and whether another program holds it", cmdPorts},
     {"dump", "dump FILE.fcg [--json]", "print every field of the three records by name", cmdDump},
     {"diff", "diff A.fcg B.fcg [--fields]", "print what differs, named as the pages name it (--fields: by field name; exit 1 when any do)", cmdDiff},
     {"diff", "--port PATH diff FILE.fcg", "print what writing FILE would change on the unit (exit 1 when anything would)", cmdDiff},

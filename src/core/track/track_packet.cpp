@@ -6,7 +6,6 @@
 #include "core/protocol/checksum.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
@@ -160,16 +159,15 @@ private:
     QByteArray& m_bytes;
 };
 
-// The export going into a file that replaces the old one only when whole. The one place a track export
-// touches the disk.
+// The export going through the output-file door: the old file is replaced only when the new one is whole.
 class FileSink : public ExportSink
 {
 public:
-    explicit FileSink(QSaveFile& file) : m_file(file) {}
-    bool write(const char* data, qsizetype size) override { return m_file.write(data, size) == size; }
+    explicit FileSink(OutputFile& file) : m_file(file) {}
+    bool write(const char* data, qsizetype size) override { return m_file.write(QByteArrayView(data, size)); }
 
 private:
-    QSaveFile& m_file;
+    OutputFile& m_file;
 };
 
 void writePlt(QByteArrayView buffer, ChunkWriter& out, ExportResult& r)
@@ -334,34 +332,23 @@ ExportResult exportWln(QByteArrayView buffer, const packet::PacketChoice& choice
 ExportResult exportGpx(QByteArrayView buffer) { return exportTrack(ExportFormat::Gpx, buffer, {}); }
 ExportResult exportKml(QByteArrayView buffer) { return exportTrack(ExportFormat::Kml, buffer, {}); }
 
-bool saveTrack(const QString& path, ExportFormat format, QByteArrayView buffer, const packet::PacketChoice& choice,
-               ExportResult* result)
+OutputFileResult saveTrack(const QString& path, ExportFormat format, QByteArrayView buffer,
+                           const packet::PacketChoice& choice, ExportResult* result)
 {
     ExportResult counts;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    FileSink sink(f);
-    const bool written = writeTrack(format, buffer, choice, sink, counts);
+    OutputFile out(path);
+    if (!out.open())
+        return out.result();
+    FileSink sink(out);
+    writeTrack(format, buffer, choice, sink, counts);
     if (result)
         *result = counts;
-    if (!written) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return out.commit(); // the first failure of any piece, or success
 }
 
-bool saveExport(const QString& path, const QByteArray& bytes)
+OutputFileResult saveExport(const QString& path, QByteArrayView bytes)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return saveOutputFile(path, bytes);
 }
 
 QString defaultExportName(ExportFormat format)

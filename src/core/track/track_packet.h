@@ -5,6 +5,7 @@
 // (and, for Wialon, of the packet structure the unit was configured with), written a piece at a time; numbers
 // are written with '.' whatever the locale.
 
+#include "core/base/output_file.h"
 #include "core/config/packet_structure.h"
 
 #include <QByteArray>
@@ -111,12 +112,13 @@ ExportResult exportGpx(QByteArrayView buffer);
 ExportResult exportKml(QByteArrayView buffer);
 ExportResult exportTrack(ExportFormat format, QByteArrayView buffer, const packet::PacketChoice& choice);
 
-// Writes the export into `path` as it is made (the file replaced only when complete). False when it cannot be
-// created or written; the earlier file then stays as it was. `result` gets the counts.
-bool saveTrack(const QString& path, ExportFormat format, QByteArrayView buffer, const packet::PacketChoice& choice,
-               ExportResult* result = nullptr);
+// Writes the export into `path` through the output-file door as it is made, never holding it whole (the file
+// replaced only when complete); on failure the earlier file stays as it was and the result says why.
+// `result` gets the counts.
+OutputFileResult saveTrack(const QString& path, ExportFormat format, QByteArrayView buffer,
+                           const packet::PacketChoice& choice, ExportResult* result = nullptr);
 // Writes `bytes` into `path` the same way.
-bool saveExport(const QString& path, const QByteArray& bytes);
+OutputFileResult saveExport(const QString& path, QByteArrayView bytes);
 
 // "Dump_memory.bin", "Ozi_track.plt", "Wialon_message.wln", "Track.gpx", "Track.kml".
 QString defaultExportName(ExportFormat format);

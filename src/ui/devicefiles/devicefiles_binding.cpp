@@ -145,8 +145,8 @@ void DeviceFilesBinding::saveLogTo(const QString& path)
 {
     if (path.isEmpty())
         return;
-    if (!saveLogText(path, m_log->text()))
-        m_window.setStatusText(0, QStringLiteral("Не удалось сохранить"));
+    if (const OutputFileResult saved = saveLogText(path, m_log->text()); !saved.ok())
+        m_window.setStatusText(0, outputFileMessage(saved));
 }
 
 } // namespace rv

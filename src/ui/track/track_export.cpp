@@ -51,8 +51,8 @@ QString exportTrackFile(const QString& path, track::ExportFormat format, QByteAr
                         const packet::PacketChoice& choice)
 {
     track::ExportResult r;
-    if (!track::saveTrack(path, format, buffer, choice, &r))
-        return QStringLiteral("Не удается сохранить в файл");
+    if (const OutputFileResult saved = track::saveTrack(path, format, buffer, choice, &r); !saved.ok())
+        return outputFileMessage(saved);
     const QString counts = track::exportCountsText(format, r);
     QString text = QStringLiteral("Операция экспорта выполнена");
     if (!counts.isEmpty())

@@ -24,7 +24,7 @@ void presetTrackExport(QFileDialog* dialog, track::ExportFormat format);
 // A typed .bin, .plt, .wln, .gpx or .kml decides; any other name follows the filter chosen.
 track::ExportFormat chosenTrackFormat(const QString& path, const QString& selectedFilter);
 // Writes the export to `path` and returns what to tell the user: "Операция экспорта выполнена" (for .gpx and
-// .kml with the points written and left out) or "Не удается сохранить в файл".
+// .kml with the points written and left out) or, from the output-file door, what went wrong and where.
 QString exportTrackFile(const QString& path, track::ExportFormat format, QByteArrayView buffer,
                         const packet::PacketChoice& choice);
 

@@ -248,7 +248,7 @@ TEST(TrackXml, XmllintFindsBothWellFormed)
     const QByteArray buffer = wideTrack() + rvtest::squareLoop();
     for (const ExportFormat f : {ExportFormat::Gpx, ExportFormat::Kml}) {
         const QString path = dir.filePath(defaultExportName(f));
-        ASSERT_TRUE(saveTrack(path, f, buffer, {}));
+        ASSERT_TRUE(saveTrack(path, f, buffer, {}).ok());
         QProcess p;
         p.start(xmllint, {QStringLiteral("--noout"), path});
         ASSERT_TRUE(p.waitForFinished(60000));
@@ -270,7 +270,7 @@ TEST(TrackXml, GpsbabelReadsBothBackToTheSamePointsAndTimes)
         const ExportFormat f = *formatOfName(QStringLiteral("t.") + QLatin1String(kind));
         const QString in = dir.filePath(QStringLiteral("in.") + QLatin1String(kind));
         const QString out = dir.filePath(QStringLiteral("out-%1.gpx").arg(QLatin1String(kind)));
-        ASSERT_TRUE(saveTrack(in, f, buffer, {}));
+        ASSERT_TRUE(saveTrack(in, f, buffer, {}).ok());
         // Tracks only: the KML's start, stop and end placemarks come back as waypoints.
         QProcess p;
         p.start(babel, {QStringLiteral("-t"), QStringLiteral("-i"), QLatin1String(kind), QStringLiteral("-f"), in,
@@ -315,7 +315,7 @@ TEST(TrackXml, StreamedFilesEqualTheExportsInMemoryAndAFailedWriteStops)
         const auto format = ExportFormat(f);
         const QString path = dir.filePath(defaultExportName(format));
         ExportResult counts;
-        ASSERT_TRUE(saveTrack(path, format, buffer, {}, &counts));
+        ASSERT_TRUE(saveTrack(path, format, buffer, {}, &counts).ok());
         QFile saved(path);
         ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
         const ExportResult inMemory = exportTrack(format, buffer, {});
@@ -327,5 +327,6 @@ TEST(TrackXml, StreamedFilesEqualTheExportsInMemoryAndAFailedWriteStops)
     EXPECT_FALSE(writeTrack(ExportFormat::Gpx, buffer, {}, sink, r));
     EXPECT_EQ(sink.writes, 2); // the refused piece is the last one passed
     // A file that cannot be made: false, and an earlier file stays.
-    EXPECT_FALSE(saveTrack(dir.filePath(QStringLiteral("no/such/folder/t.gpx")), ExportFormat::Gpx, buffer, {}));
+    EXPECT_EQ(saveTrack(dir.filePath(QStringLiteral("no/such/folder/t.gpx")), ExportFormat::Gpx, buffer, {}).error,
+              rv::OutputFileError::NoFolder);
 }

@@ -258,8 +258,11 @@ TEST(TrackWindow, ExportOffersAllFiveFormatsAndATypedExtensionDecides)
     EXPECT_EQ(fileAt("raw.bin"), rvtest::squareLoop());
     WindowRig::takeMessage(&rig.window);
     // A folder that is not there: the message says so and nothing is written.
-    rig.window.exportTo(dir.filePath(QStringLiteral("missing/x.gpx")));
-    EXPECT_EQ(WindowRig::takeMessage(&rig.window), QStringLiteral("Не удается сохранить в файл"));
+    const QString missing = dir.filePath(QStringLiteral("missing/x.gpx"));
+    rig.window.exportTo(missing);
+    const QString said = WindowRig::takeMessage(&rig.window);
+    EXPECT_TRUE(said.startsWith(QStringLiteral("Не удалось сохранить ") + missing)) << said.toStdString();
+    EXPECT_FALSE(QFile::exists(missing));
 }
 
 namespace {
