@@ -1,8 +1,9 @@
 // The track memory: how close a read comes to the line rate, and how long the exports of a large read take.
 // The virtual unit paces its line at 115200 baud (10 bits a byte, 11 520 bytes a second) and serves its
 // packets; the configurator reads them through the real serial port. Then 100 000 packets (10.5 MB) are
-// exported to .plt and .wln (every Wialon parameter of the tree chosen: the longest lines), and, when
-// gpsbabel is installed, the same .plt is converted to GPX by it for comparison.
+// exported to .plt, .wln (every Wialon parameter of the tree chosen: the longest lines), .gpx and .kml, each
+// formatted in memory and written to its file as it is made, and, when gpsbabel is installed, the same .plt
+// is converted to GPX by it for comparison. `bench_track --exports` skips the read.
 
 #include "core/config/defaults.h"
 #include "core/config/records.h"
@@ -87,6 +88,7 @@ QByteArray packets(int count)
         QByteArray p(105, '\0');
         for (int k = 12; k < 103; ++k)
             p[k] = static_cast<char>((i * 31 + k * 7) & 0xFF);
+        p[12] = static_cast<char>(p[12] & ~0x10); // every position valid: the most for .gpx and .kml to write
         le::put32(p, 0, 1767225600u + i * 10u);
         le::put32(p, 4, static_cast<uint32_t>(55750000 + (i % 1000) * 37));
         le::put32(p, 8, static_cast<uint32_t>(37620000 - (i % 1000) * 53));
@@ -109,11 +111,14 @@ double timed(const std::function<void()>& f)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    const bool readToo = !app.arguments().contains(QStringLiteral("--exports"));
     const double line = kBaud / 10.0;
     const qsizetype readBytes = 105 * 2000; // 210 000 bytes: about 18 s at the line rate
     std::printf("track read of %lld bytes at %d baud (line rate %.0f B/s)\n", static_cast<long long>(readBytes), kBaud, line);
     for (int block : {1000, 525}) {
         for (bool early : {true, false}) {
+            if (!readToo)
+                break;
             const double s = readOnce(readBytes, block, early);
             const char* how = early ? "complete blocks at once:" : "after the quiet gap:";
             if (s <= 0) {
@@ -133,29 +138,34 @@ int main(int argc, char** argv)
         all.set(n);
     packet::setTreeWords(records.config, packet::treeWords(all));
     const packet::PacketChoice choice = packet::packetChoice(records.config);
-    QTemporaryDir dir;
-    const QString plt = dir.filePath(QStringLiteral("Ozi_track.plt"));
-    const QString wln = dir.filePath(QStringLiteral("Wialon_message.wln"));
-    std::printf("export of 100 000 packets (%.1f MB)\n", buffer.size() / 1e6);
-    for (int run = 0; run < 3; ++run) {
-        track::ExportResult r;
-        double fp = 0, fw = 0;
-        const double tp = timed([&] { fp = timed([&] { r = track::exportPlt(buffer); }); track::saveExport(plt, r.bytes); });
-        const qsizetype pltSize = r.bytes.size();
-        const double tw = timed([&] { fw = timed([&] { r = track::exportWln(buffer, choice); }); track::saveExport(wln, r.bytes); });
-        std::printf("  run %d: .plt %.3f s with the file (%.3f s to format, %.1f MB), .wln %.3f s with the file "
-                    "(%.3f s to format, %.1f MB)\n", run + 1, tp, fp, pltSize / 1e6, tw, fw, r.bytes.size() / 1e6);
-    }
-    // A usual configuration: the default one.
     ConfigRecords defaults;
     loadStartDefaults(defaults);
     const packet::PacketChoice usual = packet::packetChoice(defaults.config);
-    for (int run = 0; run < 2; ++run) {
-        track::ExportResult r;
-        double fw = 0;
-        const double tw = timed([&] { fw = timed([&] { r = track::exportWln(buffer, usual); }); track::saveExport(wln, r.bytes); });
-        std::printf("  run %d, default configuration: .wln %.3f s with the file (%.3f s to format, %.1f MB)\n", run + 1,
-                    tw, fw, r.bytes.size() / 1e6);
+    QTemporaryDir dir;
+    const QString plt = dir.filePath(QStringLiteral("Ozi_track.plt"));
+    std::printf("export of 100 000 packets (%.1f MB): formatted in memory / written to the file as made\n",
+                buffer.size() / 1e6);
+    const struct {
+        const char* what;
+        track::ExportFormat format;
+        const packet::PacketChoice* choice;
+    } kinds[] = {{".plt", track::ExportFormat::Plt, &usual},
+                 {".wln, every parameter", track::ExportFormat::Wln, &choice},
+                 {".wln, default configuration", track::ExportFormat::Wln, &usual},
+                 {".gpx", track::ExportFormat::Gpx, &usual},
+                 {".kml", track::ExportFormat::Kml, &usual}};
+    for (const auto& k : kinds) {
+        for (int run = 0; run < 3; ++run) {
+            track::ExportResult r;
+            const double inMemory = timed([&] { r = track::exportTrack(k.format, buffer, *k.choice); });
+            const qsizetype size = r.bytes.size();
+            r = {};
+            const QString path = dir.filePath(track::defaultExportName(k.format));
+            bool saved = false;
+            const double toFile = timed([&] { saved = track::saveTrack(path, k.format, buffer, *k.choice).ok(); });
+            std::printf("  %-28s run %d: %.3f s / %.3f s%s (%.1f MB)\n", k.what, run + 1, inMemory, toFile,
+                        saved ? "" : " FAILED", size / 1e6);
+        }
     }
     const QString babel = QStandardPaths::findExecutable(QStringLiteral("gpsbabel"));
     if (babel.isEmpty()) {

@@ -358,16 +358,17 @@ const Feature kFeatures[] = {
          EXPECT_EQ(r.status, voice::SaveStatus::CannotCreate);
          return sealed(t);
      }},
-    {"track export .bin, .plt and .wln", false, 0, [](const QString& folder, const Fault& fault) {
+    {"track export .plt, .wln, .gpx, .kml and .bin", false, 0, [](const QString& folder, const Fault& fault) {
          Told t{folder + QStringLiteral("/Dump_memory.bin"), "old dump"};
          faults::clear();
-         for (const auto format : {track::ExportFormat::Plt, track::ExportFormat::Wln, track::ExportFormat::Bin}) {
+         for (const auto format : {track::ExportFormat::Plt, track::ExportFormat::Wln, track::ExportFormat::Gpx,
+                                   track::ExportFormat::Kml, track::ExportFormat::Bin}) {
              const QString path = folder + u'/' + track::defaultExportName(format);
              put(path, "old dump");
              faults::inject(fault.step, 1, fault.error);
-             const track::ExportResult e = track::exportTrack(format, trackBytes(), {});
-             EXPECT_EQ(e.written, 3);
-             const OutputFileResult r = track::saveExport(path, e.bytes);
+             track::ExportResult e;
+             const OutputFileResult r = track::saveTrack(path, format, trackBytes(), {}, &e);
+             EXPECT_EQ(e.written + e.invalid, 3);
              EXPECT_FALSE(r.ok()) << path.toStdString();
              EXPECT_EQ(readAll(path), QByteArray("old dump")) << path.toStdString();
              t.failed = !r.ok();

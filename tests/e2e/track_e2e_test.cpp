@@ -1,6 +1,7 @@
 // The track memory through the real serial port from the virtual unit: both read forms whole and in pieces,
 // a block lost once and brought by the repeat, the unit's answers when there is nothing to read or the
-// request is wrong, too large an announced size, and rvctl pulling a server's packets and converting them.
+// request is wrong, too large an announced size, and rvctl pulling a server's packets and converting them;
+// the virtual unit's working day read in the window opens the track window, and rvctl makes GPX and KML of it.
 
 #include "core/config/records.h"
 #include "core/link/serial_link.h"
@@ -9,12 +10,19 @@
 #include "core/protocol/device_session.h"
 #include "core/track/track_packet.h"
 #include "core/track/track_read.h"
+#include "support/app_program.h"
 #include "support/connected_session.h"
 #include "support/rvsim_process.h"
 #include "support/tool_run.h"
 #include "support/wait.h"
+#include "ui/devicefiles/devicefiles_binding.h"
+#include "ui/devicefiles/file_page.h"
+#include "ui/track/track_binding.h"
+#include "ui/track/track_window.h"
 
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -201,5 +209,53 @@ TEST(TrackE2E, AReadEndingBeforeTheAnnouncedSizeIsAFailure)
     QFile f(bin);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("an earlier read"));
+#endif
+}
+
+// Two rounds of the virtual unit's working day (81 packets each): each stands at the depot, stops for a
+// delivery and loses the fix for two packets. "Считать" in the window opens them in the track window; rvctl
+// turns the same read into GPX and KML.
+TEST(TrackE2E, AWorkingDayOpensInTheTrackWindowAndConvertsToGpxAndKml)
+{
+    constexpr int kPackets = 2 * 81;
+    const QStringList route{QStringLiteral("--track-route"), QStringLiteral("--track-invalid-every"), QStringLiteral("0"),
+                            QStringLiteral("--track-size"), QString::number(105 * kPackets)};
+    {
+        rvtest::AppProgram program;
+        DeviceFilesBinding files(program.window, program.session);
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), QStringList{QStringLiteral("--link"), program.port} + route);
+        ASSERT_TRUE(unit.started());
+        ASSERT_TRUE(program.startAndRead());
+        files.page()->dumpButton()->click();
+        ASSERT_TRUE(waitUntil([&] { return files.trackView().window() && files.trackView().window()->isVisible(); }));
+        const TrackWindow* w = files.trackView().window();
+        EXPECT_EQ(w->buffer().size(), 105 * kPackets);
+        const QString summary = w->summaryLabel()->text();
+        EXPECT_TRUE(summary.startsWith(QStringLiteral("Точек: 158 ·"))) << summary.toStdString();
+        EXPECT_TRUE(summary.contains(QStringLiteral("Стоянок: 4 · Недостоверных пропущено: 4 · Сегментов: 1")))
+            << summary.toStdString();
+        EXPECT_EQ(program.closed.last(), kDone);
+    }
+#if defined(RVCTL_PATH)
+    RvsimProcess unit(QStringLiteral(RVSIM_PATH), route);
+    ASSERT_TRUE(unit.started());
+    QTemporaryDir dir;
+    const QString bin = dir.filePath(QStringLiteral("day.bin"));
+    const rvtest::ToolRun read = rvtest::runTool(
+        QStringLiteral(RVCTL_PATH), {QStringLiteral("--port=") + unit.pty(), QStringLiteral("track"),
+                                     QStringLiteral("read"), QStringLiteral("--server"), QStringLiteral("1"), bin});
+    ASSERT_EQ(read.code, 0) << read.err.toStdString();
+    for (const char* kind : {"gpx", "kml"}) {
+        const QString out = dir.filePath(QStringLiteral("day.") + QLatin1String(kind));
+        const rvtest::ToolRun r = rvtest::runTool(QStringLiteral(RVCTL_PATH),
+                                                  {QStringLiteral("track"), QStringLiteral("export"), bin, out});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, QStringLiteral("162 packets, 158 written, 0 with a wrong check value left out, 4 without a "
+                                        "valid position left out, 1 segments") +
+                             (kind == std::string("kml") ? QStringLiteral(", 4 stops\n") : QStringLiteral("\n")));
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll().count(kind == std::string("gpx") ? "<trkpt " : "<gx:coord>"), 158) << kind;
+    }
 #endif
 }

@@ -1,11 +1,15 @@
 // "+MEM" replies of any shape fed to a running track memory read through the session's dispatcher and its
-// early hand-on of complete blocks; whatever was read then goes through the three exports.
+// early hand-on of complete blocks; whatever was read then goes through the five exports and the track window's
+// sums (points, segments, stops, summary, flat map), once more with every packet's check value made right.
 // Input: [mode] then bursts, each [length][bytes].
 
 #include "core/config/records.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/bytes.h"
+#include "core/protocol/checksum.h"
+#include "core/track/track_geometry.h"
 #include "core/track/track_packet.h"
 #include "core/track/track_read.h"
 
@@ -58,10 +62,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return c;
     }();
     const QByteArray raw(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    for (const QByteArray& buffer : {t.buffer(), raw}) {
+    // The same bytes with right check values: any packet content reaches the path's code.
+    QByteArray checked = raw;
+    for (qsizetype at = 0; at + track::kPacketSize <= checked.size(); at += track::kPacketSize)
+        le::put16(checked, at + track::kCheckedBytes, crc16Modbus(QByteArrayView(checked).sliced(at, track::kCheckedBytes)));
+    for (const QByteArray& buffer : {t.buffer(), raw, checked}) {
         for (const packet::PacketChoice& choice : choices)
             (void)track::exportWln(buffer, choice);
         (void)track::exportPlt(buffer);
+        (void)track::exportGpx(buffer);
+        (void)track::exportKml(buffer);
+        const track::TrackOverview o = track::overviewOf(buffer);
+        (void)track::summaryText(o.summary);
+        const track::MapFit fit = track::fitTo(o.boundsKm, QSizeF(800, 600), 30);
+        (void)track::scaleBarText(track::scaleBarKm(fit.pxPerKm, 200));
     }
     return 0;
 }

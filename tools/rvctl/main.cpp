@@ -290,7 +290,7 @@ int cmdFlash(const QStringList& args, const Globals& g)
 
 // The unit's track memory into a raw file, and raw files into tracks.
 constexpr char kTrackReadUsage[] = "--port PATH track read (--server 1|2 | --range FIRST COUNT) OUT.bin";
-constexpr char kTrackExportUsage[] = "track export IN.bin OUT.plt|OUT.wln|OUT.bin [--config FILE.fcg]";
+constexpr char kTrackExportUsage[] = "track export IN.bin OUT.plt|OUT.wln|OUT.gpx|OUT.kml|OUT.bin [--config FILE.fcg]";
 
 int trackRead(const QStringList& args, const Globals& g)
 {
@@ -364,7 +364,7 @@ int trackExport(const QStringList& args)
         return usage(kTrackExportUsage);
     const auto format = rv::track::formatOfName(files[1]);
     if (!format) {
-        err(QStringLiteral("%1: the name must end in .plt, .wln or .bin").arg(files[1]));
+        err(QStringLiteral("%1: the name must end in .plt, .wln, .gpx, .kml or .bin").arg(files[1]));
         return ExitUsage;
     }
     // The Wialon parameters follow the packet structure of a configuration: the file given, else the defaults.
@@ -383,15 +383,22 @@ int trackExport(const QStringList& args)
         return ExitFailed;
     }
     const QByteArray& bytes = in.bytes;
-    const rv::track::ExportResult r = rv::track::exportTrack(*format, bytes, rv::packet::packetChoice(records.config));
-    if (const rv::OutputFileResult saved = rv::track::saveExport(files[1], r.bytes); !saved.ok()) {
+    rv::track::ExportResult r;
+    if (const rv::OutputFileResult saved =
+            rv::track::saveTrack(files[1], *format, bytes, rv::packet::packetChoice(records.config), &r);
+        !saved.ok()) {
         err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     if (bytes.size() % rv::track::kPacketSize != 0)
         err(QStringLiteral("warning: %1 bytes after the last whole packet are left out").arg(bytes.size() % rv::track::kPacketSize));
-    out(QStringLiteral("%1 packets, %2 written, %3 with a wrong check value left out\n")
-            .arg(r.packets).arg(r.written).arg(r.packets - r.written));
+    QString line = QStringLiteral("%1 packets, %2 written, %3 with a wrong check value left out")
+                       .arg(r.packets).arg(r.written).arg(r.damaged);
+    if (*format == rv::track::ExportFormat::Gpx || *format == rv::track::ExportFormat::Kml)
+        line += QStringLiteral(", %1 without a valid position left out, %2 segments").arg(r.invalid).arg(r.segments);
+    if (*format == rv::track::ExportFormat::Kml)
+        line += QStringLiteral(", %1 stops").arg(r.stops);
+    out(line + QLatin1Char('\n'));
     return ExitOk;
 }
 
@@ -480,10 +487,10 @@ const Command kCommands[] = {
      "(reason in failed/IMEI.log); one line per event on stdout, JSON with --json; units without a job stay "
      "connected unless --close-idle; a step not answered in --job-timeout S (default 20) fails the job", cmdServe},
     {"track", "--port PATH track read (--server 1|2 | --range FIRST COUNT) OUT.bin\n  track export IN.bin "
-              "OUT.plt|OUT.wln|OUT.bin [--config FILE.fcg]",
+              "OUT.plt|OUT.wln|OUT.gpx|OUT.kml|OUT.bin [--config FILE.fcg]",
      "read the unit's undelivered packets of a server, or a numbered range, into OUT.bin; convert such a file "
-     "into an OziExplorer track or a Wialon message file (its parameters by the packet structure of FILE.fcg, "
-     "else of the default configuration)", cmdTrack},
+     "into an OziExplorer track, a Wialon message file (its parameters by the packet structure of FILE.fcg, "
+     "else of the default configuration), GPX 1.1 or KML 2.2 (the name's extension decides)", cmdTrack},
 };
 
 QString helpText()

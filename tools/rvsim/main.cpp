@@ -185,6 +185,9 @@ int main(int argc, char** argv)
     const QCommandLineOption trackSilent("track-silent-at", "Block N of a track read is not sent; only its repeat "
                                          "brings it.", "N");
     const QCommandLineOption trackOversize("track-oversize", "Announce a track read larger than any memory.");
+    const QCommandLineOption trackRoute("track-route", "Lay the track memory's packets along a working day round a "
+                                        "city block: six minutes at the depot, out, twice round the block (a halt at "
+                                        "a traffic light, a delivery, the fix lost for a moment), back, and again.");
     const QCommandLineOption trackShort("track-short", "Announce N bytes more than a track read sends, then say "
                                         "complete.", "N");
     const QCommandLineOption lifetime("lifetime", "Exit after SECONDS (0: run until stopped).", "SECONDS", "0");
@@ -223,7 +226,7 @@ int main(int argc, char** argv)
                                            "holding the fleet's own APN, login, password and number; repeatable.",
                                     "N=B");
     p.addOption(simOpt);
-    p.addOptions({trackSize, trackBlock, trackInvalid, trackFirst, trackSilent, trackOversize, trackShort});
+    p.addOptions({trackSize, trackBlock, trackInvalid, trackFirst, trackSilent, trackOversize, trackShort, trackRoute});
     p.process(app);
 
     UnitOptions o;
@@ -302,6 +305,7 @@ int main(int argc, char** argv)
         o.track.silentAt = p.value(trackSilent).toInt();
     o.track.oversize = p.isSet(trackOversize);
     o.track.shortBy = p.value(trackShort).toUInt();
+    o.track.route = p.isSet(trackRoute);
 
     VirtualUnit unit(o);
     const QString statePath = p.value(state);

@@ -4,6 +4,7 @@
 #include "wire.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace rvsim {
 
@@ -13,7 +14,102 @@ constexpr int kBlockMax = 1017; // a block and its header fill the configurator'
 constexpr int kSecondsApart = 10;
 
 QByteArray mem(char kind, char status) { return QByteArray("+MEM") + kind + status; }
+
+constexpr double kPi = 3.14159265358979323846;
+// The depot, and metres per millionth of a degree there.
+constexpr int32_t kDepotLat = 55742000, kDepotLon = 37601000;
+constexpr double kMetresPerMicroLat = 0.111195;
+
+struct Metres {
+    double x = 0, y = 0; // east, north
+};
+
+// A drive along the route's roads, a packet every ten seconds.
+class Drive {
+public:
+    Drive(std::vector<TrackMemory::RoutePacket>& out, uint32_t& second) : m_out(out), m_second(second) {}
+
+    void stand(Metres at, int packets, int secondsApart, bool fixValid = true)
+    {
+        for (int i = 0; i < packets; ++i) {
+            put(at, 0, m_course, fixValid);
+            m_second += secondsApart;
+        }
+    }
+    // Along the straight road from the corner `from` to `to` at `cruise` km/h, slowing for the corners: a
+    // packet at the corner (the unit marks a turn), then one every ten seconds; the next road's first packet
+    // is this one's end.
+    void road(Metres from, Metres to, double cruise, int lostFixAt = -1)
+    {
+        const double dx = to.x - from.x, dy = to.y - from.y, length = std::hypot(dx, dy);
+        m_course = std::fmod(std::atan2(dx, dy) * 180 / kPi + 360, 360);
+        double along = 0;
+        for (int n = 0; along < length; ++n) {
+            const double toCorner = std::min(along, length - along);
+            const double kmh = std::min(cruise, 14 + 0.5 * toCorner);
+            const Metres at{from.x + dx * along / length, from.y + dy * along / length};
+            put(at, kmh, m_course, !(lostFixAt >= 0 && (n == lostFixAt || n == lostFixAt + 1)));
+            const double step = kmh / 3.6 * 10;
+            if (along + step >= length) {
+                m_second += static_cast<uint32_t>(std::max(1.0, std::round((length - along) / (kmh / 3.6))));
+                break;
+            }
+            m_second += 10;
+            along += step;
+        }
+    }
+
+private:
+    void put(Metres at, double kmh, double course, bool fixValid)
+    {
+        // The other fields as the monitor shows them: standing at the depot, or on the road.
+        Telemetry t;
+        for (int i = 0; i < (kmh > 0 ? 60 : 5); ++i)
+            t.advance();
+        QByteArray p = t.gpsPayload();
+        const double lat = kDepotLat + at.y / kMetresPerMicroLat;
+        const double lon = kDepotLon + at.x / (kMetresPerMicroLat * std::cos(kDepotLat / 1e6 * kPi / 180));
+        wire::set32(p, 4, static_cast<uint32_t>(static_cast<int32_t>(std::lround(lat))));
+        wire::set32(p, 8, static_cast<uint32_t>(static_cast<int32_t>(std::lround(lon))));
+        // The sky changes slowly: 8 to 10 satellites, HDOP 0.8 to 1.2.
+        const auto n = static_cast<uint32_t>(m_out.size());
+        p[12] = static_cast<char>(fixValid ? 8 + n / 15 % 3 : 0x12);
+        p[13] = static_cast<char>(fixValid ? 8 + n / 9 % 5 : 99);
+        wire::set16(p, 14, static_cast<uint16_t>(142 + std::lround(at.y / 80)));
+        wire::set16(p, 16, static_cast<uint16_t>(std::lround(kmh * 10)));
+        wire::set16(p, 18, static_cast<uint16_t>(std::lround(course * 10)) % 3600);
+        m_out.push_back({p, m_second});
+    }
+
+    std::vector<TrackMemory::RoutePacket>& m_out;
+    uint32_t& m_second;
+    double m_course = 0;
+};
+
 } // namespace
+
+std::vector<TrackMemory::RoutePacket> TrackMemory::routeDay(uint32_t& roundSeconds)
+{
+    std::vector<RoutePacket> day;
+    uint32_t second = 0;
+    Drive d(day, second);
+    const Metres depot{0, 0}, a{0, 400}, b{600, 400}, c{600, 800}, e{0, 800};
+    d.stand(depot, 12, 30);
+    d.road(depot, a, 30);
+    for (int lap = 0; lap < 2; ++lap) {
+        d.road(a, b, 45);
+        if (lap == 0)
+            d.stand(b, 4, 10); // the traffic light
+        d.road(b, c, 40);
+        if (lap == 0)
+            d.stand(c, 9, 30); // a delivery
+        d.road(c, e, 45, lap == 1 ? 3 : -1);
+        d.road(e, a, 40);
+    }
+    d.road(a, depot, 30);
+    roundSeconds = second;
+    return day;
+}
 
 QByteArray TrackMemory::packet(uint32_t index, uint32_t number, bool broken)
 {
@@ -40,11 +136,22 @@ const QByteArray& TrackMemory::packets()
         all.reserve(count * kPacket);
         // One lap of the route, then the same positions again with new times and numbers.
         QByteArray lap[240];
-        for (uint32_t i = 0; i < 240 && i < count; ++i)
+        for (uint32_t i = 0; i < 240 && i < count && !m_o.route; ++i)
             lap[i] = packet(i, 0, false);
+        uint32_t roundSeconds = 0;
+        const std::vector<RoutePacket> day = m_o.route ? routeDay(roundSeconds) : std::vector<RoutePacket>{};
         for (qsizetype i = 0; i < count; ++i) {
-            QByteArray p = lap[i % 240];
-            wire::set32(p, 0, 1767225600u + static_cast<uint32_t>(i) * kSecondsApart);
+            QByteArray p;
+            if (m_o.route) {
+                const auto round = static_cast<uint32_t>(i / qsizetype(day.size()));
+                const RoutePacket& r = day[size_t(i % qsizetype(day.size()))];
+                p = r.bytes;
+                // 2026-01-01 07:00 UTC: the first round starts the working day.
+                wire::set32(p, 0, 1767250800u + round * roundSeconds + r.second);
+            } else {
+                p = lap[i % 240];
+                wire::set32(p, 0, 1767225600u + static_cast<uint32_t>(i) * kSecondsApart);
+            }
             wire::set16(p, 81, static_cast<uint16_t>(m_o.firstNumber + i));
             wire::set32(p, 83, static_cast<uint32_t>(i) * 97);
             uint16_t crc = wire::crc16(QByteArrayView(p).first(103));

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace rvsim {
 
@@ -20,6 +21,7 @@ struct TrackOptions {
     int silentAt = -1;            // block N of a read is not sent (once): only its repeat brings it
     bool oversize = false;        // announce more than any memory holds (and send nothing)
     uint32_t shortBy = 0;         // announce this many bytes more than it sends, then say complete
+    bool route = false;           // the packets follow a working day round a city block (see routeDay)
 };
 
 class TrackMemory {
@@ -33,6 +35,17 @@ public:
     // The packets held, generated at the first use.
     const QByteArray& packets();
     static QByteArray packet(uint32_t index, uint32_t number, bool broken);
+
+    // One round of the route mode, over and over: standing at the depot for six minutes (a packet every
+    // half minute), out along the access road, twice round a 600 m by 400 m block (on the first lap a halt
+    // of 40 s at a traffic light and a delivery of four and a half minutes, on the second the fix lost for
+    // two packets under a bridge), and back to the depot; a packet at every corner and every ten seconds
+    // while driving. Each packet (CRC not yet set) and its time from the start of the round.
+    struct RoutePacket {
+        QByteArray bytes;
+        uint32_t second = 0;
+    };
+    static std::vector<RoutePacket> routeDay(uint32_t& roundSeconds);
 
 private:
     QByteArray start(qsizetype from, qsizetype count);

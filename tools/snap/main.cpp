@@ -9,10 +9,13 @@
 #include "core/monitor/can_lines.h"
 #include "core/protocol/device_session.h"
 #include "telemetry.h"
+#include "track_memory.h"
 #include "virtual_unit.h"
 #include "ui/app/main_window.h"
 #include "ui/config/config_pages.h"
 #include "ui/monitor/monitor_binding.h"
+#include "ui/monitor/chart_view.h"
+#include "ui/track/track_window.h"
 #include "ui/monitor/status_window.h"
 #include "ui/protocol/port_dialog.h"
 
@@ -184,6 +187,21 @@ int main(int argc, char** argv)
         d->grab().save(out.filePath(QString::fromLatin1(form) + QStringLiteral(".png")));
         d->hide();
     }
+    // The track window on one round of the virtual unit's route, the cursor on the second lap of the block.
+    uint32_t roundSeconds = 0;
+    rvsim::TrackOptions route;
+    route.route = true;
+    route.invalidEvery = 0;
+    route.size = 105 * qsizetype(rvsim::TrackMemory::routeDay(roundSeconds).size());
+    rvsim::TrackMemory memory(route);
+    rv::TrackWindow track([] { return rv::packet::PacketChoice{}; }, &w);
+    track.setTrack(memory.packets(), QStringLiteral("Память устройства, пакетов: %1").arg(memory.packets().size() / 105));
+    track.resize(1000, 820);
+    track.show();
+    app.processEvents();
+    track.chart()->setCursorSample(qsizetype(track.overview().track.points.size() * 3 / 4));
+    app.processEvents();
+    track.grab().save(out.filePath(QStringLiteral("TrackWindow.png")));
     std::printf("%d pages written to %s\n", n, qPrintable(out.path()));
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "core/track/track_packet.h"
 
+#include "core/track/track_text.h"
+
 #include "core/protocol/bytes.h"
 #include "core/protocol/checksum.h"
 
@@ -15,63 +17,6 @@ namespace {
 int8_t s8(QByteArrayView b, qsizetype at) { return static_cast<int8_t>(le::u8(b, at)); }
 int16_t s16(QByteArrayView b, qsizetype at) { return static_cast<int16_t>(le::u16(b, at)); }
 int32_t s32(QByteArrayView b, qsizetype at) { return static_cast<int32_t>(le::u32(b, at)); }
-
-// Appending numbers to a text without printf and without the locale.
-class Text {
-public:
-    explicit Text(std::string& s) : m_s(s) {}
-    template <size_t N>
-    Text& operator<<(const char (&lit)[N])
-    {
-        m_s.append(lit, N - 1);
-        return *this;
-    }
-    Text& operator<<(long long v)
-    {
-        char buf[24];
-        const auto r = std::to_chars(buf, buf + sizeof buf, v);
-        m_s.append(buf, r.ptr);
-        return *this;
-    }
-    Text& operator<<(int v) { return *this << static_cast<long long>(v); }
-    // "%.<digits>f"
-    Text& fixed(double v, int digits)
-    {
-        char buf[64];
-        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, digits);
-        m_s.append(buf, r.ptr);
-        return *this;
-    }
-    // "%.6f" of millionths: exact, from the integer.
-    Text& millionths(int32_t v)
-    {
-        const long long x = v;
-        const long long a = x < 0 ? -x : x;
-        if (x < 0)
-            m_s.push_back('-');
-        *this << a / 1000000;
-        char frac[8];
-        long long f = a % 1000000;
-        for (int i = 5; i >= 0; --i) {
-            frac[i] = static_cast<char>('0' + f % 10);
-            f /= 10;
-        }
-        m_s.push_back('.');
-        m_s.append(frac, 6);
-        return *this;
-    }
-    // "%.1f" of tenths.
-    Text& tenths(unsigned v)
-    {
-        *this << static_cast<long long>(v / 10);
-        m_s.push_back('.');
-        m_s.push_back(static_cast<char>('0' + v % 10));
-        return *this;
-    }
-
-private:
-    std::string& m_s;
-};
 
 constexpr int kSupplyK = 11;
 constexpr int kBatteryK = 2;
@@ -199,7 +144,77 @@ void appendStructure(std::string& s, const TrackPacket& p, const packet::PacketC
         treeParameters(t, p, c);
 }
 
-QByteArray toBytes(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
+// The export kept in memory.
+class MemorySink : public ExportSink
+{
+public:
+    explicit MemorySink(QByteArray& bytes) : m_bytes(bytes) {}
+    bool write(const char* data, qsizetype size) override
+    {
+        m_bytes.append(data, size);
+        return true;
+    }
+
+private:
+    QByteArray& m_bytes;
+};
+
+// The export going through the output-file door: the old file is replaced only when the new one is whole.
+class FileSink : public ExportSink
+{
+public:
+    explicit FileSink(OutputFile& file) : m_file(file) {}
+    bool write(const char* data, qsizetype size) override { return m_file.write(QByteArrayView(data, size)); }
+
+private:
+    OutputFile& m_file;
+};
+
+void writePlt(QByteArrayView buffer, ChunkWriter& out, ExportResult& r)
+{
+    // The count in the head says how many point lines follow: those with a right check value.
+    qsizetype good = 0;
+    for (qsizetype i = 0; i < r.packets; ++i)
+        good += packetCrcOk(buffer.sliced(i * kPacketSize, kPacketSize));
+    Text& t = out.text();
+    t << "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
+         "0,2,65535,Track,0,0,2,8421376\r\n"
+      << static_cast<long long>(good) << "\r\n";
+    for (qsizetype i = 0; i < r.packets; ++i) {
+        const QByteArrayView bytes = buffer.sliced(i * kPacketSize, kPacketSize);
+        if (!packetCrcOk(bytes)) {
+            ++r.damaged;
+            continue;
+        }
+        const TrackPacket p = decodePacket(bytes);
+        t.millionths(p.latitude) << ", ";
+        t.millionths(p.longitude) << ", " << (i == 0 ? 1 : 0) << ", " << altitudeFeet(p.altitude) << ", ";
+        t.fixed(dayCount(p.time), 6) << "\r\n";
+        ++r.written;
+        out.maybeFlush();
+    }
+}
+
+void writeWln(QByteArrayView buffer, const packet::PacketChoice& choice, ChunkWriter& out, ExportResult& r)
+{
+    Text& t = out.text();
+    for (qsizetype i = 0; i < r.packets; ++i) {
+        const QByteArrayView bytes = buffer.sliced(i * kPacketSize, kPacketSize);
+        if (!packetCrcOk(bytes)) {
+            ++r.damaged;
+            continue;
+        }
+        const TrackPacket p = decodePacket(bytes);
+        t << "REG;" << static_cast<long long>(p.time) << ";";
+        t.millionths(p.longitude) << ";";
+        t.millionths(p.latitude) << ";" << int(p.speed / 10) << ";" << int(p.course / 10) << ";ALT:"
+                                 << int(p.altitude) << ".0";
+        appendStructure(t.string(), p, choice);
+        t << ";;;;\r\n";
+        ++r.written;
+        out.maybeFlush();
+    }
+}
 
 } // namespace
 
@@ -276,70 +291,59 @@ std::string StructureToString(const TrackPacket& p, const packet::PacketChoice& 
     return s;
 }
 
+bool writeTrack(ExportFormat format, QByteArrayView buffer, const packet::PacketChoice& choice, ExportSink& sink,
+                ExportResult& r)
+{
+    r = ExportResult{};
+    r.packets = pointCount(buffer.size());
+    if (format == ExportFormat::Bin) {
+        r.written = r.packets;
+        return buffer.isEmpty() || sink.write(buffer.data(), buffer.size());
+    }
+    ChunkWriter out(sink);
+    switch (format) {
+    case ExportFormat::Plt: writePlt(buffer, out, r); break;
+    case ExportFormat::Wln: writeWln(buffer, choice, out, r); break;
+    case ExportFormat::Gpx: writeGpx(buffer, out, r); break;
+    case ExportFormat::Kml: writeKml(buffer, out, r); break;
+    case ExportFormat::Bin: break;
+    }
+    out.flush();
+    return out.ok();
+}
+
 QByteArray exportBin(QByteArrayView buffer) { return buffer.toByteArray(); }
-
-ExportResult exportPlt(QByteArrayView buffer)
-{
-    ExportResult r;
-    r.packets = pointCount(buffer.size());
-    std::string points;
-    points.reserve(static_cast<size_t>(r.packets) * 64);
-    Text t(points);
-    for (qsizetype i = 0; i < r.packets; ++i) {
-        const QByteArrayView bytes = buffer.sliced(i * kPacketSize, kPacketSize);
-        if (!packetCrcOk(bytes))
-            continue;
-        const TrackPacket p = decodePacket(bytes);
-        t.millionths(p.latitude) << ", ";
-        t.millionths(p.longitude) << ", " << (i == 0 ? 1 : 0) << ", " << altitudeFeet(p.altitude) << ", ";
-        t.fixed(dayCount(p.time), 6) << "\r\n";
-        ++r.written;
-    }
-    std::string head = "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
-                       "0,2,65535,Track,0,0,2,8421376\r\n";
-    // The count says how many point lines follow: those written.
-    Text(head) << static_cast<long long>(r.written) << "\r\n";
-    r.bytes.reserve(static_cast<qsizetype>(head.size() + points.size()));
-    r.bytes = toBytes(head);
-    r.bytes.append(points.data(), static_cast<qsizetype>(points.size()));
-    return r;
-}
-
-ExportResult exportWln(QByteArrayView buffer, const packet::PacketChoice& choice)
-{
-    ExportResult r;
-    r.packets = pointCount(buffer.size());
-    std::string s;
-    s.reserve(static_cast<size_t>(r.packets) * (80 + 12 * choice.parameters.size()));
-    Text t(s);
-    for (qsizetype i = 0; i < r.packets; ++i) {
-        const QByteArrayView bytes = buffer.sliced(i * kPacketSize, kPacketSize);
-        if (!packetCrcOk(bytes))
-            continue;
-        const TrackPacket p = decodePacket(bytes);
-        t << "REG;" << static_cast<long long>(p.time) << ";";
-        t.millionths(p.longitude) << ";";
-        t.millionths(p.latitude) << ";" << int(p.speed / 10) << ";" << int(p.course / 10) << ";ALT:"
-                                 << int(p.altitude) << ".0";
-        appendStructure(s, p, choice);
-        t << ";;;;\r\n";
-        ++r.written;
-    }
-    r.bytes = toBytes(s);
-    return r;
-}
 
 ExportResult exportTrack(ExportFormat format, QByteArrayView buffer, const packet::PacketChoice& choice)
 {
-    switch (format) {
-    case ExportFormat::Plt: return exportPlt(buffer);
-    case ExportFormat::Wln: return exportWln(buffer, choice);
-    case ExportFormat::Bin: break;
-    }
     ExportResult r;
-    r.bytes = exportBin(buffer);
-    r.packets = r.written = pointCount(buffer.size());
+    QByteArray bytes;
+    MemorySink sink(bytes);
+    writeTrack(format, buffer, choice, sink, r);
+    r.bytes = std::move(bytes);
     return r;
+}
+
+ExportResult exportPlt(QByteArrayView buffer) { return exportTrack(ExportFormat::Plt, buffer, {}); }
+ExportResult exportWln(QByteArrayView buffer, const packet::PacketChoice& choice)
+{
+    return exportTrack(ExportFormat::Wln, buffer, choice);
+}
+ExportResult exportGpx(QByteArrayView buffer) { return exportTrack(ExportFormat::Gpx, buffer, {}); }
+ExportResult exportKml(QByteArrayView buffer) { return exportTrack(ExportFormat::Kml, buffer, {}); }
+
+OutputFileResult saveTrack(const QString& path, ExportFormat format, QByteArrayView buffer,
+                           const packet::PacketChoice& choice, ExportResult* result)
+{
+    ExportResult counts;
+    OutputFile out(path);
+    if (!out.open())
+        return out.result();
+    FileSink sink(out);
+    writeTrack(format, buffer, choice, sink, counts);
+    if (result)
+        *result = counts;
+    return out.commit(); // the first failure of any piece, or success
 }
 
 OutputFileResult saveExport(const QString& path, QByteArrayView bytes)
@@ -352,6 +356,8 @@ QString defaultExportName(ExportFormat format)
     switch (format) {
     case ExportFormat::Plt: return QStringLiteral("Ozi_track.plt");
     case ExportFormat::Wln: return QStringLiteral("Wialon_message.wln");
+    case ExportFormat::Gpx: return QStringLiteral("Track.gpx");
+    case ExportFormat::Kml: return QStringLiteral("Track.kml");
     case ExportFormat::Bin: break;
     }
     return QStringLiteral("Dump_memory.bin");
@@ -366,7 +372,26 @@ std::optional<ExportFormat> formatOfName(const QString& path)
         return ExportFormat::Plt;
     if (suffix == QLatin1String("wln"))
         return ExportFormat::Wln;
+    if (suffix == QLatin1String("gpx"))
+        return ExportFormat::Gpx;
+    if (suffix == QLatin1String("kml"))
+        return ExportFormat::Kml;
     return std::nullopt;
+}
+
+QString exportCountsText(ExportFormat format, const ExportResult& r)
+{
+    if (format != ExportFormat::Gpx && format != ExportFormat::Kml)
+        return {};
+    QString text = QStringLiteral("Точек: %1").arg(r.written);
+    QStringList left;
+    if (r.invalid)
+        left << QStringLiteral("%1 без достоверных координат").arg(r.invalid);
+    if (r.damaged)
+        left << QStringLiteral("%1 с ошибкой контрольной суммы").arg(r.damaged);
+    if (!left.isEmpty())
+        text += QStringLiteral("; пропущено: ") + left.join(QStringLiteral(", "));
+    return text;
 }
 
 } // namespace rv::track

@@ -1,8 +1,9 @@
 #pragma once
 
 // Packets of the unit's track memory and the files they are exported to: the raw bytes, an OziExplorer track
-// (.plt) and a Wialon message file (.wln). Every export is a pure function of the read bytes (and, for Wialon,
-// of the packet structure the unit was configured with); numbers are written with '.' whatever the locale.
+// (.plt), a Wialon message file (.wln), GPX 1.1 and KML 2.2. Every export is a pure function of the read bytes
+// (and, for Wialon, of the packet structure the unit was configured with), written a piece at a time; numbers
+// are written with '.' whatever the locale.
 
 #include "core/base/output_file.h"
 #include "core/config/packet_structure.h"
@@ -75,27 +76,56 @@ double dayCount(int32_t unixTime);
 // The Wialon parameter text of one packet for the unit's packet structure; empty for an unknown version.
 std::string StructureToString(const TrackPacket& p, const packet::PacketChoice& choice);
 
-enum class ExportFormat { Bin, Plt, Wln };
+enum class ExportFormat { Bin, Plt, Wln, Gpx, Kml };
+inline constexpr int kExportFormats = 5;
 
 struct ExportResult
 {
-    QByteArray bytes;
+    QByteArray bytes;        // the in-memory exports only; a saved export goes straight to its file
     qsizetype packets = 0;   // whole packets in the buffer
-    qsizetype written = 0;   // packets written (those with a right check value); all for .bin
+    qsizetype written = 0;   // packets written: those with a right check value (and, for .gpx and .kml, a
+                             // valid position); all for .bin
+    qsizetype damaged = 0;   // left out for a wrong check value
+    qsizetype invalid = 0;   // left out of .gpx and .kml: the unit had no valid position
+    int segments = 0;        // .gpx and .kml: the path breaks where the unit's clock jumps
+    int stops = 0;           // .kml
 };
 
+// Where an export's text goes, a piece at a time.
+class ExportSink
+{
+public:
+    virtual ~ExportSink() = default;
+    // False when the piece could not be taken; nothing more is passed then.
+    virtual bool write(const char* data, qsizetype size) = 0;
+};
+
+// Writes the export of `buffer` into `sink` a piece at a time; false when the sink refused a piece.
+bool writeTrack(ExportFormat format, QByteArrayView buffer, const packet::PacketChoice& choice, ExportSink& sink,
+                ExportResult& result);
+
+// The exports in memory.
 QByteArray exportBin(QByteArrayView buffer);
 ExportResult exportPlt(QByteArrayView buffer);
 ExportResult exportWln(QByteArrayView buffer, const packet::PacketChoice& choice);
+ExportResult exportGpx(QByteArrayView buffer);
+ExportResult exportKml(QByteArrayView buffer);
 ExportResult exportTrack(ExportFormat format, QByteArrayView buffer, const packet::PacketChoice& choice);
 
-// Writes the export into `path` through the output-file door (the file replaced only when complete); on
-// failure the earlier file stays as it was and the result says why.
+// Writes the export into `path` through the output-file door as it is made, never holding it whole (the file
+// replaced only when complete); on failure the earlier file stays as it was and the result says why.
+// `result` gets the counts.
+OutputFileResult saveTrack(const QString& path, ExportFormat format, QByteArrayView buffer,
+                           const packet::PacketChoice& choice, ExportResult* result = nullptr);
+// Writes `bytes` into `path` the same way.
 OutputFileResult saveExport(const QString& path, QByteArrayView bytes);
 
-// "Dump_memory.bin", "Ozi_track.plt", "Wialon_message.wln".
+// "Dump_memory.bin", "Ozi_track.plt", "Wialon_message.wln", "Track.gpx", "Track.kml".
 QString defaultExportName(ExportFormat format);
-// The format a file name's suffix names (.bin, .plt, .wln; any case); none for another suffix.
+// The format a file name's suffix names (.bin, .plt, .wln, .gpx, .kml; any case); none for another suffix.
 std::optional<ExportFormat> formatOfName(const QString& path);
+// What a .gpx or .kml export left out, for the user: "Точек: 120; пропущено: 3 без достоверных координат" and
+// so on; empty for the other formats.
+QString exportCountsText(ExportFormat format, const ExportResult& r);
 
 } // namespace rv::track

@@ -12,6 +12,8 @@
 #include "ui/app/navigation.h"
 #include "ui/devicefiles/file_page.h"
 #include "ui/devicefiles/log_window.h"
+#include "ui/track/track_binding.h"
+#include "ui/track/track_export.h"
 
 #include <QFile>
 #include <QComboBox>
@@ -64,14 +66,16 @@ DeviceFilesBinding::DeviceFilesBinding(MainWindow& w, SessionController& s)
     connect(m_page->dumpButton(), &QPushButton::clicked, this, &DeviceFilesBinding::DumpClick);
     connect(m_page->exportButton(), &QPushButton::clicked, this, &DeviceFilesBinding::Export_dumpClick);
     connect(m_track, &TrackRead::readTextChanged, m_page->readLabel(), &QLabel::setText);
+    m_trackView = new TrackBinding(w, *m_track, [this] { return shownPacketChoice(); });
 }
 
-namespace {
-const QStringList kExportFilters = {QStringLiteral("Binary file [*.bin] (*.bin)"),
-                                    QStringLiteral("Track File [*.plt] (*.plt)"),
-                                    QStringLiteral("Wialon message [*.wln] (*.wln)")};
-const char* const kSuffixes[] = {"bin", "plt", "wln"};
-} // namespace
+packet::PacketChoice DeviceFilesBinding::shownPacketChoice() const
+{
+    ConfigRecords shown = m_session.records();
+    if (auto* ps = qobject_cast<EditorPage*>(m_window.page(nav::PS_page)))
+        ps->gatherRecord(shown, RecordKind::Config);
+    return packet::packetChoice(shown.config);
+}
 
 void DeviceFilesBinding::DumpClick()
 {
@@ -100,27 +104,16 @@ void DeviceFilesBinding::Export_dumpClick()
 {
     if (m_page->exportType()->currentIndex() != 0)
         return;
-    const int filter = std::clamp(m_page->expFiletype()->currentIndex(), 0, 2);
+    const int filter = std::clamp(m_page->expFiletype()->currentIndex(), 0, track::kExportFormats - 1);
     if (!m_exportDialog) {
-        m_exportDialog = new QFileDialog(&m_window);
-        m_exportDialog->setObjectName(QStringLiteral("SaveDialog1"));
-        m_exportDialog->setAcceptMode(QFileDialog::AcceptSave);
-        m_exportDialog->setNameFilters(kExportFilters);
-        connect(m_exportDialog, &QFileDialog::filterSelected, this, [this](const QString& f) {
-            if (const qsizetype i = kExportFilters.indexOf(f); i >= 0)
-                m_exportDialog->setDefaultSuffix(QLatin1String(kSuffixes[i]));
-        });
+        m_exportDialog = newTrackExportDialog(&m_window, QStringLiteral("SaveDialog1"));
         connect(m_exportDialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
-            // A typed .bin, .plt or .wln decides the format: "track.plt" is an OziExplorer track whatever
-            // filter was left selected. Any other name follows the filter chosen when the dialog closed.
-            const auto typed = track::formatOfName(path);
-            exportTo(path, typed ? int(*typed)
-                                 : std::max<int>(0, int(kExportFilters.indexOf(m_exportDialog->selectedNameFilter()))));
+            // A typed .bin, .plt, .wln, .gpx or .kml decides the format: "track.plt" is an OziExplorer track
+            // whatever filter was left selected. Any other name follows the filter chosen when the dialog closed.
+            exportTo(path, int(chosenTrackFormat(path, m_exportDialog->selectedNameFilter())));
         });
     }
-    m_exportDialog->selectNameFilter(kExportFilters[filter]);
-    m_exportDialog->setDefaultSuffix(QLatin1String(kSuffixes[filter]));
-    m_exportDialog->selectFile(track::defaultExportName(static_cast<track::ExportFormat>(filter)));
+    presetTrackExport(m_exportDialog, static_cast<track::ExportFormat>(filter));
     m_exportDialog->open();
 }
 
@@ -129,16 +122,8 @@ void DeviceFilesBinding::exportTo(const QString& path, int filter)
     if (path.isEmpty())
         return;
     // The Wialon parameters follow the packet structure as the page shows it now.
-    ConfigRecords shown = m_session.records();
-    if (auto* ps = qobject_cast<EditorPage*>(m_window.page(nav::PS_page)))
-        ps->gatherRecord(shown, RecordKind::Config);
-    const auto format = static_cast<track::ExportFormat>(std::clamp(filter, 0, 2));
-    const track::ExportResult r = track::exportTrack(format, m_track->buffer(), packet::packetChoice(shown.config));
-    if (const OutputFileResult saved = track::saveExport(path, r.bytes); !saved.ok()) {
-        m_window.showMessage(outputFileMessage(saved));
-        return;
-    }
-    m_window.showMessage(QStringLiteral("Операция экспорта выполнена"));
+    const auto format = static_cast<track::ExportFormat>(std::clamp(filter, 0, track::kExportFormats - 1));
+    m_window.showMessage(exportTrackFile(path, format, m_track->buffer(), shownPacketChoice()));
 }
 
 DeviceFilesBinding::~DeviceFilesBinding() = default;

@@ -147,7 +147,7 @@ TEST(TrackPage, ExportThroughTheSaveDialog)
     QFileDialog* dialog = rig.files.exportDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->objectName(), QStringLiteral("SaveDialog1"));
-    EXPECT_EQ(dialog->nameFilters().size(), 3);
+    EXPECT_EQ(dialog->nameFilters().size(), 5); // .bin, .plt, .wln, .gpx, .kml
     EXPECT_EQ(dialog->selectedNameFilter(), QStringLiteral("Track File [*.plt] (*.plt)"));
     EXPECT_TRUE(dialog->selectedFiles().value(0).endsWith(QStringLiteral("Ozi_track.plt")));
 
@@ -206,6 +206,9 @@ TEST(TrackPage, ATypedExtensionDecidesTheExportFormat_ElseTheFilter)
 
     exportAs(QStringLiteral("fleet.WLN"));
     EXPECT_EQ(fileAt("fleet.WLN").count("REG;86400;37.000000;"), 2);
+
+    exportAs(QStringLiteral("gis.gpx"));
+    EXPECT_EQ(fileAt("gis.gpx").count("<trkpt lat=\""), 2);
 
     // A name without one of the three extensions: the filter decides (and its extension is added).
     exportAs(QStringLiteral("raw"));
