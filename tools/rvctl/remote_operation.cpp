@@ -1,5 +1,6 @@
 #include "remote_operation.h"
 
+#include "stop_request.h"
 #include "unit_operation.h"
 
 #include "core/config/fcg_file.h"
@@ -17,12 +18,9 @@
 #include <QTimer>
 
 #include <QDateTime>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace rvctl {
 
@@ -264,14 +262,6 @@ private:
 
 // ---- a fleet: jobs for every unit that calls, until a signal ---------------------------------------
 
-int g_stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] auto r = ::write(g_stopPipe[1], &c, 1);
-}
-
 struct JobArgs : ListenArgs {
     QString folder;
     rv::FleetOptions options;
@@ -369,15 +359,10 @@ int serveJobs(const QStringList& argList)
     }
     err(QStringLiteral("listening on %1:%2, jobs in %3").arg(args->address.toString()).arg(units.server().port()).arg(args->folder));
 
-    // SIGINT and SIGTERM end the loop; the server then closes every connection and the program exits 0.
+    // A stop request (SIGINT, SIGTERM; Ctrl+C or closing the console on Windows) ends the loop; the server
+    // then closes every connection and the program exits 0.
     QEventLoop loop;
-    std::unique_ptr<QSocketNotifier> stop;
-    if (::pipe(g_stopPipe) == 0) {
-        std::signal(SIGTERM, onStopSignal);
-        std::signal(SIGINT, onStopSignal);
-        stop = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
-        QObject::connect(stop.get(), &QSocketNotifier::activated, &loop, [&loop] { loop.quit(); });
-    }
+    const auto stop = quitOnStopRequest(loop);
     loop.exec();
     err(QStringLiteral("stopping: %1 job(s) left unfinished in the folder").arg(fleet.running()));
     units.stop();

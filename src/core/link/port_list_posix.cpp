@@ -1,3 +1,5 @@
+// The serial ports of a POSIX system: the terminal devices under /dev that can be opened now.
+
 #include "core/link/port_list.h"
 
 #include <QDir>
@@ -5,18 +7,15 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
-#endif
 
 namespace rv {
 
 namespace {
 
-#ifdef Q_OS_UNIX
 bool isOpenableTty(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -28,14 +27,12 @@ bool isOpenableTty(const QString& path)
     ::close(fd);
     return ok;
 }
-#endif
 
 } // namespace
 
 QStringList listSerialPorts(const QString& folder)
 {
     QStringList out;
-#ifdef Q_OS_UNIX
     const QDir dir(folder);
     for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
         const QString p = QString::fromLatin1(prefix);
@@ -56,15 +53,18 @@ QStringList listSerialPorts(const QString& folder)
                 out.append(path);
         }
     }
-#else
-    Q_UNUSED(folder);
-#endif
     return out;
 }
 
 QStringList listSerialPorts()
 {
     return listSerialPorts(QStringLiteral("/dev"));
+}
+
+QString defaultSerialPort()
+{
+    const QStringList ports = listSerialPorts();
+    return ports.isEmpty() ? QStringLiteral("/dev/ttyUSB0") : ports.first();
 }
 
 } // namespace rv
