@@ -139,6 +139,8 @@ FcgStatus rewriteFcgRecords(const QString& path, const ConfigRecords& records)
             return FcgStatus::SaveFailed;
         }
     }
+    // Windows replaces no file that is still open: the source is closed before the copy takes its place.
+    in.close();
     return out.commit() ? FcgStatus::Ok : FcgStatus::SaveFailed;
 }
 
