@@ -12,6 +12,7 @@
 #include "core/config/record_text.h"
 #include "core/config/regular_file.h"
 #include "core/firmware/firmware_update.h"
+#include "core/link/port_list.h"
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
 #include "core/track/track_packet.h"
@@ -20,9 +21,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <span>
@@ -400,6 +405,53 @@ int cmdTrack(const QStringList& args, const Globals& g)
     return ExitUsage;
 }
 
+// The serial ports as the port dialog lists them: adapters first, each with what stands behind it.
+int cmdPorts(const QStringList& args, const Globals&)
+{
+    QStringList rest = args;
+    const bool json = rest.removeAll(QStringLiteral("--json")) > 0;
+    if (!rest.isEmpty())
+        return usage("ports [--json]");
+    const QList<rv::PortInfo> ports = rv::listPorts();
+    const auto stateName = [](rv::PortInfo::State s) {
+        switch (s) {
+        case rv::PortInfo::State::Free: return QStringLiteral("free");
+        case rv::PortInfo::State::Busy: return QStringLiteral("busy");
+        case rv::PortInfo::State::NoAccess: return QStringLiteral("no-access");
+        }
+        return QString();
+    };
+    if (json) {
+        QJsonArray list;
+        for (const rv::PortInfo& p : ports)
+            list.append(QJsonObject{{QStringLiteral("name"), p.name},
+                                    {QStringLiteral("description"), p.description},
+                                    {QStringLiteral("usb"), p.usb},
+                                    {QStringLiteral("hardware"), p.hardware},
+                                    {QStringLiteral("state"), stateName(p.state)}});
+        out(QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented)));
+        return ExitOk;
+    }
+    if (ports.isEmpty())
+        err(QStringLiteral("no serial ports found"));
+    qsizetype width = 0;
+    for (const rv::PortInfo& p : ports)
+        width = std::max(width, p.name.size());
+    for (const rv::PortInfo& p : ports) {
+        QString what = p.description;
+        if (what.isEmpty())
+            what = p.usb ? QStringLiteral("USB adapter")
+                 : p.hardware ? QStringLiteral("serial port of the computer")
+                              : QStringLiteral("nothing known behind it");
+        if (p.state == rv::PortInfo::State::Busy)
+            what += QStringLiteral("  [busy: held by another program]");
+        else if (p.state == rv::PortInfo::State::NoAccess)
+            what += QStringLiteral("  [no access: see the port's group]");
+        out(p.name.leftJustified(width) + QStringLiteral("  ") + what + u'\n');
+    }
+    return ExitOk;
+}
+
 int cmdServe(const QStringList& args, const Globals&)
 {
     return rvctl::serve(args);
@@ -408,6 +460,8 @@ int cmdServe(const QStringList& args, const Globals&)
 int cmdHelp(const QStringList&, const Globals&);
 
 const Command kCommands[] = {
+    {"ports", "ports [--json]", "list the serial ports, USB adapters first, each with the adapter's maker, "
+     "product and serial number, and whether another program holds it", cmdPorts},
     {"dump", "dump FILE.fcg [--json]", "print every field of the three records by name", cmdDump},
     {"diff", "diff A.fcg B.fcg [--fields]", "print what differs, named as the pages name it (--fields: by field name; exit 1 when any do)", cmdDiff},
     {"diff", "--port PATH diff FILE.fcg", "print what writing FILE would change on the unit (exit 1 when anything would)", cmdDiff},

@@ -39,7 +39,7 @@ QString passwordReason(uint8_t refused)
 SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTimers)
     : QObject(&w), m_window(w), m_session(s)
 {
-    m_portDialog = new PortDialog([] { return listSerialPorts(); }, &w);
+    m_portDialog = new PortDialog(PortDialog::systemPorts(), &w);
     m_passwordDialog = new PasswordDialog(&w);
     m_progressWindow = new ProgressWindow(s.progress(), &w);
     w.addWindow(m_portDialog);
@@ -82,6 +82,8 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
     connect(&w, &MainWindow::portDialogRequested, this, [this] {
         m_session.portDialogOpened();
         m_portDialog->setCurrentPort(m_window.portName());
+        // Panel 1 names the port while it is open ("NC" when opening failed): a busy current port is ours.
+        m_portDialog->setCurrentPortOpen(m_window.statusText(1) == m_window.portName());
         m_portDialog->open();
     });
     connect(m_portDialog, &PortDialog::portChosen, this, [this](const QString& name) {
