@@ -314,8 +314,8 @@ void TThreadComm::SetBREAKState(bool on)
 // The event thread waits (overlapped WaitCommEvent) for a byte or a line error and hands each event to the
 // owning thread, waiting until the handler has returned. Before each wait it compares the input queue with
 // what was last reported, so bytes that came while the handler ran are reported whether or not the driver
-// raises EV_RXCHAR for them again. When the wait itself fails the adapter is gone: that is reported once
-// (evError), and the next write tells the session that the link is lost.
+// raises EV_RXCHAR for them again. When the driver no longer answers for the port the adapter is gone: that
+// is reported once (evError), and the next write, which fails at once, tells the session the link is lost.
 void TThreadComm::startEventThread()
 {
     auto state = std::make_shared<EventThreadState>();
@@ -353,6 +353,10 @@ void TThreadComm::startEventThread()
                 return;
             int lastQueued = 0;
             bool hungUp = false;
+            // Some drivers cannot wait for events at all: wine's, on a pseudo-terminal, ends every wait at
+            // once because the line has no modem status to read. The port works all the same, and the
+            // thread then looks at the input queue every two milliseconds instead.
+            bool eventsWork = true;
             const auto stopRequested = [&state](DWORD ms) {
                 return state->stop || ::WaitForSingleObject(state->stopEvent, ms) == WAIT_OBJECT_0;
             };
@@ -363,6 +367,7 @@ void TThreadComm::startEventThread()
                 }
                 const int queued = inQueue(h);
                 if (queued < 0) {
+                    // The driver no longer answers for the port: the adapter is gone.
                     hungUp = true;
                     if (mask.contains(evError) && !deliver(1u << evError))
                         break;
@@ -382,20 +387,15 @@ void TThreadComm::startEventThread()
                 }
                 // Bytes wait unread and nothing is new: a driver that keeps EV_RXCHAR raised while bytes wait
                 // would answer the next wait at once, so look again shortly instead.
-                if (queued > 0) {
+                if (queued > 0 || !eventsWork) {
                     if (stopRequested(2))
                         break;
                     continue;
                 }
                 DWORD events = 0;
                 OVERLAPPED* ov = wait.get();
-                if (!::WaitCommEvent(h, &events, ov)) {
-                    if (::GetLastError() != ERROR_IO_PENDING) {
-                        hungUp = true;
-                        if (mask.contains(evError) && !deliver(1u << evError))
-                            break;
-                        continue;
-                    }
+                bool waited = ::WaitCommEvent(h, &events, ov) != FALSE;
+                if (!waited && ::GetLastError() == ERROR_IO_PENDING) {
                     const HANDLE waitFor[2] = {state->stopEvent, ov->hEvent};
                     const DWORD which = ::WaitForMultipleObjects(2, waitFor, FALSE, INFINITE);
                     DWORD ignored = 0;
@@ -405,12 +405,13 @@ void TThreadComm::startEventThread()
                         ::GetOverlappedResult(h, ov, &ignored, TRUE);
                         break;
                     }
-                    if (!::GetOverlappedResult(h, ov, &ignored, FALSE)) {
-                        hungUp = true;
-                        if (mask.contains(evError) && !deliver(1u << evError))
-                            break;
-                        continue;
-                    }
+                    waited = ::GetOverlappedResult(h, ov, &ignored, FALSE) != FALSE;
+                }
+                if (!waited) {
+                    // A lost adapter shows at the top of the loop; a port that is still there cannot wait.
+                    if (inQueue(h) >= 0)
+                        eventsWork = false;
+                    continue;
                 }
                 // A line error (framing, overrun, parity) is cleared; the bytes decide what the session does.
                 if (events & EV_ERR) {
