@@ -1,5 +1,6 @@
 #include "remote_operation.h"
 
+#include "console_text.h"
 #include "stop_request.h"
 #include "unit_operation.h"
 
@@ -35,12 +36,12 @@ void err(const QString& s)
 {
     QString line = s;
     line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
-    std::fputs(("rvctl: " + line + u'\n').toLocal8Bit().constData(), stderr);
+    writeText(stderr, "rvctl: " + line + u'\n');
 }
 
 void out(const QString& s)
 {
-    std::fputs(s.toLocal8Bit().constData(), stdout);
+    writeText(stdout, s);
 }
 
 // The options both forms of serve take: where to listen and who may connect.
