@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <fcntl.h>
+#include <fcntl.h> // the C runtime's _O_RDONLY, _O_BINARY
 #include <io.h>
 #include <windows.h>
 
