@@ -82,7 +82,9 @@ int main(int argc, char** argv)
     serve.setStandardOutputFile(QProcess::nullDevice()); // one event line per unit: thousands
     serve.start(QStringLiteral(RVCTL_PATH), {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("0"),
                                              QStringLiteral("--address"), QStringLiteral("127.0.0.1"),
-                                             QStringLiteral("--jobs"), jobs});
+                                             QStringLiteral("--jobs"), jobs,
+                                             // all 1000 call from one address at once, and the bench wants them all
+                                             QStringLiteral("--max-per-address"), QString::number(kUnits)});
     QString err;
     quint16 port = 0;
     const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));

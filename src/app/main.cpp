@@ -21,6 +21,17 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <csignal>
+
+namespace {
+
+// SIGINT (Ctrl+C in the terminal that started it) and SIGTERM (a logout, a script) close the main window as
+// "Выход" does: the unit hears "CONFIGC", Config.ini is written, unsaved changes are asked about.
+volatile std::sig_atomic_t g_stopAsked = 0;
+extern "C" void onStopSignal(int) { g_stopAsked = 1; }
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -61,6 +72,17 @@ int main(int argc, char** argv)
     rv::FirmwareBinding firmware(mainWindow, session); // the firmware update window TForm7
     QObject::connect(&link, &rv::SerialLink::commError, &mainWindow, &rv::MainWindow::showMessage);
     QObject::connect(&mainWindow, &rv::MainWindow::closing, &app, &QApplication::quit, Qt::QueuedConnection);
+
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, &mainWindow, [&mainWindow] {
+        if (g_stopAsked) {
+            g_stopAsked = 0;
+            mainWindow.close();
+        }
+    });
+    stopWatch.start(200);
 
     mainWindow.show();
     if (const QStringList files = parser.positionalArguments(); !files.isEmpty()) {

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -27,6 +28,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using namespace rv;
 using namespace rv::chart;
@@ -68,7 +71,9 @@ TEST(ChartsE2E, HistoryFillsUnseenThenTheWindowPicksPausesZoomsAndExports)
         ChartWindow* charts = monitor.chartWindow();
         ASSERT_NE(charts, nullptr);
         ASSERT_TRUE(charts->isVisible());
-        EXPECT_EQ(charts->windowTitle(), QStringLiteral("Графики"));
+        // The history is the unit's its device block named.
+        ASSERT_TRUE(waitUntil([&] { return history.unit().has_value(); }, 60000));
+        EXPECT_EQ(charts->windowTitle(), QStringLiteral("Графики: ID 1234, IMEI 861234567890123"));
         ChartView* view = charts->view();
         ASSERT_TRUE(waitUntil([&] { return view->paints() >= 1; }, 60000));
         EXPECT_TRUE(view->shown()[Supply]);
@@ -170,4 +175,30 @@ TEST(ChartsE2E, ANetworkUnitFeedsTheSameHistory)
         EXPECT_TRUE(monitor.chartWindow()->isVisible());
     }
     qunsetenv("RVCONF_HOME");
+}
+
+// The fitter pulls one unit's cable and plugs in another's: the program finds the second unit on the same
+// port, and the history (so the chart and the CSV) holds only the second unit's values from then on.
+TEST(ChartsE2E, AnotherUnitOnTheSamePortStartsItsOwnHistory)
+{
+    rvtest::AppProgram program;
+    MonitorBinding monitor(program.window, program.session);
+    const History& history = monitor.history();
+    auto first = std::make_unique<rvtest::RvsimProcess>(
+        QStringLiteral(RVSIM_PATH), QStringList{QStringLiteral("--link"), program.port, QStringLiteral("--unit-id"), QStringLiteral("101")});
+    ASSERT_TRUE(first->started());
+    ASSERT_TRUE(program.startAndRead());
+    ASSERT_TRUE(waitUntil([&] { return history.unit() && history.size() >= 3; }, 60000));
+    EXPECT_EQ(history.unit()->id, 101);
+
+    first.reset(); // the cable pulled
+    const int64_t swapped = QDateTime::currentMSecsSinceEpoch();
+    rvtest::RvsimProcess second(QStringLiteral(RVSIM_PATH), {QStringLiteral("--link"), program.port, QStringLiteral("--unit-id"),
+                                                             QStringLiteral("202"), QStringLiteral("--imei"), QStringLiteral("861234567890202")});
+    ASSERT_TRUE(second.started());
+    ASSERT_TRUE(waitUntil([&] { return history.unit() && history.unit()->id == 202 && history.size() >= 2; }, 60000));
+    EXPECT_EQ(history.unit()->imei, QStringLiteral("861234567890202"));
+    for (qsizetype i = 0; i < history.size(); ++i)
+        EXPECT_GE(history.at(i).msecs, swapped) << i; // nothing of the first unit is left
+    EXPECT_EQ(program.window.findChild<QLabel*>(QStringLiteral("LNumber"))->text(), QStringLiteral("ID устройства: 202"));
 }

@@ -3,9 +3,11 @@
 
 #include "core/config/fcg_file.h"
 #include "core/config/records.h"
+#include "core/link/memory_link.h"
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/remote_session.h"
 #include "support/rvsim_process.h"
 #include "support/tool_run.h"
 #include "support/unusual_records.h"
@@ -14,7 +16,10 @@
 #include "ui/app/session_binding.h"
 #include "ui/config/compare_window.h"
 #include "ui/config/config_pages.h"
+#include "ui/link/network_binding.h"
+#include "ui/link/server_window.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -163,4 +168,78 @@ TEST(CompareE2E, RvctlListsWhatWritingAFileWouldChangeOnTheUnit)
                          .arg(id)
                          .arg(changed.config.number(u"ID_Device").value));
     EXPECT_EQ(unit.received().count("CONFIGW"), 0); // a comparison writes nothing
+}
+
+// "Сравнить" with a unit that called over the network: greyed out until a unit is attached, then the
+// remote session reads its three records into the copy as the read would, and the window lists the one
+// control the user changed; the program's records stay as they were and nothing is written.
+TEST(CompareE2E, AUnitThatCalledOverTheNetworkIsComparedAsOneOnTheCable)
+{
+    QTemporaryDir home;
+    qputenv("RVCONF_HOME", home.path().toLocal8Bit());
+    MemoryLink link; // the serial side stays unused
+    ConfigRecords records;
+    MonitorBlocks monitor;
+    SessionController session{link, &records, &monitor};
+    RemoteSession remote{session};
+    MainWindow window;
+    SessionBinding binding{window, session, false};
+    ConfigPages pages{window, session};
+    CompareBinding compare{window, session, pages};
+    NetworkBinding network{window, remote};
+    QStringList closed;
+    QObject::connect(&session.progress(), &ProgressWatchdog::closed, [&](const QString& t) { closed << t; });
+    session.setPortName(QStringLiteral("TCP/IP"));
+    session.start(true);
+    auto* button = window.findChild<QAbstractButton*>(QStringLiteral("Compare_device"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isEnabled());
+
+    ServerWindow* server = network.serverWindow();
+    auto* address = server->findChild<QComboBox*>(QStringLiteral("Address"));
+    address->setCurrentIndex(address->findText(QStringLiteral("127.0.0.1")));
+    auto* port = server->findChild<QLineEdit*>(QStringLiteral("Port"));
+    port->clear();
+    QTest::keyClicks(port, QStringLiteral("0"));
+    QTest::mouseClick(server->findChild<QPushButton*>(QStringLiteral("Start_server")), Qt::LeftButton);
+    ASSERT_TRUE(remote.serverRunning());
+    const ConfigRecords unusual = rvtest::unusualRecords();
+    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), unusual,
+                              {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(remote.server().port())});
+    ASSERT_TRUE(unit.started());
+    ASSERT_TRUE(waitUntil([&] { return session.session().remoteMode; }));
+    EXPECT_TRUE(button->isEnabled());
+
+    // "Считать", then the user types a new ID.
+    QTest::mouseClick(window.findChild<QAbstractButton*>(QStringLiteral("Download_device")), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return closed.contains(QStringLiteral("Конфигурация считана")); })) << closed.join(u',').toStdString();
+    const qint64 unitId = records.config.number(u"ID_Device").value;
+    ASSERT_EQ(unitId, unusual.config.number(u"ID_Device").value);
+    const qint64 newId = unitId == 4321 ? 1234 : 4321;
+    window.tree()->setCurrentItem(window.node(QStringLiteral("Настройки соединения")));
+    window.TreeView1Click();
+    auto* id = window.findChild<QLineEdit*>(QStringLiteral("ID_Device"));
+    ASSERT_NE(id, nullptr);
+    id->setFocus();
+    id->selectAll();
+    QTest::keyClicks(id, QString::number(newId));
+    const QByteArray before = records.config.bytes() + records.inpOut.bytes() + records.confSe.bytes();
+    QSignalSpy received(&session, &SessionController::recordReceived);
+
+    QSignalSpy done(&session, &SessionController::copyReadFinished);
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !done.isEmpty() && compare.window()->isVisible(); })) << closed.join(u',').toStdString();
+    EXPECT_TRUE(done.at(0).at(0).toBool());
+    const QList<RecordDifference> d = compare.window()->differences();
+    ASSERT_EQ(d.size(), 1) << formatDifferences(d).toStdString();
+    EXPECT_EQ(d[0].name, QStringLiteral("Настройки соединения › ID устройства"));
+    EXPECT_EQ(d[0].before, QString::number(unitId));
+    EXPECT_EQ(d[0].after, QString::number(newId));
+    EXPECT_EQ(records.config.bytes() + records.inpOut.bytes() + records.confSe.bytes(), before);
+    EXPECT_TRUE(received.isEmpty()); // no page was refreshed from the copy
+    EXPECT_EQ(id->text(), QString::number(newId));
+    ConfigRecords held;
+    ASSERT_TRUE(openFcg(unit.statePath(), held).ok());
+    EXPECT_EQ(held.config.number(u"ID_Device").value, unitId); // nothing was written
+    qunsetenv("RVCONF_HOME");
 }

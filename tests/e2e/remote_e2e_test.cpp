@@ -216,8 +216,8 @@ TEST(RemoteE2E, AUnitWithABrokenCrcIsNeitherAcknowledgedNorAttached)
 }
 
 // A caller that sends random bytes, the largest lengths a header can claim and frames cut short, for a
-// bounded number of rounds: the program keeps at most one frame of it, says so once, keeps answering
-// what is whole, and serves the real unit afterwards.
+// bounded number of rounds: the program keeps at most one frame of it, says so once, answers it nothing (it
+// has not greeted), and serves the real unit afterwards.
 TEST(RemoteE2E, HostileCallerHoldsNoMoreThanAFrameAndTheUnitIsServedAfterwards)
 {
     Rig rig;
@@ -263,12 +263,12 @@ TEST(RemoteE2E, HostileCallerHoldsNoMoreThanAFrameAndTheUnitIsServedAfterwards)
     // run of bad input, go to the log.
     EXPECT_EQ(rig.messages.size(), 1);
     EXPECT_GE(rig.log.filter(QStringLiteral("Ошибка")).size(), 2);
-    // Whole frames among the garbage were still answered.
+    // A caller that has not greeted is answered nothing, whole frames among its garbage included: what it
+    // sends costs the program no bytes to hold for it.
     const QByteArray answered = hostile.readAll();
     std::cout << "[ hostile ] " << sentBytes << " bytes sent, at most " << largest << " held, "
-              << rig.messages.size() << " reports, " << answered.count(QByteArray::fromHex("01") + ack.last(2))
-              << " acknowledgements\n";
-    EXPECT_TRUE(answered.contains(QByteArray::fromHex("01") + ack.last(2)));
+              << rig.messages.size() << " reports, " << answered.size() << " bytes answered\n";
+    EXPECT_TRUE(answered.isEmpty());
 
     hostile.disconnectFromHost();
     ASSERT_TRUE(waitUntil([&] { return !rig.remote.server().hasConnection(); }));

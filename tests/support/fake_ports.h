@@ -20,6 +20,8 @@ public:
 
     rv::PortListRoots roots() const;
     QString devPath(const QString& name) const;
+    // Where programs leave their "LCK..NAME" files.
+    QString lockDir() const;
 
     // A USB adapter plugged in: /dev/NAME, its sysfs tty, interface and USB device with the descriptor
     // strings (an empty one is left out, as the kernel does), and its by-id link when `byId` is given.

@@ -11,11 +11,17 @@ FakePorts::FakePorts()
     root.mkpath(QStringLiteral("dev/serial/by-id"));
     root.mkpath(QStringLiteral("sys/class/tty"));
     root.mkpath(QStringLiteral("sys/devices"));
+    root.mkpath(QStringLiteral("lock"));
+}
+
+QString FakePorts::lockDir() const
+{
+    return m_dir.filePath(QStringLiteral("lock"));
 }
 
 rv::PortListRoots FakePorts::roots() const
 {
-    return {m_dir.filePath(QStringLiteral("dev")), m_dir.filePath(QStringLiteral("sys"))};
+    return {m_dir.filePath(QStringLiteral("dev")), m_dir.filePath(QStringLiteral("sys")), {lockDir()}};
 }
 
 QString FakePorts::devPath(const QString& name) const

@@ -14,6 +14,14 @@ struct ToolRun
     qint64 elapsedMs = 0;
 };
 
-ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 60000);
+// Fails the running test when the tool's stderr holds a sanitizer's report: every tool run by a test is also
+// checked for memory and undefined-behaviour faults, whatever its exit code was meant to be.
+// `environment` adds "NAME=value" entries to the tool's environment (this process's own stays as it is).
+ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 60000,
+                const QStringList& environment = {});
+
+// The first line of an AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer report in `err`;
+// empty when there is none.
+QString sanitizerReport(const QString& err);
 
 } // namespace rvtest

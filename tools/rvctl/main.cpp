@@ -152,8 +152,8 @@ int cmdSet(const QStringList& args, const Globals&)
         }
     }
     // Only the fields named change: the bytes between the records and any tail past them stay.
-    if (const rv::FcgStatus s = rv::rewriteFcgRecords(args[0], records); s != rv::FcgStatus::Ok) {
-        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(s)));
+    if (rv::OutputFileResult saved; rv::rewriteFcgRecords(args[0], records, &saved) != rv::FcgStatus::Ok) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     return ExitOk;
@@ -192,8 +192,8 @@ int cmdRead(const QStringList& args, const Globals& g)
     UnitOperation op(UnitOperation::Kind::Read, unitOptions(g), records);
     if (const int code = op.exec(); code != ExitOk)
         return code;
-    if (const rv::FcgStatus s = rv::saveFcg(args[0], records); s != rv::FcgStatus::Ok) {
-        err(QStringLiteral("%1: %2").arg(args[0], rv::fcgStatusMessage(s)));
+    if (rv::OutputFileResult saved; rv::saveFcg(args[0], records, &saved) != rv::FcgStatus::Ok) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     return ExitOk;
@@ -341,8 +341,8 @@ int trackRead(const QStringList& args, const Globals& g)
         err(QStringLiteral("the unit announced %1 bytes and sent %2; nothing saved").arg(op.trackAnnounced()).arg(bytes.size()));
         return ExitFailed;
     }
-    if (!rv::track::saveExport(outPath, bytes)) {
-        err(QStringLiteral("%1: cannot write the file").arg(outPath));
+    if (const rv::OutputFileResult saved = rv::track::saveExport(outPath, bytes); !saved.ok()) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     out(QStringLiteral("%1 bytes, %2 packets\n").arg(bytes.size()).arg(rv::track::pointCount(bytes.size())));
@@ -388,8 +388,8 @@ int trackExport(const QStringList& args)
     }
     const QByteArray& bytes = in.bytes;
     const rv::track::ExportResult r = rv::track::exportTrack(*format, bytes, rv::packet::packetChoice(records.config));
-    if (!rv::track::saveExport(files[1], r.bytes)) {
-        err(QStringLiteral("%1: cannot write the file").arg(files[1]));
+    if (const rv::OutputFileResult saved = rv::track::saveExport(files[1], r.bytes); !saved.ok()) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     if (bytes.size() % rv::track::kPacketSize != 0)

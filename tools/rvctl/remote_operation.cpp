@@ -50,12 +50,31 @@ struct ListenArgs {
     bool listen = false; // --listen was given
     QHostAddress address = QHostAddress(QHostAddress::Any);
     rv::AllowList allow;
+    bool allowGiven = false; // --allow or --allow-file: a list that holds nothing then refuses to start
+    rv::AllowedNets nets;
+    bool netsGiven = false;
+    int maxPerAddress = rv::kDefaultMaxPerAddress;
 };
 
 bool isListenOption(const QString& name)
 {
     return name == QLatin1String("--listen") || name == QLatin1String("--address") || name == QLatin1String("--allow")
-           || name == QLatin1String("--allow-file");
+           || name == QLatin1String("--allow-file") || name == QLatin1String("--allow-net")
+           || name == QLatin1String("--max-per-address");
+}
+
+// A list that was given but holds nothing is refused: it must not be read as "anyone may connect".
+bool listsHoldSomething(const ListenArgs& a)
+{
+    if (a.allowGiven && a.allow.isEmpty()) {
+        err(rv::emptyAllowListText(QStringLiteral("--allow/--allow-file")));
+        return false;
+    }
+    if (a.netsGiven && a.nets.isEmpty()) {
+        err(QStringLiteral("--allow-net: no network given; leave the option out to let any address connect"));
+        return false;
+    }
+    return true;
 }
 
 // Takes one of those options; false (and the reason said) for a bad value.
@@ -70,7 +89,17 @@ bool takeListenOption(const QString& name, const QString& value, ListenArgs& a)
         a.listen = ok;
     } else if (name == QLatin1String("--address")) {
         ok = a.address.setAddress(value);
+    } else if (name == QLatin1String("--allow-net")) {
+        const auto nets = rv::AllowedNets::parse(value, &why);
+        ok = nets.has_value();
+        a.netsGiven = true;
+        if (ok)
+            a.nets.merge(*nets);
+    } else if (name == QLatin1String("--max-per-address")) {
+        a.maxPerAddress = value.toInt(&ok);
+        ok = ok && a.maxPerAddress >= 1 && a.maxPerAddress <= rv::TcpServer::kDefaultMaxConnections;
     } else {
+        a.allowGiven = true;
         const auto list = name == QLatin1String("--allow") ? rv::AllowList::parse(value, &why)
                                                            : rv::AllowList::fromFile(value, &why);
         ok = list.has_value();
@@ -116,7 +145,7 @@ std::optional<ServeArgs> parse(QStringList args)
             return std::nullopt;
         }
     }
-    if (!a.listen || rest.isEmpty())
+    if (!a.listen || rest.isEmpty() || !listsHoldSomething(a))
         return std::nullopt;
     a.command = rest.takeFirst();
     if (a.command == QLatin1String("info")) {
@@ -180,7 +209,11 @@ public:
     int exec()
     {
         m_session.start(true);
-        m_remote.setServerSettings({m_args.allow, {}});
+        rv::ServerSettings settings;
+        settings.allow = m_args.allow;
+        settings.nets = m_args.nets;
+        settings.maxPerAddress = m_args.maxPerAddress;
+        m_remote.setServerSettings(settings);
         if (m_args.allow.isEmpty())
             err(QStringLiteral("warning: no --allow or --allow-file: any unit that calls is served"));
         if (!m_remote.startServer(QString::number(m_args.port), m_args.address))
@@ -309,7 +342,7 @@ std::optional<JobArgs> parseJobs(const QStringList& args)
             return std::nullopt;
         }
     }
-    if (!a.listen || a.folder.isEmpty())
+    if (!a.listen || a.folder.isEmpty() || !listsHoldSomething(a))
         return std::nullopt;
     return a;
 }
@@ -326,7 +359,7 @@ void printEvent(const QJsonObject& e, bool json)
         QStringList parts{o.value(QStringLiteral("time")).toString(), o.value(QStringLiteral("event")).toString()};
         if (o.contains(QStringLiteral("imei")))
             parts << o.value(QStringLiteral("imei")).toString() << QStringLiteral("ID %1").arg(o.value(QStringLiteral("id")).toInt());
-        for (const char* key : {"file", "reason", "text"}) {
+        for (const char* key : {"file", "output", "reason", "text"}) {
             if (const QString v = o.value(QLatin1String(key)).toString(); !v.isEmpty())
                 parts << v;
         }
@@ -350,6 +383,8 @@ int serveJobs(const QStringList& argList)
     }
     rv::NetworkUnits units;
     units.setAllowList(args->allow);
+    units.setAllowedNets(args->nets);
+    units.setMaxPerAddress(args->maxPerAddress);
     rv::FleetServer fleet(units, queue, args->options);
     QObject::connect(&fleet, &rv::FleetServer::event, [json = args->json](const QJsonObject& e) { printEvent(e, json); });
     if (args->allow.isEmpty())
@@ -359,13 +394,15 @@ int serveJobs(const QStringList& argList)
         return ExitFailed;
     }
     err(QStringLiteral("listening on %1:%2, jobs in %3").arg(args->address.toString()).arg(units.server().port()).arg(args->folder));
+    fleet.scanFolder(); // files that are no job are said at once, and again whenever one appears
 
     // A stop request (SIGINT, SIGTERM; Ctrl+C or closing the console on Windows) ends the loop; the server
     // then closes every connection and the program exits 0.
     QEventLoop loop;
     const auto stop = quitOnStopRequest(loop);
     loop.exec();
-    err(QStringLiteral("stopping: %1 job(s) left unfinished in the folder").arg(fleet.running()));
+    err(QStringLiteral("stopping: %1 job(s) left unfinished in the folder, %2 file(s) in it ignored (no job)")
+            .arg(fleet.running()).arg(fleet.ignoredCount()));
     units.stop();
     return ExitOk;
 }
@@ -400,8 +437,8 @@ int serve(const QStringList& argList)
     const int code = run.exec();
     if (code != ExitOk || args->command != QLatin1String("read"))
         return code;
-    if (const rv::FcgStatus s = rv::saveFcg(args->file, records); s != rv::FcgStatus::Ok) {
-        err(QStringLiteral("%1: %2").arg(args->file, rv::fcgStatusMessage(s)));
+    if (rv::OutputFileResult saved; rv::saveFcg(args->file, records, &saved) != rv::FcgStatus::Ok) {
+        err(rv::outputFileMessageEn(saved));
         return ExitFailed;
     }
     return ExitOk;

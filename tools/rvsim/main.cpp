@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <vector>
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <pty.h>
@@ -191,11 +192,15 @@ int main(int argc, char** argv)
                                         "does. --silent, --bad-checksum (a wrong CRC), --overlong, --lowd (\"too little "
                                         "data\") and --drop-on ID[/N] (e.g. 21/1) apply to it too.", "HOST:PORT");
     const QCommandLineOption noRemoteMonitor("no-remote-monitor", "Over TCP, answer the monitor request as unknown.");
+    const QCommandLineOption modemNoise("modem-noise", "Over TCP, send the greeting as a modem hands it on, with "
+                                                       "\"\\r\\nCONNECT\\r\\n\" before it and \"\\r\\n\" after it in one burst.");
     const QCommandLineOption units("units", "Over TCP, call as N units from this one process (1..5000), each on its "
                                             "own connection with its own records; unit i adds i to the IMEI and ID. "
                                             "Only the first keeps --state, --log and --stats.", "N", "1");
-    const QCommandLineOption imei("imei", "Over TCP, the (first) unit's IMEI, 15 digits.", "IMEI", "861234567890123");
-    const QCommandLineOption unitId("unit-id", "Over TCP, the (first) unit's ID.", "N", "1234");
+    const QCommandLineOption imei("imei", "The (first) unit's IMEI, 15 digits, in its device block and its greeting.",
+                                  "IMEI", "861234567890123");
+    const QCommandLineOption unitId("unit-id", "The (first) unit's ID (0..65535), in its device block and its greeting.",
+                                    "N", "1234");
     const QCommandLineOption redial("redial-ms", "Over TCP, time from a closed connection to the next call; a list "
                                                  "(MS,MS,...) gives each unit its own, the last repeating.", "MS", "1000");
     const QCommandLineOption satImei("sat-imei-on-request", "The satellite modem's IMEI is in the device block only "
@@ -204,7 +209,7 @@ int main(int argc, char** argv)
                   blSilent, programMs, fwOut, password, dropOn, build, link,
                   logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
-    p.addOptions({units, imei, unitId, redial});
+    p.addOptions({units, imei, unitId, redial, modemNoise});
     p.addOptions({cameraFail, cameraBurst, cameraGap, cameraOut});
     p.addOption(voiceCapacity);
     p.addOption(satImei);
@@ -222,6 +227,16 @@ int main(int argc, char** argv)
     p.process(app);
 
     UnitOptions o;
+    bool idOk = false;
+    const uint id = p.value(unitId).toUInt(&idOk);
+    const QString imeiText = p.value(imei);
+    if (!idOk || id > 0xFFFF || imeiText.size() != 15 ||
+        !std::all_of(imeiText.cbegin(), imeiText.cend(), [](QChar c) { return c.isDigit(); })) {
+        std::fprintf(stderr, "rvsim: --unit-id wants 0..65535 and --imei 15 digits\n");
+        return 2;
+    }
+    o.unitId = static_cast<uint16_t>(id);
+    o.imei = imeiText.toLatin1();
     o.deviceType = static_cast<uint8_t>(p.value(type).toUInt());
     o.deviceOptions = p.value(options).toUInt(nullptr, 16);
     o.answerQdSsmt = p.isSet(qd);
@@ -380,6 +395,7 @@ int main(int argc, char** argv)
             r.badCrc = o.badChecksum;
             r.silent = o.silent;
             r.noMonitor = p.isSet(noRemoteMonitor);
+            r.modemNoise = p.isSet(modemNoise);
             r.overlong = o.overlong;
             r.shortWrite = o.lowd;
             r.dropOn = o.dropOn;

@@ -85,6 +85,8 @@ QByteArray RemoteUnit::greeting() const
     QByteArray body = device.mid(14, 2);
     body += device.mid(16, 15);
     body += device.at(32);
+    if (m_o.modemNoise)
+        return QByteArray("\r\nCONNECT\r\n") + frame(kTypeGreeting, body) + QByteArray("\r\n");
     return frame(kTypeGreeting, body);
 }
 

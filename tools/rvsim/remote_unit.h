@@ -30,6 +30,7 @@ struct RemoteOptions {
     bool overlong = false;    // record 0 comes longer than the program's (600 bytes)
     bool shortWrite = false;  // every record write is answered "too little data" (255)
     QByteArray dropOn;        // drop the connection when this command arrives: "21", "21/1", "22/2", "27" ...
+    bool modemNoise = false;  // the greeting comes as a modem hands it on: "\r\nCONNECT\r\n" before, "\r\n" after
     uint16_t unitId = 1234;
     QByteArray imei = "861234567890123";
     int redialMs = 1000;      // from a closed or refused connection to the next call
@@ -39,7 +40,7 @@ class RemoteUnit {
 public:
     RemoteUnit(UnitRecords& records, RemoteOptions options);
 
-    // The first frame after connecting.
+    // The first frame after connecting (with the modem's words around it when asked).
     QByteArray greeting() const;
     // Bytes from the configurator; the frames to send back.
     QList<QByteArray> receive(QByteArrayView bytes);

@@ -22,6 +22,8 @@ VirtualUnit::VirtualUnit(UnitOptions options)
     m_locked = m_o.password.has_value();
     m_telemetry.setFirmwareBuild(m_o.build1, m_o.build2, m_o.build3);
     m_telemetry.setSatelliteImei(!m_o.satImeiOnRequest);
+    m_telemetry.setDeviceId(m_o.unitId);
+    m_telemetry.setImei(m_o.imei);
     m_records.fillBenchDefaults();
 }
 

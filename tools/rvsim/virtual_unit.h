@@ -32,6 +32,8 @@ struct UnitOptions {
     uint8_t deviceType = 2;
     uint32_t deviceOptions = 0x00000001;   // bit 0: GLONASS receiver
     uint8_t handshakeByte = 0x01;
+    uint16_t unitId = 1234;                // ID and IMEI in the device block
+    QByteArray imei = "861234567890123";
     bool answerQdSsmt = false;   // the older "QD-SSMT" handshake
     bool newConf = false;        // answer "NEWCONF": the unit must be configured
     bool silent = false;         // never answer anything

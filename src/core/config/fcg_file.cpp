@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace rv {
 
@@ -80,7 +79,13 @@ FcgOpenResult openFcg(const QString& path, ConfigRecords& records)
         r.status = FcgStatus::OpenFailed;
         return r;
     }
-    r.fileSize = std::max(f.size(), head.size());
+    return fcgFromFile(records, head, f.size());
+}
+
+FcgOpenResult fcgFromFile(ConfigRecords& records, QByteArrayView head, qint64 fileSize)
+{
+    FcgOpenResult r;
+    r.fileSize = std::max<qint64>(fileSize, head.size());
     if (head.isEmpty()) {
         r.status = FcgStatus::Empty;
         return r;
@@ -95,53 +100,54 @@ FcgOpenResult openFcg(const QString& path, ConfigRecords& records)
     return r;
 }
 
-FcgStatus saveFcg(const QString& path, const ConfigRecords& records)
+FcgStatus saveFcg(const QString& path, const ConfigRecords& records, OutputFileResult* result)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return FcgStatus::SaveFailed;
-    const QByteArray bytes = fcgBytes(records);
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return FcgStatus::SaveFailed;
-    }
-    return f.commit() ? FcgStatus::Ok : FcgStatus::SaveFailed;
+    const OutputFileResult r = saveOutputFile(path, fcgBytes(records));
+    if (result)
+        *result = r;
+    return r.ok() ? FcgStatus::Ok : FcgStatus::SaveFailed;
 }
 
-FcgStatus rewriteFcgRecords(const QString& path, const ConfigRecords& records)
+FcgStatus rewriteFcgRecords(const QString& path, const ConfigRecords& records, OutputFileResult* result)
 {
-    if (!QFileInfo(path).isFile())
+    const auto failed = [&](OutputFileResult r) {
+        if (result)
+            *result = std::move(r);
         return FcgStatus::SaveFailed;
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        return FcgStatus::SaveFailed;
+    };
+    QFile in;
+    if (!openRegularFile(in, path))
+        return failed({OutputFileError::Changed, path, {}});
     QByteArray head = in.read(kFcgSize);
     if (head.size() != kFcgSize)
-        return FcgStatus::SaveFailed;
+        return failed({OutputFileError::Changed, path, {}});
     head.replace(kFcgConfigOffset, ConfigBlock::kSize, records.config.bytes());
     head.replace(kFcgInpOutOffset, InpOutBlock::kSize, records.inpOut.bytes());
     head.replace(kFcgConfSeOffset, ConfSeBlock::kSize, records.confSe.bytes());
 
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(head) != head.size())
-        return FcgStatus::SaveFailed;
+    OutputFile out(path);
+    if (!out.open())
+        return failed(out.result());
+    out.write(head);
     // The tail is copied in pieces: a file of any size keeps it without being held in memory.
-    for (;;) {
+    while (!out.failed()) {
         const QByteArray chunk = in.read(64 * 1024);
         if (in.error() != QFileDevice::NoError) {
-            out.cancelWriting();
-            return FcgStatus::SaveFailed;
+            out.cancel();
+            return failed({OutputFileError::Changed, path, {}});
         }
         if (chunk.isEmpty())
             break;
-        if (out.write(chunk) != chunk.size()) {
-            out.cancelWriting();
-            return FcgStatus::SaveFailed;
-        }
+        out.write(chunk);
     }
     // Windows replaces no file that is still open: the source is closed before the copy takes its place.
     in.close();
-    return out.commit() ? FcgStatus::Ok : FcgStatus::SaveFailed;
+    const OutputFileResult r = out.commit();
+    if (!r.ok())
+        return failed(r);
+    if (result)
+        *result = r;
+    return FcgStatus::Ok;
 }
 
 } // namespace rv

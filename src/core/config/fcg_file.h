@@ -3,6 +3,7 @@
 // Configuration files (.fcg): the three records at fixed offsets, zero bytes between them, 1126 bytes in
 // all, no header. Opening takes a file of exactly that size and nothing else; saving is atomic.
 
+#include "core/base/output_file.h"
 #include "core/config/records.h"
 
 #include <QString>
@@ -50,13 +51,18 @@ FcgOpenResult applyFcgBytes(ConfigRecords& records, QByteArrayView file);
 // without the extended record would otherwise leave the records half replaced, and the next write would send
 // that to a unit. The whole file is read first, so a failed read changes no record either.
 FcgOpenResult openFcg(const QString& path, ConfigRecords& records);
+// The same rule for bytes already read from an open file: `head` is its first bytes (at most 1127 of
+// them), `fileSize` its size.
+FcgOpenResult fcgFromFile(ConfigRecords& records, QByteArrayView head, qint64 fileSize);
 
-// Writes through a temporary file; a failure leaves any existing file as it was.
-FcgStatus saveFcg(const QString& path, const ConfigRecords& records);
+// Saves through the output-file door: a failure leaves any existing file as it was, and `result` (when
+// given) names the file and the reason.
+FcgStatus saveFcg(const QString& path, const ConfigRecords& records, OutputFileResult* result = nullptr);
 
 // Puts the three records into an existing file of at least 1126 bytes and keeps every other byte of it:
-// what lies between the records and whatever follows them. Through a temporary file, like saveFcg;
-// a file that is missing, not a regular file or shorter than 1126 bytes is left alone (SaveFailed).
-FcgStatus rewriteFcgRecords(const QString& path, const ConfigRecords& records);
+// what lies between the records and whatever follows them. Through the output-file door, like saveFcg;
+// a file that is missing, not a regular file or shorter than 1126 bytes is left alone (SaveFailed, with
+// the error Changed: the caller opened it whole before).
+FcgStatus rewriteFcgRecords(const QString& path, const ConfigRecords& records, OutputFileResult* result = nullptr);
 
 } // namespace rv

@@ -1,11 +1,11 @@
 #include "core/devicefiles/camera_snapshot.h"
 
+#include "core/base/output_file.h"
 #include "core/protocol/bytes.h"
 #include "core/protocol/commands.h"
 #include "core/protocol/device_session.h"
 #include "core/settings/program_folder.h"
 
-#include <QSaveFile>
 
 #include <algorithm>
 #include <utility>
@@ -259,11 +259,11 @@ void CameraSnapshot::finishPicture(bool complete)
     // A new name first, then the rename: a failed write never leaves half a picture as "Image.jpg", and a
     // picture cut short never replaces a whole one.
     const QString path = complete ? imagePath() : cutImagePath();
-    QSaveFile file(path);
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size() && file.commit();
+    const OutputFileResult result = saveOutputFile(path, jpeg);
+    const bool saved = result.ok();
     emit pictureReady(cam, jpeg, saved ? path : QString(), complete);
     if (!saved)
-        m_session.progress().Progress_close(QStringLiteral("Не удается сохранить ") + path);
+        m_session.progress().Progress_close(outputFileMessage(result));
     else
         m_session.progress().Progress_close(complete ? QString() : kNoLinkText);
 }

@@ -267,10 +267,11 @@ void FileTransfer::onSize(uint32_t size)
         return;
     }
     const QString path = m_session.session().OperationState == osReadRoute ? routeFilePath() : logFilePath();
-    m_temp = std::make_unique<QSaveFile>(path);
-    if (!m_temp->open(QIODevice::WriteOnly)) {
+    m_temp = std::make_unique<OutputFile>(path);
+    if (!m_temp->open()) {
+        const OutputFileResult why = m_temp->result();
         m_temp.reset();
-        finish(QStringLiteral("Не удается создать временный файл"), true);
+        finish(QStringLiteral("Не удается создать временный файл\r") + outputFileMessage(why), true);
         return;
     }
     m_announced = size;
@@ -298,8 +299,12 @@ void FileTransfer::onChunk(const FileReply& r)
             finish(QStringLiteral("Устройство передало больше данных, чем объявило: файл не сохранен"), true);
             return;
         }
-        if (r.data.isEmpty() || m_temp->write(r.data) < 1) {
+        if (r.data.isEmpty()) {
             finish(QStringLiteral("Не удается записать во временный файл"), true);
+            return;
+        }
+        if (!m_temp->write(r.data)) {
+            finish(QStringLiteral("Не удается записать во временный файл\r") + outputFileMessage(m_temp->result()), true);
             return;
         }
         m_done += static_cast<uint32_t>(r.data.size());
@@ -311,8 +316,8 @@ void FileTransfer::onChunk(const FileReply& r)
     }
     const uint8_t state = m_session.session().OperationState;
     auto temp = std::move(m_temp);
-    if (!temp->commit()) {
-        finish(QStringLiteral("Не удается записать во временный файл"), true);
+    if (const OutputFileResult saved = temp->commit(); !saved.ok()) {
+        finish(QStringLiteral("Не удается записать во временный файл\r") + outputFileMessage(saved), true);
         return;
     }
     m_mode = Mode::None;
@@ -381,7 +386,7 @@ void FileTransfer::finish(const QString& text, bool sendStop)
 void FileTransfer::abandon()
 {
     if (m_temp) {
-        m_temp->cancelWriting();
+        m_temp->cancel();
         m_temp.reset(); // the earlier file of that name stays as it was
     }
     if (m_local.isOpen())

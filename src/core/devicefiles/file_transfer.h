@@ -4,11 +4,11 @@
 // one chunk in flight. Reads land in a temporary file that replaces the local file only when the whole
 // announced size has arrived; writes answer every request of the unit with the next chunk.
 
+#include "core/base/output_file.h"
 #include "core/protocol/commands.h"
 
 #include <QFile>
 #include <QObject>
-#include <QSaveFile>
 
 #include <cstdint>
 #include <memory>
@@ -94,7 +94,7 @@ private:
 
     SessionController& m_session;
     Mode m_mode = Mode::None;
-    std::unique_ptr<QSaveFile> m_temp; // read direction
+    std::unique_ptr<OutputFile> m_temp; // read direction
     QFile m_local;                     // write direction
     QString m_logDate;
     uint32_t m_announced = 0;

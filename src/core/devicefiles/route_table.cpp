@@ -5,7 +5,6 @@
 #include "core/protocol/bytes.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -280,12 +279,11 @@ SaveResult Save_marshrut(const QString& path, RouteTable& table)
     RouteTable stored = table;
     const RouteFileBytes encoded = encodeRouteFile(stored);
     if (!encoded.ok())
-        return {false, encoded.error};
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(encoded.bytes) != encoded.bytes.size() || !f.commit())
-        return {false, QStringLiteral("Не удается сохранить файл")};
+        return {false, encoded.error, {}};
+    if (const OutputFileResult saved = saveOutputFile(path, encoded.bytes); !saved.ok())
+        return {false, outputFileMessage(saved), saved};
     table = std::move(stored);
-    return {true, {}};
+    return {true, {}, {}};
 }
 
 KeyVerdict KeyPressAutoinfoGrid(int column, QStringView cell, QChar key, qsizetype cursor)

@@ -4,6 +4,8 @@
 // file ("Marshrut.fai", any *.fai): one count byte, then 44-byte records. The grid of the page is only a
 // view of a RouteTable; everything here is widget-free.
 
+#include "core/base/output_file.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -112,7 +114,8 @@ OpenResult Open_marshrut(const QString& path, RouteTable& table);
 
 struct SaveResult {
     bool ok = false;
-    QString message; // "Не удается сохранить файл" or the cell that cannot be stored
+    QString message; // "Не удалось сохранить <file>: <why>" or the cell that cannot be stored
+    OutputFileResult file; // the save of the file itself (error None when a cell stopped it first)
 };
 // Stores `table` into the route file at `path`, replacing it only when the whole file is written.
 SaveResult Save_marshrut(const QString& path, RouteTable& table);

@@ -3,7 +3,6 @@
 #include "core/protocol/bytes.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <utility>
@@ -157,9 +156,10 @@ SaveResult Write_voice_file_archive(const QString& archivePath, const QStringLis
         return result;
     }
     const Layout l = layoutArchive(sizes);
-    QSaveFile out(archivePath);
-    if (!out.open(QIODevice::WriteOnly)) {
+    OutputFile out(archivePath);
+    if (!out.open()) {
         result.status = SaveStatus::CannotCreate;
+        result.file = out.result();
         return result;
     }
     static constexpr qint64 kBlock = 1000;
@@ -172,18 +172,22 @@ SaveResult Write_voice_file_archive(const QString& archivePath, const QStringLis
                       out.seek(kArchiveHeaderSize + qint64(l.entries[r].offset));
         for (qint64 done = 0; copied && done < length;) {
             const qint64 n = in.read(block.data(), std::min(kBlock, length - done));
-            copied = n > 0 && out.write(block.constData(), n) == n;
+            copied = n > 0 && out.write(QByteArrayView(block.constData(), n));
             done += n;
         }
+        if (out.failed())
+            break;
         if (!copied) {
-            out.cancelWriting();
+            out.cancel();
             result.status = SaveStatus::ReadFailed;
             return result;
         }
     }
     // The header last, as the archive's table of contents.
-    const bool ok = out.seek(0) && out.write(headerBytes(l.entries)) == kArchiveHeaderSize && out.commit();
-    result.status = ok ? SaveStatus::Saved : SaveStatus::CannotCreate;
+    if (!out.failed() && out.seek(0))
+        out.write(headerBytes(l.entries));
+    result.file = out.commit();
+    result.status = result.file.ok() ? SaveStatus::Saved : SaveStatus::CannotCreate;
     return result;
 }
 

@@ -9,6 +9,8 @@
 // position where the one before it ends by that size: the next file starts over the last 8 bytes of the
 // one before, and the archive ends with the complete last file.
 
+#include "core/base/output_file.h"
+
 #include "core/config/regular_file.h"
 
 #include <QByteArray>
@@ -103,6 +105,7 @@ struct SaveResult {
     SaveStatus status = SaveStatus::NoFiles;
     QList<int> stored;  // rows whose file is in the archive
     QList<int> skipped; // rows with a text that is no readable, accepted WAV file
+    OutputFileResult file; // CannotCreate: why the archive file could not be saved
 };
 SaveResult Write_voice_file_archive(const QString& archivePath, const QStringList& rowFiles);
 

@@ -244,7 +244,7 @@ void VoiceMessages::saveArchive(const QString& path)
     switch (saved.status) {
     case voice::SaveStatus::Saved: return;
     case voice::SaveStatus::NoFiles: emit message(kNoFiles); return;
-    case voice::SaveStatus::CannotCreate:
+    case voice::SaveStatus::CannotCreate: emit statusText(0, outputFileMessage(saved.file)); return;
     case voice::SaveStatus::ReadFailed: emit statusText(0, kNotSaved); return;
     }
 }

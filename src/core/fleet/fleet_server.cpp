@@ -18,6 +18,28 @@ FleetServer::FleetServer(NetworkUnits& units, JobQueue& queue, FleetOptions opti
     m_tick.setInterval(kTickMs);
     connect(&m_tick, &QTimer::timeout, this, &FleetServer::tick);
     m_tick.start();
+    m_rescan.setSingleShot(true);
+    m_rescan.setInterval(kTickMs);
+    connect(&m_rescan, &QTimer::timeout, this, &FleetServer::scanFolder);
+    m_watcher.addPath(m_queue.folder());
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (!m_rescan.isActive())
+            m_rescan.start();
+    });
+}
+
+void FleetServer::scanFolder()
+{
+    QSet<QString> now;
+    for (const IgnoredJobFile& f : m_queue.ignoredFiles()) {
+        now.insert(f.name);
+        if (m_ignored.contains(f.name))
+            continue;
+        emit event(QJsonObject{{QStringLiteral("event"), QStringLiteral("job-ignored")},
+                               {QStringLiteral("file"), f.name},
+                               {QStringLiteral("reason"), f.reason}});
+    }
+    m_ignored = now;
 }
 
 FleetServer::~FleetServer() = default;
@@ -59,8 +81,12 @@ void FleetServer::startNext(ConnectionId id, const QString& imei, uint16_t unitI
     job->imei = imei;
     job->unitId = unitId;
     if (next->kind == FleetJob::Kind::Write) {
-        // Only a whole configuration file goes to a unit: the open refuses a file of another size.
-        const FcgOpenResult r = openFcg(next->path, job->records);
+        // Only a whole configuration file goes to a unit: the open's rule refuses a file of another size.
+        // The bytes are those read when the job was opened, from the file whose identity it keeps.
+        FcgOpenResult r;
+        r.status = FcgStatus::OpenFailed;
+        if (next->readable)
+            r = fcgFromFile(job->records, next->bytes, next->fileSize);
         if (!r.ok()) {
             m_jobs.insert(id, job);
             finish(id, false, fcgOpenMessage(r));
@@ -107,23 +133,29 @@ void FleetServer::finish(ConnectionId id, bool ok, const QString& reason)
     if (!job)
         return;
     QString why = reason;
+    QString output;
     if (ok && job->job.kind == FleetJob::Kind::Read) {
-        const QString out = m_queue.readOutput(job->imei, QDateTime::currentDateTime());
-        if (const FcgStatus s = saveFcg(out, job->records); s != FcgStatus::Ok) {
+        // A read is done only when its configuration is on the disk; the job then fails with the reason.
+        const OutputFileResult saved = m_queue.saveReadOutput(job->imei, QDateTime::currentDateTime(),
+                                                              fcgBytes(job->records), &output);
+        if (!saved.ok()) {
             ok = false;
-            why = QStringLiteral("%1: %2").arg(QFileInfo(out).fileName(), fcgStatusMessage(s));
+            why = outputFileMessage(saved);
+            output.clear();
         }
     }
-    QString moveError;
-    const bool moved = ok ? m_queue.markDone(job->job, &moveError) : m_queue.markFailed(job->job, why, &moveError);
+    const JobQueue::FileOutcome filed = ok ? m_queue.markDone(job->job) : m_queue.markFailed(job->job, why);
     QJsonObject o = record(ok ? QStringLiteral("job-done") : QStringLiteral("job-failed"), id, job.get());
     if (!ok)
         o.insert(QStringLiteral("reason"), why);
-    if (!moved)
-        o.insert(QStringLiteral("text"), moveError);
+    if (!output.isEmpty())
+        o.insert(QStringLiteral("output"), QFileInfo(output).fileName());
+    if (const QString text = filedText(filed); !text.isEmpty())
+        o.insert(QStringLiteral("text"), text);
     emit event(o);
-    // The unit's next job (a read after a write) on the same call; never the same file again.
-    if (ok && moved && m_units.units().find(id))
+    // The unit's next job (a read after a write, or the file that replaced this one) on the same call;
+    // never the same file again.
+    if (ok && filed.filed != JobQueue::Filed::Failed && m_units.units().find(id))
         startNext(id, job->imei, job->unitId);
 }
 

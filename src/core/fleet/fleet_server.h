@@ -10,8 +10,10 @@
 #include "core/protocol/network_units.h"
 #include "core/protocol/record_transfer.h"
 
+#include <QFileSystemWatcher>
 #include <QHash>
 #include <QJsonObject>
+#include <QSet>
 #include <QObject>
 #include <QTimer>
 
@@ -35,10 +37,15 @@ public:
     int running() const { return static_cast<int>(m_jobs.size()); }
     // Looks at the time limits of running jobs (also run by a timer of its own).
     void tick();
+    // Looks for files in the job folder that are no job, and reports each once ("job-ignored") until it
+    // goes away. Run once by the caller when it listens to the events, then on every change of the folder.
+    void scanFolder();
+    // Files in the folder that are no job, at the last scan.
+    int ignoredCount() const { return static_cast<int>(m_ignored.size()); }
 
 signals:
-    // {"event": "log"|"job-started"|"job-done"|"job-failed"|"job-interrupted"|"no-job", "imei", "id",
-    //  "peer", "file", "reason", "text"}
+    // {"event": "log"|"job-started"|"job-done"|"job-failed"|"job-interrupted"|"no-job"|"job-ignored",
+    //  "imei", "id", "peer", "file", "output", "reason", "text"}
     void event(const QJsonObject& record);
 
 private:
@@ -63,6 +70,9 @@ private:
     FleetOptions m_options;
     QHash<ConnectionId, std::shared_ptr<Job>> m_jobs;
     QTimer m_tick;
+    QFileSystemWatcher m_watcher;
+    QTimer m_rescan;        // changes of the folder come in bursts: one scan after them
+    QSet<QString> m_ignored; // names reported as no job, while they stay
 };
 
 } // namespace rv

@@ -8,7 +8,6 @@
 namespace rv {
 
 namespace {
-constexpr qint64 kMaxListFile = 4 << 20;
 constexpr qint64 kMaxTimeoutSeconds = 24 * 3600;
 
 bool isImei(QStringView s)
@@ -44,39 +43,81 @@ std::optional<AllowList> AllowList::parse(QStringView text, QString* error)
 
 std::optional<AllowList> AllowList::fromFile(const QString& path, QString* error)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxListFile) {
+    // A FIFO would hang the start before the server listens, and a device like /dev/zero never ends.
+    const InputFileBytes in = readInputFile(path, kMaxFileSize);
+    if (!in.ok()) {
         if (error)
-            *error = QStringLiteral("%1: не удаётся прочитать список IMEI").arg(path);
+            *error = QStringLiteral("список IMEI: ") + inputFileMessage(path, in.error, kMaxFileSize);
         return std::nullopt;
     }
     QString why;
-    auto list = parse(QString::fromUtf8(f.readAll()), &why);
+    auto list = parse(QString::fromUtf8(in.bytes), &why);
     if (!list && error)
         *error = QStringLiteral("%1: %2").arg(path, why);
     return list;
 }
 
+QString emptyAllowListText(const QString& what)
+{
+    return QStringLiteral("%1: в списке разрешённых нет ни одного IMEI. Пустой список не открывает сервер для всех; "
+                          "чтобы пустить любое устройство, не задавайте список вовсе").arg(what);
+}
+
 std::optional<ServerSettings> readServerSettings(const QString& iniPath, QString* error)
 {
     ServerSettings s;
-    const std::optional<IniFile> ini = IniFile::load(iniPath);
-    if (!ini)
+    const IniFile::Read read = IniFile::read(iniPath);
+    if (read.error == InputFileError::Missing)
         return s;
+    if (!read.ok()) {
+        // Who may connect is not known: the server stays stopped rather than open.
+        if (error)
+            *error = inputFileMessage(iniPath, read.error, IniFile::kMaxFileSize);
+        return std::nullopt;
+    }
+    const IniFile* ini = &read.ini;
     const QString section = QString::fromUtf16(kServerSection);
     QString why;
-    const auto allow = AllowList::parse(ini->value(section, QString::fromUtf16(kAllowKey)), &why);
+    const QString allowKey = QString::fromUtf16(kAllowKey);
+    const auto allow = AllowList::parse(ini->value(section, allowKey), &why);
     if (!allow) {
         if (error)
             *error = QStringLiteral("Config.ini, [Server] Allow: %1").arg(why);
         return std::nullopt;
     }
     s.allow = *allow;
-    if (const QString file = ini->value(section, QString::fromUtf16(kAllowFileKey)); !file.isEmpty()) {
+    const QString file = ini->value(section, QString::fromUtf16(kAllowFileKey)).trimmed();
+    if (!file.isEmpty()) {
         const auto fromFile = AllowList::fromFile(file, error);
         if (!fromFile)
             return std::nullopt;
         s.allow.merge(*fromFile);
+    }
+    if ((ini->contains(section, allowKey) || ini->contains(section, QString::fromUtf16(kAllowFileKey)))
+        && s.allow.isEmpty()) {
+        if (error)
+            *error = emptyAllowListText(QStringLiteral("Config.ini, [Server] Allow"));
+        return std::nullopt;
+    }
+    const QString netKey = QString::fromUtf16(kAllowNetKey);
+    const auto nets = AllowedNets::parse(ini->value(section, netKey), &why);
+    if (!nets || (ini->contains(section, netKey) && nets->isEmpty())) {
+        if (error)
+            *error = QStringLiteral("Config.ini, [Server] Allow net: %1")
+                         .arg(nets ? QStringLiteral("не задано ни одной сети") : why);
+        return std::nullopt;
+    }
+    s.nets = *nets;
+    if (const QString text = ini->value(section, QString::fromUtf16(kMaxPerAddressKey)).trimmed(); !text.isEmpty()) {
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (!ok || n < 1 || n > TcpServer::kDefaultMaxConnections) {
+            if (error)
+                *error = QStringLiteral("Config.ini, [Server] Max per address: нужно число от 1 до %1")
+                             .arg(TcpServer::kDefaultMaxConnections);
+            return std::nullopt;
+        }
+        s.maxPerAddress = n;
     }
     const auto seconds = [&](const char16_t* key, qint64& ms) {
         const QString text = ini->value(section, QString::fromUtf16(key)).trimmed();

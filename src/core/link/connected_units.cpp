@@ -2,11 +2,12 @@
 
 namespace rv {
 
-void ConnectedUnits::add(ConnectionId id, const QString& peer, qint64 nowMs)
+void ConnectedUnits::add(ConnectionId id, const QString& peer, qint64 nowMs, const QString& host)
 {
     ConnectedUnit u;
     u.id = id;
     u.peer = peer;
+    u.host = host;
     u.since = u.lastActivity = QDateTime::currentDateTime();
     u.connectedMs = u.lastActivityMs = nowMs;
     m_units.insert(id, u);
@@ -56,6 +57,24 @@ int ConnectedUnits::greetedCount() const
     for (const ConnectedUnit& u : m_units)
         n += u.greeted ? 1 : 0;
     return n;
+}
+
+int ConnectedUnits::waitingFrom(const QString& host) const
+{
+    int n = 0;
+    for (const ConnectedUnit& u : m_units)
+        n += !u.greeted && u.host == host ? 1 : 0;
+    return n;
+}
+
+std::optional<ConnectionId> ConnectedUnits::oldestWaiting() const
+{
+    // Numbers grow with every connection: the map's order is the order they came in.
+    for (const ConnectedUnit& u : m_units) {
+        if (!u.greeted)
+            return u.id;
+    }
+    return std::nullopt;
 }
 
 QList<ConnectedUnits::Overdue> ConnectedUnits::overdue(qint64 nowMs, const CallerTimeouts& limits) const

@@ -16,6 +16,10 @@
 
 namespace rv {
 
+// Callers from one address that may wait for their greeting at once: a unit that has greeted no longer
+// counts, so a fleet behind one NAT address is not cut short, while a flood from one address is.
+inline constexpr int kDefaultMaxPerAddress = 20;
+
 struct CallerTimeouts {
     qint64 greetMs = 10'000;    // from connecting to the greeting
     qint64 silenceMs = 120'000; // a greeted unit with nothing received for longer is dropped
@@ -24,6 +28,7 @@ struct CallerTimeouts {
 struct ConnectedUnit {
     ConnectionId id = 0;
     QString peer;
+    QString host;          // the address alone (empty when unknown)
     QDateTime since;       // wall clock, for people
     qint64 connectedMs = 0; // the monotonic clock, for the limits
     qint64 lastActivityMs = 0;
@@ -36,7 +41,7 @@ struct ConnectedUnit {
 
 class ConnectedUnits {
 public:
-    void add(ConnectionId id, const QString& peer, qint64 nowMs);
+    void add(ConnectionId id, const QString& peer, qint64 nowMs, const QString& host = {});
     void remove(ConnectionId id);
     void clear() { m_units.clear(); }
     // Bytes arrived from the connection.
@@ -50,6 +55,10 @@ public:
     QList<ConnectedUnit> list() const { return m_units.values(); }
     int size() const { return static_cast<int>(m_units.size()); }
     int greetedCount() const;
+    // Callers from `host` that have not greeted.
+    int waitingFrom(const QString& host) const;
+    // The caller that has waited longest without greeting.
+    std::optional<ConnectionId> oldestWaiting() const;
 
     struct Overdue {
         ConnectionId id;

@@ -42,11 +42,13 @@ struct PortInfo {
 };
 
 // Where the lister looks. The POSIX lister reads device nodes under `dev` (and links under
-// `dev`/serial/by-id) and sysfs under `sys`; tests point both at a fake tree in a temporary folder. The
-// Windows lister asks the system and ignores both.
+// `dev`/serial/by-id), sysfs under `sys`, and the lock files ("LCK..ttyUSB0") that programs such as
+// minicom leave in `locks`; tests point them at a fake tree in a temporary folder. The Windows lister asks
+// the system and ignores them.
 struct PortListRoots {
     QString dev = QStringLiteral("/dev");
     QString sys = QStringLiteral("/sys");
+    QStringList locks = {QStringLiteral("/run/lock"), QStringLiteral("/var/lock")};
 };
 
 // The ports of this computer, in the order above.

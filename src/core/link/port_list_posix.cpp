@@ -9,6 +9,8 @@
 #include <QHash>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <optional>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -74,6 +76,29 @@ std::optional<PortInfo::State> openState(const QString& path)
         state = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? PortInfo::State::Free : PortInfo::State::Busy;
     ::close(fd);
     return state;
+}
+
+// A lock file another program left for the port ("LCK..ttyUSB0": its process id, as text or as a binary
+// int) while that program still runs. A stale one, of a process long gone, holds nothing.
+bool lockedByFile(const QStringList& lockDirs, const QString& name)
+{
+    for (const QString& dir : lockDirs) {
+        QFile f(dir + QStringLiteral("/LCK..") + name);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = f.read(64);
+        bool ok = false;
+        long pid = QByteArray(bytes).split('\n').value(0).trimmed().toLong(&ok);
+        if (!ok && bytes.size() == int(sizeof(int))) {
+            int binary = 0;
+            std::memcpy(&binary, bytes.constData(), sizeof binary);
+            pid = binary;
+            ok = true;
+        }
+        if (ok && pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
+            return true;
+    }
+    return false;
 }
 
 struct SysfsPort {
@@ -158,9 +183,11 @@ QList<PortInfo> listPorts(const PortListRoots& roots)
             continue;
         if (!isCharDevice(path))
             continue;
-        const std::optional<PortInfo::State> state = openState(path);
+        std::optional<PortInfo::State> state = openState(path);
         if (!state)
             continue;
+        if (*state == PortInfo::State::Free && lockedByFile(roots.locks, name))
+            state = PortInfo::State::Busy;
         PortInfo p;
         p.name = path;
         p.hardware = sys.hardware;

@@ -1,20 +1,24 @@
 #include "core/link/tcp_server.h"
 
 #include "core/link/descriptor_limit.h"
+#include "core/link/tcp_accept.h"
 
+#include <QSocketNotifier>
 #include <QTcpSocket>
 
 namespace rv {
 
 namespace {
-QString peerText(const QTcpSocket* socket)
+QHostAddress plain(QHostAddress a)
 {
-    QHostAddress a = socket->peerAddress();
     bool mapped = false;
     const quint32 v4 = a.toIPv4Address(&mapped);
-    if (mapped)
-        a = QHostAddress(v4);
-    return QStringLiteral("%1:%2").arg(a.toString()).arg(socket->peerPort());
+    return mapped ? QHostAddress(v4) : a;
+}
+
+QString peerText(const QHostAddress& address, quint16 port)
+{
+    return QStringLiteral("%1:%2").arg(plain(address).toString()).arg(port);
 }
 } // namespace
 
@@ -64,8 +68,14 @@ bool TcpServer::start(quint16 port, const QHostAddress& address)
 {
     stop();
     allowDescriptors(m_maxConnections);
-    m_server.setMaxPendingConnections(64);
-    return m_server.listen(address, port);
+    if (!m_server.listen(address, port))
+        return false;
+    // Qt's own accept does not keep the caller's address, and a caller that resets at once would be
+    // logged without one; connections are taken here instead.
+    m_server.pauseAccepting();
+    m_accept = std::make_unique<QSocketNotifier>(m_server.socketDescriptor(), QSocketNotifier::Read);
+    connect(m_accept.get(), &QSocketNotifier::activated, this, &TcpServer::acceptPending);
+    return true;
 }
 
 void TcpServer::stop()
@@ -73,6 +83,7 @@ void TcpServer::stop()
     const QList<ConnectionId> ids = m_clients.keys();
     for (ConnectionId id : ids)
         closeConnection(id);
+    m_accept.reset();
     m_server.close();
 }
 
@@ -81,10 +92,22 @@ QString TcpServer::peer(ConnectionId id) const
     return m_peers.value(id);
 }
 
+QString TcpServer::host(ConnectionId id) const
+{
+    return m_hosts.value(id);
+}
+
+void TcpServer::forgetClient(ConnectionId id)
+{
+    m_peers.remove(id);
+    m_hosts.remove(id);
+    m_overflowed.remove(id);
+}
+
 void TcpServer::closeConnection(ConnectionId id)
 {
     QTcpSocket* c = m_clients.take(id);
-    m_peers.remove(id);
+    forgetClient(id);
     if (!c)
         return;
     c->disconnect(this); // closing it here is not the caller's disconnect
@@ -95,28 +118,57 @@ void TcpServer::closeConnection(ConnectionId id)
 qint64 TcpServer::Send_gprs_data(ConnectionId id, QByteArrayView data)
 {
     QTcpSocket* c = m_clients.value(id);
-    if (!c || c->state() != QAbstractSocket::ConnectedState)
+    if (!c || c->state() != QAbstractSocket::ConnectedState || m_overflowed.contains(id))
         return 0;
+    // Without this bound a caller that never reads would make the program hold all it is sent.
+    if (c->bytesToWrite() + data.size() > kMaxUnsent) {
+        m_overflowed.insert(id);
+        emit sendOverflow(id);
+        return 0;
+    }
     return c->write(data.constData(), data.size());
 }
 
 void TcpServer::acceptPending()
 {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        if (m_clients.size() >= m_maxConnections) {
-            const QString who = peerText(socket);
-            socket->abort();
-            socket->deleteLater();
-            emit connectionRefused(who);
+    // A handler may stop the server while this runs.
+    while (m_accept && m_server.isListening()) {
+        const AcceptedSocket a = acceptWithPeer(m_server.socketDescriptor());
+        if (a.descriptor < 0)
+            break;
+        const QString who = peerText(a.address, a.port);
+        if (!m_nets.allows(a.address)) {
+            closeAccepted(a.descriptor);
+            emit connectionRefused(who, QStringLiteral("адрес не из разрешённых сетей"));
+            continue;
+        }
+        const QString host = plain(a.address).toString();
+        if (const QString why = m_refusal ? m_refusal(host) : QString(); !why.isEmpty()) {
+            closeAccepted(a.descriptor);
+            emit connectionRefused(who, why);
+            continue;
+        }
+        if (m_clients.size() >= m_maxConnections && !(m_makeRoom && m_makeRoom())) {
+            closeAccepted(a.descriptor);
+            emit connectionRefused(who, QStringLiteral("уже подключено %1 (предел)").arg(m_maxConnections));
+            continue;
+        }
+        auto* socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(a.descriptor)) {
+            closeAccepted(a.descriptor);
+            emit connectionRefused(who, socketErrorText(socket->error()));
+            delete socket;
             continue;
         }
         const ConnectionId id = m_nextId++;
         if (m_nextId == 0)
             m_nextId = 1;
         m_clients.insert(id, socket);
-        m_peers.insert(id, peerText(socket));
-        socket->setParent(this);
+        m_peers.insert(id, who);
+        m_hosts.insert(id, host);
         socket->setReadBufferSize(kSocketBuffer);
+        // A unit's traffic is a few frames of at most 519 bytes: the system need not hold megabytes for it.
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSocketBuffer);
         connect(socket, &QTcpSocket::readyRead, this, [this, id] { readClient(id); });
         connect(socket, &QTcpSocket::disconnected, this, [this, id] { clientGone(id); });
         connect(socket, &QTcpSocket::errorOccurred, this, [this, id](QAbstractSocket::SocketError e) {
@@ -148,7 +200,7 @@ void TcpServer::clientGone(ConnectionId id)
         return;
     readClient(id); // what arrived before the close still counts
     QTcpSocket* c = m_clients.take(id);
-    m_peers.remove(id);
+    forgetClient(id);
     if (!c)
         return;
     c->disconnect(this);

@@ -414,8 +414,11 @@ void TThreadComm::stopEventThread()
         state->thread.join();
     ::close(state->wakeRead);
     ::close(state->wakeWrite);
+    // Only what came in is dropped. What the program wrote last ("CONFIGC" before a close) must still reach
+    // the unit: flushing the output here discarded it whenever the line had not taken it yet (on a
+    // pseudo-terminal, the far end's unread input is flushed with it).
     if (m_handle >= 0)
-        ::tcflush(m_handle, TCIOFLUSH);
+        ::tcflush(m_handle, TCIFLUSH);
 }
 
 int TThreadComm::HandleCommEvent(uint32_t events)

@@ -439,8 +439,10 @@ void TThreadComm::stopEventThread()
     if (state->thread.joinable())
         state->thread.join();
     ::CloseHandle(state->stopEvent);
+    // Only what came in is dropped: what the program wrote last ("CONFIGC" before a close) must still reach
+    // the unit.
     if (m_handle != -1)
-        ::PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+        ::PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR);
 }
 
 int TThreadComm::HandleCommEvent(uint32_t events)

@@ -98,7 +98,6 @@ QStringList Log_decode(QByteArrayView codes, QTime now)
 
 #include "core/config/cp1251.h"
 
-#include <QSaveFile>
 
 namespace rv {
 
@@ -115,11 +114,9 @@ QByteArray logTextBytes(const QString& text)
     return bytes;
 }
 
-bool saveLogText(const QString& path, const QString& text)
+OutputFileResult saveLogText(const QString& path, const QString& text)
 {
-    const QByteArray bytes = logTextBytes(text);
-    QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+    return saveOutputFile(path, logTextBytes(text));
 }
 
 QStringList logFileLines(QByteArrayView bytes)

@@ -2,6 +2,8 @@
 
 // The unit's diagnostic event codes as Russian text lines, stamped with the PC's time.
 
+#include "core/base/output_file.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -20,8 +22,8 @@ QStringList Log_decode(QByteArrayView codes, QTime now);
 
 namespace rv {
 // The log window's text as a file: Windows-1251, lines separated by CR LF, nothing added at the end.
-// Characters without a Windows-1251 byte become '?'. Written whole or not at all.
-bool saveLogText(const QString& path, const QString& text);
+// Characters without a Windows-1251 byte become '?'. Written whole or not at all (the old file then stays).
+OutputFileResult saveLogText(const QString& path, const QString& text);
 QByteArray logTextBytes(const QString& text); // the bytes saveLogText writes
 // A fetched log file's text (Windows-1251, CR LF or LF line ends) as lines.
 QStringList logFileLines(QByteArrayView bytes);

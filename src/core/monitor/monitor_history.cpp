@@ -195,6 +195,40 @@ void History::clear()
     m_size = 0;
 }
 
+void History::keepFrom(uint64_t firstAdded)
+{
+    const uint64_t oldest = m_added - uint64_t(m_size);
+    if (firstAdded <= oldest)
+        return;
+    const qsizetype drop = qsizetype(std::min<uint64_t>(firstAdded - oldest, uint64_t(m_size)));
+    m_head = (m_head + drop) % kCapacity;
+    m_size -= drop;
+}
+
+void History::connectionStarted()
+{
+    m_connectedAt = m_added;
+}
+
+bool History::identify(const UnitIdentity& unit)
+{
+    const uint64_t connectedAt = m_connectedAt.value_or(m_added);
+    m_connectedAt.reset();
+    if (!m_unit || *m_unit == unit) {
+        m_unit = unit;
+        return false;
+    }
+    m_unit = unit;
+    keepFrom(connectedAt);
+    return true;
+}
+
+QString UnitIdentity::text() const
+{
+    const QString idText = QStringLiteral("ID %1").arg(id);
+    return imei.isEmpty() ? idText : idText + QStringLiteral(", IMEI ") + imei;
+}
+
 qsizetype History::lowerBound(int64_t msecs) const
 {
     qsizetype lo = 0, hi = m_size;

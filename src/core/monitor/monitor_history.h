@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace rv::chart {
@@ -70,6 +71,16 @@ struct Sample
 // One sample from a decoded navigation block, with the input layout of the unit's type and options.
 Sample sampleOf(const GpsSnapshot& gps, int deviceType, uint32_t deviceOptions, int64_t msecs);
 
+// Whose samples they are: the unit's ID and IMEI as its device block gives them.
+struct UnitIdentity
+{
+    uint16_t id = 0;
+    QString imei;
+    bool operator==(const UnitIdentity&) const = default;
+    // "ID 1234, IMEI 861234567890123" (the IMEI left out when the unit has none)
+    QString text() const;
+};
+
 class History
 {
 public:
@@ -82,6 +93,17 @@ public:
     // sample older than the newest (the host clock set back) starts the history afresh.
     void add(const Sample& s);
     void clear();
+    // Drops the samples added before the `firstAdded`-th (counting as added() does).
+    void keepFrom(uint64_t firstAdded);
+
+    // Charts of one unit never run on into another's. A unit was found (a handshake, a unit attached over
+    // the network): the samples from here on belong to the unit its next device block names.
+    void connectionStarted();
+    // A device block named the unit. When another unit than the history's, the history starts anew with
+    // the samples since the connection began (the new unit's, taken before it was named); true then.
+    bool identify(const UnitIdentity& unit);
+    // The unit the samples held are of, once a device block named it.
+    const std::optional<UnitIdentity>& unit() const { return m_unit; }
     qsizetype size() const { return m_size; }
     bool empty() const { return m_size == 0; }
     const Sample& at(qsizetype i) const { return m_ring[static_cast<size_t>((m_head + i) % kCapacity)]; } // 0 oldest
@@ -96,6 +118,8 @@ private:
     qsizetype m_head = 0;
     qsizetype m_size = 0;
     uint64_t m_added = 0;
+    std::optional<UnitIdentity> m_unit;
+    std::optional<uint64_t> m_connectedAt; // added() when the unit not yet named was found
 };
 
 // The held samples as a spreadsheet file: UTF-8 with a byte order mark, a header row, one row per sample,

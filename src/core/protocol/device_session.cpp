@@ -201,7 +201,14 @@ void SessionController::Download_deviceClick()
 
 bool SessionController::readUnitCopy()
 {
-    if (m_s.remoteMode || !m_s.connected || m_s.OperationState != osIdle)
+    if (m_s.remoteMode) {
+        // A unit attached over the network is read the same way, by the remote session, into the copy.
+        if (!m_remote || m_s.remoteOperation)
+            return false;
+        *m_copy = *m_records;
+        return m_remote->readCopy(*m_copy);
+    }
+    if (!m_s.connected || m_s.OperationState != osIdle)
         return false;
     *m_copy = *m_records;
     Download_deviceClick();
@@ -511,13 +518,16 @@ void SessionController::searchStep()
         m_channel.SendStr(cmd::kHandshake);
         m_s.OperationState = osIdle;
     } else {
+        const QString why = m_link.lastOpenError();
+        const OpenFailure failure = m_link.lastOpenFailure();
         emit statusText(1, QStringLiteral("NC"));
-        emit statusText(3, m_portName + QStringLiteral(" не найден"));
+        // A port that is there but taken is not "not found": the status bar says what it is from the first.
+        emit statusText(3, m_portName + (failure == OpenFailure::Busy     ? QStringLiteral(" занят другой программой")
+                                         : failure == OpenFailure::Denied ? QStringLiteral(": нет доступа")
+                                                                          : QStringLiteral(" не найден")));
         m_s.autoReadPending = false;
         // Say once why the port cannot be opened (no access, busy ...), not every two seconds; a port that
         // is simply not there is already said by the status bar.
-        const QString why = m_link.lastOpenError();
-        const OpenFailure failure = m_link.lastOpenFailure();
         if (failure != OpenFailure::Missing && failure != OpenFailure::None && why != m_lastOpenProblem) {
             m_lastOpenProblem = why;
             emit portOpenProblem(why);

@@ -141,7 +141,8 @@ public:
     // Reads the unit's three records with the usual read steps into a copy of its own, for a comparison:
     // the program's records stay as they are and no record signal goes out (nothing refreshes a page).
     // The copy starts as the program's records, so a record the unit does not send compares equal. Ends
-    // with copyReadFinished. Refused (false) while another operation runs or over the network.
+    // with copyReadFinished. Refused (false) while another operation runs. Over the network the remote
+    // session reads the attached unit into the copy.
     bool readUnitCopy();
     const ConfigRecords& unitCopy() const { return *m_copy; }
     // Of the read now running or the last one; cleared when a read starts.

@@ -20,10 +20,31 @@ NetworkUnits::NetworkUnits(QObject* parent) : QObject(parent)
     connect(&m_server, &TcpServer::clientError, this, [this](ConnectionId id, const QString& text) {
         emit logLine(QStringLiteral("%1: ошибка соединения: %2").arg(who(id), text)); // absorbed: never a message box
     });
-    connect(&m_server, &TcpServer::connectionRefused, this, [this](const QString& peer) {
-        emit logLine(QStringLiteral("Отклонено подключение %1: уже подключено %2 (предел)")
-                         .arg(peer).arg(m_server.maxConnections()));
+    connect(&m_server, &TcpServer::connectionRefused, this, [this](const QString& peer, const QString& why) {
+        emit logLine(QStringLiteral("Отклонено подключение %1: %2").arg(peer, why));
     });
+    // Queued: it is raised from within a send, whose caller still uses the connection.
+    connect(&m_server, &TcpServer::sendOverflow, this, [this](ConnectionId id) {
+        drop(id, QStringLiteral("не принимает данные (больше %1 КиБ ждут отправки)").arg(TcpServer::kMaxUnsent / 1024));
+    }, Qt::QueuedConnection);
+    m_server.setMakeRoom([this] { return makeRoom(); });
+    // One address may not hold more places waiting for a greeting than its share; a unit that has greeted
+    // no longer counts, so units behind one NAT address are not cut short.
+    m_server.setRefusal([this](const QString& host) {
+        return m_units.waitingFrom(host) >= m_maxPerAddress
+                   ? QStringLiteral("с этого адреса уже ждут приветствия %1 (предел)").arg(m_maxPerAddress)
+                   : QString();
+    });
+}
+
+bool NetworkUnits::makeRoom()
+{
+    // Every place is taken: a caller that has not greeted gives its place up first.
+    const std::optional<ConnectionId> oldest = m_units.oldestWaiting();
+    if (!oldest)
+        return false;
+    drop(*oldest, QStringLiteral("нет приветствия, а места заняты: место отдано новому вызову"));
+    return true;
 }
 
 NetworkUnits::~NetworkUnits() = default;
@@ -44,6 +65,7 @@ void NetworkUnits::stop()
     const bool had = m_units.size() > 0;
     m_units.clear();
     m_input.clear();
+    m_takeovers.clear();
     if (had)
         emit unitsChanged();
 }
@@ -60,8 +82,11 @@ QString NetworkUnits::who(ConnectionId id) const
 
 void NetworkUnits::connected(ConnectionId id, const QString& peer)
 {
-    m_units.add(id, peer, now());
-    m_input.insert(id, Input{});
+    const QString host = m_server.host(id);
+    m_units.add(id, peer, now(), host);
+    Input input;
+    input.reassembler.findGreetingAnywhere(true);
+    m_input.insert(id, input);
     emit logLine(QStringLiteral("Подключение: %1").arg(peer));
     emit unitsChanged();
 }
@@ -135,9 +160,14 @@ void NetworkUnits::receive(ConnectionId id, QByteArrayView bytes)
         return;
     m_units.touch(id, now());
     const remote::FrameReassembler::Result r = m_input[id].reassembler.feed(bytes, now());
-    if (r.badCrc)
+    // What a modem says before the unit's greeting ("\r\nCONNECT\r\n") is no fault of the unit's.
+    const bool greetingAfterNoise = !m_units.find(id)->greeted
+        && std::any_of(r.frames.cbegin(), r.frames.cend(), [](const QByteArray& f) {
+               return remote::checkFrame(f).type == remote::Greeting;
+           });
+    if (!greetingAfterNoise && r.badCrc)
         fault(id, QString::fromUtf16(kIntegrityErrorText));
-    else if (r.expiredBytes > 0 || r.skippedBytes > 0)
+    else if (!greetingAfterNoise && (r.expiredBytes > 0 || r.skippedBytes > 0))
         fault(id, QString::fromUtf16(kDataErrorText));
     for (const QByteArray& f : r.frames) {
         if (!m_units.find(id))
@@ -160,10 +190,14 @@ void NetworkUnits::handleFrame(ConnectionId id, QByteArrayView bytes)
     case remote::Greeting:
         greeting(id, f.body, whole);
         break;
-    case remote::ToAcknowledge:
+    case remote::ToAcknowledge: {
         faultCleared(id);
-        send(id, remote::acknowledgement(whole));
+        // Only a greeted unit is acknowledged: a stranger's frames cost the program nothing to send.
+        const ConnectedUnit* u = m_units.find(id);
+        if (u && u->greeted)
+            send(id, remote::acknowledgement(whole));
         break;
+    }
     case remote::Reply: {
         const ConnectedUnit* u = m_units.find(id);
         if (u && u->greeted)
@@ -187,7 +221,10 @@ void NetworkUnits::greeting(ConnectionId id, QByteArrayView body, QByteArrayView
         return;
     }
     faultCleared(id);
-    const QString peer = m_units.find(id) ? m_units.find(id)->peer : QString();
+    const ConnectedUnit* self = m_units.find(id);
+    if (self && self->greeted)
+        return; // a connection greets once: a repeat is not acknowledged again
+    const QString peer = self ? self->peer : QString();
     if (!m_allow.allows(g->imei)) {
         emit logLine(QStringLiteral("%1: IMEI %2 (ID %3) нет в списке разрешённых, соединение закрыто")
                          .arg(peer, g->imei).arg(g->unitId));
@@ -195,10 +232,28 @@ void NetworkUnits::greeting(ConnectionId id, QByteArrayView body, QByteArrayView
         forget(id, false);
         return;
     }
-    // The same unit again on a new connection: its old link is dead even if nobody has noticed yet.
-    if (const auto old = m_units.otherWithImei(g->imei, id))
+    // The same unit again on a new connection: its old link is dead even if nobody has noticed yet. But two
+    // units with one IMEI would take it from each other for ever: after a few rounds the one that holds it
+    // keeps it.
+    if (const auto old = m_units.otherWithImei(g->imei, id)) {
+        Takeovers& t = m_takeovers[g->imei];
+        if (now() - t.sinceMs > kTakeoverWindowMs)
+            t = {0, now()};
+        if (t.count >= kTakeoversAllowed) {
+            t.sinceMs = now(); // settled while the conflict goes on
+            const ConnectedUnit* holder = m_units.find(*old);
+            emit logLine(QStringLiteral("IMEI %1 уже подключён с %2; подключение с %3 отклонено: похоже, у двух "
+                                        "устройств один IMEI").arg(g->imei, holder ? holder->peer : QString(), peer));
+            m_server.closeConnection(id);
+            forget(id, false);
+            return;
+        }
+        ++t.count;
         drop(*old, QStringLiteral("устройство подключилось заново"));
+    }
     m_units.greet(id, g->unitId, g->imei, g->firmware);
+    if (auto it = m_input.find(id); it != m_input.end())
+        it->reassembler.findGreetingAnywhere(false); // from now on a frame may hold anything
     emit logLine(QStringLiteral("Устройство %1, IMEI %2, прошивка %3 (%4)").arg(g->unitId).arg(g->imei).arg(g->firmware).arg(peer));
     emit unitsChanged();
     send(id, remote::acknowledgement(frame));
@@ -213,6 +268,12 @@ void NetworkUnits::sweep()
             drop(o.id, QStringLiteral("ничего не получено дольше %1 с").arg(m_timeouts.silenceMs / 1000.0));
         else
             drop(o.id, QStringLiteral("нет приветствия за %1 с").arg(m_timeouts.greetMs / 1000.0));
+    }
+    for (auto it = m_takeovers.begin(); it != m_takeovers.end();) {
+        if (t - it->sinceMs > kTakeoverWindowMs)
+            it = m_takeovers.erase(it);
+        else
+            ++it;
     }
     QList<ConnectionId> stale;
     for (auto it = m_input.begin(); it != m_input.end(); ++it) {

@@ -1,10 +1,12 @@
 #pragma once
 
 // The units on the program's TCP server, each on its own connection: every connection's bytes are
-// reassembled into frames of its own, greetings are checked against the allow list and acknowledged,
-// the unit's data frames are acknowledged, and callers are held to the time limits (greet in time, do
-// not stay silent). What a unit replies to a command goes on to whoever drives that unit (the window's
-// session or a fleet job). Every event is said in one log line.
+// reassembled into frames of its own, a greeting is checked against the allow list and acknowledged once,
+// a greeted unit's data frames are acknowledged, and callers are held to the time limits (greet in time,
+// do not stay silent) and to their share of places (callers from one address waiting to greet, and the
+// whole house, where un-greeted callers make room first). Two connections with one IMEI that keep
+// knocking each other off are settled: the first stays. What a unit replies to a command goes on to
+// whoever drives that unit (the window's session or a fleet job). Every event is said in one log line.
 
 #include "core/link/allow_list.h"
 #include "core/link/connected_units.h"
@@ -28,6 +30,10 @@ class NetworkUnits : public QObject {
 public:
     // How often the time limits are looked at.
     static constexpr int kSweepMs = 500;
+    // A unit that took over its IMEI's connection this many times within kTakeoverWindowMs is not let
+    // take it again: two units with one IMEI would knock each other off for ever.
+    static constexpr int kTakeoversAllowed = 3;
+    static constexpr qint64 kTakeoverWindowMs = 60'000;
 
     explicit NetworkUnits(QObject* parent = nullptr);
     ~NetworkUnits() override;
@@ -45,6 +51,11 @@ public:
 
     void setAllowList(const AllowList& allow) { m_allow = allow; }
     const AllowList& allowList() const { return m_allow; }
+    void setAllowedNets(const AllowedNets& nets) { m_server.setAllowedNets(nets); }
+    const AllowedNets& allowedNets() const { return m_server.allowedNets(); }
+    // Callers from one address that may wait for their greeting at once; a newcomer beyond it is refused.
+    void setMaxPerAddress(int n) { m_maxPerAddress = std::max(1, n); }
+    int maxPerAddress() const { return m_maxPerAddress; }
     void setTimeouts(const CallerTimeouts& t) { m_timeouts = t; }
     const CallerTimeouts& timeouts() const { return m_timeouts; }
     void setMaxUnits(int n) { m_server.setMaxConnections(n); }
@@ -88,10 +99,15 @@ private:
         remote::FrameReassembler reassembler;
         bool faultReported = false;
     };
+    struct Takeovers {
+        int count = 0;
+        qint64 sinceMs = 0;
+    };
     void connected(ConnectionId id, const QString& peer);
     void disconnected(ConnectionId id);
     void greeting(ConnectionId id, QByteArrayView body, QByteArrayView frame);
     void forget(ConnectionId id, bool tellGone);
+    bool makeRoom();
     QString who(ConnectionId id) const;
 
     TcpServer m_server;
@@ -99,6 +115,8 @@ private:
     QHash<ConnectionId, Input> m_input;
     AllowList m_allow;
     CallerTimeouts m_timeouts;
+    int m_maxPerAddress = kDefaultMaxPerAddress;
+    QHash<QString, Takeovers> m_takeovers; // by IMEI
     QTimer m_sweep;
     std::function<void(ConnectionId, const QByteArray&)> m_send;
     std::function<qint64()> m_clock;

@@ -3,6 +3,8 @@
 #include "core/protocol/bytes.h"
 #include "core/protocol/checksum.h"
 
+#include <algorithm>
+
 namespace rv::remote {
 
 namespace {
@@ -158,12 +160,32 @@ bool FrameReassembler::crcChecksAt(qsizetype at, qsizetype size) const
     return crc == le::u16(m_buffer, at + n);
 }
 
+bool FrameReassembler::greetingAt(qsizetype at) const
+{
+    // A whole greeting whose CRC checks and whose IMEI is 15 digits: noise does not make that by chance.
+    const qsizetype end = m_buffer.size();
+    if (at + kHeaderSize > end)
+        return false;
+    const uint16_t header = le::u16(m_buffer, at);
+    const qsizetype size = frameSizeOf(header);
+    if ((header >> 14) != Greeting || (header & kLengthMask) < kGreetingBodySize || at + size > end)
+        return false;
+    for (qsizetype i = at + 4; i < at + 4 + 15; ++i) {
+        if (m_buffer[i] < '0' || m_buffer[i] > '9')
+            return false;
+    }
+    return crcChecksAt(at, size);
+}
+
 qsizetype FrameReassembler::resyncPoint(qsizetype from) const
 {
-    // Only a run of frames that ends exactly where the bytes end counts: a frame that happens to check
-    // inside a longer frame still arriving would otherwise cut that frame.
+    // A run of frames that ends exactly where the bytes end counts: a frame that happens to check inside a
+    // longer frame still arriving would otherwise cut that frame. Before a greeting, so does a greeting
+    // wherever it lies, with whatever follows it (a modem's "\r\n").
     const qsizetype end = m_buffer.size();
     for (qsizetype p = from; p + kHeaderSize + kCrcSize <= end; ++p) {
+        if (m_greetingAnywhere && greetingAt(p))
+            return p;
         qsizetype q = p;
         while (q + kHeaderSize <= end) {
             const qsizetype size = frameSizeOf(le::u16(m_buffer, q));
@@ -211,7 +233,9 @@ FrameReassembler::Result FrameReassembler::feed(QByteArrayView bytes, qint64 now
             const qsizetype p = resyncPoint(at + 1);
             if (p < 0)
                 break;
-            r.skippedBytes += p - at;
+            // Line ends around frames (a modem's) are passed over without calling them a fault.
+            if (!std::all_of(m_buffer.cbegin() + at, m_buffer.cbegin() + p, [](char c) { return c == '\r' || c == '\n'; }))
+                r.skippedBytes += p - at;
             at = p;
             m_partialSince = nowMs;
             continue;
@@ -236,7 +260,8 @@ qsizetype FrameReassembler::expire(qint64 nowMs)
 {
     if (m_buffer.isEmpty() || nowMs - m_partialSince <= kMaxWaitMs)
         return 0;
-    const qsizetype dropped = m_buffer.size();
+    // Line ends left after the last frame (a modem's) are dropped without a word.
+    const qsizetype dropped = std::count_if(m_buffer.cbegin(), m_buffer.cend(), [](char c) { return c != '\r' && c != '\n'; });
     clear();
     return dropped;
 }

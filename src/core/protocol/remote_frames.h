@@ -102,12 +102,17 @@ public:
     struct Result {
         QList<QByteArray> frames;   // whole frames with a good CRC
         qsizetype expiredBytes = 0; // a stale partial frame dropped before these bytes were added
-        qsizetype skippedBytes = 0; // bytes passed over to find the next good frame
+        qsizetype skippedBytes = 0; // bytes passed over to find the next good frame (line ends not counted)
         bool badCrc = false;        // some of them made a whole frame whose CRC did not check
     };
     // Adds bytes that arrived at `nowMs` and returns the frames they complete.
     Result feed(QByteArrayView bytes, qint64 nowMs);
-    // Drops a partial frame that has waited more than kMaxWaitMs; returns how many bytes were dropped.
+    // Until a connection has greeted, its greeting is taken wherever it lies, with whatever follows it (a
+    // modem's words before, a line end after): before the greeting no longer frame can be arriving that it
+    // could be cut out of. Off by default.
+    void findGreetingAnywhere(bool on) { m_greetingAnywhere = on; }
+    // Drops a partial frame that has waited more than kMaxWaitMs; returns how many bytes were dropped that
+    // were not line ends (CR, LF).
     qsizetype expire(qint64 nowMs);
     // When the partial frame held now runs out of time (only meaningful while pending() > 0).
     qint64 deadline() const { return m_partialSince + kMaxWaitMs; }
@@ -115,8 +120,10 @@ public:
     void clear();
 
 private:
-    // A later position whose frames run with good CRCs exactly to the end of what has arrived.
+    // A later position whose frames run with good CRCs exactly to the end of what has arrived, or (when
+    // looked for) where a whole greeting lies.
     qsizetype resyncPoint(qsizetype from) const;
+    bool greetingAt(qsizetype at) const;
     // Whether the frame of `size` bytes at `at` carries a good CRC, in constant time from m_prefix.
     bool crcChecksAt(qsizetype at, qsizetype size) const;
 
@@ -125,6 +132,7 @@ private:
     // from two entries, so looking for the next good frame costs the same at every position.
     std::vector<uint16_t> m_prefix{0xFFFF};
     qint64 m_partialSince = 0;
+    bool m_greetingAnywhere = false;
 };
 
 } // namespace rv::remote

@@ -36,7 +36,11 @@ RemoteSession::RemoteSession(SessionController& session, QObject* parent) : QObj
     m_session.setRemote(this);
     m_session.setPeriodicHook(PeriodicHook::RemotePoll, [this] { pollTick(); });
     // The watchdog has ended an operation (and cleared the remote-operation flag): so is the cycle.
-    connect(&m_session.progress(), &ProgressWatchdog::expired, this, [this] { m_cycle = Cycle::None; });
+    connect(&m_session.progress(), &ProgressWatchdog::expired, this, [this] {
+        m_cycle = Cycle::None;
+        if (std::exchange(m_copy, nullptr))
+            emit m_session.copyReadFinished(false);
+    });
 
     connect(&m_units, &NetworkUnits::logLine, this, &RemoteSession::logLine);
     connect(&m_units, &NetworkUnits::unitsChanged, this, &RemoteSession::unitsChanged);
@@ -93,6 +97,8 @@ void RemoteSession::setSender(std::function<void(const QByteArray&)> send)
 void RemoteSession::setServerSettings(const ServerSettings& settings)
 {
     m_units.setAllowList(settings.allow);
+    m_units.setAllowedNets(settings.nets);
+    m_units.setMaxPerAddress(settings.maxPerAddress);
     m_units.setTimeouts(settings.timeouts);
 }
 
@@ -129,6 +135,8 @@ bool RemoteSession::startServer(const QString& portText, const QHostAddress& add
         emit logLine(QStringLiteral("Подключиться может любое устройство"));
     else
         emit logLine(QStringLiteral("Разрешённых IMEI: %1").arg(m_units.allowList().size()));
+    if (!m_units.allowedNets().isEmpty())
+        emit logLine(QStringLiteral("Разрешённые сети: %1").arg(m_units.allowedNets().text()));
     emit serverStateChanged(kWaiting, true);
     return true;
 }
@@ -294,18 +302,26 @@ void RemoteSession::recordReply(uint8_t record, QByteArrayView payload)
     }
     if (payload.size() > size)
         emit m_session.message(kOverlong);
-    ConfigRecords& records = m_session.records();
+    // A comparison's read fills its copy and tells no page.
+    ConfigRecords& records = m_copy ? *m_copy : m_session.records();
     const QByteArrayView bytes = payload.first(size);
     switch (kind) {
     case RecordKind::Config: records.config.fillFrom(bytes); break;
     case RecordKind::InpOut: records.inpOut.fillFrom(bytes); break;
     case RecordKind::ConfSe: records.confSe.fillFrom(bytes); break;
     }
-    emit m_session.recordReceived(kind);
+    if (!m_copy)
+        emit m_session.recordReceived(kind);
     if (kind != RecordKind::ConfSe) {
         m_expected = record + 1;
         send(remote::command(remote::id::kReadRecord, QByteArray(1, static_cast<char>(m_expected))));
         m_session.progress().Progress_refresh();
+        return;
+    }
+    if (std::exchange(m_copy, nullptr)) {
+        endCycle();
+        m_session.progress().Progress_close();
+        emit m_session.copyReadFinished(true);
         return;
     }
     endCycle();
@@ -357,13 +373,26 @@ void RemoteSession::send(const QByteArray& frame)
 
 void RemoteSession::endCycle()
 {
+    if (std::exchange(m_copy, nullptr))
+        emit m_session.copyReadFinished(false); // a comparison's read that did not end whole
     m_cycle = Cycle::None;
     m_eraseWait = 0;
     s().remoteOperation = false;
 }
 
+bool RemoteSession::readCopy(ConfigRecords& into)
+{
+    if (!unitAttached() || m_cycle != Cycle::None || s().remoteOperation)
+        return false;
+    read();
+    m_copy = &into;
+    return true;
+}
+
 void RemoteSession::read()
 {
+    if (std::exchange(m_copy, nullptr))
+        emit m_session.copyReadFinished(false);
     s().autoReadPending = false;
     m_cycle = Cycle::Reading;
     m_expected = remote::kRecordConfig;

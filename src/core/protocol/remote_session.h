@@ -18,6 +18,7 @@
 namespace rv {
 
 class SessionController;
+struct ConfigRecords;
 struct DeviceSession;
 
 namespace remote_timing {
@@ -61,6 +62,10 @@ public:
 
     // The tool-bar operations in remote mode.
     void read();
+    // "Сравнить": the attached unit's three records are read as by read(), but into `into`; the program's
+    // records stay as they are and no page hears of it. Ends with the session's copyReadFinished. False
+    // (nothing sent) while an operation runs or no unit is attached.
+    bool readCopy(ConfigRecords& into);
     void write();
     void reset();
     void eraseTrack();
@@ -122,6 +127,7 @@ private:
     uint32_t m_eraseWait = 0;       // receive ticks the erase has waited
     bool m_monitoring = false;
     bool m_callerFaultShown = false; // bad input of a caller not yet attached has been said
+    ConfigRecords* m_copy = nullptr; // the read running is readCopy's, into this
 };
 
 // The confirmation of a remote write: "Конфигурация записана" and the unit's ID and IMEI.

@@ -79,7 +79,8 @@ AppSettings readAppSettings(const QString& path, const std::function<QString()>&
 }
 
 bool writeAppSettings(const QString& path, const AppSettings& settings,
-                      const std::function<QString()>& defaultPort, QString* error)
+                      const std::function<QString()>& defaultPort, QString* error, OutputFileResult* saved,
+                      const std::function<void(IniFile&)>& more)
 {
     IniFile::Read read = IniFile::read(path);
     if (!read.ok() && read.error != InputFileError::Missing) {
@@ -89,7 +90,9 @@ bool writeAppSettings(const QString& path, const AppSettings& settings,
     }
     IniFile& ini = read.ini;
     const QStringList refused = storeAppSettings(ini, settings, defaultPort);
-    if (!ini.save(path, error))
+    if (more)
+        more(ini);
+    if (!ini.save(path, error, saved))
         return false;
     if (refused.isEmpty())
         return true;
@@ -104,7 +107,7 @@ bool readConfirmWrite(const QString& path)
     return !ini || ini->value(kSection, QString::fromUtf16(kConfirmWriteKey)).trimmed() != QLatin1String("0");
 }
 
-bool writeConfirmWrite(const QString& path, bool confirm, QString* error)
+bool writeConfirmWrite(const QString& path, bool confirm, QString* error, OutputFileResult* saved)
 {
     // Like the other settings: a file that is there but was not read whole is never written over.
     IniFile::Read read = IniFile::read(path);
@@ -114,7 +117,7 @@ bool writeConfirmWrite(const QString& path, bool confirm, QString* error)
         return false;
     }
     read.ini.setValue(kSection, QString::fromUtf16(kConfirmWriteKey), confirm ? QStringLiteral("1") : QStringLiteral("0"));
-    return read.ini.save(path, error);
+    return read.ini.save(path, error, saved);
 }
 
 } // namespace rv

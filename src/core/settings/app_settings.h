@@ -2,6 +2,8 @@
 
 // The program's two persistent settings, kept in "Config.ini" in the program folder.
 
+#include "core/base/output_file.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -59,12 +61,16 @@ AppSettings readAppSettings(const QString& path,
 // stored as defaultPort. Returns false (and the old file stays) when the file cannot be written or is there and
 // cannot be read whole (writing would lose what it holds); also false, with
 // the rest written, when a value cannot be stored so that it reads back the same (a line break in it).
+// `saved` gets the outcome of the save itself (error None when it was not tried or succeeded).
+// `more` puts further keys into the same file before it is saved (the windows' places, the charts' series).
 bool writeAppSettings(const QString& path, const AppSettings& settings,
-                      const std::function<QString()>& defaultPort = defaultPortName, QString* error = nullptr);
+                      const std::function<QString()>& defaultPort = defaultPortName, QString* error = nullptr,
+                      OutputFileResult* saved = nullptr, const std::function<void(IniFile&)>& more = {});
 
 // Whether "Записать" lists the changes first: yes unless "Config.ini" says "Confirm write=0".
 bool readConfirmWrite(const QString& path);
 // Stores the choice at once, keeping whatever else the file holds; false when it cannot be written.
-bool writeConfirmWrite(const QString& path, bool confirm, QString* error = nullptr);
+bool writeConfirmWrite(const QString& path, bool confirm, QString* error = nullptr,
+                       OutputFileResult* saved = nullptr);
 
 } // namespace rv

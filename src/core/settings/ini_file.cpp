@@ -2,7 +2,6 @@
 
 #include "core/config/cp1251.h"
 
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace rv {
@@ -130,16 +129,14 @@ QByteArray IniFile::toBytes() const
     return out.toUtf8();
 }
 
-bool IniFile::save(const QString& path, QString* error) const
+bool IniFile::save(const QString& path, QString* error, OutputFileResult* result) const
 {
-    QSaveFile f(path);
-    const QByteArray bytes = toBytes();
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    const OutputFileResult r = saveOutputFile(path, toBytes());
+    if (result)
+        *result = r;
+    if (!r.ok() && error)
+        *error = outputFileMessageEn(r);
+    return r.ok();
 }
 
 const IniFile::Section* IniFile::findSection(const QString& name) const

@@ -3,6 +3,7 @@
 // A small INI reader and writer for the program's own settings file. It keeps sections, keys and
 // comments in their order, so rewriting a file changes only the values that were set.
 
+#include "core/base/output_file.h"
 #include "core/config/regular_file.h"
 
 #include <QByteArray>
@@ -33,8 +34,9 @@ public:
     // The text written back: UTF-8 with LF line ends. Parsing it gives the same sections, keys and values.
     QByteArray toBytes() const;
 
-    // Writes through QSaveFile, so a failed write leaves the old file as it was.
-    bool save(const QString& path, QString* error = nullptr) const;
+    // Saves through the output-file door, so a failed save leaves the old file as it was; `error` gets
+    // the reason in English, `result` the whole outcome.
+    bool save(const QString& path, QString* error = nullptr, OutputFileResult* result = nullptr) const;
 
     // Section and key names match without regard to case, as the Windows profile functions do;
     // the first of duplicated keys wins.

@@ -4,7 +4,6 @@
 #include "core/protocol/checksum.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
@@ -343,16 +342,9 @@ ExportResult exportTrack(ExportFormat format, QByteArrayView buffer, const packe
     return r;
 }
 
-bool saveExport(const QString& path, const QByteArray& bytes)
+OutputFileResult saveExport(const QString& path, QByteArrayView bytes)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return saveOutputFile(path, bytes);
 }
 
 QString defaultExportName(ExportFormat format)

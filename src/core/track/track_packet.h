@@ -4,6 +4,7 @@
 // (.plt) and a Wialon message file (.wln). Every export is a pure function of the read bytes (and, for Wialon,
 // of the packet structure the unit was configured with); numbers are written with '.' whatever the locale.
 
+#include "core/base/output_file.h"
 #include "core/config/packet_structure.h"
 
 #include <QByteArray>
@@ -88,9 +89,9 @@ ExportResult exportPlt(QByteArrayView buffer);
 ExportResult exportWln(QByteArrayView buffer, const packet::PacketChoice& choice);
 ExportResult exportTrack(ExportFormat format, QByteArrayView buffer, const packet::PacketChoice& choice);
 
-// Writes the export into `path` (the file replaced only when complete). False when it cannot be created or
-// written; the earlier file then stays as it was.
-bool saveExport(const QString& path, const QByteArray& bytes);
+// Writes the export into `path` through the output-file door (the file replaced only when complete); on
+// failure the earlier file stays as it was and the result says why.
+OutputFileResult saveExport(const QString& path, QByteArrayView bytes);
 
 // "Dump_memory.bin", "Ozi_track.plt", "Wialon_message.wln".
 QString defaultExportName(ExportFormat format);

@@ -3,6 +3,7 @@
 #include "core/config/records.h"
 #include "core/config/regular_file.h"
 #include "core/settings/app_settings.h"
+#include "core/settings/ini_file.h"
 #include "core/settings/program_folder.h"
 #include "ui/app/about_window.h"
 #include "ui/app/adaptation.h"
@@ -20,6 +21,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -40,6 +42,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <limits>
 #include <utility>
 
 namespace rv {
@@ -58,7 +61,7 @@ QDialog* shellWindow(const char* name, const char16_t* caption, QWidget* parent)
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_settings(std::make_unique<IniFile>())
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(appTitle());
@@ -833,6 +836,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (!m_closed && !storeSettingsAtExit()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -856,22 +863,33 @@ void MainWindow::FormShow()
     m_settingsKept = !keptBecause.isEmpty();
     m_recentFiles = settings.recentFiles;
     showRecentFiles();
+    if (!m_settingsKept)
+        *m_settings = IniFile::load(programFile(QString::fromUtf16(kSettingsFileName))).value_or(IniFile{});
 
     emit formShown();
     if (m_settingsKept)
         showMessage(keptBecause);
 
+    QFile probe;
     if (m_configFile == kDefaultConf) {
         setStatusText(0, kDefaultConf);
-    } else if (!isReadableRegularFile(m_configFile)) {
+    } else if (const InputFileError e = openInputFile(probe, m_configFile, std::numeric_limits<qint64>::max());
+               e != InputFileError::None) {
         // Only a regular file is a configuration file; a FIFO or a terminal named here must not hang
-        // the start.
-        setStatusText(0, QStringLiteral("Файл не найден, загружен default.fcg"));
+        // the start. One that is there is named for what it is, not called missing.
+        setStatusText(0, e == InputFileError::Missing
+                             ? QStringLiteral("Файл не найден, загружен default.fcg")
+                             : inputFileMessage(m_configFile, e, 0) + QStringLiteral(", загружен default.fcg"));
         m_configFile = kDefaultConf;
     } else {
         setStatusText(0, m_configFile);
     }
     emit startupConfigRequested(m_configFile);
+}
+
+void MainWindow::addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write)
+{
+    m_settingsWriters.emplace_back(owner, std::move(write));
 }
 
 void MainWindow::FormClose()
@@ -880,14 +898,36 @@ void MainWindow::FormClose()
         return;
     m_closed = true;
     emit closing();
+}
+
+bool MainWindow::storeSettingsAtExit()
+{
     // Settings that were never read, or not read whole, are not written over.
     if (!m_shown || m_settingsKept)
-        return;
+        return true;
     const AppSettings settings{m_portOverridden ? m_iniPort : m_portName, m_configFile, m_recentFiles};
     QString error;
-    if (!writeAppSettings(programFile(QString::fromUtf16(kSettingsFileName)), settings,
-                          [this] { return defaultPort(); }, &error))
-        qWarning("Config.ini not written: %s", qPrintable(error));
+    const auto writers = [this](IniFile& ini) {
+        for (const auto& [owner, write] : m_settingsWriters)
+            if (owner)
+                write(ini);
+    };
+    OutputFileResult saved;
+    if (writeAppSettings(programFile(QString::fromUtf16(kSettingsFileName)), settings,
+                         [this] { return defaultPort(); }, &error, &saved, writers))
+        return true;
+    if (saved.ok()) {
+        qWarning("Config.ini not written: %s", qPrintable(error)); // a value that cannot be stored as it is
+        return true;
+    }
+    if (m_settingsFailureShown)
+        return true; // said once; the user closes without them
+    m_settingsFailureShown = true;
+    showMessage(outputFileMessage(saved)
+                + QStringLiteral("\rНастройки программы (порт, последний файл, список недавних файлов, сервер) не "
+                                 "сохранены, файл остался прежним.\rОсвободите место и закройте программу снова, "
+                                 "или закройте её ещё раз без сохранения настроек."));
+    return false;
 }
 
 } // namespace rv

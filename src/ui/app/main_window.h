@@ -6,9 +6,12 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QDialog;
@@ -22,6 +25,7 @@ class QTreeWidgetItem;
 namespace rv {
 
 class AboutWindow;
+class IniFile;
 class ConfirmDialog;
 class SettingSearch;
 
@@ -99,6 +103,13 @@ public:
     void setLoadInputPage(std::function<void(int)> fn) { m_loadInputPage = std::move(fn); }
     void setInputTypeReader(std::function<int(int)> fn) { m_inputType = std::move(fn); }
 
+    // Config.ini as FormShow read it (empty before, or when it could not be read): views restore what they
+    // keep there when formShown comes.
+    const IniFile& settings() const { return *m_settings; }
+    // Views that keep something in Config.ini put it into the file that FormClose writes, in one save. A writer
+    // is dropped with its owner, so a view gone before the window closes is not asked.
+    void addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write);
+
 public slots:
     void setStatusText(int panel, const QString& text);
     // A message box that does not block: timers and replies go on while it is up. While a box with the
@@ -140,6 +151,9 @@ public slots:
     // Run by the first show and by the close of the window; each runs once.
     void FormShow();
     void FormClose();
+    // Writes Config.ini at exit. False the first time its save fails: the user has been told (the old file
+    // is as it was) and the window stays open; a second close goes without it.
+    bool storeSettingsAtExit();
 
 signals:
     // FormShow has read Config.ini: discovery starts (osSearch, then the step timer).
@@ -163,7 +177,7 @@ signals:
     // open the port dialog.
     void portDialogRequested();
     void diagnosticsRequested();    // N11; TForm9 is shown: set bit 0 of the monitor flags
-    // The window is closing: send "CONFIGC" and close the port. Config.ini is written right after.
+    // The window is closing: send "CONFIGC" and close the port. Config.ini has been written just before.
     void closing();
     // setPage has put a page in place; views bound to controls of that page bind again.
     void pageInstalled(int index);
@@ -232,6 +246,7 @@ private:
     bool m_shown = false;
     bool m_settingsKept = false; // Config.ini was there and not read whole: it is not written at exit
     bool m_closed = false;
+    bool m_settingsFailureShown = false; // Config.ini could not be saved at a close, and the user was told
     bool m_modified = false;
     bool m_answered = false;  // the question was answered: the command runs without asking again
     bool m_savedNow = false;  // set by configurationSaved during a save
@@ -239,6 +254,8 @@ private:
     QString m_recentToOpen; // the recent file waiting for the answer to "Сохранить изменения?"
     QMessageBox* m_saveQuestion = nullptr;
     std::function<bool()> m_writeGuard;
+    std::unique_ptr<IniFile> m_settings;
+    std::vector<std::pair<QPointer<QObject>, std::function<void(IniFile&)>>> m_settingsWriters;
 
     std::function<void(int)> m_loadConnectPage;
     std::function<void(int)> m_loadInputPage;

@@ -2,6 +2,7 @@
 
 #include "core/config/defaults.h"
 #include "core/config/fcg_file.h"
+#include "core/config/regular_file.h"
 #include "core/link/port_list.h"
 #include "core/protocol/device_session.h"
 #include "core/settings/app_settings.h"
@@ -13,7 +14,10 @@
 #include "ui/satellite/sat_modem_page.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QTreeWidget>
+
+#include <limits>
 
 namespace rv {
 
@@ -66,9 +70,10 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
     });
     connect(&w, &MainWindow::openConfigRequested, this, &SessionBinding::openConfiguration);
     connect(&w, &MainWindow::saveConfigRequested, this, [this](const QString& path) {
-        const FcgStatus st = saveFcg(path, m_session.records());
-        if (st != FcgStatus::Ok) {
-            m_window.setStatusText(0, fcgStatusMessage(st));
+        OutputFileResult saved;
+        if (saveFcg(path, m_session.records(), &saved) != FcgStatus::Ok) {
+            // "Не удалось сохранить", with the file and the reason; the old file is as it was.
+            m_window.setStatusText(0, outputFileMessage(saved));
             return;
         }
         m_window.configurationSaved(path);
@@ -133,15 +138,23 @@ void SessionBinding::loadStartupConfiguration(const QString& file)
     loadStartDefaults(records);
     if (file == QString::fromUtf16(kDefaultConfName))
         return;
-    // openFcg changes no record unless it read the whole file; a file that is there but cannot be read
-    // counts as a missing one.
+    // openFcg changes no record unless it read the whole file. A file that is there but cannot be read is
+    // named for what it is (a folder, a FIFO, no permission), not called missing.
     const FcgOpenResult r = openFcg(file, records);
     if (r.ok())
         return;
     m_window.setConfigFileName(QString::fromUtf16(kDefaultConfName));
-    m_window.setStatusText(0, r.status == FcgStatus::WrongSize
-                                  ? fcgOpenMessage(r) + QStringLiteral(", загружен default.fcg")
-                                  : QStringLiteral("Файл не найден, загружен default.fcg"));
+    QFile probe;
+    const InputFileError e = openInputFile(probe, file, std::numeric_limits<qint64>::max());
+    const QString loaded = QStringLiteral(", загружен default.fcg");
+    if (r.status == FcgStatus::WrongSize)
+        m_window.setStatusText(0, fcgOpenMessage(r) + loaded);
+    else if (e == InputFileError::Missing)
+        m_window.setStatusText(0, QStringLiteral("Файл не найден") + loaded);
+    else if (e != InputFileError::None)
+        m_window.setStatusText(0, inputFileMessage(file, e, 0) + loaded);
+    else
+        m_window.setStatusText(0, fcgStatusMessage(r.status) + loaded);
 }
 
 void SessionBinding::openConfiguration(const QString& path)

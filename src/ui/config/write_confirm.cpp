@@ -84,8 +84,14 @@ WriteConfirmation::WriteConfirmation(MainWindow& w, SessionController& s, Compar
     connect(&s, &SessionController::deviceConnected, this, [this] { m_unit.reset(); });
     connect(m_dialog, &WriteConfirmDialog::confirmed, this, [this](bool dontAsk) {
         QString error;
-        if (dontAsk && !writeConfirmWrite(settingsFile(), false, &error))
-            qWarning("Config.ini not written: %s", qPrintable(error));
+        OutputFileResult saved;
+        if (dontAsk && !writeConfirmWrite(settingsFile(), false, &error, &saved)) {
+            // The choice is not kept: the user hears why, rather than being asked again unawares.
+            if (!saved.ok())
+                m_window.showMessage(outputFileMessage(saved));
+            else
+                qWarning("Config.ini not written: %s", qPrintable(error));
+        }
         m_window.writeToUnit();
     });
 }

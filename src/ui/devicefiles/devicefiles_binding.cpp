@@ -134,8 +134,8 @@ void DeviceFilesBinding::exportTo(const QString& path, int filter)
         ps->gatherRecord(shown, RecordKind::Config);
     const auto format = static_cast<track::ExportFormat>(std::clamp(filter, 0, 2));
     const track::ExportResult r = track::exportTrack(format, m_track->buffer(), packet::packetChoice(shown.config));
-    if (!track::saveExport(path, r.bytes)) {
-        m_window.showMessage(QStringLiteral("Не удается сохранить в файл"));
+    if (const OutputFileResult saved = track::saveExport(path, r.bytes); !saved.ok()) {
+        m_window.showMessage(outputFileMessage(saved));
         return;
     }
     m_window.showMessage(QStringLiteral("Операция экспорта выполнена"));
@@ -160,8 +160,8 @@ void DeviceFilesBinding::saveLogTo(const QString& path)
 {
     if (path.isEmpty())
         return;
-    if (!saveLogText(path, m_log->text()))
-        m_window.setStatusText(0, QStringLiteral("Не удалось сохранить"));
+    if (const OutputFileResult saved = saveLogText(path, m_log->text()); !saved.ok())
+        m_window.setStatusText(0, outputFileMessage(saved));
 }
 
 } // namespace rv

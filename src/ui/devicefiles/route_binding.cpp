@@ -37,9 +37,8 @@ void RouteBinding::Write_autoinfoClick()
     const route::SaveResult saved = m_page->storeTo(path);
     if (!saved.ok) {
         // Never send an older "Marshrut.fai" in place of the table shown.
-        m_window.showMessage(saved.message == QStringLiteral("Не удается сохранить файл")
-                                 ? QStringLiteral("Ошибка чтения временного файла")
-                                 : saved.message);
+        m_window.showMessage(!saved.file.ok() ? QStringLiteral("Ошибка чтения временного файла\r") + saved.message
+                                              : saved.message);
         return;
     }
     m_transfer.startRouteWrite(path);

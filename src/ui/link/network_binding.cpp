@@ -9,9 +9,10 @@
 namespace rv {
 
 namespace {
-// The tool-bar operations the network protocol carries.
+// The tool-bar operations the network protocol carries; "Сравнить" reads the unit as "Считать" does.
 const QStringList kRemoteButtons = {QStringLiteral("Download_device"), QStringLiteral("Upload_device"),
-                                    QStringLiteral("Reset_but"), QStringLiteral("Erase_track")};
+                                    QStringLiteral("Reset_but"), QStringLiteral("Erase_track"),
+                                    QStringLiteral("Compare_device"), QStringLiteral("CompareDevice")};
 } // namespace
 
 NetworkBinding::NetworkBinding(MainWindow& w, RemoteSession& remote) : QObject(&w), m_window(w)

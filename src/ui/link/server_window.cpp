@@ -99,9 +99,13 @@ void ServerWindow::Start_serverClick()
 void ServerWindow::showAllow()
 {
     const AllowList& allow = m_remote.units().allowList();
-    ui->LAllow->setText(allow.isEmpty() ? QStringLiteral("Подключиться может любое устройство")
-                                        : QStringLiteral("Подключиться могут только устройства из списка "
-                                                         "(Config.ini, [Server]): %1").arg(allow.size()));
+    const AllowedNets& nets = m_remote.units().allowedNets();
+    QString text = allow.isEmpty() ? QStringLiteral("Подключиться может любое устройство")
+                                   : QStringLiteral("Подключиться могут только устройства из списка "
+                                                    "(Config.ini, [Server]): %1").arg(allow.size());
+    if (!nets.isEmpty())
+        text += QStringLiteral("; только из сетей %1").arg(nets.text());
+    ui->LAllow->setText(text);
 }
 
 ConnectionId ServerWindow::unitAt(int row) const

@@ -116,12 +116,45 @@ ChartWindow::ChartWindow(const History& history, QWidget* parent) : QDialog(pare
 
     for (Series s : kTickedAtStart)
         m_boxes[s]->setChecked(true);
+    showUnit();
 }
 
 void ChartWindow::historyChanged()
 {
+    showUnit();
     if (isVisible())
         m_view->historyChanged();
+}
+
+void ChartWindow::unitChanged()
+{
+    showUnit();
+    m_view->resetZoom();
+    m_view->update();
+}
+
+void ChartWindow::showUnit()
+{
+    const QString unit = m_history.unit() ? m_history.unit()->text() : QString();
+    if (unit == m_unitShown)
+        return;
+    m_unitShown = unit;
+    setWindowTitle(unit.isEmpty() ? QStringLiteral("Графики") : QStringLiteral("Графики: ") + unit);
+}
+
+QStringList ChartWindow::tickedKeys() const
+{
+    QStringList keys;
+    for (int s = 0; s < SeriesCount; ++s)
+        if (m_boxes[size_t(s)]->isChecked())
+            keys << info(s).key;
+    return keys;
+}
+
+void ChartWindow::setTickedKeys(const QStringList& keys)
+{
+    for (int s = 0; s < SeriesCount; ++s)
+        m_boxes[size_t(s)]->setChecked(keys.contains(info(s).key));
 }
 
 void ChartWindow::seriesTicked()
@@ -151,8 +184,8 @@ void ChartWindow::exportTo(const QString& path)
     if (path.isEmpty())
         return;
     // Replaced only when written whole: a failed export leaves an earlier file as it was.
-    if (!track::saveExport(path, csv(m_history)))
-        showMessage(this, QStringLiteral("Не удается сохранить в файл"));
+    if (const OutputFileResult saved = track::saveExport(path, csv(m_history)); !saved.ok())
+        showMessage(this, outputFileMessage(saved));
     else
         showMessage(this, QStringLiteral("Операция экспорта выполнена"));
 }

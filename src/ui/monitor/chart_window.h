@@ -25,6 +25,11 @@ public:
 
     // A sample was added to the history.
     void historyChanged();
+    // The history started anew for another unit.
+    void unitChanged();
+    // The ticked series by key ("Supply", "Speed"...), as Config.ini keeps them between runs.
+    QStringList tickedKeys() const;
+    void setTickedKeys(const QStringList& keys);
 
     ChartView* view() const { return m_view; }
     QCheckBox* seriesBox(int series) const { return m_boxes[size_t(series)]; }
@@ -40,6 +45,7 @@ public slots:
 
 private:
     void seriesTicked();
+    void showUnit();
 
     const chart::History& m_history;
     ChartView* m_view;
@@ -49,6 +55,7 @@ private:
     QPushButton* m_export;
     QLabel* m_cursor;
     QFileDialog* m_exportDialog = nullptr;
+    QString m_unitShown;
 };
 
 } // namespace rv

@@ -3,6 +3,7 @@
 #include "core/monitor/can_lines.h"
 #include "core/monitor/monitor_text.h"
 #include "core/protocol/device_session.h"
+#include "core/settings/ini_file.h"
 #include "ui/app/adaptation.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
@@ -13,9 +14,13 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTableWidget>
+
+#include <algorithm>
 
 namespace rv {
 
@@ -28,6 +33,26 @@ const QString kCanMemo = QStringLiteral("CAN_memo");
 const QString kCanScanner = QStringLiteral("SCANCAN_en");
 const QString kKeyGrid = QStringLiteral("iButtonGrid");
 
+// Config.ini: where the status window was left, and the series ticked in "Графики".
+const QString kStatusSection = QStringLiteral("Status window");
+const QString kShownKey = QStringLiteral("Shown");
+const QString kPositionKey = QStringLiteral("Position");
+const QString kChartsSection = QStringLiteral("Charts");
+const QString kSeriesKey = QStringLiteral("Series");
+
+std::optional<QPoint> parsePosition(const QString& text)
+{
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 2)
+        return std::nullopt;
+    bool okX = false, okY = false;
+    const int x = parts[0].trimmed().toInt(&okX);
+    const int y = parts[1].trimmed().toInt(&okY);
+    if (!okX || !okY)
+        return std::nullopt;
+    return QPoint(x, y);
+}
+
 } // namespace
 
 MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w), m_window(w), m_session(s)
@@ -35,13 +60,14 @@ MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w
     m_page = new MonitorPage;
     w.setPage(nav::Monitor, m_page);
 
-    // The status window replaces the main window's empty shell; it shows itself as soon as it exists.
+    // The status window replaces the main window's empty shell; it shows itself with the main window.
     QDialog* shell = w.window(QStringLiteral("TForm11"));
     m_status = new StatusWindow(&w);
     w.addWindow(m_status);
     if (shell && shell != m_status)
         shell->deleteLater();
-    m_status->show();
+    connect(&w, &MainWindow::formShown, this, &MonitorBinding::restoreSettings);
+    w.addSettingsWriter(this, [this](IniFile& ini) { storeSettings(ini); });
 
     connect(&s, &SessionController::gpsReceived, this, &MonitorBinding::Refresh_GPS);
     connect(&s, &SessionController::deviceReceived, this, &MonitorBinding::Refresh_DEVICE);
@@ -50,6 +76,7 @@ MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w
     connect(&s, &SessionController::canBuffer, this,
             [this](const QList<CanRecord>& records) { appendCanLines(canBufLines(records)); });
     connect(&s, &SessionController::deviceConnected, this, [this](quint8 type, quint32) {
+        m_history.connectionStarted(); // whose the next samples are, its device block will say
         if (const auto text = deviceTypeText(type))
             m_page->apply({LabelUpdate{QStringLiteral("Label208"), *text, LabelColor::Unchanged, {}}});
     });
@@ -99,6 +126,52 @@ void MonitorBinding::Refresh_GPS()
         m_charts->historyChanged();
 }
 
+void MonitorBinding::restoreSettings()
+{
+    const IniFile& ini = m_window.settings();
+    if (ini.contains(kChartsSection, kSeriesKey))
+        m_chartSeries = ini.value(kChartsSection, kSeriesKey).split(u',', Qt::SkipEmptyParts);
+    if (m_charts && m_chartSeries)
+        m_charts->setTickedKeys(*m_chartSeries);
+
+    // Where it was left, when that is still on a screen; else beside the main window (the first start).
+    m_status->adjustSize();
+    const std::optional<QPoint> at = parsePosition(ini.value(kStatusSection, kPositionKey));
+    if (at && QGuiApplication::screenAt(QRect(*at, m_status->size()).center())) {
+        m_status->move(*at);
+    } else {
+        const QScreen* screen = m_window.screen() ? m_window.screen() : QGuiApplication::primaryScreen();
+        const QRect available = m_screenArea ? m_screenArea()
+                                : screen      ? screen->availableGeometry()
+                                              : QRect(0, 0, 1920, 1080);
+        QRect main = m_window.frameGeometry();
+        if (!m_window.testAttribute(Qt::WA_Moved)) {
+            // Nobody placed the main window: centre it as a window manager would, so that the status window
+            // is placed beside where it will be, not beside where it is before the window manager moves it.
+            main.moveCenter(available.center());
+            main.moveTop(std::max(main.top(), available.top()));
+            main.moveLeft(std::max(main.left(), available.left()));
+        }
+        // Not yet shown, the window has no frame: leave room for the one the window manager puts round it.
+        const QSize frame = m_status->frameGeometry().size() == m_status->size() ? m_status->size() + QSize(8, 36)
+                                                                                : m_status->frameGeometry().size();
+        const StatusPlacement place = placeBeside(main, frame, available);
+        if (place.main != m_window.frameGeometry().topLeft())
+            m_window.move(place.main);
+        m_status->move(place.status);
+    }
+    if (ini.value(kStatusSection, kShownKey).trimmed() != QLatin1String("0"))
+        m_status->show();
+}
+
+void MonitorBinding::storeSettings(IniFile& ini) const
+{
+    ini.setValue(kStatusSection, kShownKey, m_status->isVisible() ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.setValue(kStatusSection, kPositionKey, QStringLiteral("%1,%2").arg(m_status->x()).arg(m_status->y()));
+    if (m_charts)
+        ini.setValue(kChartsSection, kSeriesKey, m_charts->tickedKeys().join(u','));
+}
+
 ChartWindow* MonitorBinding::chartWindow() const
 {
     return m_charts.data();
@@ -106,8 +179,11 @@ ChartWindow* MonitorBinding::chartWindow() const
 
 void MonitorBinding::showCharts()
 {
-    if (!m_charts)
+    if (!m_charts) {
         m_charts = new ChartWindow(m_history, &m_window);
+        if (m_chartSeries)
+            m_charts->setTickedKeys(*m_chartSeries);
+    }
     m_charts->show();
     m_charts->raise();
 }
@@ -118,6 +194,9 @@ void MonitorBinding::Refresh_DEVICE()
     const GpsSnapshot gps = decodeGps(blocks.gps.bytes());
     const DeviceSnapshot device = decodeDevice(blocks.device.bytes());
     apply(refreshDevice(gps, device, m_session.session().DeviceType));
+    // Another unit's values start a history of their own.
+    if (m_history.identify({device.unitId, device.imei}) && m_charts)
+        m_charts->unitChanged();
     captureKey(gps);
     checkFirmware(device);
 }

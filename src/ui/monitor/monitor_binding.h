@@ -10,10 +10,15 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
+
+#include <functional>
+#include <optional>
 
 namespace rv {
 
 class ChartWindow;
+class IniFile;
 class MainWindow;
 class MonitorPage;
 class SessionController;
@@ -22,7 +27,8 @@ class StatusWindow;
 class MonitorBinding : public QObject {
     Q_OBJECT
 public:
-    // Installs the Monitor page in the main window and creates (and shows) the status window.
+    // Installs the Monitor page in the main window and creates the status window, which shows itself with
+    // the main window: where it was left (Config.ini), or beside the main window at the first start.
     MonitorBinding(MainWindow& window, SessionController& session);
     ~MonitorBinding() override;
 
@@ -32,6 +38,9 @@ public:
     const chart::History& history() const { return m_history; }
     // The chart window, made at its first opening (nullptr before).
     ChartWindow* chartWindow() const;
+    // The screen area the status window is placed on at the first start (tests: a screen of their own);
+    // by default the available area of the main window's screen.
+    void setScreenArea(std::function<QRect()> area) { m_screenArea = std::move(area); }
 
 public slots:
     // Redraw from the current monitor blocks (the session calls these on each accepted block).
@@ -47,6 +56,9 @@ private:
     void bindCanScanner();
     void captureKey(const GpsSnapshot& gps);
     void checkFirmware(const DeviceSnapshot& device);
+    // Config.ini: the status window's place, the charts' ticked series.
+    void restoreSettings();
+    void storeSettings(IniFile& ini) const;
 
     MainWindow& m_window;
     SessionController& m_session;
@@ -56,6 +68,8 @@ private:
     IButtonCapture m_keys;
     chart::History m_history;
     QPointer<ChartWindow> m_charts; // shows m_history, so it goes when the binding goes
+    std::optional<QStringList> m_chartSeries; // the ticked series Config.ini keeps, until the window exists
+    std::function<QRect()> m_screenArea;
 };
 
 } // namespace rv

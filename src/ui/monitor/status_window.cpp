@@ -3,6 +3,7 @@
 #include "ui/monitor/label_updates.h"
 
 #include <QGridLayout>
+#include <algorithm>
 #include <QLabel>
 
 namespace rv {
@@ -45,6 +46,26 @@ StatusWindow::StatusWindow(QWidget* parent) : QDialog(parent)
     QSizePolicy policy = m_labels[6]->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     m_labels[6]->setSizePolicy(policy);
+}
+
+StatusPlacement placeBeside(const QRect& mainFrame, const QSize& statusFrame, const QRect& available)
+{
+    constexpr int kGap = 12; // room for a frame the window manager adds later, and a little air
+    const QRect& a = available;
+    const int sw = statusFrame.width(), sh = statusFrame.height();
+    const int top = std::clamp(mainFrame.y(), a.y(), std::max(a.y(), a.y() + a.height() - sh));
+    const int right = mainFrame.x() + mainFrame.width() + kGap;
+    if (right + sw <= a.x() + a.width())
+        return {mainFrame.topLeft(), {right, top}};
+    const int left = mainFrame.x() - kGap - sw;
+    if (left >= a.x())
+        return {mainFrame.topLeft(), {left, top}};
+    const int both = mainFrame.width() + kGap + sw;
+    if (both <= a.width()) {
+        const int mainX = a.x() + (a.width() - both) / 2;
+        return {{mainX, mainFrame.y()}, {mainX + mainFrame.width() + kGap, top}};
+    }
+    return {mainFrame.topLeft(), {a.x() + a.width() - sw, a.y() + a.height() - sh}};
 }
 
 void StatusWindow::apply(const QList<LabelUpdate>& updates)

@@ -12,6 +12,16 @@ class QLabel;
 
 namespace rv {
 
+// Where the status window goes when nothing is remembered: beside the main window, not over it. To its
+// right when there is room on the screen, else to its left; else the main window moves over so that both
+// fit side by side; on a screen too small for that, into the screen's lower right corner. Frames, not
+// client areas; `main` is where the main window's frame goes (unchanged unless it had to move).
+struct StatusPlacement {
+    QPoint main;
+    QPoint status;
+};
+StatusPlacement placeBeside(const QRect& mainFrame, const QSize& statusFrame, const QRect& available);
+
 class StatusWindow : public QDialog {
     Q_OBJECT
 public:

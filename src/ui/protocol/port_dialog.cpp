@@ -3,6 +3,7 @@
 #include "ui_port_dialog.h"
 
 #include <QHeaderView>
+#include <QLayout>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
@@ -126,7 +127,6 @@ void PortDialog::fill(const QString& text)
     QSignalBlocker block(ui->ComSelectBox);
     auto* model = static_cast<QStandardItemModel*>(ui->ComSelectBox->model());
     model->removeRows(0, model->rowCount());
-    const QColor dim = palette().color(QPalette::Disabled, QPalette::Text);
     for (const PortInfo& p : std::as_const(m_ports)) {
         QString what = p.description;
         if (what.isEmpty())
@@ -135,9 +135,8 @@ void PortDialog::fill(const QString& text)
         for (QStandardItem* item : row) {
             item->setEditable(false);
             item->setToolTip(p.name + QStringLiteral(": ") + describe(p));
-            if (p.state != PortInfo::State::Free)
-                item->setForeground(dim);
         }
+        row[2]->setForeground(QColor(0xB0, 0x00, 0x00)); // why it will not open
         model->appendRow(row);
     }
     QList<QStandardItem*> tcp{new QStandardItem(kTcp), new QStandardItem(QStringLiteral("устройства звонят программе по сети")),
@@ -147,12 +146,16 @@ void PortDialog::fill(const QString& text)
     model->appendRow(tcp);
 
     if (auto* view = qobject_cast<QTreeView*>(ui->ComSelectBox->view())) {
-        int width = 0;
+        int columns = 0;
         for (int c = 0; c < 3; ++c) {
             view->resizeColumnToContents(c);
-            width += view->columnWidth(c);
+            columns += view->columnWidth(c);
         }
-        view->setMinimumWidth(width + 24);
+        view->setMinimumWidth(columns + 24);
+        // Wide enough for the list, so that it opens under the field rather than past the dialog's edge.
+        if (const int wanted = view->minimumWidth() + layout()->contentsMargins().left() + layout()->contentsMargins().right();
+            width() < wanted)
+            resize(wanted, height());
     }
     const bool cable = std::any_of(m_ports.cbegin(), m_ports.cend(), [](const PortInfo& p) { return p.usb; });
     ui->PortHint->setText(QStringLiteral("USB-кабель не найден. Подключите его — список обновится сам."));

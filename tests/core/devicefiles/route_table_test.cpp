@@ -223,7 +223,7 @@ TEST(RouteFile, OpenAndSaveGoThroughFilesAndKeepTheTableOnFailure)
     // A folder that does not exist: failure, and an earlier file of that name is untouched.
     RouteTable other = threeZones();
     EXPECT_EQ(Save_marshrut(dir.filePath(QStringLiteral("no/such/folder.fai")), other).message,
-              QStringLiteral("Не удается сохранить файл"));
+              QStringLiteral("Не удалось сохранить %1: нет такой папки").arg(dir.filePath(QStringLiteral("no/such/folder.fai"))));
     other.rows[0][ColInner] = QStringLiteral("x");
     EXPECT_FALSE(Save_marshrut(path, other).ok);
     EXPECT_EQ(readAll(path), threeZonesFile());

@@ -357,7 +357,8 @@ TEST_F(Voice, TableOpenedFromAnArchiveAndSavedBackWithTheGauge)
     QSignalSpy status(&v, &VoiceMessages::statusText);
     v.saveArchive(dir.filePath(QStringLiteral("missing/dir/out.vfa")));
     ASSERT_EQ(status.size(), 1);
-    EXPECT_EQ(status.last().at(1).toString(), QStringLiteral("Не удалось сохранить"));
+    EXPECT_EQ(status.last().at(1).toString(),
+              QStringLiteral("Не удалось сохранить %1: нет такой папки").arg(dir.filePath(QStringLiteral("missing/dir/out.vfa"))));
 
     // A file of the wrong format is not taken.
     const qsizetype before = messages.size();

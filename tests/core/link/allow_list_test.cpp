@@ -3,6 +3,7 @@
 
 #include "core/link/allow_list.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -60,4 +61,66 @@ TEST(AllowList, ServerSectionOfConfigIni)
     EXPECT_TRUE(error.contains(QStringLiteral("12345"))) << error.toStdString();
     write(ini, "[Server]\nSilence timeout=0\n");
     EXPECT_FALSE(readServerSettings(ini, &error));
+}
+
+// A list given but holding no IMEI never means "anyone": the settings are refused with the reason. (A FIFO or
+// a device as the list file: allow_list_posix_test.cpp.)
+TEST(AllowList, AListGivenEmptyOrUnreadableIsRefused)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("Config.ini"));
+    const QString comments = dir.filePath(QStringLiteral("comments.txt"));
+    write(comments, "# fleet B\n\n");
+    const QByteArray cases[] = {
+        "[Server]\nAllow=\n",
+        "[Server]\nAllow= , ;\n",
+        "[Server]\nAllow file=" + comments.toUtf8() + "\n",
+        "[Server]\nAllow=\nAllow file=" + comments.toUtf8() + "\n",
+        "[Server]\nAllow net=\n",
+        "[Server]\nAllow net=10.0.0.0/8,example\n",
+        "[Server]\nMax per address=0\n",
+    };
+    for (const QByteArray& text : cases) {
+        SCOPED_TRACE(text.toStdString());
+        write(ini, text);
+        QString error;
+        EXPECT_FALSE(readServerSettings(ini, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    QString error;
+    write(ini, "[Server]\nAllow=\n");
+    readServerSettings(ini, &error);
+    EXPECT_TRUE(error.contains(QStringLiteral("нет ни одного IMEI"))) << error.toStdString();
+
+    // A Config.ini that is there but cannot be read whole: who may connect is not known, so no start.
+    ASSERT_TRUE(QFile::remove(ini));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Config.ini")));
+    EXPECT_FALSE(readServerSettings(ini, &error));
+}
+
+TEST(AllowList, NetworksAndTheShareOfOneAddress)
+{
+    QString error;
+    const auto nets = AllowedNets::parse(u"10.64.0.0/10; 192.168.7.9 2001:db8::/32", &error);
+    ASSERT_TRUE(nets) << error.toStdString();
+    EXPECT_EQ(nets->size(), 3);
+    EXPECT_TRUE(nets->allows(QHostAddress(QStringLiteral("10.100.1.2"))));
+    EXPECT_TRUE(nets->allows(QHostAddress(QStringLiteral("::ffff:10.64.0.1")))); // IPv4 arriving as IPv6
+    EXPECT_TRUE(nets->allows(QHostAddress(QStringLiteral("192.168.7.9"))));
+    EXPECT_TRUE(nets->allows(QHostAddress(QStringLiteral("2001:db8::5"))));
+    EXPECT_FALSE(nets->allows(QHostAddress(QStringLiteral("10.128.0.1"))));
+    EXPECT_FALSE(nets->allows(QHostAddress(QStringLiteral("192.168.7.10"))));
+    EXPECT_TRUE(AllowedNets().allows(QHostAddress(QStringLiteral("8.8.8.8")))); // none given: any address
+    EXPECT_FALSE(AllowedNets::parse(u"10.0.0.0/33", &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("10.0.0.0/33")));
+
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("Config.ini"));
+    write(ini, "[Server]\nAllow=861234567890123\nAllow net=10.64.0.0/10\nMax per address=5\n");
+    const auto s = readServerSettings(ini, &error);
+    ASSERT_TRUE(s) << error.toStdString();
+    EXPECT_EQ(s->nets.text(), QStringLiteral("10.64.0.0/10"));
+    EXPECT_EQ(s->maxPerAddress, 5);
+    write(ini, "[Server]\nAllow=861234567890123\n");
+    EXPECT_EQ(readServerSettings(ini)->maxPerAddress, kDefaultMaxPerAddress);
 }

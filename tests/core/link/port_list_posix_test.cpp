@@ -2,6 +2,7 @@
 #include "core/link/serial_link.h"
 #include "support/fake_ports.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -74,6 +75,17 @@ TEST(PortList, APortHeldElsewhereIsBusyNotHidden_UnpluggingChangesTheToken)
     EXPECT_EQ(ports[1].state, PortInfo::State::Free);
     held.close();
     EXPECT_EQ(find(listPorts(desk.roots()), QStringLiteral("ttyUSB0"))->state, PortInfo::State::Free);
+
+    // A program that keeps a lock file (minicom) holds the port while it runs; a stale file holds nothing.
+    QFile lock(desk.lockDir() + QStringLiteral("/LCK..ttyUSB1"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(QCoreApplication::applicationPid()).rightJustified(10, ' ') + '\n');
+    lock.close();
+    EXPECT_EQ(find(listPorts(desk.roots()), QStringLiteral("ttyUSB1"))->state, PortInfo::State::Busy);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write("4194304\n"); // above any process id the kernel gives
+    lock.close();
+    EXPECT_EQ(find(listPorts(desk.roots()), QStringLiteral("ttyUSB1"))->state, PortInfo::State::Free);
 
     desk.unplug(QStringLiteral("ttyUSB1"));
     EXPECT_NE(portListToken(desk.roots()), before);

@@ -48,10 +48,10 @@ TEST(LogDecoder, SavedTextIsCp1251WithCrLfAndNothingAdded)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.log"));
-    ASSERT_TRUE(saveLogText(path, QStringLiteral("Вход\nB")));
+    ASSERT_TRUE(saveLogText(path, QStringLiteral("Вход\nB")).ok());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("\xC2\xF5\xEE\xE4\r\nB"));
     EXPECT_EQ(logFileLines(QByteArray("\xC2\xF5\xEE\xE4\r\nB\r\n")), (QStringList{QStringLiteral("Вход"), QStringLiteral("B")}));
-    EXPECT_FALSE(saveLogText(dir.filePath(QStringLiteral("no/such/dir/a.log")), QStringLiteral("x")));
+    EXPECT_EQ(saveLogText(dir.filePath(QStringLiteral("no/such/dir/a.log")), QStringLiteral("x")).error, OutputFileError::NoFolder);
 }

@@ -133,6 +133,40 @@ TEST(MonitorHistory, KeepsAnHourAndWrapsAround)
     EXPECT_EQ(fast.at(0).msecs, start + 500 * 100);
 }
 
+// Across the ring's end: unit B is found while the ring is full of A's samples; its samples from before its
+// device block named it stay, A's go.
+TEST(MonitorHistory, AnotherUnitKeepsOnlyItsOwnSamples_AcrossTheRingsEnd)
+{
+    History h;
+    const int64_t start = 1767225600000;
+    int64_t t = start;
+    h.connectionStarted();
+    for (int i = 0; i < History::kCapacity + 100; ++i)
+        h.add(sampleAt(t += 100));
+    EXPECT_FALSE(h.identify({7, QStringLiteral("861234567890007")})); // the first unit named: nothing goes
+    EXPECT_EQ(h.size(), History::kCapacity);
+    h.connectionStarted(); // A found again: still A
+    h.add(sampleAt(t += 100));
+    EXPECT_FALSE(h.identify({7, QStringLiteral("861234567890007")}));
+    EXPECT_EQ(h.size(), History::kCapacity);
+
+    h.connectionStarted(); // B
+    const int64_t bFirst = t + 100;
+    for (int i = 0; i < 3; ++i)
+        h.add(sampleAt(t += 100));
+    EXPECT_TRUE(h.identify({8, QStringLiteral("861234567890008")}));
+    ASSERT_EQ(h.size(), 3);
+    EXPECT_EQ(h.at(0).msecs, bFirst);
+    EXPECT_EQ(h.newest().msecs, t);
+    EXPECT_EQ(h.unit()->text(), QStringLiteral("ID 8, IMEI 861234567890008"));
+    // Named again without a new connection, by another IMEI: from here on.
+    EXPECT_TRUE(h.identify({8, QStringLiteral("861234567890009")}));
+    EXPECT_TRUE(h.empty());
+    h.add(sampleAt(t += 100));
+    EXPECT_EQ(h.size(), 1);
+    EXPECT_EQ(UnitIdentity{5}.text(), QStringLiteral("ID 5"));
+}
+
 TEST(MonitorHistory, ClockSetBack)
 {
     History h;

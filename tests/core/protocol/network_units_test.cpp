@@ -110,3 +110,77 @@ TEST_F(Units, AUnitCallingAgainReplacesItsOldConnection_RepliesComeOnlyFromGreet
     EXPECT_FALSE(units.units().find(3)->greeted);
     EXPECT_EQ(greeted.size(), 2);
 }
+
+// Acknowledgements are owed to a unit only: a stranger's data frames get none (a caller that sends them and
+// never reads would otherwise make the program hold everything it answers), and a connection greets once.
+TEST_F(Units, OnlyAGreetedUnitIsAcknowledged_ItsGreetingOnce)
+{
+    for (int i = 0; i < 100; ++i)
+        units.receive(1, kToAcknowledge);
+    EXPECT_TRUE(sent.isEmpty());
+    units.receive(1, greeting(1234, kImeiA));
+    ASSERT_EQ(sent.size(), 1);
+    units.receive(1, greeting(1234, kImeiA));
+    units.receive(1, greeting(77, kImeiB));
+    EXPECT_EQ(sent.size(), 1);
+    EXPECT_EQ(greeted.size(), 1);
+    EXPECT_EQ(units.units().find(1)->imei, QString::fromLatin1(kImeiA));
+    units.receive(1, kToAcknowledge);
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[1].second, QByteArray::fromHex("012745"));
+}
+
+// A modem hands the greeting on with its own words around it, in one burst: the greeting is found and
+// acknowledged at once, and neither the words before it nor the line end after it is called a fault.
+TEST_F(Units, AGreetingAmidModemNoiseIsFound)
+{
+    QSignalSpy faults(&units, &NetworkUnits::inputFault);
+    QSignalSpy replies(&units, &NetworkUnits::replyReceived);
+    units.receive(1, "\r\nCONNECT\r\n" + greeting(1234, kImeiA) + "\r\n");
+    ASSERT_EQ(greeted.size(), 1);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].second.at(0), 0x01);
+    const QByteArray done18 = QByteArray::fromHex("0580fc12000000" "04ac");
+    units.receive(1, done18); // after the line end still waiting
+    EXPECT_EQ(replies.size(), 1);
+    units.receive(1, "\r\n");
+    clock += 11000; // a line end left waiting expires without a word
+    units.sweep();
+    EXPECT_TRUE(faults.isEmpty()) << log.join('|').toStdString();
+    EXPECT_TRUE(log.filter(QStringLiteral("неполный")).isEmpty());
+
+    // Noise before anything else is still a fault of the caller's.
+    units.receive(2, "\r\nNO CARRIER\r\n" + kToAcknowledge);
+    EXPECT_EQ(faults.size(), 1);
+}
+
+// Two units with one IMEI would take the connection from each other for ever: after a few rounds the one
+// that holds it keeps it, and the other is refused with both addresses named. After a quiet spell a unit
+// calling again takes its place as before.
+TEST_F(Units, TwoUnitsWithOneImeiSettle_TheOneConnectedStays)
+{
+    ConnectionId id = 1;
+    units.receive(id, greeting(1234, kImeiA));
+    for (int round = 0; round < NetworkUnits::kTakeoversAllowed; ++round) {
+        units.receive(++id, greeting(1234, kImeiA));
+        EXPECT_TRUE(connected(id));
+        EXPECT_FALSE(connected(id - 1));
+    }
+    const ConnectionId holder = id;
+    units.receive(++id, greeting(1234, kImeiA));
+    EXPECT_TRUE(connected(holder));
+    EXPECT_FALSE(connected(id));
+    EXPECT_EQ(log.filter(QStringLiteral("подключилось заново")).size(), NetworkUnits::kTakeoversAllowed);
+    ASSERT_EQ(log.filter(QStringLiteral("один IMEI")).size(), 1);
+    EXPECT_TRUE(log.filter(QStringLiteral("один IMEI")).first().contains(QString::fromLatin1(kImeiA)));
+    units.receive(++id, greeting(1234, kImeiA)); // still going on: refused again
+    EXPECT_TRUE(connected(holder));
+    EXPECT_EQ(log.filter(QStringLiteral("один IMEI")).size(), 2);
+
+    clock += NetworkUnits::kTakeoverWindowMs + 1;
+    units.receive(holder, kToAcknowledge); // the holder stays in touch
+    units.sweep();
+    units.receive(++id, greeting(1234, kImeiA));
+    EXPECT_TRUE(connected(id));
+    EXPECT_FALSE(connected(holder));
+}

@@ -224,3 +224,25 @@ TEST(FrameReassembler, AGoodFrameInsideALongerFrameStillArrivingDoesNotCutIt)
         got += whole.feed(reply.sliced(at, std::min<qsizetype>(37, reply.size() - at)), 0).frames;
     EXPECT_EQ(got, QList<QByteArray>{reply});
 }
+
+// Before its greeting a connection carries nothing but the greeting and a modem's words: the greeting is
+// found wherever it lies in the burst, followed by a line end or not. Afterwards the stricter rule holds.
+TEST(FrameReassembler, AGreetingIsFoundAmidAModemsWordsUntilTheConnectionHasGreeted)
+{
+    const QByteArray burst = "\r\nCONNECT 115200\r\n" + kGreeting + "\r\n";
+    FrameReassembler caller;
+    caller.findGreetingAnywhere(true);
+    FrameReassembler::Result r = caller.feed(burst, 0);
+    EXPECT_EQ(r.frames, QList<QByteArray>{kGreeting});
+    EXPECT_EQ(caller.pending(), 2); // the line end waits, in case it begins a frame
+    // The line end before the next frame is passed over without calling it a fault.
+    r = caller.feed(kDone18, 1);
+    EXPECT_EQ(r.frames, QList<QByteArray>{kDone18});
+    EXPECT_EQ(r.skippedBytes, 0);
+    // A line end left alone expires without counting as dropped bytes.
+    caller.feed("\r\n", 2);
+    EXPECT_EQ(caller.expire(2 + FrameReassembler::kMaxWaitMs + 1), 0);
+
+    FrameReassembler strict;
+    EXPECT_TRUE(strict.feed(burst, 0).frames.isEmpty());
+}

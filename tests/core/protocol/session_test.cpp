@@ -95,6 +95,12 @@ TEST_F(Session, MissingPortShowsNcAndExplainsOnce)
     runStep();
     ASSERT_EQ(problem.size(), 1);
     EXPECT_TRUE(problem.at(0).at(0).toString().contains(QStringLiteral("Нет доступа")));
+    EXPECT_EQ(panels[3].last(), QStringLiteral("unit: нет доступа"));
+
+    // A port another program holds is busy from the first word, not "not found".
+    link.setOpenFailure(QStringLiteral("unit"), OpenFailure::Busy);
+    runStep();
+    EXPECT_EQ(panels[3].last(), QStringLiteral("unit занят другой программой"));
 }
 
 TEST_F(Session, HandshakeConnectsThenFirstDeviceBlockReadsTheWholeConfiguration)

@@ -216,11 +216,11 @@ TEST(TrackExport, SavedFileReplacesTheOldOneOnlyWhenWritten)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Ozi_track.plt"));
-    ASSERT_TRUE(saveExport(path, "new"));
+    ASSERT_TRUE(saveExport(path, "new").ok());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("new"));
-    EXPECT_FALSE(saveExport(dir.filePath(QStringLiteral("no/such/folder/x.plt")), "x"));
+    EXPECT_EQ(saveExport(dir.filePath(QStringLiteral("no/such/folder/x.plt")), "x").error, OutputFileError::NoFolder);
     EXPECT_EQ(formatOfName(QStringLiteral("/a/b.PLT")), ExportFormat::Plt);
     EXPECT_EQ(formatOfName(QStringLiteral("b.wln")), ExportFormat::Wln);
     EXPECT_EQ(formatOfName(QStringLiteral("b.bin")), ExportFormat::Bin);
@@ -241,7 +241,7 @@ TEST(TrackExport, GpsbabelReadsTheSamePoints)
     QByteArray buffer;
     for (int32_t lat : lats)
         buffer += otherPacket(lat, 1767274215);
-    ASSERT_TRUE(saveExport(plt, exportPlt(buffer).bytes));
+    ASSERT_TRUE(saveExport(plt, exportPlt(buffer).bytes).ok());
     // As a track (-t), into the universal CSV, which keeps six decimals: the millionths the export writes.
     QProcess p;
     p.start(babel, {QStringLiteral("-t"), QStringLiteral("-i"), QStringLiteral("ozi"), QStringLiteral("-f"), plt,

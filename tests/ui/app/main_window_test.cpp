@@ -534,14 +534,15 @@ TEST_F(MainWindowTest, ConfigurationFileThatIsAFifoOrATerminal_StartsWithTheDefa
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     {
         auto w = start("[Config]\nFile conf=" + fifo.toUtf8() + "\n");
-        EXPECT_EQ(w->statusText(0), "Файл не найден, загружен default.fcg");
+        // There, so not "not found": named for what it is.
+        EXPECT_EQ(w->statusText(0), fifo + QStringLiteral(" не является обычным файлом и не может быть открыт, загружен default.fcg"));
         EXPECT_EQ(w->configFileName(), "default.fcg");
     }
     rvtest::PtyPair pty;
     ASSERT_TRUE(pty.ok());
     {
         auto w = start("[Config]\nFile conf=" + pty.slavePath().toUtf8() + "\n");
-        EXPECT_EQ(w->statusText(0), "Файл не найден, загружен default.fcg");
+        EXPECT_EQ(w->statusText(0), pty.slavePath() + QStringLiteral(" не является обычным файлом и не может быть открыт, загружен default.fcg"));
         EXPECT_EQ(w->configFileName(), "default.fcg");
     }
     // A link to a regular file is a configuration file like the file itself.

@@ -175,7 +175,8 @@ TEST_F(ConfigFileTest, FailuresChangeNothingButPanel0)
 
     // A save into a folder that does not exist; an existing file stays whole when its save fails.
     w.saveConfigFile(home.filePath(QStringLiteral("no/such/dir/x.fcg")));
-    EXPECT_EQ(w.statusText(0), "Не удалось сохранить");
+    EXPECT_EQ(w.statusText(0), QStringLiteral("Не удалось сохранить %1: нет такой папки")
+                                   .arg(home.filePath(QStringLiteral("no/such/dir/x.fcg"))));
     EXPECT_EQ(w.configFileName(), "default.fcg");
 }
 
@@ -185,7 +186,8 @@ TEST_F(ConfigFileTest, StartUpWithAFileThatCannotBeReadLoadsTheDefaults)
     w.setConfigFileName(home.path());
     sessionBinding.loadStartupConfiguration(home.path());
     EXPECT_EQ(w.configFileName(), "default.fcg");
-    EXPECT_EQ(w.statusText(0), "Файл не найден, загружен default.fcg");
+    // Named for what it is, not called missing.
+    EXPECT_EQ(w.statusText(0), home.path() + QStringLiteral(" не является обычным файлом и не может быть открыт, загружен default.fcg"));
     ConfigRecords expected;
     loadStartDefaults(expected);
     EXPECT_EQ(fcgBytes(records), fcgBytes(expected));

@@ -175,3 +175,39 @@ TEST_F(ServerWindowTest, WhoMayConnectComesFromConfigIni_ABadListKeepsTheServerS
     ASSERT_TRUE(rvtest::waitUntil([&] { return units->rowCount() == 1; }, 60000));
     EXPECT_EQ(units->item(0, 1)->text(), QStringLiteral("861234567890123"));
 }
+
+// A list given empty keeps the server stopped, as a bad one does: the window never opens it to anyone
+// unasked. The networks allowed are shown beside the list.
+TEST_F(ServerWindowTest, AnAllowListGivenEmptyKeepsTheServerStopped_TheNetworksAreShown)
+{
+    chooseLoopback();
+    in<QLineEdit>(server, "Port")->setText(QStringLiteral("0"));
+    const auto writeIni = [&](const QByteArray& text) {
+        QFile f(home.filePath(QStringLiteral("Config.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    const QString list = home.filePath(QStringLiteral("fleet.txt"));
+    {
+        QFile f(list);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("# no units yet\n");
+    }
+    for (const QByteArray& ini : {QByteArray("[Server]\nAllow=\n"), "[Server]\nAllow file=" + list.toUtf8() + "\n",
+                                  QByteArray("[Server]\nAllow file=/dev/null\n"), QByteArray("[Server]\nAllow net=\n")}) {
+        SCOPED_TRACE(ini.toStdString());
+        for (QMessageBox* box : w.findChildren<QMessageBox*>(QStringLiteral("MessageBox")))
+            box->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        writeIni(ini);
+        server->Start_serverClick();
+        EXPECT_FALSE(remote.serverRunning());
+        EXPECT_FALSE(messages().filter(QStringLiteral("Сервер не запущен")).isEmpty()) << messages().join('|').toStdString();
+    }
+
+    writeIni("[Server]\nAllow=861234567890123\nAllow net=127.0.0.0/8\n");
+    server->Start_serverClick();
+    ASSERT_TRUE(remote.serverRunning());
+    EXPECT_EQ(in<QLabel>(server, "LAllow")->text(),
+              QStringLiteral("Подключиться могут только устройства из списка (Config.ini, [Server]): 1; только из сетей 127.0.0.0/8"));
+}

@@ -153,6 +153,7 @@ TEST_F(MonitorViews, CopyImeiShownOnlyWithAnImeiAndCopiesIt)
 
 TEST_F(MonitorViews, StatusWindowColoursBatteryHysteresisAndResetCaption)
 {
+    w.show(); // the status window comes with the main window
     StatusWindow* status = monitor.statusWindow();
     EXPECT_EQ(w.window(QStringLiteral("TForm11")), status);
     EXPECT_EQ(status->windowTitle(), QStringLiteral("Статус"));
@@ -320,6 +321,7 @@ TEST_F(MonitorViews, CompatibleFirmwareGoesOnToTheAutomaticRead)
 
 TEST_F(MonitorViews, StatusWindowShowsItsCaptionsBeforeTheFirstBlock)
 {
+    w.show();
     StatusWindow* status = monitor.statusWindow();
     ASSERT_TRUE(status->isVisible());
     const QStringList captions = {QStringLiteral("Питание:"), QStringLiteral("Движение:"), QStringLiteral("Охрана:"),
