@@ -104,8 +104,11 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 
 } // namespace
 
-Status inspect(const QString& path, OutputFileMode mode, Target& target)
+Status inspect(const QString& given, OutputFileMode mode, Target& target)
 {
+    // A name from the command line or the shell has backslashes ("C:\Users\...\a.fcg"); the steps below
+    // take the folder by '/', as Qt writes paths.
+    const QString path = QDir::fromNativeSeparators(given);
     target = {};
     target.path = path;
     DWORD attributes = ::GetFileAttributesW(native(path).c_str());

@@ -55,3 +55,17 @@ TEST_F(OutputFileTest, RefusesADevice)
     EXPECT_EQ(saveOutputFile(QStringLiteral("NUL"), "x").error, OutputFileError::NotRegular);
     EXPECT_TRUE(entries(dir.path()).isEmpty());
 }
+
+// A name as Windows writes it, with backslashes (from the command line or a double-click), is saved like any.
+TEST_F(OutputFileTest, ANameWithBackslashesIsSaved)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = QDir::toNativeSeparators(dir.filePath("unit.fcg"));
+    ASSERT_TRUE(path.contains(u'\\'));
+    ASSERT_TRUE(saveOutputFile(path, "first").ok());
+    const OutputFileResult r = saveOutputFile(path, "second");
+    ASSERT_TRUE(r.ok()) << outputFileMessageEn(r).toStdString();
+    EXPECT_EQ(contents(dir.filePath("unit.fcg")), QByteArray("second"));
+    EXPECT_EQ(entries(dir.path()), QStringList{"unit.fcg"});
+}
