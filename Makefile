@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 30
 MINUTES    ?= 10
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz fuzz-build fuzz-long bench package clean
+.PHONY: all deps build run test fuzz fuzz-build fuzz-long bench package windows clean
 
 all: build
 
@@ -55,5 +55,12 @@ package: deps
 	cmake --build build-package -j $(JOBS)
 	cd build-package && cpack -G DEB
 
+# Windows (MinGW-w64, Qt cross-built from Debian's source; packages from install-deps --windows only):
+# build-windows/rvconf-VERSION-win64.zip and rvconf-VERSION-setup.exe. scripts/check-windows tries them
+# under wine.
+windows:
+	@scripts/install-deps --windows
+	JOBS=$(JOBS) scripts/build-windows build-windows
+
 clean:
-	rm -rf $(BUILD) $(TESTBUILD) $(FUZZBUILD) build-bench build-package
+	rm -rf $(BUILD) $(TESTBUILD) $(FUZZBUILD) build-bench build-package build-windows

@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <csignal>
@@ -46,6 +47,9 @@ int main(int argc, char** argv)
                                         QStringLiteral("Serial port for this run, instead of the one in Config.ini."),
                                         QStringLiteral("NAME"));
     parser.addOption(portOption);
+    // Windows opens a configuration file that is double-clicked this way ("rvconf.exe" "%1").
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A configuration file (.fcg) to open, as Открыть does."),
+                                 QStringLiteral("[FILE.fcg]"));
     parser.process(app);
 
     rv::SerialLink link;                 // Comm_port
@@ -81,5 +85,10 @@ int main(int argc, char** argv)
     stopWatch.start(200);
 
     mainWindow.show();
+    if (const QStringList files = parser.positionalArguments(); !files.isEmpty()) {
+        const QString file = QFileInfo(files.first()).absoluteFilePath();
+        // After the start-up configuration, which the shown window has loaded by then.
+        QTimer::singleShot(0, &binding, [&binding, file] { binding.openConfiguration(file); });
+    }
     return app.exec();
 }

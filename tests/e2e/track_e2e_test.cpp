@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace rv;
@@ -149,6 +150,9 @@ TEST(TrackE2E, RvctlPullsAServersPacketsAndConvertsThem)
                                      QStringLiteral("read"), QStringLiteral("--server"), QStringLiteral("2"), bin});
     ASSERT_EQ(read.code, 0) << read.err.toStdString();
     EXPECT_EQ(read.out, QStringLiteral("5250 bytes, 50 packets\n"));
+    // The rate of the read, for measuring links (scripts/check-windows compares two).
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("read in [0-9]+\\.[0-9]{2} s: [1-9][0-9]* bytes/s\n")).match(read.err).hasMatch())
+        << read.err.toStdString();
     QFile f(bin);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     expectPackets(f.readAll(), 50, 151, "rvctl");

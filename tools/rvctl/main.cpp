@@ -2,6 +2,7 @@
 // same session controller as the main window. Each command is one row of kCommands: a name, its usage line,
 // a summary for --help and a handler that returns the exit code.
 
+#include "console_text.h"
 #include "remote_operation.h"
 #include "unit_operation.h"
 
@@ -36,8 +37,8 @@ namespace {
 
 using namespace rvctl;
 
-void out(const QString& s) { std::fputs(s.toLocal8Bit().constData(), stdout); }
-void err(const QString& s) { std::fputs((s + u'\n').toLocal8Bit().constData(), stderr); }
+void out(const QString& s) { writeText(stdout, s); }
+void err(const QString& s) { writeText(stderr, s + u'\n'); }
 
 // Options that may stand anywhere on the line; the unit commands use them.
 struct Globals
@@ -345,6 +346,9 @@ int trackRead(const QStringList& args, const Globals& g)
         return ExitFailed;
     }
     out(QStringLiteral("%1 bytes, %2 packets\n").arg(bytes.size()).arg(rv::track::pointCount(bytes.size())));
+    // The rate of the whole read, from the request to the last block, for measuring the link.
+    const qint64 ms = std::max<qint64>(1, op.operationMs());
+    err(QStringLiteral("read in %1 s: %2 bytes/s").arg(double(ms) / 1000, 0, 'f', 2).arg(qint64(bytes.size()) * 1000 / ms));
     return ExitOk;
 }
 

@@ -1,5 +1,7 @@
 #include "remote_operation.h"
 
+#include "console_text.h"
+#include "stop_request.h"
 #include "unit_operation.h"
 
 #include "core/config/fcg_file.h"
@@ -17,12 +19,9 @@
 #include <QTimer>
 
 #include <QDateTime>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace rvctl {
 
@@ -37,12 +36,12 @@ void err(const QString& s)
 {
     QString line = s;
     line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
-    std::fputs(("rvctl: " + line + u'\n').toLocal8Bit().constData(), stderr);
+    writeText(stderr, "rvctl: " + line + u'\n');
 }
 
 void out(const QString& s)
 {
-    std::fputs(s.toLocal8Bit().constData(), stdout);
+    writeText(stdout, s);
 }
 
 // The options both forms of serve take: where to listen and who may connect.
@@ -297,14 +296,6 @@ private:
 
 // ---- a fleet: jobs for every unit that calls, until a signal ---------------------------------------
 
-int g_stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] auto r = ::write(g_stopPipe[1], &c, 1);
-}
-
 struct JobArgs : ListenArgs {
     QString folder;
     rv::FleetOptions options;
@@ -405,15 +396,10 @@ int serveJobs(const QStringList& argList)
     err(QStringLiteral("listening on %1:%2, jobs in %3").arg(args->address.toString()).arg(units.server().port()).arg(args->folder));
     fleet.scanFolder(); // files that are no job are said at once, and again whenever one appears
 
-    // SIGINT and SIGTERM end the loop; the server then closes every connection and the program exits 0.
+    // A stop request (SIGINT, SIGTERM; Ctrl+C or closing the console on Windows) ends the loop; the server
+    // then closes every connection and the program exits 0.
     QEventLoop loop;
-    std::unique_ptr<QSocketNotifier> stop;
-    if (::pipe(g_stopPipe) == 0) {
-        std::signal(SIGTERM, onStopSignal);
-        std::signal(SIGINT, onStopSignal);
-        stop = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
-        QObject::connect(stop.get(), &QSocketNotifier::activated, &loop, [&loop] { loop.quit(); });
-    }
+    const auto stop = quitOnStopRequest(loop);
     loop.exec();
     err(QStringLiteral("stopping: %1 job(s) left unfinished in the folder, %2 file(s) in it ignored (no job)")
             .arg(fleet.running()).arg(fleet.ignoredCount()));

@@ -1,5 +1,7 @@
 #include "unit_operation.h"
 
+#include "console_text.h"
+
 #include "core/monitor/monitor_labels.h"
 #include "core/monitor/monitor_snapshot.h"
 
@@ -33,7 +35,7 @@ void err(const QString& s)
     QString line = s;
     // Message-box texts break lines with CR (or CR LF); one line per message here.
     line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
-    std::fputs(("rvctl: " + line + u'\n').toLocal8Bit().constData(), stderr);
+    writeText(stderr, "rvctl: " + line + u'\n');
 }
 
 } // namespace
@@ -243,6 +245,7 @@ void UnitOperation::startOperation()
     if (m_phase == Phase::Done)
         return;
     m_phase = Phase::Running;
+    m_operationTimer.start();
     arm(kOperationGuardMs, QStringLiteral("the operation did not end"));
     if (m_kind == Kind::Read)
         m_session.Download_deviceClick();
@@ -267,6 +270,7 @@ void UnitOperation::progressClosed(const QString& text)
     }
     const QString& success = m_kind == Kind::Read ? kReadDone : m_kind == Kind::Track ? kTrackDone : kWriteDone;
     if (text == success) {
+        m_operationMs = m_operationTimer.elapsed();
         progressLine(text);
         if (m_kind == Kind::Read) {
             if (const QString missing = incompleteRead(); !missing.isEmpty()) {

@@ -11,6 +11,7 @@
 #include "core/protocol/device_session.h"
 #include "core/track/track_read.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -67,6 +68,8 @@ public:
     // Track: the bytes read (whole only when exec() returned ExitOk).
     QByteArray trackBytes() const { return m_track ? m_track->buffer() : QByteArray(); }
     uint32_t trackAnnounced() const { return m_track ? m_track->announced() : 0; }
+    // From the operation's start (the unit found) to its end, in milliseconds.
+    qint64 operationMs() const { return m_operationMs; }
 
 private:
     enum class Phase { Searching, WaitDevice, Running, Password, Done };
@@ -91,6 +94,8 @@ private:
     rv::SessionController m_session;
     std::unique_ptr<rv::TrackRead> m_track;
     int m_trackPercent = -1;
+    QElapsedTimer m_operationTimer;
+    qint64 m_operationMs = 0;
     QTimer m_deadline;             // the limit of the current phase
     QString m_deadlineMessage;
     QString m_lastStatus;          // status panel 3

@@ -140,6 +140,8 @@ FcgStatus rewriteFcgRecords(const QString& path, const ConfigRecords& records, O
             break;
         out.write(chunk);
     }
+    // Windows replaces no file that is still open: the source is closed before the copy takes its place.
+    in.close();
     const OutputFileResult r = out.commit();
     if (!r.ok())
         return failed(r);

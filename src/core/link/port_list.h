@@ -62,6 +62,10 @@ QString portListToken(const PortListRoots& roots = {});
 // The names of the listed ports that are free now, in the list's order.
 QStringList listSerialPorts();
 
+// The port tried when Config.ini names none: "COM1" on Windows; on POSIX the first free port, else
+// /dev/ttyUSB0.
+QString defaultSerialPort();
+
 // "FTDI FT232R USB UART (A10K3XYZ)" from its parts: the product named once even when it repeats the maker
 // (as "Silicon Labs CP2102" does), the serial number in brackets; empty parts are left out.
 QString adapterDescription(const QString& maker, const QString& product, const QString& serial);

@@ -219,4 +219,10 @@ QString portListToken(const PortListRoots& roots)
     return parts.join(u'\n');
 }
 
+QString defaultSerialPort()
+{
+    const QStringList ports = listSerialPorts();
+    return ports.isEmpty() ? QStringLiteral("/dev/ttyUSB0") : ports.first();
+}
+
 } // namespace rv

@@ -12,4 +12,8 @@ QString deviceNameForPort(const QString& portName);
 // three characters of the name; above 9 the device is "\\.\" followed by the name.
 QString windowsDeviceNameForPort(const QString& portName);
 
+// The number that follows the first three characters of a Windows port name ("COM12" → 12, "TCP/IP" → 0):
+// the number of the device name rule above, and the order of the port list.
+int windowsPortNumber(const QString& portName);
+
 } // namespace rv

@@ -11,7 +11,7 @@ SerialLink::SerialLink(QObject* parent) : Link(parent)
     m_comm.setWriteBufSize(1024);
     m_comm.setBaudRate(br115200);
     m_comm.OnRxChar = [this](TThreadComm*, uint32_t count) { emit bytesArrived(count); };
-    // On POSIX the component raises its error event only when the line hangs up.
+    // The component raises its error event only when the line hangs up (the adapter is gone).
     m_comm.OnError = [this](TThreadComm*, uint32_t) { emit hungUp(); };
     connect(&m_comm, &TThreadComm::errorRaised, this, &SerialLink::commError);
 }

@@ -1,13 +1,10 @@
 #include "core/link/tcp_server.h"
 
+#include "core/link/descriptor_limit.h"
 #include "core/link/tcp_accept.h"
 
 #include <QSocketNotifier>
 #include <QTcpSocket>
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 
 namespace rv {
 
@@ -66,24 +63,6 @@ TcpServer::~TcpServer()
 {
     stop();
 }
-
-namespace {
-// Every connection holds a descriptor: a process limited to the usual 1024 would refuse units well before
-// the bound. The soft limit is raised as far as the hard limit allows.
-void allowDescriptors(int connections)
-{
-#ifdef Q_OS_UNIX
-    rlimit r{};
-    const rlim_t wanted = static_cast<rlim_t>(connections) + 256;
-    if (::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur != RLIM_INFINITY && r.rlim_cur < wanted) {
-        r.rlim_cur = r.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, r.rlim_max);
-        ::setrlimit(RLIMIT_NOFILE, &r);
-    }
-#else
-    Q_UNUSED(connections);
-#endif
-}
-} // namespace
 
 bool TcpServer::start(quint16 port, const QHostAddress& address)
 {

@@ -75,10 +75,14 @@ private:
 
 // The port status record handed to OnComStatEvent.
 struct TComStat {
-    uint32_t status = 0;   // status bits (hold flags); none are reported on POSIX
+    uint32_t status = 0;   // status bits (the hold flags of TComStatFlag); none are reported on POSIX
     uint32_t inQue = 0;    // bytes in the input queue
     uint32_t outQue = 0;   // bytes in the output queue
 };
+
+// The status bits of TComStat and GetComState, as Windows reports them.
+enum TComStatFlag : uint32_t { csCtsHold = 1, csDsrHold = 2, csRlsdHold = 4, csXoffHold = 8, csXoffSent = 16,
+                               csEof = 32, csTxim = 64 };
 
 // Escape functions of EscapeComm, with the values the unit's documentation gives them.
 enum class CommEscape { SetXOff = 1, SetXOn = 2, SetRts = 3, ClrRts = 4, SetDtr = 5, ClrDtr = 6, SetBreak = 8,
@@ -151,7 +155,8 @@ public:
     std::function<void(TThreadComm*, uint32_t count)> OnRxChar;
     std::function<void(TThreadComm*, uint32_t events, const TComStat&)> OnComStatEvent;
 
-    // errno of the last failed open (0 after a successful one), for the user's explanation.
+    // The platform's error code of the last failed open (errno on POSIX, GetLastError() on Windows; 0 after a
+    // successful open), for the user's explanation.
     int lastOpenErrno() const { return m_lastOpenErrno; }
     // The last error the component raised, and its message; empty when none.
     QString lastError() const { return m_lastError; }
@@ -182,7 +187,8 @@ private:
     void stopEventThread();
     int writeTimeoutMs(int count) const;
 
-    int m_fd = -1;
+    // The open device: a file descriptor on POSIX, a HANDLE on Windows; -1 (INVALID_HANDLE_VALUE) when closed.
+    intptr_t m_handle = -1;
     bool m_open = false;
     std::recursive_mutex m_lock;
     std::shared_ptr<EventThreadState> m_thread;
@@ -213,7 +219,7 @@ public:
     explicit TComm(QObject* parent = nullptr);
 };
 
-// Explanation for the user of why a port could not be opened (errno from lastOpenErrno()), with the
+// Explanation for the user of why a port could not be opened (the code from lastOpenErrno()), with the
 // remedy for the most common case on Linux: the device belongs to a group the user is not in.
 QString portOpenFailureText(const QString& device, int error);
 enum class OpenFailure;

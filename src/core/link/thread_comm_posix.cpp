@@ -54,31 +54,6 @@ speed_t speedOf(TBaudRate rate)
 
 } // namespace
 
-int baudRateValue(TBaudRate rate)
-{
-    static constexpr int values[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000,
-                                     57600, 115200, 128000, 256000};
-    return values[rate];
-}
-
-void TCommEventChars::Assign(const TCommEventChars& other)
-{
-    m_xon = other.m_xon;
-    m_xoff = other.m_xoff;
-    m_error = other.m_error;
-    m_eof = other.m_eof;
-    m_evt = other.m_evt;
-    if (m_owner && m_owner->Enabled())
-        m_owner->UpdateDataControlBlockLock();
-}
-
-void TCommEventChars::set(char& field, char c)
-{
-    field = c;
-    if (m_owner && m_owner->Enabled())
-        m_owner->UpdateDataControlBlockLock();
-}
-
 // Shared between the component and its event thread. `detached` is set by Close before the thread is
 // stopped; a notification already queued for the owning thread checks it and is dropped.
 struct TThreadComm::EventThreadState {
@@ -96,21 +71,6 @@ struct TThreadComm::EventThreadState {
     int wakeRead = -1;
     int wakeWrite = -1;
 };
-
-TThreadComm::TThreadComm(QObject* parent) : QObject(parent) {}
-
-TThreadComm::~TThreadComm()
-{
-    Close();
-}
-
-TComm::TComm(QObject* parent) : TThreadComm(parent) {}
-
-void TThreadComm::raise(const char* pattern, int code)
-{
-    m_lastError = QString::fromLatin1(pattern).replace(QLatin1String("%d"), QString::number(code));
-    emit errorRaised(m_lastError);
-}
 
 bool TThreadComm::CreateHandle()
 {
@@ -132,7 +92,7 @@ bool TThreadComm::CreateHandle()
         return false;
     }
     ::ioctl(fd, TIOCEXCL);
-    m_fd = fd;
+    m_handle = fd;
     m_open = true;
     m_lastOpenErrno = 0;
     return true;
@@ -140,52 +100,13 @@ bool TThreadComm::CreateHandle()
 
 void TThreadComm::DestroyHandle()
 {
-    if (m_fd >= 0) {
-        ::ioctl(m_fd, TIOCNXCL);
-        ::flock(m_fd, LOCK_UN);
-        ::close(m_fd);
+    if (m_handle >= 0) {
+        ::ioctl(m_handle, TIOCNXCL);
+        ::flock(m_handle, LOCK_UN);
+        ::close(m_handle);
     }
-    m_fd = -1;
+    m_handle = -1;
     m_open = false;
-}
-
-void TThreadComm::Open()
-{
-    bool failed = false;
-    {
-        std::lock_guard guard(m_lock);
-        if (m_open) {
-            failed = true;
-        } else if (CreateHandle()) {
-            UpdateCommTimeouts();
-            UpdateDataControlBlock();
-            if (m_open)
-                startEventThread();
-        }
-    }
-    if (failed)
-        raise("Port already assigned (open) (Error: %d)", -1);
-}
-
-void TThreadComm::Close()
-{
-    if (!m_open)
-        return;
-    std::lock_guard guard(m_lock);
-    stopEventThread();
-    DestroyHandle();
-}
-
-void TThreadComm::SetDeviceName(const QString& name)
-{
-    if (!m_open && name != m_deviceName)
-        m_deviceName = name;
-}
-
-void TThreadComm::CheckOpen()
-{
-    if (m_open)
-        raise("Port already assigned (open) (Error: %d)", -1);
 }
 
 void TThreadComm::UpdateCommTimeouts()
@@ -194,18 +115,12 @@ void TThreadComm::UpdateCommTimeouts()
     // gets time in proportion to its length. Both are kept by poll() in Read and Write.
 }
 
-void TThreadComm::UpdateDataControlBlockLock()
-{
-    std::lock_guard guard(m_lock);
-    UpdateDataControlBlock();
-}
-
 void TThreadComm::UpdateDataControlBlock()
 {
     if (!m_open)
         return;
     termios tio {};
-    if (::tcgetattr(m_fd, &tio) != 0) {
+    if (::tcgetattr(m_handle, &tio) != 0) {
         raise("Error updating DataControlBlock (Error: %d)", errno);
         return;
     }
@@ -247,16 +162,8 @@ void TThreadComm::UpdateDataControlBlock()
     tio.c_cc[VSTOP] = static_cast<cc_t>(m_eventChars.XOffChar());
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0)
+    if (::tcsetattr(m_handle, TCSANOW, &tio) != 0)
         raise("Error updating DataControlBlock (Error: %d)", errno);
-}
-
-int TThreadComm::writeTimeoutMs(int count) const
-{
-    // Twice the time the bytes take on the line (10 bits a byte), and never less than half a second:
-    // a few hundred bytes always complete, and a dead adapter fails at once with an error anyway.
-    const int lineMs = static_cast<int>(20000LL * count / baudRateValue(m_baudRate));
-    return std::max(500, lineMs);
 }
 
 int TThreadComm::Write(const char* buffer, int count)
@@ -269,7 +176,7 @@ int TThreadComm::Write(const char* buffer, int count)
     const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs(count));
     int total = 0;
     while (total < count) {
-        const ssize_t n = ::write(m_fd, buffer + total, static_cast<size_t>(count - total));
+        const ssize_t n = ::write(m_handle, buffer + total, static_cast<size_t>(count - total));
         if (n > 0) {
             total += static_cast<int>(n);
             continue;
@@ -277,7 +184,7 @@ int TThreadComm::Write(const char* buffer, int count)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd p{m_fd, POLLOUT, 0};
+            pollfd p{m_handle, POLLOUT, 0};
             const int left = msLeft(deadline);
             if (left == 0 || ::poll(&p, 1, left) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
                 break;
@@ -298,7 +205,7 @@ int TThreadComm::Read(char* buffer, int count)
     const auto deadline = Clock::now() + std::chrono::milliseconds(1000);
     int total = 0;
     while (total < count) {
-        const ssize_t n = ::read(m_fd, buffer + total, static_cast<size_t>(count - total));
+        const ssize_t n = ::read(m_handle, buffer + total, static_cast<size_t>(count - total));
         if (n > 0) {
             total += static_cast<int>(n);
             continue;
@@ -307,7 +214,7 @@ int TThreadComm::Read(char* buffer, int count)
             continue;
         // A raw non-blocking tty answers 0 or EAGAIN when nothing waits: wait for more until the deadline.
         if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
-            pollfd p{m_fd, POLLIN, 0};
+            pollfd p{m_handle, POLLIN, 0};
             const int left = msLeft(deadline);
             if (left == 0 || ::poll(&p, 1, left) <= 0 || !(p.revents & POLLIN))
                 break;
@@ -329,7 +236,7 @@ void TThreadComm::PurgeIn()
     if (!m_open)
         return;
     std::lock_guard guard(m_lock);
-    ::tcflush(m_fd, TCIFLUSH);
+    ::tcflush(m_handle, TCIFLUSH);
     if (m_thread)
         m_thread->purged = true;
 }
@@ -337,13 +244,13 @@ void TThreadComm::PurgeIn()
 void TThreadComm::PurgeOut()
 {
     if (m_open)
-        ::tcflush(m_fd, TCOFLUSH);
+        ::tcflush(m_handle, TCOFLUSH);
 }
 
 int TThreadComm::InQueCount()
 {
     int n = 0;
-    if (!m_open || ::ioctl(m_fd, FIONREAD, &n) != 0)
+    if (!m_open || ::ioctl(m_handle, FIONREAD, &n) != 0)
         return -1;
     return n;
 }
@@ -351,7 +258,7 @@ int TThreadComm::InQueCount()
 int TThreadComm::OutQueCount()
 {
     int n = 0;
-    if (!m_open || ::ioctl(m_fd, TIOCOUTQ, &n) != 0)
+    if (!m_open || ::ioctl(m_handle, TIOCOUTQ, &n) != 0)
         return -1;
     return n;
 }
@@ -359,7 +266,7 @@ int TThreadComm::OutQueCount()
 bool TThreadComm::GetModemState(int line)
 {
     int bits = 0;
-    if (!m_open || ::ioctl(m_fd, TIOCMGET, &bits) != 0)
+    if (!m_open || ::ioctl(m_handle, TIOCMGET, &bits) != 0)
         return false;
     switch (line) {
     case 1: return bits & TIOCM_CTS;
@@ -388,14 +295,14 @@ void TThreadComm::EscapeComm(CommEscape function)
     int rc = 0;
     int bit = 0;
     switch (function) {
-    case CommEscape::SetXOff: rc = ::tcflow(m_fd, TCOOFF); break;
-    case CommEscape::SetXOn: rc = ::tcflow(m_fd, TCOON); break;
-    case CommEscape::SetRts: bit = TIOCM_RTS; rc = ::ioctl(m_fd, TIOCMBIS, &bit); break;
-    case CommEscape::ClrRts: bit = TIOCM_RTS; rc = ::ioctl(m_fd, TIOCMBIC, &bit); break;
-    case CommEscape::SetDtr: bit = TIOCM_DTR; rc = ::ioctl(m_fd, TIOCMBIS, &bit); break;
-    case CommEscape::ClrDtr: bit = TIOCM_DTR; rc = ::ioctl(m_fd, TIOCMBIC, &bit); break;
-    case CommEscape::SetBreak: rc = ::ioctl(m_fd, TIOCSBRK); break;
-    case CommEscape::ClrBreak: rc = ::ioctl(m_fd, TIOCCBRK); break;
+    case CommEscape::SetXOff: rc = ::tcflow(m_handle, TCOOFF); break;
+    case CommEscape::SetXOn: rc = ::tcflow(m_handle, TCOON); break;
+    case CommEscape::SetRts: bit = TIOCM_RTS; rc = ::ioctl(m_handle, TIOCMBIS, &bit); break;
+    case CommEscape::ClrRts: bit = TIOCM_RTS; rc = ::ioctl(m_handle, TIOCMBIC, &bit); break;
+    case CommEscape::SetDtr: bit = TIOCM_DTR; rc = ::ioctl(m_handle, TIOCMBIS, &bit); break;
+    case CommEscape::ClrDtr: bit = TIOCM_DTR; rc = ::ioctl(m_handle, TIOCMBIC, &bit); break;
+    case CommEscape::SetBreak: rc = ::ioctl(m_handle, TIOCSBRK); break;
+    case CommEscape::ClrBreak: rc = ::ioctl(m_handle, TIOCCBRK); break;
     }
     if (rc != 0)
         raise("EscapeCommFunction failure (Error: %d)", errno);
@@ -406,7 +313,7 @@ void TThreadComm::SetBREAKState(bool on)
     EscapeComm(on ? CommEscape::SetBreak : CommEscape::ClrBreak);
     if (m_open) {
         std::lock_guard guard(m_lock);
-        ::tcflush(m_fd, TCIOFLUSH);
+        ::tcflush(m_handle, TCIOFLUSH);
     }
 }
 
@@ -423,7 +330,7 @@ void TThreadComm::startEventThread()
     }
     state->wakeRead = pipeFds[0];
     state->wakeWrite = pipeFds[1];
-    const int fd = m_fd;
+    const int fd = m_handle;
     const TCommEventTypes mask = m_monitorEvents;
 
     auto deliver = [this, state](uint32_t events) {
@@ -510,8 +417,8 @@ void TThreadComm::stopEventThread()
     // Only what came in is dropped. What the program wrote last ("CONFIGC" before a close) must still reach
     // the unit: flushing the output here discarded it whenever the line had not taken it yet (on a
     // pseudo-terminal, the far end's unread input is flushed with it).
-    if (m_fd >= 0)
-        ::tcflush(m_fd, TCIFLUSH);
+    if (m_handle >= 0)
+        ::tcflush(m_handle, TCIFLUSH);
 }
 
 int TThreadComm::HandleCommEvent(uint32_t events)
@@ -520,10 +427,10 @@ int TThreadComm::HandleCommEvent(uint32_t events)
         return 0;
     TComStat stat;
     int n = 0;
-    if (::ioctl(m_fd, FIONREAD, &n) == 0 && n > 0)
+    if (::ioctl(m_handle, FIONREAD, &n) == 0 && n > 0)
         stat.inQue = static_cast<uint32_t>(n);
     n = 0;
-    if (::ioctl(m_fd, TIOCOUTQ, &n) == 0 && n > 0)
+    if (::ioctl(m_handle, TIOCOUTQ, &n) == 0 && n > 0)
         stat.outQue = static_cast<uint32_t>(n);
     const auto has = [events](TCommEventType e) { return (events & (1u << e)) != 0; };
     if (has(evBreak) && OnBreak) OnBreak(this);

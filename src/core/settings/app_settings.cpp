@@ -22,12 +22,7 @@ QString recentKey(int i)
 
 QString defaultPortName()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM1");
-#else
-    const QStringList ports = listSerialPorts();
-    return ports.isEmpty() ? QStringLiteral("/dev/ttyUSB0") : ports.first();
-#endif
+    return defaultSerialPort();
 }
 
 AppSettings appSettingsFrom(const IniFile& ini, const std::function<QString()>& defaultPort)

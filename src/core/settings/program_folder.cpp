@@ -2,29 +2,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 namespace rv {
 
-namespace {
-
-// An installed program (/usr/bin, /usr/local/bin) keeps its files per user, even when root could write there.
-bool isSystemFolder(const QString& dir)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(dir);
-    return false;
-#else
-    return dir == QLatin1String("/usr") || dir.startsWith(QLatin1String("/usr/"));
-#endif
-}
-
-} // namespace
-
 bool exeFolderServesAsProgramFolder(const QString& exeDir)
 {
-    return !exeDir.isEmpty() && !isSystemFolder(QDir::cleanPath(exeDir)) && QFileInfo(exeDir).isWritable();
+    if (exeDir.isEmpty())
+        return false;
+    const QString dir = QDir::cleanPath(exeDir);
+    return !isSystemProgramFolder(dir) && folderIsWritable(dir);
 }
 
 QString programFolder()
@@ -37,11 +23,7 @@ QString programFolder()
     const QString exeDir = QCoreApplication::applicationDirPath();
     if (exeFolderServesAsProgramFolder(exeDir))
         return exeDir;
-    QString user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    if (user.isEmpty())
-        user = QDir::homePath() + QStringLiteral("/.config/rvconf");
-    QDir().mkpath(user);
-    return user;
+    return userProgramFolder();
 }
 
 QString programFile(const QString& name)

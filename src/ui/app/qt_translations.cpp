@@ -10,9 +10,14 @@ namespace rv {
 QTranslator* installQtTranslations(QCoreApplication& app)
 {
     // The interface is Russian whatever the desktop's locale, so Qt's own texts are too.
+    // The Windows folder carries them beside the program; elsewhere they are where Qt was installed.
     auto* qt = new QTranslator(&app);
-    if (!qt->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
-                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    const auto loadFrom = [&](const QString& folder) {
+        return qt->load(russian, QStringLiteral("qtbase"), QStringLiteral("_"), folder);
+    };
+    if (!loadFrom(QCoreApplication::applicationDirPath() + QStringLiteral("/translations"))
+        && !loadFrom(QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete qt;
         return nullptr;
     }

@@ -1,6 +1,6 @@
 #include "core/satellite/tariff_exchange.h"
 
-#include "../../support/wait.h"
+#include "tariff_test_support.h"
 
 #include <QFile>
 #include <QHostAddress>
@@ -11,21 +11,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace rv::sat {
 namespace {
-
-using rvtest::waitUntil;
-
-QByteArray deviceWithImei(const QByteArray& imei)
-{
-    QByteArray block(115, '\0');
-    block.replace(kImeiOffset, imei.size(), imei);
-    return block;
-}
 
 TEST(TariffWire, RequestCarriesTheImeiFieldWithZerosAfterItsEnd)
 {
@@ -91,67 +78,6 @@ TEST(TariffServerAddress, FromConfigIni)
     EXPECT_EQ(s.displayName(), "sat.example (127.0.0.1:4321)");
 }
 
-// A tariff server on the loopback that answers a whole request with `pieces`, a few milliseconds apart so
-// that they reach the client in separate reads, and then hangs up when asked to.
-class FakeServer {
-public:
-    explicit FakeServer(QList<QByteArray> pieces, bool closeAfter = false)
-    {
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&server, &QTcpServer::newConnection, [this, pieces, closeAfter] {
-            QTcpSocket* c = server.nextPendingConnection();
-            QObject::connect(c, &QTcpSocket::readyRead, c, [this, c, pieces, closeAfter] {
-                request += c->readAll();
-                if (request.size() == kRequestSize)
-                    sendFrom(c, pieces, 0, closeAfter);
-            });
-        });
-    }
-    TariffServer address() const { return {QStringLiteral("127.0.0.1"), server.serverPort(), {}}; }
-
-    QTcpServer server;
-    QByteArray request;
-
-private:
-    static void sendFrom(QTcpSocket* c, const QList<QByteArray>& pieces, qsizetype i, bool closeAfter)
-    {
-        if (i == pieces.size()) {
-            if (closeAfter)
-                c->disconnectFromHost();
-            return;
-        }
-        c->write(pieces[i]);
-        c->flush();
-        QTimer::singleShot(5, c, [c, pieces, i, closeAfter] { sendFrom(c, pieces, i + 1, closeAfter); });
-    }
-};
-
-struct Client
-{
-    explicit Client(TariffServer server, QByteArray imei = "300234010753370")
-        : device(deviceWithImei(imei)), exchange([this] { return device; }, server)
-    {
-        QObject::connect(&exchange, &TariffExchange::finished, [this](const TariffOutcome& o) { outcome = o; });
-        QObject::connect(&exchange, &TariffExchange::stepShown, [this](const QString& t) { steps << t; });
-        QObject::connect(&exchange, &TariffExchange::unitCommand, [this](const QByteArray& b) { commands << b; });
-        exchange.FormShow();
-    }
-    // Ticks once a "second" while the event loop runs, until the exchange is done or `ticks` are spent.
-    void tickUntilDone(int ticks = 40)
-    {
-        for (int i = 0; i < ticks && !outcome; ++i) {
-            exchange.Timer1Timer();
-            waitUntil([this] { return outcome.has_value(); }, 150);
-        }
-    }
-
-    QByteArray device;
-    TariffExchange exchange;
-    std::optional<TariffOutcome> outcome;
-    QStringList steps;
-    QList<QByteArray> commands;
-};
-
 TEST(TariffExchange, PlanOnly_InOneRead_GoesStraightToTheServerWithTheImeiAtHand)
 {
     FakeServer server({QByteArray("\xFF\x00\x00\x01\x02", 5)});
@@ -214,41 +140,6 @@ TEST(TariffExchange, ServerHangsUpMidAnswer_NoWaitForTheLimit)
     ASSERT_TRUE(waitUntil([&] { return run.outcome.has_value(); }));
     EXPECT_EQ(run.outcome->kind, TariffOutcome::Kind::StepFailure);
     EXPECT_TRUE(run.outcome->message.startsWith("Нет ответа от сервера!"));
-}
-
-TEST(TariffExchange, ServerThatNeverAccepts_FailsAfterTheConnectionStep)
-{
-    // A listening socket whose accept queue is full and never served: new connections are never completed.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(fd, 0), 0);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    const quint16 port = ntohs(addr.sin_port);
-    QList<QTcpSocket*> fillers;
-    for (int i = 0; i < 3; ++i) {
-        fillers << new QTcpSocket;
-        fillers.back()->connectToHost(QHostAddress::LocalHost, port);
-    }
-    waitUntil([] { return false; }, 200);
-
-    Client run({QStringLiteral("127.0.0.1"), port, QStringLiteral("sat.example")});
-    run.exchange.Timer1Timer();
-    EXPECT_EQ(run.steps.back(), "Соединение с сервером sat.example (127.0.0.1:" + QString::number(port) + ")");
-    for (int i = 0; i < TariffExchange::kTickLimit + 1 && !run.outcome; ++i) {
-        waitUntil([] { return false; }, 20);
-        run.exchange.Timer1Timer();
-    }
-    ASSERT_TRUE(run.outcome);
-    EXPECT_EQ(run.outcome->kind, TariffOutcome::Kind::StepFailure);
-    EXPECT_EQ(run.outcome->message,
-              "Не возможно выполнить операцию!\r\nПовторите и/или проверьте подключение\r\nк интернету !!!");
-    qDeleteAll(fillers);
-    ::close(fd);
 }
 
 TEST(TariffExchange, RefusedConnection_IsASocketError)

@@ -138,6 +138,24 @@ TEST(AppSettings, MissingFileOrEmptyValues_GiveDefaults)
     EXPECT_EQ(s.fileConf, "default.fcg");
 }
 
+// A Config.ini that an older configurator on Windows wrote (Windows-1251, CRLF, a Cyrillic file name):
+// read right, and what is written back at close reads the same by the same rules.
+TEST(AppSettings, OlderWindowsConfigIni_ReadsRight_AndTheSameAfterItIsWrittenBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Config.ini");
+    writeAll(path, "[Config]\r\nCom port=COM12\r\nFile conf=D:\\\xcc\xee\xed\xf2\xe0\xe6\\\xca\xe0\xec\xc0\xc7 5490.fcg\r\n");
+    const auto port = [] { return QStringLiteral("COM1"); };
+    const AppSettings read = readAppSettings(path, port);
+    EXPECT_EQ(read.comPort, "COM12");
+    EXPECT_EQ(read.fileConf, QStringLiteral("D:\\Монтаж\\КамАЗ 5490.fcg"));
+
+    ASSERT_TRUE(writeAppSettings(path, read, port));
+    const AppSettings again = readAppSettings(path, port);
+    EXPECT_EQ(again.comPort, read.comPort);
+    EXPECT_EQ(again.fileConf, read.fileConf);
+}
+
 TEST(AppSettings, Write_KeepsKeyNamesAndOtherContent_StoresTcpAsDefaultPort)
 {
     QTemporaryDir dir;

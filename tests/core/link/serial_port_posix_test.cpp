@@ -1,9 +1,6 @@
 // What only the termios port has to prove: exclusive opening, the line settings, the read time-out, the
 // raised errors, and silence after Close.
 
-#include "core/link/port_channel.h"
-#include "core/link/port_name.h"
-#include "core/link/memory_link.h"
 #include "core/link/serial_link.h"
 #include "support/pty_pair.h"
 #include "support/wait.h"
@@ -136,37 +133,6 @@ TEST(SerialPort, FailureTextsExplainTheCause)
     EXPECT_TRUE(denied.contains(QStringLiteral("usermod -aG")));
     EXPECT_TRUE(denied.contains(f.fileName()));
     EXPECT_EQ(portOpenFailureText(QStringLiteral("/dev/ttyUSB7"), ENOENT), QStringLiteral("Порт /dev/ttyUSB7 не найден"));
-}
-
-TEST(PortName, WindowsPrefixOnlyAboveCom9)
-{
-    EXPECT_EQ(windowsDeviceNameForPort(QStringLiteral("COM9")), QStringLiteral("COM9"));
-    EXPECT_EQ(windowsDeviceNameForPort(QStringLiteral("COM10")), QStringLiteral("\\\\.\\COM10"));
-    EXPECT_EQ(windowsDeviceNameForPort(QStringLiteral("TCP/IP")), QStringLiteral("TCP/IP"));
-    EXPECT_EQ(deviceNameForPort(QStringLiteral("/dev/ttyUSB12")), QStringLiteral("/dev/ttyUSB12"));
-}
-
-TEST(PortChannel, ReopeningSaysGoodbyeToTheOldPort)
-{
-    MemoryLink link;
-    PortChannel channel(link);
-    EXPECT_EQ(channel.Send("CONFIGO"), -1); // closed
-    ASSERT_TRUE(channel.Open_port(QStringLiteral("a")));
-    EXPECT_TRUE(link.written().isEmpty());   // nothing to say goodbye to
-    ASSERT_TRUE(channel.Open_port(QStringLiteral("b")));
-    EXPECT_EQ(link.writes(), QList<QByteArray>{"CONFIGC"});
-    EXPECT_EQ(link.openedName(), QStringLiteral("b"));
-    EXPECT_EQ(channel.Send(QByteArrayView()), 0);
-    EXPECT_EQ(channel.SendStr("CONFIGG"), 7);
-
-    QSignalSpy rx(&channel, &PortChannel::rxChar);
-    link.feed("GPS");
-    link.feed("E");
-    EXPECT_EQ(channel.bytesWaiting(), 4u);
-    EXPECT_EQ(rx.size(), 2);
-
-    link.setMissingPorts({QStringLiteral("TCP/IP")});
-    EXPECT_FALSE(channel.Open_port(QStringLiteral("TCP/IP")));
 }
 
 // USB adapters deliver a reply in many small pieces a fraction of a millisecond apart. Whatever the
