@@ -138,9 +138,9 @@ TEST(AppSettings, MissingFileOrEmptyValues_GiveDefaults)
     EXPECT_EQ(s.fileConf, "default.fcg");
 }
 
-// A Config.ini that an older configurator on Windows wrote (Windows-1251, CRLF, a Cyrillic file name):
+// A Config.ini in Windows-1251 with CRLF line ends and a Cyrillic file name, as Windows editors leave it:
 // read right, and what is written back at close reads the same by the same rules.
-TEST(AppSettings, OlderWindowsConfigIni_ReadsRight_AndTheSameAfterItIsWrittenBack)
+TEST(AppSettings, Cp1251CrlfConfigIni_ReadsRight_AndTheSameAfterItIsWrittenBack)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("Config.ini");
