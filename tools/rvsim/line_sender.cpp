@@ -70,6 +70,19 @@ void LineSender::run()
         m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
         if (m_stop)
             return;
+        if (m_shape.lumpMs > 0) {
+            // What comes within the window, several replies or bursts alike, goes on in one write.
+            m_wake.wait_until(lock, Clock::now() + std::chrono::milliseconds(m_shape.lumpMs), [this] { return m_stop; });
+            if (m_stop)
+                return;
+            QByteArray lump;
+            for (; !m_queue.empty(); m_queue.pop_front())
+                lump += m_queue.front();
+            lock.unlock();
+            writeAll(lump.constData(), lump.size());
+            lock.lock();
+            continue;
+        }
         const QByteArray bytes = std::move(m_queue.front());
         m_queue.pop_front();
         lock.unlock();
