@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTableWidget>
 
 namespace rv {
 
@@ -56,6 +57,10 @@ private:
     IButtonCapture m_keys;
     chart::History m_history;
     QPointer<ChartWindow> m_charts; // shows m_history, so it goes when the binding goes
+    // Looked up once, not on every monitor block: a search by name walks every control of the window.
+    QString m_resetCaption;
+    QPointer<QTableWidget> m_keyGrid;
+    bool m_keyGridSought = false;
 };
 
 } // namespace rv
