@@ -64,17 +64,56 @@ QString jsonString(const QString& s)
     return QString::fromUtf8(doc.mid(1, doc.size() - 2));
 }
 
-QString jsonValue(const RecordBase& r, const FieldDef& f, int i)
+// An element as RecordBase::displayAt shows it, appended: numbers are written without a string of their own
+// (a dump writes some 900 of them).
+void appendDisplay(QString& out, const RecordBase& r, const FieldDef& f, int i)
+{
+    char digits[48];
+    char* const last = digits + sizeof digits;
+    char* end = digits;
+    switch (f.encoding) {
+    case Encoding::Text:
+    case Encoding::Hex:
+        out += r.displayAt(f, i);
+        return;
+    case Encoding::Reserved:
+        if (f.size != 1) {
+            out += r.displayAt(f, i);
+            return;
+        }
+        end = std::to_chars(digits, last, unsigned(uint8_t(r.bytes()[f.elementOffset(i)]))).ptr;
+        break;
+    case Encoding::Tenths: {
+        const qint64 v = r.numberAt(f, i);
+        end = std::to_chars(digits, last, v / 10).ptr;
+        *end++ = '.';
+        end = std::to_chars(end, last, v % 10).ptr;
+        break;
+    }
+    default:
+        end = std::to_chars(digits, last, r.numberAt(f, i)).ptr;
+        break;
+    }
+    out += QLatin1String(digits, end - digits);
+}
+
+void appendJsonValue(QString& out, const RecordBase& r, const FieldDef& f, int i)
 {
     switch (f.encoding) {
     case Encoding::Text:
     case Encoding::Hex:
-        return jsonString(r.displayAt(f, i));
+        out += jsonString(r.displayAt(f, i));
+        return;
     case Encoding::Reserved:
-        return f.size == 1 ? r.displayAt(f, i) : jsonString(r.displayAt(f, i));
+        if (f.size != 1) {
+            out += jsonString(r.displayAt(f, i));
+            return;
+        }
+        break;
     default:
-        return r.displayAt(f, i); // decimal, or d.d for tenths: valid JSON numbers
+        break;
     }
+    appendDisplay(out, r, f, i); // decimal, or d.d for tenths: valid JSON numbers
 }
 
 // Bits of element i of storage row s that some view names.
@@ -123,7 +162,10 @@ QString dumpText(const ConfigRecords& records)
                     out += QLatin1String("  ");
                 appendElementName(out, f, i);
                 out += QLatin1String(" = ");
-                out += quoted(f) ? jsonString(r->displayAt(f, i)) : r->displayAt(f, i);
+                if (quoted(f))
+                    out += jsonString(r->displayAt(f, i));
+                else
+                    appendDisplay(out, *r, f, i);
                 out += u'\n';
             }
         }
@@ -149,13 +191,13 @@ QByteArray dumpJson(const ConfigRecords& records)
             appendFieldName(out, f);
             out += QLatin1String("\": ");
             if (f.count == 1) {
-                out += jsonValue(r, f, 0);
+                appendJsonValue(out, r, f, 0);
             } else {
                 out += u'[';
                 for (int i = 0; i < f.count; ++i) {
                     if (i > 0)
                         out += QLatin1String(", ");
-                    out += jsonValue(r, f, i);
+                    appendJsonValue(out, r, f, i);
                 }
                 out += u']';
             }
