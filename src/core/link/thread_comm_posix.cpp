@@ -308,8 +308,10 @@ int TThreadComm::Read(char* buffer, int count)
     std::lock_guard guard(m_lock);
     if (count <= 0 || !m_thread)
         return 0;
-    // The event thread puts every byte into the queue as it arrives: take from there, waiting up to the
-    // time-out for the rest. A hung-up line brings nothing more, so its read returns at once.
+    // The event thread puts the bytes into the queue as they arrive: take from there first, then what is
+    // still in the port (under the queue's lock, as the thread reads, so the order holds), and wait up to
+    // the time-out for the rest. Bytes already waiting are never waited for. A hung-up line brings
+    // nothing more, so its read returns at once.
     EventThreadState& state = *m_thread;
     const auto deadline = Clock::now() + std::chrono::milliseconds(1000);
     int total = 0;
@@ -323,6 +325,13 @@ int TThreadComm::Read(char* buffer, int count)
             total += n;
             if (wasFull)
                 state.wake(); // room again: the thread takes what waits in the port
+        }
+        while (total < count && state.queue.isEmpty() && !state.hungUp) {
+            const ssize_t got = ::read(m_fd, buffer + total, static_cast<size_t>(count - total));
+            if (got > 0)
+                total += static_cast<int>(got);
+            else if (!(got < 0 && errno == EINTR))
+                break;
         }
         if (total == count || state.hungUp)
             break;
@@ -359,14 +368,17 @@ void TThreadComm::PurgeOut()
 
 int TThreadComm::InQueCount()
 {
-    int n = 0;
-    if (!m_open || ::ioctl(m_fd, FIONREAD, &n) != 0)
+    if (!m_open)
         return -1;
-    if (m_thread) {
-        std::lock_guard lock(m_thread->mutex);
-        n += static_cast<int>(m_thread->queue.size());
-    }
-    return n;
+    // Both parts under the queue's lock: a byte the thread moves meanwhile must not be counted twice (a
+    // read of that many would then wait for a byte that never comes).
+    std::unique_lock<std::mutex> lock;
+    if (m_thread)
+        lock = std::unique_lock(m_thread->mutex);
+    int n = 0;
+    if (::ioctl(m_fd, FIONREAD, &n) != 0)
+        return -1;
+    return n + (m_thread ? static_cast<int>(m_thread->queue.size()) : 0);
 }
 
 int TThreadComm::OutQueCount()
@@ -511,6 +523,8 @@ void TThreadComm::startEventThread()
                         state->arrivals += static_cast<uint64_t>(got);
                     } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
                         continue;
+                    } else if (got == 0 && !(p[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+                        continue; // the owner's read took the bytes first
                     } else {
                         // "Readable" and nothing to read: the adapter is gone (or the far end of a
                         // pseudo-terminal closed). Said once; then the thread only waits to be stopped, and
