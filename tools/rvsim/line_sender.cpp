@@ -99,8 +99,12 @@ void LineSender::run()
             if (at >= bytes.size() && m_shape.baud <= 0)
                 break;
             if (m_shape.baud > 0) {
-                // Ten bits a byte: the next piece leaves when this one has crossed the line.
-                lineFree = std::max(lineFree, Clock::now()) + std::chrono::microseconds(10'000'000LL * len / m_shape.baud);
+                // Ten bits a byte: the next piece leaves when this one has crossed the line. A wake-up a little
+                // late does not slow the line (a UART's buffer keeps it busy): the schedule goes on from when
+                // the line was due to be free, and only a line that was idle starts from now.
+                const auto piece = std::chrono::microseconds(10'000'000LL * len / m_shape.baud);
+                const auto now = Clock::now();
+                lineFree = (now - lineFree < piece ? std::max(lineFree, now - piece) : now) + piece;
                 std::this_thread::sleep_until(lineFree);
             } else {
                 std::this_thread::sleep_for(
