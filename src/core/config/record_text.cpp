@@ -85,9 +85,9 @@ void appendDisplay(QString& out, const RecordBase& r, const FieldDef& f, int i)
         break;
     case Encoding::Tenths: {
         const qint64 v = r.numberAt(f, i);
-        end = std::to_chars(digits, last, v / 10).ptr;
-        *end++ = '.';
-        end = std::to_chars(end, last, v % 10).ptr;
+        out += QLatin1String(digits, std::to_chars(digits, last, v / 10).ptr - digits);
+        out += u'.';
+        end = std::to_chars(digits, last, v % 10).ptr;
         break;
     }
     default:
