@@ -86,6 +86,31 @@ TEST(CameraE2E, EveryResolutionArrivesAsTheUnitSentItWholeOrInPieces)
     }
 }
 
+// A slow PC, or an adapter that hands bytes on in lumps: several of the camera's 1000-byte bursts land in one
+// notification, up to the whole picture at once. Every byte is kept, in order.
+TEST(CameraE2E, BurstsThatLandTogetherStillMakeThePicture)
+{
+    const QStringList shapes[] = {{QStringLiteral("--lump-ms"), QStringLiteral("250")},
+                                  {QStringLiteral("--camera-gap-ms"), QStringLiteral("0")}};
+    for (const QStringList& shape : shapes) {
+        SCOPED_TRACE(shape.join(' ').toStdString());
+        QTemporaryDir scratch;
+        const QString sent = scratch.filePath(QStringLiteral("sent.jpg"));
+        RvsimProcess unit(QStringLiteral(RVSIM_PATH), QStringList{QStringLiteral("--camera-out"), sent} + shape);
+        ASSERT_TRUE(unit.started());
+        CameraRig rig(unit.pty());
+        for (int index : {3, 2, 1}) {
+            SCOPED_TRACE(index);
+            rig.camera.setResolution(1, index);
+            ASSERT_EQ(rig.shoot(1), QString());
+            const QByteArray jpeg = readAll(sent);
+            ASSERT_GT(jpeg.size(), 2048);
+            EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+        }
+        EXPECT_EQ(rig.session.session().OperationState, osIdle);
+    }
+}
+
 TEST(CameraE2E, TheCamerasFailuresEndTheSnapshotAndKeepTheGoodPicture)
 {
     struct Case {

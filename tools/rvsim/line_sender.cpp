@@ -70,6 +70,19 @@ void LineSender::run()
         m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
         if (m_stop)
             return;
+        if (m_shape.lumpMs > 0) {
+            // What comes within the window, several replies or bursts alike, goes on in one write.
+            m_wake.wait_until(lock, Clock::now() + std::chrono::milliseconds(m_shape.lumpMs), [this] { return m_stop; });
+            if (m_stop)
+                return;
+            QByteArray lump;
+            for (; !m_queue.empty(); m_queue.pop_front())
+                lump += m_queue.front();
+            lock.unlock();
+            writeAll(lump.constData(), lump.size());
+            lock.lock();
+            continue;
+        }
         const QByteArray bytes = std::move(m_queue.front());
         m_queue.pop_front();
         lock.unlock();
@@ -86,8 +99,12 @@ void LineSender::run()
             if (at >= bytes.size() && m_shape.baud <= 0)
                 break;
             if (m_shape.baud > 0) {
-                // Ten bits a byte: the next piece leaves when this one has crossed the line.
-                lineFree = std::max(lineFree, Clock::now()) + std::chrono::microseconds(10'000'000LL * len / m_shape.baud);
+                // Ten bits a byte: the next piece leaves when this one has crossed the line. A wake-up a little
+                // late does not slow the line (a UART's buffer keeps it busy): the schedule goes on from when
+                // the line was due to be free, and only a line that was idle starts from now.
+                const auto piece = std::chrono::microseconds(10'000'000LL * len / m_shape.baud);
+                const auto now = Clock::now();
+                lineFree = (now - lineFree < piece ? std::max(lineFree, now - piece) : now) + piece;
                 std::this_thread::sleep_until(lineFree);
             } else {
                 std::this_thread::sleep_for(

@@ -2,8 +2,9 @@
 
 // Sends the unit's bytes as a real line delivers them: optionally in random pieces a fraction of a
 // millisecond to a few milliseconds apart (as USB serial adapters hand them on), and optionally paced
-// at a baud rate (a pseudo-terminal has no speed of its own). Runs on its own thread so that gaps below
-// a millisecond are kept; replies go out whole and in order.
+// at a baud rate (a pseudo-terminal has no speed of its own), or in lumps of whatever is due, as an
+// adapter's latency timer hands bytes on. Runs on its own thread so that gaps below a millisecond are
+// kept; replies go out whole and in order.
 
 #include <QByteArray>
 
@@ -20,6 +21,7 @@ namespace rvsim {
 struct LineShape {
     int baud = 0;                       // 0: as fast as the pseudo-terminal takes it
     std::optional<uint32_t> splitSeed;  // set: every reply in random pieces of 1..200 bytes
+    int lumpMs = 0;                     // > 0: all that is due goes in one write at most this often
 };
 
 class LineSender {

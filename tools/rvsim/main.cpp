@@ -158,6 +158,9 @@ int main(int argc, char** argv)
     const QCommandLineOption splitSeed("split-seed", "Seed of the random pieces.", "N", "1");
     const QCommandLineOption baud("baud", "Pace what the unit sends as a line at N baud would (10 bits a byte).",
                                   "N", "0");
+    const QCommandLineOption lump("lump-ms", "Hand on what the unit sends in lumps, at most one every MS "
+                                             "milliseconds, as an adapter's latency timer does (instead of --split "
+                                             "and --baud).", "MS", "0");
     const QCommandLineOption medium("medium", "Folder of the storage medium (1/ logs, 3/ voice, 4/ route); files the "
                                     "configurator writes are kept there. Default: in memory.", "DIR");
     const QCommandLineOption noMedium("no-medium", "No storage medium: files cannot be opened.");
@@ -210,7 +213,7 @@ int main(int argc, char** argv)
                                                             "after CONFIGZ 01 01.");
     p.addOptions({type, options, qd, newconf, silent, badsum, overlong, lowd, boot, blRefuse, blError, blIncomplete,
                   blSilent, programMs, fwOut, password, dropOn, build, link,
-                  logOpt, stats, state, split, splitSeed, baud, medium, noMedium, noFiles, chunk, logSize,
+                  logOpt, stats, state, split, splitSeed, baud, lump, medium, noMedium, noFiles, chunk, logSize,
                   fileReadError, fileWriteError, overshoot, fileSilent, fileDrop, lifetime, tcp, noRemoteMonitor});
     p.addOptions({units, imei, unitId, redial, modemNoise});
     p.addOptions({cameraFail, cameraBurst, cameraGap, cameraOut});
@@ -357,6 +360,7 @@ int main(int argc, char** argv)
     shape.baud = std::max(0, p.value(baud).toInt());
     if (p.isSet(split))
         shape.splitSeed = p.value(splitSeed).toUInt();
+    shape.lumpMs = std::max(0, p.value(lump).toInt());
     Transport transport(master, unit, shape, p.value(logOpt), p.value(stats));
 
     std::unique_ptr<TariffServer> tariffServer;

@@ -3,6 +3,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
+#include <charconv>
+#include <utility>
+
 namespace rv {
 
 namespace {
@@ -15,31 +19,101 @@ QString recordName(const RecordBase& r)
     return QString::fromLatin1(r.layout().name.data(), qsizetype(r.layout().name.size()));
 }
 
+// The dumps are written piece by piece into one string: a few thousand lines, each of which would otherwise
+// cost several temporary strings.
+void appendFieldName(QString& out, const FieldDef& f)
+{
+    out += QLatin1String(f.name.data(), qsizetype(f.name.size()));
+    if (!f.suffix.empty()) {
+        out += u'_';
+        out += QLatin1String(f.suffix.data(), qsizetype(f.suffix.size()));
+    }
+}
+
+void appendElementName(QString& out, const FieldDef& f, int index)
+{
+    appendFieldName(out, f);
+    if (f.count > 1) {
+        char digits[12];
+        const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+        out += u'[';
+        out += QLatin1String(digits, end - digits);
+        out += u']';
+    }
+}
+
 QString elementName(const FieldDef& f, int index)
 {
-    return f.count > 1 ? QStringLiteral("%1[%2]").arg(fieldName(f)).arg(index) : fieldName(f);
+    QString name;
+    appendElementName(name, f, index);
+    return name;
 }
 
 bool quoted(const FieldDef& f) { return f.encoding == Encoding::Text; }
 
 QString jsonString(const QString& s)
 {
+    // Most texts need no escape: quoted as they are, as QJsonDocument would write them.
+    const bool plain = std::all_of(s.cbegin(), s.cend(), [](QChar c) {
+        return c.unicode() >= 0x20 && c != u'"' && c != u'\\' && !c.isSurrogate();
+    });
+    if (plain)
+        return u'"' + s + u'"';
     // QJsonDocument escapes; strip the array brackets around the one string.
     const QByteArray doc = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(doc.mid(1, doc.size() - 2));
 }
 
-QString jsonValue(const RecordBase& r, const FieldDef& f, int i)
+// An element as RecordBase::displayAt shows it, appended: numbers are written without a string of their own
+// (a dump writes some 900 of them).
+void appendDisplay(QString& out, const RecordBase& r, const FieldDef& f, int i)
+{
+    char digits[48];
+    char* const last = digits + sizeof digits;
+    char* end = digits;
+    switch (f.encoding) {
+    case Encoding::Text:
+    case Encoding::Hex:
+        out += r.displayAt(f, i);
+        return;
+    case Encoding::Reserved:
+        if (f.size != 1) {
+            out += r.displayAt(f, i);
+            return;
+        }
+        end = std::to_chars(digits, last, unsigned(uint8_t(r.bytes()[f.elementOffset(i)]))).ptr;
+        break;
+    case Encoding::Tenths: {
+        const qint64 v = r.numberAt(f, i);
+        out += QLatin1String(digits, std::to_chars(digits, last, v / 10).ptr - digits);
+        out += u'.';
+        end = std::to_chars(digits, last, v % 10).ptr;
+        break;
+    }
+    default:
+        end = std::to_chars(digits, last, r.numberAt(f, i)).ptr;
+        break;
+    }
+    out += QLatin1String(digits, end - digits);
+}
+
+void appendJsonValue(QString& out, const RecordBase& r, const FieldDef& f, int i)
 {
     switch (f.encoding) {
     case Encoding::Text:
     case Encoding::Hex:
-        return jsonString(r.displayAt(f, i));
+        out += jsonString(r.displayAt(f, i));
+        return;
     case Encoding::Reserved:
-        return f.size == 1 ? r.displayAt(f, i) : jsonString(r.displayAt(f, i));
+        if (f.size != 1) {
+            out += jsonString(r.displayAt(f, i));
+            return;
+        }
+        break;
     default:
-        return r.displayAt(f, i); // decimal, or d.d for tenths: valid JSON numbers
+        break;
     }
+    appendDisplay(out, r, f, i); // decimal, or d.d for tenths: valid JSON numbers
 }
 
 // Bits of element i of storage row s that some view names.
@@ -72,14 +146,29 @@ QList<FieldLine> fieldLines(const ConfigRecords& records)
 QString dumpText(const ConfigRecords& records)
 {
     QString out;
-    const RecordBase* current = nullptr;
-    for (const FieldLine& l : fieldLines(records)) {
-        if (l.record != current) {
-            current = l.record;
-            out += (out.isEmpty() ? QString() : QStringLiteral("\n")) + u'[' + recordName(*current) + QStringLiteral("]\n");
+    out.reserve(32 * 1024);
+    for (const RecordBase* r : recordList(records)) {
+        bool headed = false;
+        for (const FieldDef& f : r->layout().fields) {
+            for (int i = 0; i < f.count; ++i) {
+                if (!std::exchange(headed, true)) {
+                    if (!out.isEmpty())
+                        out += u'\n';
+                    out += u'[';
+                    out += recordName(*r);
+                    out += QLatin1String("]\n");
+                }
+                if (f.isView())
+                    out += QLatin1String("  ");
+                appendElementName(out, f, i);
+                out += QLatin1String(" = ");
+                if (quoted(f))
+                    out += jsonString(r->displayAt(f, i));
+                else
+                    appendDisplay(out, *r, f, i);
+                out += u'\n';
+            }
         }
-        out += (l.field->isView() ? QStringLiteral("  ") : QString()) + l.name + QStringLiteral(" = ")
-               + (quoted(*l.field) ? jsonString(l.value) : l.value) + u'\n';
     }
     return out;
 }
@@ -88,28 +177,37 @@ QByteArray dumpJson(const ConfigRecords& records)
 {
     // Written by hand to keep the table order (QJsonObject sorts its keys).
     QString out = QStringLiteral("{\n");
+    out.reserve(32 * 1024);
     const auto recs = recordList(records);
     for (qsizetype ri = 0; ri < recs.size(); ++ri) {
         const RecordBase& r = *recs[ri];
-        out += QStringLiteral("  \"%1\": {\n").arg(recordName(r));
+        out += QLatin1String("  \"");
+        out += recordName(r);
+        out += QLatin1String("\": {\n");
         const auto& table = r.layout().fields;
         for (std::size_t fi = 0; fi < table.size(); ++fi) {
             const FieldDef& f = table[fi];
-            QString value;
+            out += QLatin1String("    \"");
+            appendFieldName(out, f);
+            out += QLatin1String("\": ");
             if (f.count == 1) {
-                value = jsonValue(r, f, 0);
+                appendJsonValue(out, r, f, 0);
             } else {
-                QStringList items;
-                for (int i = 0; i < f.count; ++i)
-                    items << jsonValue(r, f, i);
-                value = u'[' + items.join(QStringLiteral(", ")) + u']';
+                out += u'[';
+                for (int i = 0; i < f.count; ++i) {
+                    if (i > 0)
+                        out += QLatin1String(", ");
+                    appendJsonValue(out, r, f, i);
+                }
+                out += u']';
             }
-            out += QStringLiteral("    \"%1\": %2%3\n")
-                       .arg(fieldName(f), value, fi + 1 < table.size() ? QStringLiteral(",") : QString());
+            if (fi + 1 < table.size())
+                out += u',';
+            out += u'\n';
         }
-        out += ri + 1 < recs.size() ? QStringLiteral("  },\n") : QStringLiteral("  }\n");
+        out += ri + 1 < recs.size() ? QLatin1String("  },\n") : QLatin1String("  }\n");
     }
-    out += QStringLiteral("}\n");
+    out += QLatin1String("}\n");
     return out.toUtf8();
 }
 
@@ -121,9 +219,14 @@ QList<FieldChange> diffRecords(const ConfigRecords& a, const ConfigRecords& b)
     for (qsizetype k = 0; k < ra.size(); ++k) {
         const RecordBase& x = *ra[k];
         const RecordBase& y = *rb[k];
+        if (x.bytes() == y.bytes())
+            continue;
+        // Compared in place: most elements are equal, and a copy of each would cost more than the rest.
+        const QByteArrayView xb(x.bytes()), yb(y.bytes());
         for (const FieldDef& f : x.layout().fields) {
             for (int i = 0; i < f.count; ++i) {
-                if (x.rawAt(f, i) == y.rawAt(f, i))
+                const qsizetype at = f.elementOffset(i);
+                if (xb.sliced(at, f.size) == yb.sliced(at, f.size))
                     continue;
                 if (f.isView()) {
                     if (x.numberAt(f, i) == y.numberAt(f, i))

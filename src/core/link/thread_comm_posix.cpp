@@ -1,16 +1,16 @@
 // The serial component on POSIX termios. The port runs raw (no echo, no XON/XOFF, no CR rewriting), is
 // opened exclusively (TIOCEXCL and an flock, since TIOCEXCL alone does not stop root) and non-blocking;
-// the read and write time-outs are kept with poll().
+// the write time-out is kept with poll(), the read time-out on the event thread's input queue.
 
 #include "core/link/thread_comm.h"
 
 #include "core/link/link.h"
 
 #include <QMetaObject>
-#include <QSemaphore>
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
@@ -54,23 +54,36 @@ speed_t speedOf(TBaudRate rate)
 
 } // namespace
 
-// Shared between the component and its event thread. `detached` is set by Close before the thread is
-// stopped; a notification already queued for the owning thread checks it and is dropped.
+// Shared between the component and its event thread. The thread reads every byte as it arrives into
+// `queue`, the port's input queue (what a driver's queue is elsewhere), so that it can sleep until the
+// port has more: a tty stays "readable" for as long as bytes wait in it. `detached` is set by Close
+// before the thread is stopped; a notification already queued for the owning thread checks it and is
+// dropped.
 struct TThreadComm::EventThreadState {
     std::thread thread;
     std::atomic<bool> stop{false};
     std::atomic<bool> detached{false};
-    // What the owner took from the input queue since the thread last looked, so that bytes arriving
-    // right after a read or a purge count as new even when the queue did not visibly shrink.
-    std::atomic<int> consumed{0};
-    std::atomic<bool> purged{false};
-    // The queue size the owner's handler reported in the last rx notification (-1: none). The thread
-    // takes it as "reported" rather than looking again after the handler returned, so that bytes
-    // arriving while the handler ran are never taken for bytes already notified.
-    std::atomic<int> reported{-1};
+    std::mutex mutex;                 // guards what follows, and each read of the port into the queue
+    std::condition_variable arrived;  // the queue grew, or the line hung up
+    QByteArray queue;
+    uint64_t arrivals = 0;            // bytes ever put into the queue
+    uint64_t notified = 0;            // arrivals when the owner last measured the queue for a notification
+    bool posted = false;              // an rx notification is on its way to the owner or running there
+    bool hungUp = false;
     int wakeRead = -1;
     int wakeWrite = -1;
+
+    void wake() const
+    {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t w = ::write(wakeWrite, &byte, 1);
+    }
 };
+
+namespace {
+// Bytes the event thread keeps for an owner that does not read them; beyond that they wait in the port.
+constexpr qsizetype kQueueLimit = 1 << 20;
+} // namespace
 
 bool TThreadComm::CreateHandle()
 {
@@ -200,34 +213,38 @@ int TThreadComm::Read(char* buffer, int count)
     if (!m_open)
         return -1;
     std::lock_guard guard(m_lock);
-    if (count <= 0)
+    if (count <= 0 || !m_thread)
         return 0;
+    // The event thread puts the bytes into the queue as they arrive: take from there first, then what is
+    // still in the port (under the queue's lock, as the thread reads, so the order holds), and wait up to
+    // the time-out for the rest. Bytes already waiting are never waited for. A hung-up line brings
+    // nothing more, so its read returns at once.
+    EventThreadState& state = *m_thread;
     const auto deadline = Clock::now() + std::chrono::milliseconds(1000);
     int total = 0;
-    while (total < count) {
-        const ssize_t n = ::read(m_handle, buffer + total, static_cast<size_t>(count - total));
+    std::unique_lock lock(state.mutex);
+    while (true) {
+        const int n = static_cast<int>(std::min<qsizetype>(count - total, state.queue.size()));
         if (n > 0) {
-            total += static_cast<int>(n);
-            continue;
+            const bool wasFull = state.queue.size() >= kQueueLimit;
+            std::memcpy(buffer + total, state.queue.constData(), static_cast<size_t>(n));
+            state.queue.remove(0, n);
+            total += n;
+            if (wasFull)
+                state.wake(); // room again: the thread takes what waits in the port
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        // A raw non-blocking tty answers 0 or EAGAIN when nothing waits: wait for more until the deadline.
-        if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
-            pollfd p{m_handle, POLLIN, 0};
-            const int left = msLeft(deadline);
-            if (left == 0 || ::poll(&p, 1, left) <= 0 || !(p.revents & POLLIN))
+        while (total < count && state.queue.isEmpty() && !state.hungUp) {
+            const ssize_t got = ::read(m_handle, buffer + total, static_cast<size_t>(count - total));
+            if (got > 0)
+                total += static_cast<int>(got);
+            else if (!(got < 0 && errno == EINTR))
                 break;
-            // A hung-up line stays "readable" and reads nothing: return what came instead of spinning
-            // until the deadline.
-            if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
-                break;
-            continue;
         }
-        break; // an error (the adapter is gone): return what arrived
+        if (total == count || state.hungUp)
+            break;
+        if (!state.arrived.wait_until(lock, deadline, [&] { return !state.queue.isEmpty() || state.hungUp; }))
+            break;
     }
-    if (m_thread)
-        m_thread->consumed += total;
     return total;
 }
 
@@ -236,9 +253,18 @@ void TThreadComm::PurgeIn()
     if (!m_open)
         return;
     std::lock_guard guard(m_lock);
+    if (!m_thread) {
+        ::tcflush(m_handle, TCIFLUSH);
+        return;
+    }
+    // Under the queue's lock, which the thread holds while it reads the port: no byte read before the
+    // purge survives it.
+    std::lock_guard lock(m_thread->mutex);
+    const bool wasFull = m_thread->queue.size() >= kQueueLimit;
+    m_thread->queue.clear();
     ::tcflush(m_handle, TCIFLUSH);
-    if (m_thread)
-        m_thread->purged = true;
+    if (wasFull)
+        m_thread->wake();
 }
 
 void TThreadComm::PurgeOut()
@@ -249,10 +275,17 @@ void TThreadComm::PurgeOut()
 
 int TThreadComm::InQueCount()
 {
-    int n = 0;
-    if (!m_open || ::ioctl(m_handle, FIONREAD, &n) != 0)
+    if (!m_open)
         return -1;
-    return n;
+    // Both parts under the queue's lock: a byte the thread moves meanwhile must not be counted twice (a
+    // read of that many would then wait for a byte that never comes).
+    std::unique_lock<std::mutex> lock;
+    if (m_thread)
+        lock = std::unique_lock(m_thread->mutex);
+    int n = 0;
+    if (::ioctl(m_handle, FIONREAD, &n) != 0)
+        return -1;
+    return n + (m_thread ? static_cast<int>(m_thread->queue.size()) : 0);
 }
 
 int TThreadComm::OutQueCount()
@@ -313,13 +346,15 @@ void TThreadComm::SetBREAKState(bool on)
     EscapeComm(on ? CommEscape::SetBreak : CommEscape::ClrBreak);
     if (m_open) {
         std::lock_guard guard(m_lock);
-        ::tcflush(m_handle, TCIOFLUSH);
+        PurgeIn();
+        ::tcflush(m_handle, TCOFLUSH);
     }
 }
 
-// The event thread waits for bytes (or a hang-up) and hands each event to the owning thread, waiting
-// until the handler has returned. Termios reports "readable" for as long as bytes wait, so an rx event is
-// raised only when the input queue has grown since the last one, like a byte-received event.
+// The event thread sleeps until the port has bytes (or hangs up), moves them into the queue and tells the
+// owning thread. At most one rx notification is out at a time: when it has been handled and more bytes
+// came meanwhile, the next one goes out. The thread wakes only for the port and for its wake pipe (the
+// owner's handler is done, room in a full queue, or stop): never on a timer.
 void TThreadComm::startEventThread()
 {
     auto state = std::make_shared<EventThreadState>();
@@ -333,63 +368,80 @@ void TThreadComm::startEventThread()
     const int fd = m_handle;
     const TCommEventTypes mask = m_monitorEvents;
 
-    auto deliver = [this, state](uint32_t events) {
-        auto done = std::make_shared<QSemaphore>();
-        QMetaObject::invokeMethod(this, [this, state, events, done] {
-            if (!state->detached) {
-                // Reads and purges run on this thread too: what they did before the handler measured the
-                // queue is already in its measurement.
-                state->consumed = 0;
-                state->purged = false;
-                state->reported = HandleCommEvent(events);
+    const auto postRx = [this, state] {
+        QMetaObject::invokeMethod(this, [this, state] {
+            // Detached: the port is closed and the wake pipe with it.
+            if (state->detached)
+                return;
+            {
+                std::lock_guard lock(state->mutex);
+                state->notified = state->arrivals;
             }
-            done->release();
+            HandleCommEvent(1u << evRxChar);
+            if (state->detached)
+                return; // the handler closed the port
+            std::lock_guard lock(state->mutex);
+            state->posted = false;
+            if (state->arrivals > state->notified)
+                state->wake(); // bytes came while the handler ran
         }, Qt::QueuedConnection);
-        while (!done->tryAcquire(1, 20)) {
-            if (state->stop)
-                return false;
-        }
-        return true;
+    };
+    const auto postError = [this, state] {
+        QMetaObject::invokeMethod(this, [this, state] {
+            if (!state->detached)
+                HandleCommEvent(1u << evError);
+        }, Qt::QueuedConnection);
     };
 
     try {
-        state->thread = std::thread([state, fd, mask, deliver] {
-            const auto inQueue = [fd] {
-                int n = 0;
-                return ::ioctl(fd, FIONREAD, &n) == 0 ? n : 0;
-            };
-            int lastQueued = 0;
-            bool hungUp = false;
+        state->thread = std::thread([state, fd, mask, postRx, postError] {
+            char buf[4096];
             while (!state->stop) {
-                int queued = inQueue();
-                if (state->purged.exchange(false))
-                    lastQueued = 0;
-                lastQueued = std::max(0, lastQueued - state->consumed.exchange(0));
-                if (queued < lastQueued || !mask.contains(evRxChar))
-                    lastQueued = queued; // read or discarded meanwhile
-                if (!hungUp && queued > lastQueued) {
-                    if (!deliver(1u << evRxChar))
-                        break;
-                    const int seen = state->reported.exchange(-1);
-                    lastQueued = seen >= 0 ? seen : queued;
-                    continue;
+                bool watchPort = false;
+                {
+                    std::lock_guard lock(state->mutex);
+                    if (!state->posted && state->arrivals > state->notified && mask.contains(evRxChar)) {
+                        state->posted = true;
+                        postRx();
+                    }
+                    watchPort = !state->hungUp && state->queue.size() < kQueueLimit;
                 }
-                // Nothing new. With the queue empty, wait for the port; with bytes still unread, the port
-                // stays readable, so look again shortly for growth instead.
-                const bool watchPort = !hungUp && queued == 0;
                 pollfd p[2] = {{state->wakeRead, POLLIN, 0}, {fd, POLLIN, 0}};
-                const int n = ::poll(p, watchPort ? 2 : 1, watchPort || hungUp ? -1 : 2);
-                if (n < 0 && errno != EINTR)
+                if (::poll(p, watchPort ? 2 : 1, -1) < 0) {
+                    if (errno == EINTR)
+                        continue;
                     break;
-                if (state->stop || (p[0].revents & POLLIN))
-                    break;
-                if (watchPort && (p[1].revents & (POLLHUP | POLLERR | POLLNVAL)) && inQueue() == 0) {
-                    // The adapter is gone (or the far end of a pseudo-terminal closed). Report it once and
-                    // then only wait to be stopped: the next write tells the session the link is lost.
-                    hungUp = true;
-                    if (mask.contains(evError) && !deliver(1u << evError))
-                        break;
                 }
+                if (state->stop)
+                    break;
+                if (p[0].revents & POLLIN) {
+                    char drain[64];
+                    while (::read(state->wakeRead, drain, sizeof drain) > 0) {}
+                }
+                if (!watchPort || !(p[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)))
+                    continue;
+                bool hungUp = false;
+                {
+                    std::lock_guard lock(state->mutex);
+                    const size_t room = static_cast<size_t>(std::min<qsizetype>(sizeof buf, kQueueLimit - state->queue.size()));
+                    const ssize_t got = ::read(fd, buf, room);
+                    if (got > 0) {
+                        state->queue.append(buf, got);
+                        state->arrivals += static_cast<uint64_t>(got);
+                    } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+                        continue;
+                    } else if (got == 0 && !(p[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+                        continue; // the owner's read took the bytes first
+                    } else {
+                        // "Readable" and nothing to read: the adapter is gone (or the far end of a
+                        // pseudo-terminal closed). Said once; then the thread only waits to be stopped, and
+                        // the next write tells the session the link is lost.
+                        state->hungUp = hungUp = true;
+                    }
+                }
+                state->arrived.notify_all();
+                if (hungUp && mask.contains(evError))
+                    postError();
             }
         });
     } catch (const std::system_error&) {
@@ -408,8 +460,7 @@ void TThreadComm::stopEventThread()
     auto state = std::move(m_thread);
     state->detached = true;
     state->stop = true;
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t w = ::write(state->wakeWrite, &wake, 1);
+    state->wake();
     if (state->thread.joinable())
         state->thread.join();
     ::close(state->wakeRead);
@@ -426,11 +477,9 @@ int TThreadComm::HandleCommEvent(uint32_t events)
     if (!m_open)
         return 0;
     TComStat stat;
+    stat.inQue = static_cast<uint32_t>(std::max(0, InQueCount()));
     int n = 0;
-    if (::ioctl(m_handle, FIONREAD, &n) == 0 && n > 0)
-        stat.inQue = static_cast<uint32_t>(n);
-    n = 0;
-    if (::ioctl(m_handle, TIOCOUTQ, &n) == 0 && n > 0)
+    if (OnComStatEvent && ::ioctl(m_handle, TIOCOUTQ, &n) == 0 && n > 0)
         stat.outQue = static_cast<uint32_t>(n);
     const auto has = [events](TCommEventType e) { return (events & (1u << e)) != 0; };
     if (has(evBreak) && OnBreak) OnBreak(this);

@@ -35,21 +35,33 @@ SessionController::SessionController(Link& link, ConfigRecords* records, Monitor
       m_channel(link),
       m_records(records ? records : &programRecords()),
       m_monitor(monitor ? monitor : &programMonitorBlocks()),
+      m_receiveTicker(std::chrono::milliseconds(timing::kReceiveTickMs),
+                      {[this] { return receiveTicksDue(); }, [this](int n) { passReceiveTicks(n); },
+                       [this] {
+                           enterTicks();
+                           Receive_timerTimer();
+                           leaveTicks();
+                       }}),
+      m_stepTicker(std::chrono::milliseconds(timing::kStepTickMs),
+                   {[this] { return stepTicksDue(); },
+                    [this](int n) {
+                        if (m_s.stepCounter != 0)
+                            m_s.stepCounter = static_cast<uint8_t>(m_s.stepCounter + n);
+                    },
+                    [this] {
+                        enterTicks();
+                        Find_deviceTimer();
+                        leaveTicks();
+                    }}),
       m_copy(std::make_unique<ConfigRecords>())
 {
-    m_receiveTimer.setInterval(timing::kReceiveTickMs);
-    m_receiveTimer.setTimerType(Qt::PreciseTimer);
-    m_stepTimer.setInterval(timing::kStepTickMs);
-    m_stepTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_receiveTimer, &QTimer::timeout, this, &SessionController::Receive_timerTimer);
-    connect(&m_stepTimer, &QTimer::timeout, this, &SessionController::Find_deviceTimer);
     // Each arrival restarts the quiet-gap countdown.
     connect(&m_channel, &PortChannel::rxChar, this, &SessionController::onBytesArrived);
     connect(&m_link, &Link::hungUp, this, &SessionController::lineHungUp);
     connect(&m_progress, &ProgressWatchdog::expired, this, [this] {
         m_s.OperationState = osIdle;
         m_s.remoteOperation = false;
-        m_early.clear();
+        dropClaimedStart();
         m_tailGaps = 0;
         endCopyRead(false);
     });
@@ -63,15 +75,15 @@ void SessionController::start(bool runTimers)
     arm();
     m_progress.setTimerEnabled(runTimers);
     if (runTimers) {
-        m_receiveTimer.start();
-        m_stepTimer.start();
+        m_receiveTicker.start();
+        m_stepTicker.start();
     }
 }
 
 void SessionController::shutdown()
 {
-    m_receiveTimer.stop();
-    m_stepTimer.stop();
+    m_receiveTicker.stop();
+    m_stepTicker.stop();
     disarm();
     if (m_link.isOpen())
         m_channel.SendStr(cmd::kClose);
@@ -120,48 +132,128 @@ void SessionController::clearFrameClaim()
     m_claimDetect = nullptr;
     m_claimTake = nullptr;
     m_claimEndsWithBurst = false;
-    m_early.clear(); // the start of a frame nobody waits for any more must not lead a later reply
+    dropClaimedStart(); // the start of a frame nobody waits for any more must not lead a later reply
+}
+
+void SessionController::dropClaimedStart()
+{
+    if (std::exchange(m_pendingClaimed, false))
+        m_s.receiveBuffer.clear();
 }
 
 void SessionController::onBytesArrived()
 {
+    enterTicks();
+    // Every byte is taken as it comes, in order, and kept until an analysis has seen it. The count is what
+    // the port's queue holds, so the read does not wait.
+    const quint32 waiting = m_channel.bytesWaiting();
+    m_channel.clearBytesWaiting();
+    const QByteArray bytes = waiting > 0 ? m_link.read(static_cast<int>(std::min<quint32>(waiting, INT_MAX)))
+                                         : QByteArray();
+    if (m_s.receiveBuffer.isEmpty())
+        m_burstStart = m_quietTicks >= timing::kQuietCountdown - 1;
+    m_s.receiveBuffer += bytes;
     // Each arrival restarts the quiet-gap countdown.
     m_s.receiveCountdown = timing::kQuietCountdown;
-    if (m_early.isEmpty())
-        m_burstStart = m_quietTicks >= timing::kQuietCountdown - 1;
     m_quietTicks = 0;
-    if (!m_claimDetect || !m_earlyFrames)
-        return;
-    // A claim is waiting for a frame: take the bytes now (the count is what the queue holds, so the read
-    // does not wait) and hand on a frame the moment it is whole.
-    const int waiting = static_cast<int>(std::min<quint32>(m_channel.bytesWaiting(), kReceiveBufferSize));
-    m_channel.clearBytesWaiting();
-    if (waiting > 0)
-        m_early += m_link.read(waiting);
-    if (m_early.size() > kReceiveBufferSize)
-        return; // no frame of ours is that long: the analysis after the gap sorts it out
-    QByteArray bytes = m_early;
-    if (takeClaimedFrame(bytes)) {
-        m_early = bytes;
-        if (m_early.isEmpty())
-            m_s.receiveCountdown = 0; // nothing left to analyse: no purge may hit the next reply
+    // A claim is waiting for frames: each goes on the moment it is whole.
+    if (m_claimDetect && m_earlyFrames) {
+        takeClaimedFrames(m_s.receiveBuffer);
+        if (m_s.receiveBuffer.isEmpty())
+            m_s.receiveCountdown = 0; // nothing left to analyse
+    }
+    if (m_s.receiveBuffer.size() > kRunawayBytes)
+        dropRunaway();
+    leaveTicks();
+}
+
+void SessionController::takeClaimedFrames(QByteArray& bytes)
+{
+    m_pendingClaimed = false;
+    while (m_claimDetect && !bytes.isEmpty()) {
+        const qsizetype n = m_claimDetect(bytes);
+        if (n == kFrameIncomplete) {
+            m_pendingClaimed = true;
+            return;
+        }
+        if (n <= 0 || n > bytes.size())
+            return;
+        const QByteArray frame = bytes.left(n);
+        bytes.remove(0, n);
+        m_burstStart = false; // what follows a frame is the same burst
+        // A copy: the taker may end or replace the claim while it runs.
+        if (const FrameTaker take = m_claimTake)
+            take(frame);
     }
 }
 
-bool SessionController::takeClaimedFrame(QByteArray& bytes)
+void SessionController::dropRunaway()
 {
-    if (!m_claimDetect)
-        return false;
-    const qsizetype n = m_claimDetect(bytes);
-    if (n <= 0 || n > bytes.size())
-        return false;
-    const QByteArray frame = bytes.left(n);
-    bytes.remove(0, n);
-    m_burstStart = false; // what follows a frame is the same burst
-    // A copy: the taker may end or replace the claim while it runs.
-    if (const FrameTaker take = m_claimTake)
-        take(frame);
-    return true;
+    // A line that never pauses and never forms a frame of a claim: its bytes are no reply anybody waits
+    // for, and keeping them all would let it fill the memory.
+    const qsizetype dropped = m_s.receiveBuffer.size();
+    m_s.receiveBuffer.clear();
+    m_pendingClaimed = false;
+    m_tailGaps = 0;
+    if (!std::exchange(m_runawaySaid, true))
+        emit message(QStringLiteral("Устройство передает данные без паузы, и они не складываются в ответ: "
+                                    "%1 байт отброшено").arg(dropped));
+}
+
+// ---- the sparse timers ------------------------------------------------------------------------------
+
+void SessionController::enterTicks()
+{
+    m_receiveTicker.catchUp();
+    m_stepTicker.catchUp();
+}
+
+void SessionController::leaveTicks()
+{
+    m_receiveTicker.reschedule();
+    m_stepTicker.reschedule();
+}
+
+void SessionController::dutiesChanged()
+{
+    enterTicks();
+    leaveTicks();
+}
+
+int SessionController::receiveTicksDue() const
+{
+    // The keep-alive tick comes every 27 ticks whether or not a poll goes out then: its count is the one
+    // a periodic timer keeps.
+    const uint32_t keepAlive = m_s.keepAliveCounter;
+    int due = keepAlive > timing::kKeepAliveAfter ? 1 : static_cast<int>(timing::kKeepAliveAfter + 2 - keepAlive);
+    if (m_s.receiveCountdown > 0)
+        due = std::min(due, std::max(1, m_s.receiveCountdown - 1));
+    if (m_claimEndsWithBurst)
+        due = std::min(due, std::max(1, timing::kQuietCountdown - 1 - m_quietTicks));
+    if (const uint32_t retry = m_s.memoryRetryCounter; retry != 0)
+        due = std::min(due, retry > timing::kMemoryRetryAfter ? 1 : static_cast<int>(timing::kMemoryRetryAfter + 2 - retry));
+    if (m_s.voiceWrite || m_s.voiceList || m_s.remoteMode)
+        due = 1; // their hooks run every tick
+    return due;
+}
+
+void SessionController::passReceiveTicks(int n)
+{
+    // Counting only: the tick that does something is never passed over.
+    if (m_s.receiveCountdown > 0)
+        m_s.receiveCountdown = static_cast<uint8_t>(m_s.receiveCountdown - n);
+    m_quietTicks = static_cast<uint8_t>(std::min(0xFF, m_quietTicks + n));
+    m_s.keepAliveCounter += static_cast<uint32_t>(n);
+    if (m_s.memoryRetryCounter != 0)
+        m_s.memoryRetryCounter += static_cast<uint32_t>(n);
+}
+
+int SessionController::stepTicksDue() const
+{
+    const uint8_t counter = m_s.stepCounter;
+    if (counter == 0)
+        return 0; // disarmed: the step timer sleeps
+    return counter > timing::kStepDelayTicks ? 1 : timing::kStepDelayTicks + 1 - counter;
 }
 
 bool SessionController::hook(ReplyHook kind, QByteArrayView burst, qsizetype pos)
@@ -171,6 +263,20 @@ bool SessionController::hook(ReplyHook kind, QByteArrayView burst, qsizetype pos
         return false;
     (*it)(burst, pos);
     return true;
+}
+
+void SessionController::arm()
+{
+    enterTicks();
+    m_s.stepCounter = 1;
+    leaveTicks();
+}
+
+void SessionController::disarm()
+{
+    enterTicks();
+    m_s.stepCounter = 0;
+    leaveTicks();
 }
 
 void SessionController::closePort()
@@ -392,7 +498,7 @@ void SessionController::linkLost(bool say)
     m_s.connected = false;
     m_s.writeAckAwaited = false;
     m_refused = osIdle;
-    m_early.clear();
+    dropClaimedStart();
     m_tailGaps = 0;
     arm();
     // The status bar and the device buttons change at once; the message comes once for each loss.
@@ -408,6 +514,13 @@ void SessionController::linkLost(bool say)
 }
 
 void SessionController::lineHungUp()
+{
+    enterTicks();
+    lineHungUpNow();
+    leaveTicks();
+}
+
+void SessionController::lineHungUpNow()
 {
     // The port says at once that the line is gone: an operation in progress ends now, not when the
     // watchdog runs out, and the search starts again.
@@ -540,44 +653,34 @@ void SessionController::searchStep()
 
 void SessionController::Receive_analyse()
 {
-    const int waiting = static_cast<int>(std::min<quint32>(m_channel.bytesWaiting(), kReceiveBufferSize));
-    if (m_early.isEmpty())
-        m_burstStart = true; // the analysis runs after a quiet gap
-    m_s.receiveBuffer = std::exchange(m_early, QByteArray());
-    if (waiting > 0 && m_s.receiveBuffer.size() < kReceiveBufferSize)
-        m_s.receiveBuffer += m_link.read(std::min<int>(waiting, kReceiveBufferSize - m_s.receiveBuffer.size()));
-    // This analysis owns its bytes: whatever a handler starts cannot make another analysis see them.
+    m_runawaySaid = false; // the line went quiet
+    // This analysis owns its bytes, all of them: whatever a handler starts cannot make another analysis
+    // see them, and bytes arriving meanwhile wait for the next one.
     QByteArray burst = std::exchange(m_s.receiveBuffer, QByteArray());
-    if (m_claimDetect && burst.size() < kReceiveBufferSize && m_claimDetect(burst) == kFrameIncomplete) {
-        m_channel.clearBytesWaiting();
-        m_early = burst; // the frame's rest is still to come
+    m_pendingClaimed = false;
+    if (burst.isEmpty())
+        return;
+    // A frame somebody claimed is data: its bytes are never searched for replies.
+    takeClaimedFrames(burst);
+    if (m_pendingClaimed) {
+        m_s.receiveBuffer = burst + m_s.receiveBuffer; // the frame's rest is still to come
         return;
     }
+    if (burst.isEmpty())
+        return;
     // A record reply whose length says more is due waits a little for its tail: a loaded PC or adapter
     // can stall a reply for longer than the quiet gap. A reply still short after that is analysed as is.
     const uint8_t state = m_s.OperationState;
     if (state == osReadConfig || state == osReadInOut || state == osReadExtended) {
         const auto end = recordReplyEnd(burst);
-        if (end && *end > burst.size() && *end <= kReceiveBufferSize && m_tailGaps < timing::kRecordTailGaps) {
+        if (end && *end > burst.size() && m_tailGaps < timing::kRecordTailGaps) {
             ++m_tailGaps;
-            m_channel.clearBytesWaiting();
-            m_early = burst;
+            m_s.receiveBuffer = burst + m_s.receiveBuffer;
             m_s.receiveCountdown = timing::kQuietCountdown;
             return;
         }
     }
     m_tailGaps = 0;
-    // The rest of the line is discarded now, before any reply is handled: a handler that sends the next
-    // request must find its answer in the queue, not thrown away after it.
-    m_channel.clearBytesWaiting();
-    m_link.discardInput();
-    if (burst.isEmpty())
-        return;
-    if (burst.size() > kReceiveBufferSize)
-        burst.truncate(kReceiveBufferSize);
-    // A frame somebody claimed is data: its bytes are never searched for replies.
-    if (takeClaimedFrame(burst) && burst.isEmpty())
-        return;
     dispatch(burst);
     // A reply that ended the read for a comparison some other way (a password asked) ends the comparison.
     const uint8_t now = m_s.OperationState;

@@ -8,9 +8,9 @@
 #include "core/protocol/commands.h"
 #include "core/protocol/progress.h"
 #include "core/protocol/reply_blocks.h"
+#include "core/protocol/sparse_ticker.h"
 
 #include <QHash>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -55,7 +55,7 @@ struct DeviceSession {
     uint8_t handshakeByte = 0;       // kept, not interpreted
     uint8_t stepCounter = 0;         // 0 = Find_device disarmed
     uint8_t receiveCountdown = 0;    // ticks of quiet left before the analysis
-    QByteArray receiveBuffer;        // the bytes of the analysis being read (at most 1024)
+    QByteArray receiveBuffer;        // every byte received and not yet analysed, in order
     uint32_t keepAliveCounter = 0;
     uint8_t keepAliveToggle = 0;
     uint8_t monitorFlags = 0;        // sent after "CONFIGD": bit 0 log trailer, bit 1 CAN scanner
@@ -84,6 +84,11 @@ inline constexpr uint32_t kMemoryRetryAfter = 50;  // receive ticks without "+ME
 inline constexpr int kRecordTailGaps = 12;         // quiet gaps a record reply may wait for its tail: ~0.5 s
 inline constexpr int kReadWriteProgressTicks = 50; // watchdog of the configuration read and write: 10 s
 } // namespace timing
+
+// The unit's own receive buffer is 1024 bytes, but the PC keeps every byte that arrives until an analysis
+// has seen it, however many bursts come together. Only a line that runs on without a quiet gap and without
+// forming anything a claim takes is cut at this size, and the user is told.
+inline constexpr qsizetype kRunawayBytes = 1 << 20;
 
 // Replies and steps that belong to other subsystems are handed to hooks those subsystems install.
 enum class ReplyHook {
@@ -130,8 +135,8 @@ public:
     void shutdown();
 
     // The step timer.
-    void arm() { m_s.stepCounter = 1; }
-    void disarm() { m_s.stepCounter = 0; }
+    void arm();
+    void disarm();
     bool armed() const { return m_s.stepCounter != 0; }
     void setState(uint8_t state) { m_s.OperationState = state; }
 
@@ -168,6 +173,9 @@ public:
     void Receive_timerTimer();
     void Find_deviceTimer();
     void Receive_analyse();
+    // The timers wake the program only for ticks that have something to do. Code outside the session's
+    // own handlers that starts a periodic duty (the remote monitor poll) says so here.
+    void dutiesChanged();
 
     int send(const Writes& writes); // each piece in its own write; the smallest result
     void setReplyHook(ReplyHook kind, std::function<void(QByteArrayView burst, qsizetype markerPos)> hook);
@@ -179,10 +187,11 @@ public:
 
     // A subsystem that expects length-framed data (file chunks and the like) claims the waiting bytes:
     // `detect` returns the length of a complete frame at their start, kFrameIncomplete while a frame has
-    // begun but is not whole, 0 for anything else. A claimed frame goes to `take` as soon as it is whole,
-    // without waiting for the quiet gap, and no other marker is searched in it. A frame still incomplete
-    // when the line goes quiet is kept for its rest (a stalled line; the watchdog ends a dead one); bytes
-    // that make no frame are analysed as usual after the gap.
+    // begun but is not whole, 0 for anything else. Each claimed frame goes to `take` as soon as it is
+    // whole, without waiting for the quiet gap, and no other marker is searched in it; several frames that
+    // arrive together are taken one after the other. A frame still incomplete when the line goes quiet is
+    // kept for its rest (a stalled line; the watchdog ends a dead one); bytes that make no frame are
+    // analysed as usual after the gap. Clearing the claim drops the start of a frame it was waiting for.
     using FrameDetector = std::function<qsizetype(QByteArrayView waiting)>;
     using FrameTaker = std::function<void(QByteArrayView frame)>;
     void setFrameClaim(FrameDetector detect, FrameTaker take);
@@ -229,12 +238,20 @@ private:
     static uint8_t repeatableOperation(uint8_t state);
     void runAgain(uint8_t operation);
     void lineHungUp();
+    void lineHungUpNow();
     void failOperation(const QString& message);
     void handleRecord(QByteArrayView burst, qsizetype pos, RecordKind kind);
     void handleWrite();
     bool hook(ReplyHook kind, QByteArrayView burst, qsizetype pos);
     void onBytesArrived();
-    bool takeClaimedFrame(QByteArray& bytes);
+    void takeClaimedFrames(QByteArray& bytes);
+    void dropRunaway();
+    void dropClaimedStart();
+    void enterTicks();
+    void leaveTicks();
+    int receiveTicksDue() const;
+    void passReceiveTicks(int n);
+    int stepTicksDue() const;
     void dispatch(const QByteArray& burst);
     void endCopyRead(bool ok);
 
@@ -247,15 +264,16 @@ private:
     QString m_portName = QStringLiteral("/dev/ttyUSB0");
     QString m_lastOpenProblem;
     uint8_t m_pausedStep = 0; // the step counter the port dialog paused
-    QTimer m_receiveTimer;
-    QTimer m_stepTimer;
+    SparseTicker m_receiveTicker;
+    SparseTicker m_stepTicker;
     QHash<int, std::function<void(QByteArrayView, qsizetype)>> m_replyHooks;
     QHash<int, std::function<void()>> m_stepHooks;
     QHash<int, std::function<void()>> m_periodicHooks;
     std::function<int()> m_dumpTypeIndex;
     FrameDetector m_claimDetect;
     FrameTaker m_claimTake;
-    QByteArray m_early; // bytes read as they arrived while a claim is active
+    bool m_pendingClaimed = false; // the bytes waiting begin a frame the claim waits to be whole
+    bool m_runawaySaid = false;    // the runaway line was said; again only after it went quiet
     bool m_earlyFrames = true;
     uint8_t m_quietTicks = 0xFF;    // receive ticks since bytes last arrived (saturating)
     bool m_burstStart = true;       // see atBurstStart()

@@ -233,6 +233,7 @@ void RemoteSession::attach(ConnectionId id, const remote::GreetingInfo& g)
     m_session.monitor().device.fillFrom(device);
 
     s().remoteMode = true;
+    m_session.dutiesChanged(); // the remote monitor poll starts counting now
     emit toolButtonsEnabled(true);
     s().DeviceType = kRemoteDeviceType;
     emit greeted(g);

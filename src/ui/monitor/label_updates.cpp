@@ -1,6 +1,7 @@
 #include "ui/monitor/label_updates.h"
 
 #include <QAbstractButton>
+#include <QHash>
 #include <QLabel>
 #include <QWidget>
 
@@ -39,14 +40,21 @@ void applyOne(QWidget* w, const LabelUpdate& u)
 
 void applyLabelUpdates(QWidget* root, const QList<LabelUpdate>& updates)
 {
-    if (!root)
+    if (!root || updates.isEmpty())
         return;
-    for (const LabelUpdate& u : updates) {
-        if (root->objectName() == u.objectName)
-            applyOne(root, u);
-        for (QWidget* w : root->findChildren<QWidget*>(u.objectName))
-            applyOne(w, u);
-    }
+    // One walk over the controls, not one per update: the monitor applies dozens of updates a block.
+    QHash<QString, QList<const LabelUpdate*>> byName;
+    for (const LabelUpdate& u : updates)
+        byName[u.objectName].append(&u);
+    const auto applyTo = [&byName](QWidget* w) {
+        const auto it = byName.constFind(w->objectName());
+        if (it != byName.constEnd())
+            for (const LabelUpdate* u : *it)
+                applyOne(w, *u);
+    };
+    applyTo(root);
+    for (QWidget* w : root->findChildren<QWidget*>())
+        applyTo(w);
 }
 
 } // namespace rv

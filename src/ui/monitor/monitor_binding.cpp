@@ -91,6 +91,7 @@ MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w
     connect(&w, &MainWindow::pageInstalled, this, [this](int index) {
         if (index == nav::Dev_set)
             bindCanScanner();
+        m_keyGridSought = false; // the key grid may have come with the page
     });
 }
 
@@ -105,9 +106,11 @@ void MonitorBinding::apply(const MonitorUpdate& u)
     m_status->apply(u.statusWindow);
     for (const LabelUpdate& l : u.mainWindow) {
         // The reset button's tool tip follows its caption; the main window keeps the two together.
-        if (l.objectName == QLatin1String("Reset_but") && l.text)
-            m_window.setResetCaption(*l.text);
-        else
+        if (l.objectName == QLatin1String("Reset_but") && l.text) {
+            if (*l.text != m_resetCaption)
+                m_window.setResetCaption(*l.text);
+            m_resetCaption = *l.text;
+        } else
             applyLabelUpdates(&m_window, {l});
     }
     if (u.motionText)
@@ -231,7 +234,9 @@ void MonitorBinding::SCANCAN_enClick(bool on)
 
 void MonitorBinding::captureKey(const GpsSnapshot& gps)
 {
-    auto* grid = m_window.findChild<QTableWidget*>(kKeyGrid);
+    if (!std::exchange(m_keyGridSought, true))
+        m_keyGrid = m_window.findChild<QTableWidget*>(kKeyGrid);
+    QTableWidget* grid = m_keyGrid;
     QStringList rows;
     for (int row = 1; grid && row <= IButtonCapture::kRows; ++row) {
         const QTableWidgetItem* item = grid->item(row, 1);

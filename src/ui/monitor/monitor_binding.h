@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QTableWidget>
 
 #include <functional>
 #include <optional>
@@ -70,6 +71,10 @@ private:
     QPointer<ChartWindow> m_charts; // shows m_history, so it goes when the binding goes
     std::optional<QStringList> m_chartSeries; // the ticked series Config.ini keeps, until the window exists
     std::function<QRect()> m_screenArea;
+    // Looked up once, not on every monitor block: a search by name walks every control of the window.
+    QString m_resetCaption;
+    QPointer<QTableWidget> m_keyGrid;
+    bool m_keyGridSought = false;
 };
 
 } // namespace rv

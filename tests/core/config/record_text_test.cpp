@@ -1,5 +1,7 @@
 #include "core/config/record_text.h"
 
+#include "core/config/fcg_file.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonArray>
@@ -67,4 +69,64 @@ TEST(RecordText, DumpsNameEveryFieldWithItsValue)
     EXPECT_DOUBLE_EQ(json[u"ConfigBlock"][u"ACCELPOROG"].toDouble(), 2.5);
     EXPECT_EQ(json[u"ConfSeBlock"][u"IP2"].toArray().at(3).toInt(), 7);
     EXPECT_EQ(json[u"InpOutBlock"][u"EventSource"].toArray().size(), 20);
+}
+
+namespace {
+
+// The forms the dumps had when every value went through displayAt and every text through QJsonDocument.
+QString referenceJsonString(const QString& s)
+{
+    const QByteArray doc = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(doc.mid(1, doc.size() - 2));
+}
+
+QString referenceText(const ConfigRecords& records)
+{
+    QString out;
+    const RecordBase* current = nullptr;
+    for (const FieldLine& l : fieldLines(records)) {
+        if (l.record != current) {
+            current = l.record;
+            out += (out.isEmpty() ? QString() : QStringLiteral("\n")) + u'['
+                   + QString::fromLatin1(current->layout().name.data(), qsizetype(current->layout().name.size()))
+                   + QStringLiteral("]\n");
+        }
+        out += (l.field->isView() ? QStringLiteral("  ") : QString()) + l.name + QStringLiteral(" = ")
+               + (l.field->encoding == Encoding::Text ? referenceJsonString(l.value) : l.value) + u'\n';
+    }
+    return out;
+}
+
+} // namespace
+
+// The dumps write numbers and plain texts without the temporary strings of displayAt and QJsonDocument: for
+// records of any bytes they must still say exactly what those say.
+TEST(RecordText, DumpsSayWhatEveryFieldDisplays)
+{
+    uint32_t seed = 12345;
+    for (int round = 0; round < 20; ++round) {
+        QByteArray file(kFcgSize, '\0');
+        for (char& c : file) {
+            seed = seed * 1103515245u + 12345u;
+            // Runs of zeros, printable text, quotes, backslashes and control bytes, and the upper half.
+            const uint32_t pick = (seed >> 16) % 8;
+            c = pick == 0 ? '\0' : pick == 1 ? '"' : pick == 2 ? '\\' : char(seed >> (pick + 8));
+        }
+        ConfigRecords r;
+        ASSERT_TRUE(applyFcgBytes(r, file).ok());
+        ASSERT_EQ(dumpText(r), referenceText(r)) << "round " << round;
+        QJsonParseError err;
+        const QJsonDocument json = QJsonDocument::fromJson(dumpJson(r), &err);
+        ASSERT_EQ(err.error, QJsonParseError::NoError) << "round " << round;
+        for (const FieldLine& l : fieldLines(r)) {
+            const QJsonValue record = json.object().value(
+                QString::fromLatin1(l.record->layout().name.data(), qsizetype(l.record->layout().name.size())));
+            const QJsonValue field = record.toObject().value(fieldName(*l.field));
+            const QJsonValue v = l.field->count > 1 ? field.toArray().at(l.index) : field;
+            if (v.isString())
+                EXPECT_EQ(v.toString(), l.value) << l.name.toStdString();
+            else
+                EXPECT_EQ(v.toDouble(), l.value.toDouble()) << l.name.toStdString();
+        }
+    }
 }

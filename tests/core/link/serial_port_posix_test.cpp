@@ -185,6 +185,42 @@ TEST(SerialPort, EveryByteOfAReplyInPiecesIsNotified)
     EXPECT_GE(notifications, kRounds);
 }
 
+// The session reads, at every notification, the count it reports: all of it must be there at once. A count
+// that took a byte twice (once in the port, once moved by the event thread meanwhile) would leave the read
+// waiting for a byte that never comes and returning short after its time-out.
+TEST(SerialPort, ReadingWhatANotificationCountsGetsExactlyThat)
+{
+    rvtest::PtyPair pty;
+    SerialLink link;
+    ASSERT_TRUE(link.open(pty.slavePath()));
+    QByteArray got;
+    int shortReads = 0;
+    QObject::connect(&link, &Link::bytesArrived, [&](quint32 n) {
+        const QByteArray b = link.read(int(n));
+        shortReads += b.size() != qsizetype(n);
+        got += b;
+    });
+    std::mt19937 rng(20261210);
+    for (int round = 0; round < 60; ++round) {
+        QByteArray reply(std::uniform_int_distribution<int>(300, 1200)(rng), '\0');
+        for (char& c : reply)
+            c = static_cast<char>(rng());
+        got.clear();
+        std::thread unit([&] {
+            for (qsizetype at = 0; at < reply.size();) {
+                const qsizetype len = std::min<qsizetype>(std::uniform_int_distribution<int>(1, 32)(rng), reply.size() - at);
+                pty.unitWrite(QByteArrayView(reply).sliced(at, len));
+                at += len;
+                std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 150)(rng)));
+            }
+        });
+        ASSERT_TRUE(waitUntil([&] { return got.size() >= reply.size(); })) << "round " << round;
+        unit.join();
+        EXPECT_EQ(got, reply) << "round " << round;
+    }
+    EXPECT_EQ(shortReads, 0);
+}
+
 // A line whose far end hung up reads nothing and says so: the read returns at once instead of spinning
 // until its one-second time-out, and the hang-up is reported.
 TEST(SerialPort, HungUpLineReturnsAtOnceAndIsReported)
