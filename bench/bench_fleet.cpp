@@ -5,8 +5,8 @@
 // its job's first frame.
 
 #include "core/config/fcg_file.h"
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
 // The work of one analysis on the 10 ms receive path: every marker searched for over a full burst,
 // and the largest record checked.
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 #include "core/protocol/reply_blocks.h"
 
 #include <benchmark/benchmark.h>

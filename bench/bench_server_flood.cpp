@@ -8,8 +8,8 @@
 //     bench_server_flood [SECONDS] [FLOODERS] [RVCTL]   (default 25 s, 4 flooders: half greet, half do not;
 //                                                     RVCTL: another rvctl to measure, an older one say)
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -5,8 +5,8 @@
 // stops, summary and map), moving the path's marker (as the chart's cursor does), a wheel notch of zoom on the
 // map (the path drawn again), and a redraw of the chart.
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 #include "track_memory.h"
 #include "ui/monitor/chart_view.h"
 #include "ui/track/track_map_view.h"

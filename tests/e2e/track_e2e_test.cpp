@@ -6,7 +6,7 @@
 #include "core/config/records.h"
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "core/protocol/device_session.h"
 #include "core/track/track_packet.h"
 #include "core/track/track_read.h"

@@ -8,7 +8,7 @@
 #include "core/devicefiles/voice_messages.h"
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "core/protocol/device_session.h"
 #include "support/rvsim_process.h"
 #include "support/unit_bytes.h"

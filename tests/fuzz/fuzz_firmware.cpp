@@ -9,7 +9,7 @@
 #include "core/firmware/firmware_update.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
-#include "core/protocol/checksum.h"
+#include "core/base/checksum.h"
 #include "core/protocol/device_session.h"
 
 #include <cstddef>

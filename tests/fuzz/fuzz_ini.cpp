@@ -2,7 +2,7 @@
 // same. After a NUL byte, section, key and value (NUL-separated, UTF-8) are set into the file read from
 // the bytes before it: the entry then reads back exactly, or it is refused and nothing changes.
 
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 
 #include <cstddef>
 #include <cstdint>

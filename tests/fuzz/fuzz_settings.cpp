@@ -6,7 +6,7 @@
 
 #include "core/satellite/tariff_exchange.h"
 #include "core/settings/app_settings.h"
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,8 +4,8 @@
 // test: a square on the equator (a side of 0.01°, 1.112 km), driven round once with one stop and one packet
 // without a valid position.
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 #include <QByteArray>
 

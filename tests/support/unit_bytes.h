@@ -2,8 +2,8 @@
 
 // Replies as a unit sends them, for feeding the session in tests.
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 #include <QByteArray>
 

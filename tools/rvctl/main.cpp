@@ -11,7 +11,7 @@
 #include "core/config/record_diff.h"
 #include "core/config/packet_structure.h"
 #include "core/config/record_text.h"
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 #include "core/firmware/firmware_update.h"
 #include "core/link/port_list.h"
 #include "core/link/serial_link.h"

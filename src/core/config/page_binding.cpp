@@ -1,6 +1,6 @@
 #include "core/config/page_binding.h"
 
-#include "core/config/cp1251.h"
+#include "core/base/cp1251.h"
 
 #include <cmath>
 

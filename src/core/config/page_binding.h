@@ -15,7 +15,7 @@
 #include "core/config/inpout_block_fields.h"
 #include "core/config/input_rules.h"
 #include "core/config/records.h"
-#include "core/protocol/reply_blocks.h"
+#include "core/config/record_kind.h"
 
 #include <QList>
 

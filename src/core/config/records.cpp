@@ -2,9 +2,9 @@
 
 #include "core/config/config_block_fields.h"
 #include "core/config/confse_block_fields.h"
-#include "core/config/cp1251.h"
+#include "core/base/cp1251.h"
 #include "core/config/inpout_block_fields.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 
 namespace rv {
 

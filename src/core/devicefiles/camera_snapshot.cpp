@@ -1,7 +1,7 @@
 #include "core/devicefiles/camera_snapshot.h"
 
 #include "core/base/output_file.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "core/protocol/commands.h"
 #include "core/protocol/device_session.h"
 #include "core/settings/program_folder.h"

@@ -1,7 +1,7 @@
 #include "core/devicefiles/file_transfer.h"
 
-#include "core/config/regular_file.h"
-#include "core/protocol/bytes.h"
+#include "core/base/input_file.h"
+#include "core/base/bytes.h"
 #include "core/protocol/device_session.h"
 #include "core/protocol/reply_blocks.h"
 #include "core/settings/program_folder.h"

@@ -1,8 +1,8 @@
 #include "core/devicefiles/route_table.h"
 
-#include "core/config/cp1251.h"
-#include "core/config/regular_file.h"
-#include "core/protocol/bytes.h"
+#include "core/base/cp1251.h"
+#include "core/base/input_file.h"
+#include "core/base/bytes.h"
 
 #include <QFile>
 

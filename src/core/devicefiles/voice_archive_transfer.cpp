@@ -1,7 +1,7 @@
 #include "core/devicefiles/voice_archive_transfer.h"
 
 #include "core/devicefiles/voice_format.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "core/protocol/device_session.h"
 #include "core/protocol/reply_blocks.h"
 

@@ -1,6 +1,6 @@
 #include "core/devicefiles/voice_format.h"
 
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 
 #include <QFile>
 

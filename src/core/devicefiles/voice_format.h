@@ -11,7 +11,7 @@
 
 #include "core/base/output_file.h"
 
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
 #include "core/devicefiles/waypoint_import.h"
 
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 
 #include <QFile>
 

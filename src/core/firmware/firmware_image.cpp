@@ -1,6 +1,6 @@
 #include "core/firmware/firmware_image.h"
 
-#include "core/protocol/checksum.h"
+#include "core/base/checksum.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
 #include "core/firmware/firmware_update.h"
 
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 #include "core/protocol/device_session.h"
 
 namespace rv {

@@ -1,7 +1,7 @@
 #include "core/fleet/job_queue.h"
 
 #include "core/config/fcg_file.h"
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 
 #include <QDir>
 #include <QFile>

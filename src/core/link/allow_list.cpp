@@ -1,6 +1,6 @@
 #include "core/link/allow_list.h"
 
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #include "core/monitor/can_lines.h"
 
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 
 namespace rv {
 

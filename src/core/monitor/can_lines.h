@@ -3,7 +3,9 @@
 // Lines of the CAN frame list from the scanner records "CANMES" and "CANBUF". Neither record carries a
 // length, so a record cut short by the end of the received bytes is dropped whole rather than read past.
 
-#include "core/protocol/reply_blocks.h"
+#include "core/monitor/can_records.h"
+
+#include <QList>
 
 #include <QByteArrayView>
 #include <QStringList>

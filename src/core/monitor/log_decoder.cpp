@@ -96,7 +96,7 @@ QStringList Log_decode(QByteArrayView codes, QTime now)
 
 } // namespace rv
 
-#include "core/config/cp1251.h"
+#include "core/base/cp1251.h"
 
 
 namespace rv {

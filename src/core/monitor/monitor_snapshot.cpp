@@ -1,6 +1,6 @@
 #include "core/monitor/monitor_snapshot.h"
 
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 
 #include <bit>
 

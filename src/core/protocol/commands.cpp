@@ -1,7 +1,7 @@
 #include "core/protocol/commands.h"
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 namespace rv {
 

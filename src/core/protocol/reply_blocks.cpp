@@ -1,7 +1,7 @@
 #include "core/protocol/reply_blocks.h"
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 #include <QList>
 #include <algorithm>
@@ -39,16 +39,6 @@ const char* recordMarker(RecordKind kind)
     case RecordKind::ConfSe: return "CONFSE";
     }
     return "";
-}
-
-qsizetype recordSize(RecordKind kind)
-{
-    switch (kind) {
-    case RecordKind::Config: return kConfigRecordSize;
-    case RecordKind::InpOut: return kInpOutRecordSize;
-    case RecordKind::ConfSe: return kConfSeRecordSize;
-    }
-    return 0;
 }
 
 RecordReply parseRecordReply(QByteArrayView buf, qsizetype markerPos, RecordKind kind)

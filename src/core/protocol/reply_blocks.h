@@ -4,6 +4,9 @@
 // marker is found by text search, which stops at the first zero byte, and the block after it is read by
 // position. Every read is bounds-checked against the bytes actually received.
 
+#include "core/config/record_kind.h"
+#include "core/monitor/can_records.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -15,18 +18,13 @@ namespace rv {
 
 // Stores that blocks fill, and the caps that follow from them.
 inline constexpr qsizetype kReceiveBufferSize = 1024;
-inline constexpr qsizetype kConfigRecordSize = 512;
-inline constexpr qsizetype kInpOutRecordSize = 513;
-inline constexpr qsizetype kConfSeRecordSize = 26;
 inline constexpr qsizetype kGpsBlockSize = 105;
 inline constexpr qsizetype kDeviceBlockSize = 115;
 
 // Position of the first exact occurrence of `marker` in `buf`, searching only up to the first zero byte.
 std::optional<qsizetype> findMarker(QByteArrayView buf, QByteArrayView marker);
 
-enum class RecordKind { Config, InpOut, ConfSe };
 const char* recordMarker(RecordKind kind);   // "CONFIG", "INPOUT", "CONFSE"
-qsizetype recordSize(RecordKind kind);       // 512, 513, 26
 
 // A checked record block: marker, [status], length L, L payload bytes, block checksum.
 struct RecordReply {
@@ -72,11 +70,8 @@ std::optional<BootloaderReply> parseBootloader(QByteArrayView buf, qsizetype mar
 
 std::optional<char> parsePasswordReply(QByteArrayView buf, qsizetype markerPos); // "+PASS=": '0', '1', '?'
 
-struct CanMessage { uint32_t frame = 0, id = 0, dataA = 0, dataB = 0; };
 std::optional<CanMessage> parseCanMes(QByteArrayView buf, qsizetype markerPos);
 
-struct CanRecord { uint32_t id = 0, dataA = 0, dataB = 0; };
-inline constexpr int kCanBufRecords = 40;
 std::optional<QList<CanRecord>> parseCanBuf(QByteArrayView buf, qsizetype markerPos);
 
 // Sub-coded replies ("FLRW", "+MEM"): the code byte at offset 4 and the bytes after it, as far as received.

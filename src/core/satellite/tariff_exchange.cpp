@@ -1,8 +1,8 @@
 #include "core/satellite/tariff_exchange.h"
 
-#include "core/config/cp1251.h"
+#include "core/base/cp1251.h"
 #include "core/protocol/commands.h"
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 #include "core/settings/app_settings.h"
 
 #include <QTcpSocket>

@@ -1,7 +1,7 @@
 #include "core/settings/app_settings.h"
 
 #include "core/link/port_list.h"
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 
 #include <QDir>
 #include <QStringList>

@@ -2,8 +2,8 @@
 
 #include "core/track/track_text.h"
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #include "core/track/track_read.h"
 
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "core/protocol/device_session.h"
 #include "core/track/track_packet.h"
 

@@ -1,9 +1,9 @@
 #include "ui/app/main_window.h"
 
 #include "core/config/records.h"
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 #include "core/settings/app_settings.h"
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 #include "core/settings/program_folder.h"
 #include "ui/app/about_window.h"
 #include "ui/app/adaptation.h"

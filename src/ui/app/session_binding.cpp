@@ -2,7 +2,7 @@
 
 #include "core/config/defaults.h"
 #include "core/config/fcg_file.h"
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 #include "core/link/port_list.h"
 #include "core/protocol/device_session.h"
 #include "core/settings/app_settings.h"

@@ -1,7 +1,7 @@
 #include "ui/devicefiles/autoinfo_page.h"
 
-#include "core/config/cp1251.h"
-#include "core/config/regular_file.h"
+#include "core/base/cp1251.h"
+#include "core/base/input_file.h"
 #include "core/devicefiles/voice_format.h"
 #include "core/devicefiles/waypoint_import.h"
 #include "ui/app/app_texts.h"

@@ -1,6 +1,6 @@
 #include "ui/devicefiles/devicefiles_binding.h"
 
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 #include "core/devicefiles/file_transfer.h"
 #include "core/monitor/log_decoder.h"
 #include "core/protocol/device_session.h"

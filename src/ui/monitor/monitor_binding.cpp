@@ -3,7 +3,7 @@
 #include "core/monitor/can_lines.h"
 #include "core/monitor/monitor_text.h"
 #include "core/protocol/device_session.h"
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 #include "ui/app/adaptation.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"

@@ -1,6 +1,6 @@
 #include "ui/track/track_binding.h"
 
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 #include "core/track/track_packet.h"
 #include "core/track/track_read.h"
 #include "ui/app/main_window.h"

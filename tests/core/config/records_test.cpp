@@ -1,5 +1,5 @@
 #include "core/config/config_block_fields.h"
-#include "core/config/cp1251.h"
+#include "core/base/cp1251.h"
 #include "core/config/records.h"
 
 #include <QRandomGenerator>

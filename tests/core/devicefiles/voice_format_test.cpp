@@ -3,7 +3,7 @@
 
 #include "core/devicefiles/voice_format.h"
 
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "support/unit_bytes.h"
 
 #include <QDir>

@@ -8,7 +8,7 @@
 #include "core/devicefiles/file_transfer.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
 

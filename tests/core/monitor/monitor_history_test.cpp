@@ -1,7 +1,7 @@
 #include "core/monitor/monitor_history.h"
 
 #include "core/monitor/monitor_labels.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "core/monitor/monitor_labels.h"
 
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 
 #include <gtest/gtest.h>
 

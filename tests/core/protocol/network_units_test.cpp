@@ -1,8 +1,8 @@
 // The units on the server, driven frame by frame with a clock of the test's own and no sockets: time
 // limits, the allow list, a unit that calls again on a new connection.
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 #include "core/protocol/network_units.h"
 
 #include <QSignalSpy>

@@ -3,8 +3,8 @@
 
 #include "core/protocol/remote_frames.h"
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>

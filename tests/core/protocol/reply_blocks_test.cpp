@@ -1,5 +1,5 @@
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 #include "core/protocol/reply_blocks.h"
 
 #include <gtest/gtest.h>

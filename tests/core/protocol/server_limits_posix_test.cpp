@@ -4,8 +4,8 @@
 // that resets its connection at once is still logged with its address. Callers are plain sockets of the
 // test (127.0.0.x addresses are all this machine's), so nothing reads for them behind the test's back.
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 #include "core/protocol/network_units.h"
 #include "support/wait.h"
 

@@ -1,5 +1,5 @@
 #include "core/settings/app_settings.h"
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>

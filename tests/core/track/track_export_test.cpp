@@ -4,8 +4,8 @@
 
 #include "core/track/track_packet.h"
 
-#include "core/protocol/bytes.h"
-#include "core/protocol/checksum.h"
+#include "core/base/bytes.h"
+#include "core/base/checksum.h"
 
 #include <QFile>
 #include <QProcess>

@@ -6,7 +6,7 @@
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 #include "support/unit_bytes.h"
 #include "support/wait.h"
 #include "ui/app/main_window.h"

@@ -1,6 +1,6 @@
 #include "core/config/records.h"
 #include "core/settings/app_settings.h"
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 #include "support/pty_pair.h"
 #include "ui/app/adaptation.h"
 #include "ui/app/confirm_dialog.h"

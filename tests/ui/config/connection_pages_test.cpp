@@ -1,7 +1,7 @@
 // The connection settings pages: filled from records with unusual bytes, visited, gathered back; the user's
 // edits through the keyboard and the mouse, proven by the bytes of the records.
 
-#include "core/config/cp1251.h"
+#include "core/base/cp1251.h"
 #include "core/config/records.h"
 #include "core/config/sim_presets.h"
 #include "core/link/memory_link.h"

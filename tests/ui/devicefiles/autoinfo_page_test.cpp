@@ -2,9 +2,9 @@
 // menu adds and deletes with their count, the live position and a WAV name put into a row, the dialogs'
 // preselected filters, the route file written from the grid and opened back, and the switch of the main record.
 
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 #include "core/devicefiles/file_transfer.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "ui/app/navigation.h"
 #include "ui/config/page_binder.h"
 #include "ui/devicefiles/autoinfo_page.h"

@@ -3,11 +3,11 @@
 // the unit gets or the archive file written.
 
 #include "core/config/records.h"
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 #include "core/devicefiles/voice_messages.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
-#include "core/protocol/bytes.h"
+#include "core/base/bytes.h"
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
 #include "ui/app/main_window.h"

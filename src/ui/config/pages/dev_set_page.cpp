@@ -1,6 +1,6 @@
 #include "ui/config/pages/dev_set_page.h"
 
-#include "core/config/cp1251.h"
+#include "core/base/cp1251.h"
 #include "ui/app/navigation.h"
 #include "ui/config/pages/fuel_table_window.h"
 #include "ui_dev_set_page.h"

@@ -1,4 +1,4 @@
-#include "core/protocol/checksum.h"
+#include "core/base/checksum.h"
 
 #include <gtest/gtest.h>
 

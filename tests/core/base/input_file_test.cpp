@@ -1,5 +1,5 @@
 #include "core/config/fcg_file.h"
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -8,8 +8,8 @@
 using namespace rv;
 
 // Only a regular file is opened; a folder, a missing file or no name at all is refused, and nothing is
-// read. (What else a name can stand for differs by platform: regular_file_posix_test.cpp,
-// regular_file_win32_test.cpp.)
+// read. (What else a name can stand for differs by platform: input_file_posix_test.cpp,
+// input_file_win32_test.cpp.)
 TEST(RegularFile, OpensRegularFilesOnly)
 {
     QTemporaryDir dir;

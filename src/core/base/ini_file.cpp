@@ -1,6 +1,6 @@
-#include "core/settings/ini_file.h"
+#include "core/base/ini_file.h"
 
-#include "core/config/cp1251.h"
+#include "core/base/cp1251.h"
 
 #include <QStringDecoder>
 

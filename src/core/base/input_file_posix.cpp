@@ -1,4 +1,4 @@
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 #include "core/config/fcg_file.h"
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 
 #include <QFile>
 #include <QUuid>

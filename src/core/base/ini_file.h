@@ -4,7 +4,7 @@
 // comments in their order, so rewriting a file changes only the values that were set.
 
 #include "core/base/output_file.h"
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 // The input-file door: what every read of a user's file goes through. The platform's part, opening a path
-// only when it is a regular file, is in regular_file_posix.cpp and regular_file_win32.cpp.
+// only when it is a regular file, is in input_file_posix.cpp and input_file_win32.cpp.
 
-#include "core/config/regular_file.h"
+#include "core/base/input_file.h"
 
 #include <QFile>
 #include <QFileInfo>
