@@ -4,13 +4,13 @@
 
 #include "line_sender.h"
 #include "remote_unit.h"
+#include "save_file.h"
 #include "tariff_server.h"
 #include "virtual_unit.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -106,10 +106,7 @@ private:
         QByteArray text;
         for (auto it = m_unit.counts().cbegin(); it != m_unit.counts().cend(); ++it)
             text += it.key() + ' ' + QByteArray::number(it.value()) + '\n';
-        // Replaced whole (a new file renamed over the old), so a reader never sees it half written.
-        QSaveFile f(m_statsPath);
-        if (f.open(QIODevice::WriteOnly) && f.write(text) == text.size())
-            f.commit();
+        replaceFile(m_statsPath, text);
     }
 
     int m_master;

@@ -1,10 +1,10 @@
 #include "medium.h"
+#include "save_file.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <QSaveFile>
 
 namespace rvsim {
 
@@ -67,8 +67,7 @@ bool Medium::write(uint8_t area, const QByteArray& name, const QByteArray& data)
         return true;
     }
     QDir(m_o.folder).mkpath(QString::number(area));
-    QSaveFile f(QDir(m_o.folder).filePath(key));
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.commit();
+    return replaceFile(QDir(m_o.folder).filePath(key), data);
 }
 
 std::optional<QByteArray> Medium::dayLog(const QByteArray& date, qsizetype size)

@@ -1,8 +1,8 @@
 #include "remote_unit.h"
+#include "save_file.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <csignal>
@@ -333,10 +333,7 @@ void RemoteLink::writeStats()
     QByteArray text;
     for (auto it = all.cbegin(); it != all.cend(); ++it)
         text += it.key() + ' ' + QByteArray::number(it.value()) + '\n';
-    // Replaced whole (a new file renamed over the old), so a reader never sees it half written.
-    QSaveFile f(m_statsPath);
-    if (f.open(QIODevice::WriteOnly) && f.write(text) == text.size())
-        f.commit();
+    replaceFile(m_statsPath, text);
 }
 
 } // namespace rvsim

@@ -1,7 +1,7 @@
 #include "unit_records.h"
+#include "save_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace rvsim {
 
@@ -71,8 +71,7 @@ bool UnitRecords::save(const QString& path) const
     data.replace(0, config.size(), config);
     data.replace(wire::kFileInpOutAt, inpOut.size(), inpOut);
     data.replace(wire::kFileConfSeAt, confSe.size(), confSe);
-    QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.commit();
+    return replaceFile(path, data);
 }
 
 } // namespace rvsim
