@@ -106,6 +106,7 @@ struct TThreadComm::EventThreadState {
     uint64_t purges = 0;              // input discards so far: a read begun before one brings nothing to keep
     bool posted = false;              // an rx notification is on its way to the owner or running there
     bool hungUp = false;
+    OVERLAPPED* pendingRead = nullptr; // the thread's one-byte read while it waits for the line that way
     HANDLE wakeEvent = nullptr;       // stop, or room again in a full queue
 
     void wake() const { ::SetEvent(wakeEvent); }
@@ -273,10 +274,14 @@ void TThreadComm::PurgeIn()
     // Under the queue's lock, which the thread holds while it reads the driver's bytes or starts its wait
     // for the next one: no byte read before the purge survives it (a pending read is aborted, and what one
     // begun earlier brings is dropped).
+    // PURGE_RXABORT does not end a pending read everywhere (wine's driver only flushes), so the thread's read
+    // is cancelled first: whatever it still brings came before the purge.
     std::lock_guard lock(m_thread->mutex);
     const bool wasFull = m_thread->queue.size() >= kQueueLimit;
     m_thread->queue.clear();
     ++m_thread->purges;
+    if (m_thread->pendingRead)
+        ::CancelIoEx(handleOf(m_handle), m_thread->pendingRead);
     ::PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR);
     if (wasFull)
         m_thread->wake();
@@ -517,6 +522,8 @@ void TThreadComm::startEventThread()
                     purgesBefore = state->purges;
                     ok = ::ReadFile(h, buf, 1, &one, ov);
                     error = ok ? 0 : ::GetLastError();
+                    if (!ok && error == ERROR_IO_PENDING)
+                        state->pendingRead = ov;
                 }
                 bool cancelled = false;
                 if (!ok && error == ERROR_IO_PENDING) {
@@ -528,6 +535,7 @@ void TThreadComm::startEventThread()
                 if (ok && one > 0) {
                     {
                         std::lock_guard lock(state->mutex);
+                        state->pendingRead = nullptr;
                         if (state->purges == purgesBefore) {
                             state->queue.append(buf, 1);
                             ++state->arrivals;
@@ -538,6 +546,7 @@ void TThreadComm::startEventThread()
                 }
                 {
                     std::lock_guard lock(state->mutex);
+                    state->pendingRead = nullptr;
                     discarded = state->purges != purgesBefore;
                 }
                 if (cancelled || (error == ERROR_OPERATION_ABORTED && discarded))
