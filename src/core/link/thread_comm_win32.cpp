@@ -272,10 +272,9 @@ void TThreadComm::PurgeIn()
         return;
     }
     // Under the queue's lock, which the thread holds while it reads the driver's bytes or starts its wait
-    // for the next one: no byte read before the purge survives it (a pending read is aborted, and what one
-    // begun earlier brings is dropped).
-    // PURGE_RXABORT does not end a pending read everywhere (wine's driver only flushes), so the thread's read
-    // is cancelled first: whatever it still brings came before the purge.
+    // for the next one: no byte read before the purge survives it. PURGE_RXABORT does not end a pending read
+    // everywhere (wine's driver only flushes), so the thread's one-byte read is cancelled first: whatever it
+    // still brings came before the purge, and is dropped.
     std::lock_guard lock(m_thread->mutex);
     const bool wasFull = m_thread->queue.size() >= kQueueLimit;
     m_thread->queue.clear();
