@@ -1,14 +1,17 @@
 // The serial component on the Win32 communications API. The port is opened as \\.\COMn with share mode 0
-// (a port that another program holds is busy), overlapped; the line is binary 8N1 without flow control. The
-// event thread waits with an overlapped WaitCommEvent and hands each event to the owning thread, one at a
-// time, as on POSIX. Reads and writes are overlapped too and are bounded by the port's time-outs.
+// (a port that another program holds is busy), overlapped; the line is binary 8N1 without flow control. As on
+// POSIX, the port's event thread takes every byte into the port's input queue as it arrives, and the owner's
+// reads are served from there; writes are overlapped and bounded by the port's write time-outs.
 
 #include "core/link/thread_comm.h"
 
 #include "core/link/link.h"
 
 #include <QMetaObject>
-#include <QSemaphore>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
 
 #include <windows.h>
 
@@ -61,15 +64,15 @@ struct Overlapped {
     }
 };
 
-// Runs an overlapped transfer to its end (the port's time-outs bound it); the bytes moved, or -1 on an error.
-int transfer(HANDLE h, bool writing, void* buffer, DWORD count)
+// Runs an overlapped write to its end (the port's write time-outs bound it); the bytes moved, or -1 on an error.
+int writeAll(HANDLE h, const void* buffer, DWORD count)
 {
     Overlapped o;
     if (!o.ok())
         return -1;
     DWORD done = 0;
     OVERLAPPED* ov = o.get();
-    const BOOL ok = writing ? ::WriteFile(h, buffer, count, &done, ov) : ::ReadFile(h, buffer, count, &done, ov);
+    const BOOL ok = ::WriteFile(h, buffer, count, &done, ov);
     if (ok)
         return static_cast<int>(done);
     if (::GetLastError() != ERROR_IO_PENDING)
@@ -88,20 +91,31 @@ int inQueue(HANDLE h)
 
 } // namespace
 
-// Shared between the component and its event thread. `detached` is set by Close before the thread is
-// stopped; a notification already queued for the owning thread checks it and is dropped. The bookkeeping of
-// what the owner read or discarded is the POSIX component's: an rx event is handed over only when the input
-// queue has grown since the last one, so a driver (or wine) that reports EV_RXCHAR for as long as bytes wait
-// causes no flood of notifications.
+// Shared between the component and its event thread. The thread takes every byte into `queue`, the port's
+// input queue, as it arrives, and the owner's reads are served from there. `detached` is set by Close before
+// the thread is stopped; a notification already queued for the owning thread checks it and is dropped.
 struct TThreadComm::EventThreadState {
     std::thread thread;
     std::atomic<bool> stop{false};
     std::atomic<bool> detached{false};
-    std::atomic<int> consumed{0};
-    std::atomic<bool> purged{false};
-    std::atomic<int> reported{-1};
-    HANDLE stopEvent = nullptr;
+    std::mutex mutex;                 // guards what follows, and each read of the port into the queue
+    std::condition_variable arrived;  // the queue grew, or the line was lost
+    QByteArray queue;
+    uint64_t arrivals = 0;            // bytes ever put into the queue
+    uint64_t notified = 0;            // arrivals when the owner last measured the queue for a notification
+    uint64_t purges = 0;              // input discards so far: a read begun before one brings nothing to keep
+    bool posted = false;              // an rx notification is on its way to the owner or running there
+    bool hungUp = false;
+    OVERLAPPED* pendingRead = nullptr; // the thread's one-byte read while it waits for the line that way
+    HANDLE wakeEvent = nullptr;       // stop, or room again in a full queue
+
+    void wake() const { ::SetEvent(wakeEvent); }
 };
+
+namespace {
+// Bytes the event thread keeps for an owner that does not read them; beyond that they wait in the driver.
+constexpr qsizetype kQueueLimit = 1 << 20;
+} // namespace
 
 bool TThreadComm::CreateHandle()
 {
@@ -140,12 +154,14 @@ void TThreadComm::UpdateCommTimeouts()
 {
     if (!m_open)
         return;
-    // A read returns when its count is there or after 1000 ms with what came. A write gets twice its time on
-    // the line and at least half a second (writeTimeoutMs), so a few hundred bytes always complete.
+    // Only the event thread reads the port. It asks either for bytes the driver already holds, or for one byte
+    // when none waits: with no read time-out at all, that read ends when the byte comes and not before. The
+    // owner's read time-out (1000 ms) is kept on the input queue. A write gets twice its time on the line and
+    // at least half a second (writeTimeoutMs), so a few hundred bytes always complete.
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = 0;
     t.ReadTotalTimeoutMultiplier = 0;
-    t.ReadTotalTimeoutConstant = 1000;
+    t.ReadTotalTimeoutConstant = 0;
     t.WriteTotalTimeoutMultiplier = std::max(1, 20000 / baudRateValue(m_baudRate));
     t.WriteTotalTimeoutConstant = 500;
     if (!::SetCommTimeouts(handleOf(m_handle), &t))
@@ -205,7 +221,7 @@ int TThreadComm::Write(const char* buffer, int count)
     std::lock_guard guard(m_lock);
     if (count <= 0)
         return 0;
-    const int n = transfer(handleOf(m_handle), true, const_cast<char*>(buffer), static_cast<DWORD>(count));
+    const int n = writeAll(handleOf(m_handle), buffer, static_cast<DWORD>(count));
     if (n < 0) {
         DWORD errors = 0;
         ::ClearCommError(handleOf(m_handle), &errors, nullptr);
@@ -219,18 +235,31 @@ int TThreadComm::Read(char* buffer, int count)
     if (!m_open)
         return -1;
     std::lock_guard guard(m_lock);
-    DWORD errors = 0;
-    ::ClearCommError(handleOf(m_handle), &errors, nullptr);
-    if (count <= 0)
+    if (count <= 0 || !m_thread)
         return 0;
-    const int n = transfer(handleOf(m_handle), false, buffer, static_cast<DWORD>(count));
-    if (n < 0) {
-        ::ClearCommError(handleOf(m_handle), &errors, nullptr);
-        return 0;
+    // The event thread puts the bytes into the queue as they arrive: take from there, and wait up to the
+    // time-out for the rest. Bytes already waiting are never waited for. A lost line brings nothing more, so
+    // its read returns at once.
+    EventThreadState& state = *m_thread;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+    int total = 0;
+    std::unique_lock lock(state.mutex);
+    while (true) {
+        const int n = static_cast<int>(std::min<qsizetype>(count - total, state.queue.size()));
+        if (n > 0) {
+            const bool wasFull = state.queue.size() >= kQueueLimit;
+            std::memcpy(buffer + total, state.queue.constData(), static_cast<size_t>(n));
+            state.queue.remove(0, n);
+            total += n;
+            if (wasFull)
+                state.wake(); // room again: the thread takes what waits in the driver
+        }
+        if (total == count || state.hungUp)
+            break;
+        if (!state.arrived.wait_until(lock, deadline, [&] { return !state.queue.isEmpty() || state.hungUp; }))
+            break;
     }
-    if (m_thread)
-        m_thread->consumed += n;
-    return n;
+    return total;
 }
 
 void TThreadComm::PurgeIn()
@@ -238,9 +267,23 @@ void TThreadComm::PurgeIn()
     if (!m_open)
         return;
     std::lock_guard guard(m_lock);
+    if (!m_thread) {
+        ::PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR);
+        return;
+    }
+    // Under the queue's lock, which the thread holds while it reads the driver's bytes or starts its wait
+    // for the next one: no byte read before the purge survives it. PURGE_RXABORT does not end a pending read
+    // everywhere (wine's driver only flushes), so the thread's one-byte read is cancelled first: whatever it
+    // still brings came before the purge, and is dropped.
+    std::lock_guard lock(m_thread->mutex);
+    const bool wasFull = m_thread->queue.size() >= kQueueLimit;
+    m_thread->queue.clear();
+    ++m_thread->purges;
+    if (m_thread->pendingRead)
+        ::CancelIoEx(handleOf(m_handle), m_thread->pendingRead);
     ::PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR);
-    if (m_thread)
-        m_thread->purged = true;
+    if (wasFull)
+        m_thread->wake();
 }
 
 void TThreadComm::PurgeOut()
@@ -251,11 +294,12 @@ void TThreadComm::PurgeOut()
 
 int TThreadComm::InQueCount()
 {
-    DWORD errors = 0;
-    COMSTAT stat{};
-    if (!m_open || !::ClearCommError(handleOf(m_handle), &errors, &stat))
+    if (!m_open)
         return -1;
-    return static_cast<int>(stat.cbInQue);
+    if (!m_thread)
+        return inQueue(handleOf(m_handle));
+    std::lock_guard lock(m_thread->mutex);
+    return static_cast<int>(m_thread->queue.size());
 }
 
 int TThreadComm::OutQueCount()
@@ -307,121 +351,212 @@ void TThreadComm::SetBREAKState(bool on)
     EscapeComm(on ? CommEscape::SetBreak : CommEscape::ClrBreak);
     if (m_open) {
         std::lock_guard guard(m_lock);
-        ::PurgeComm(handleOf(m_handle), PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+        PurgeIn();
+        ::PurgeComm(handleOf(m_handle), PURGE_TXABORT | PURGE_TXCLEAR);
     }
 }
 
-// The event thread waits (overlapped WaitCommEvent) for a byte or a line error and hands each event to the
-// owning thread, waiting until the handler has returned. Before each wait it compares the input queue with
-// what was last reported, so bytes that came while the handler ran are reported whether or not the driver
-// raises EV_RXCHAR for them again. When the driver no longer answers for the port the adapter is gone: that
-// is reported once (evError), and the next write, which fails at once, tells the session the link is lost.
+// The event thread sleeps until the driver has bytes (or the line is lost), moves them into the queue and
+// tells the owning thread. At most one rx notification is out at a time: when it has been handled and more
+// bytes came meanwhile, the owner sends itself the next one. The thread sleeps in an overlapped
+// WaitCommEvent(EV_RXCHAR | EV_ERR). A driver that cannot wait for events gets an overlapped read of one byte
+// instead, which (with no read time-out) ends when that byte comes: wine's driver, on a pseudo-terminal, ends
+// every WaitCommEvent at once with ERROR_OPERATION_ABORTED, the line having no modem status to watch. Either
+// way the thread wakes only for the line and for its wake event (stop, or room again in a full queue), never
+// on a timer. When the driver no longer answers for the port the adapter is gone: that is said once (evError),
+// reads return at once from then on, and the next write, which fails at once, tells the session.
 void TThreadComm::startEventThread()
 {
     auto state = std::make_shared<EventThreadState>();
-    state->stopEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!state->stopEvent) {
+    state->wakeEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!state->wakeEvent) {
         DestroyHandle(); // no thread, no port
         return;
     }
     const HANDLE h = handleOf(m_handle);
     const TCommEventTypes mask = m_monitorEvents;
 
-    auto deliver = [this, state](uint32_t events) {
-        auto done = std::make_shared<QSemaphore>();
-        QMetaObject::invokeMethod(this, [this, state, events, done] {
-            if (!state->detached) {
-                // Reads and purges run on this thread too: what they did before the handler measured the
-                // queue is already in its measurement.
-                state->consumed = 0;
-                state->purged = false;
-                state->reported = HandleCommEvent(events);
+    const auto postRx = [this](const auto& self, const std::shared_ptr<EventThreadState>& state) -> void {
+        QMetaObject::invokeMethod(this, [this, self, state] {
+            // Detached: the port is closed.
+            if (state->detached)
+                return;
+            {
+                std::lock_guard lock(state->mutex);
+                state->notified = state->arrivals;
             }
-            done->release();
+            HandleCommEvent(1u << evRxChar);
+            if (state->detached)
+                return; // the handler closed the port
+            std::lock_guard lock(state->mutex);
+            if (state->arrivals > state->notified)
+                self(self, state); // bytes came while the handler ran
+            else
+                state->posted = false;
         }, Qt::QueuedConnection);
-        while (!done->tryAcquire(1, 20)) {
-            if (state->stop)
-                return false;
-        }
-        return true;
+    };
+    const auto postError = [this, state] {
+        QMetaObject::invokeMethod(this, [this, state] {
+            if (!state->detached)
+                HandleCommEvent(1u << evError);
+        }, Qt::QueuedConnection);
     };
 
     try {
-        state->thread = std::thread([state, h, mask, deliver] {
-            Overlapped wait;
-            if (!wait.ok())
+        state->thread = std::thread([state, h, mask, postRx, postError] {
+            Overlapped op;
+            if (!op.ok()) {
+                std::lock_guard lock(state->mutex);
+                state->hungUp = true; // no way to wait for the line: reads end at once, as on a lost one
                 return;
-            int lastQueued = 0;
-            bool hungUp = false;
-            // Some drivers cannot wait for events at all: wine's, on a pseudo-terminal, ends every wait at
-            // once because the line has no modem status to read. The port works all the same, and the
-            // thread then looks at the input queue every two milliseconds instead.
+            }
+            char buf[4096];
             bool eventsWork = true;
-            const auto stopRequested = [&state](DWORD ms) {
-                return state->stop || ::WaitForSingleObject(state->stopEvent, ms) == WAIT_OBJECT_0;
+            int emptyEvents = 0; // event waits in a row that brought no byte
+            const auto lose = [&] {
+                {
+                    std::lock_guard lock(state->mutex);
+                    state->hungUp = true;
+                }
+                state->arrived.notify_all();
+                if (mask.contains(evError))
+                    postError();
+            };
+            // Waits for the pending operation; when woken first, cancels it. Either way the caller completes
+            // it (GetOverlappedResult) before its record is used again. False when woken.
+            const auto awaitPending = [&](OVERLAPPED* ov) {
+                const HANDLE waitFor[2] = {state->wakeEvent, ov->hEvent};
+                if (::WaitForMultipleObjects(2, waitFor, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+                    return true;
+                ::CancelIoEx(h, ov);
+                return false;
             };
             while (!state->stop) {
-                if (hungUp) {
-                    stopRequested(INFINITE);
-                    break;
-                }
-                const int queued = inQueue(h);
-                if (queued < 0) {
-                    // The driver no longer answers for the port: the adapter is gone.
-                    hungUp = true;
-                    if (mask.contains(evError) && !deliver(1u << evError))
-                        break;
-                    continue;
-                }
-                if (state->purged.exchange(false))
-                    lastQueued = 0;
-                lastQueued = std::max(0, lastQueued - state->consumed.exchange(0));
-                if (queued < lastQueued || !mask.contains(evRxChar))
-                    lastQueued = queued; // read or discarded meanwhile
-                if (queued > lastQueued) {
-                    if (!deliver(1u << evRxChar))
-                        break;
-                    const int seen = state->reported.exchange(-1);
-                    lastQueued = seen >= 0 ? seen : queued;
-                    continue;
-                }
-                // Bytes wait unread and nothing is new: a driver that keeps EV_RXCHAR raised while bytes wait
-                // would answer the next wait at once, so look again shortly instead.
-                if (queued > 0 || !eventsWork) {
-                    if (stopRequested(2))
-                        break;
-                    continue;
-                }
-                DWORD events = 0;
-                OVERLAPPED* ov = wait.get();
-                bool waited = ::WaitCommEvent(h, &events, ov) != FALSE;
-                if (!waited && ::GetLastError() == ERROR_IO_PENDING) {
-                    const HANDLE waitFor[2] = {state->stopEvent, ov->hEvent};
-                    const DWORD which = ::WaitForMultipleObjects(2, waitFor, FALSE, INFINITE);
-                    DWORD ignored = 0;
-                    if (which != WAIT_OBJECT_0 + 1) {
-                        // Stopped: the pending wait is cancelled and completed before its record goes away.
-                        ::CancelIoEx(h, ov);
-                        ::GetOverlappedResult(h, ov, &ignored, TRUE);
-                        break;
+                bool watchPort = false;
+                {
+                    std::lock_guard lock(state->mutex);
+                    if (!state->posted && state->arrivals > state->notified && mask.contains(evRxChar)) {
+                        state->posted = true;
+                        postRx(postRx, state);
                     }
-                    waited = ::GetOverlappedResult(h, ov, &ignored, FALSE) != FALSE;
+                    watchPort = !state->hungUp && state->queue.size() < kQueueLimit;
                 }
-                if (!waited) {
-                    // A lost adapter shows at the top of the loop; a port that is still there cannot wait.
-                    if (inQueue(h) >= 0)
-                        eventsWork = false;
+                if (!watchPort) {
+                    ::WaitForSingleObject(state->wakeEvent, INFINITE);
                     continue;
                 }
-                // A line error (framing, overrun, parity) is cleared; the bytes decide what the session does.
-                if (events & EV_ERR) {
+
+                // What the driver holds goes into the queue at once (a line error is cleared on the way: the
+                // bytes decide what the session does).
+                DWORD got = 0;
+                bool failed = false;
+                {
+                    std::lock_guard lock(state->mutex);
                     DWORD errors = 0;
-                    ::ClearCommError(h, &errors, nullptr);
+                    COMSTAT cs{};
+                    if (!::ClearCommError(h, &errors, &cs)) {
+                        failed = true;
+                    } else if (cs.cbInQue > 0) {
+                        const DWORD want = static_cast<DWORD>(std::min<qsizetype>(
+                            std::min<qsizetype>(cs.cbInQue, sizeof buf), kQueueLimit - state->queue.size()));
+                        OVERLAPPED* ov = op.get();
+                        BOOL ok = ::ReadFile(h, buf, want, &got, ov);
+                        if (!ok && ::GetLastError() == ERROR_IO_PENDING)
+                            ok = ::GetOverlappedResult(h, ov, &got, TRUE); // the bytes are there: at once
+                        if (!ok) {
+                            failed = true;
+                            got = 0;
+                        } else if (got > 0) {
+                            state->queue.append(buf, static_cast<qsizetype>(got));
+                            state->arrivals += got;
+                        }
+                    }
                 }
+                if (failed) {
+                    lose();
+                    continue;
+                }
+                if (got > 0) {
+                    emptyEvents = 0;
+                    state->arrived.notify_all();
+                    continue;
+                }
+
+                // Nothing waits: sleep until the line brings something.
+                if (eventsWork) {
+                    DWORD events = 0;
+                    DWORD ignored = 0;
+                    OVERLAPPED* ov = op.get();
+                    bool waited = ::WaitCommEvent(h, &events, ov) != FALSE;
+                    bool cancelled = false;
+                    if (!waited && ::GetLastError() == ERROR_IO_PENDING) {
+                        // A byte that came just before the wait began need not be among its events.
+                        if (inQueue(h) > 0) {
+                            ::CancelIoEx(h, ov);
+                            cancelled = true;
+                        } else {
+                            cancelled = !awaitPending(ov);
+                        }
+                        waited = ::GetOverlappedResult(h, ov, &ignored, TRUE) != FALSE;
+                    }
+                    if (waited) {
+                        // A driver whose waits end with no byte again and again is not waited on any more.
+                        if (++emptyEvents > 16)
+                            eventsWork = false;
+                    } else if (!cancelled) {
+                        // A lost adapter is seen at the top of the loop; a port still there cannot wait.
+                        if (inQueue(h) >= 0)
+                            eventsWork = false;
+                    }
+                    continue;
+                }
+                DWORD one = 0;
+                BOOL ok = FALSE;
+                DWORD error = 0;
+                uint64_t purgesBefore = 0;
+                OVERLAPPED* ov = op.get();
+                {
+                    // Begun under the queue's lock: a purge comes either before it or aborts it.
+                    std::lock_guard lock(state->mutex);
+                    purgesBefore = state->purges;
+                    ok = ::ReadFile(h, buf, 1, &one, ov);
+                    error = ok ? 0 : ::GetLastError();
+                    if (!ok && error == ERROR_IO_PENDING)
+                        state->pendingRead = ov;
+                }
+                bool cancelled = false;
+                if (!ok && error == ERROR_IO_PENDING) {
+                    cancelled = !awaitPending(ov);
+                    ok = ::GetOverlappedResult(h, ov, &one, TRUE);
+                    error = ok ? 0 : ::GetLastError();
+                }
+                bool discarded = false;
+                if (ok && one > 0) {
+                    {
+                        std::lock_guard lock(state->mutex);
+                        state->pendingRead = nullptr;
+                        if (state->purges == purgesBefore) {
+                            state->queue.append(buf, 1);
+                            ++state->arrivals;
+                        }
+                    }
+                    state->arrived.notify_all();
+                    continue;
+                }
+                {
+                    std::lock_guard lock(state->mutex);
+                    state->pendingRead = nullptr;
+                    discarded = state->purges != purgesBefore;
+                }
+                if (cancelled || (error == ERROR_OPERATION_ABORTED && discarded))
+                    continue;
+                // A read with no time-out that ends with nothing, or fails: the adapter is gone (or the far end
+                // of a pseudo-terminal closed).
+                lose();
             }
         });
     } catch (const std::system_error&) {
-        ::CloseHandle(state->stopEvent);
+        ::CloseHandle(state->wakeEvent);
         DestroyHandle();
         return;
     }
@@ -435,10 +570,10 @@ void TThreadComm::stopEventThread()
     auto state = std::move(m_thread);
     state->detached = true;
     state->stop = true;
-    ::SetEvent(state->stopEvent);
+    state->wake();
     if (state->thread.joinable())
         state->thread.join();
-    ::CloseHandle(state->stopEvent);
+    ::CloseHandle(state->wakeEvent);
     // Only what came in is dropped: what the program wrote last ("CONFIGC" before a close) must still reach
     // the unit.
     if (m_handle != -1)
@@ -454,9 +589,9 @@ int TThreadComm::HandleCommEvent(uint32_t events)
     COMSTAT cs{};
     if (::ClearCommError(handleOf(m_handle), &errors, &cs)) {
         stat.status = statusBits(cs);
-        stat.inQue = cs.cbInQue;
         stat.outQue = cs.cbOutQue;
     }
+    stat.inQue = static_cast<uint32_t>(std::max(0, InQueCount()));
     const auto has = [events](TCommEventType e) { return (events & (1u << e)) != 0; };
     if (has(evBreak) && OnBreak) OnBreak(this);
     if (has(evCts) && OnCts) OnCts(this);
