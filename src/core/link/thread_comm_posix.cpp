@@ -197,7 +197,7 @@ int TThreadComm::Write(const char* buffer, int count)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd p{m_handle, POLLOUT, 0};
+            pollfd p{static_cast<int>(m_handle), POLLOUT, 0};
             const int left = msLeft(deadline);
             if (left == 0 || ::poll(&p, 1, left) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
                 break;
