@@ -226,8 +226,7 @@ int SessionController::receiveTicksDue() const
     // a periodic timer keeps.
     const uint32_t keepAlive = m_s.keepAliveCounter;
     int due = keepAlive > timing::kKeepAliveAfter ? 1 : static_cast<int>(timing::kKeepAliveAfter + 2 - keepAlive);
-    // The countdown's last tick (1 to 0) does nothing: the analysis ran on the tick before.
-    if (m_s.receiveCountdown > 1)
+    if (m_s.receiveCountdown > 0)
         due = std::min(due, std::max(1, m_s.receiveCountdown - 1));
     if (m_claimEndsWithBurst)
         due = std::min(due, std::max(1, timing::kQuietCountdown - 1 - m_quietTicks));
@@ -242,7 +241,7 @@ void SessionController::passReceiveTicks(int n)
 {
     // Counting only: the tick that does something is never passed over.
     if (m_s.receiveCountdown > 0)
-        m_s.receiveCountdown = static_cast<uint8_t>(std::max(0, m_s.receiveCountdown - n));
+        m_s.receiveCountdown = static_cast<uint8_t>(m_s.receiveCountdown - n);
     m_quietTicks = static_cast<uint8_t>(std::min(0xFF, m_quietTicks + n));
     m_s.keepAliveCounter += static_cast<uint32_t>(n);
     if (m_s.memoryRetryCounter != 0)
