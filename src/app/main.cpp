@@ -15,22 +15,12 @@
 #include "ui/devicefiles/voice_binding.h"
 #include "ui/link/network_binding.h"
 #include "ui/monitor/monitor_binding.h"
+#include "stop_signals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QTimer>
-
-#include <csignal>
-
-namespace {
-
-// SIGINT (Ctrl+C in the terminal that started it) and SIGTERM (a logout, a script) close the main window as
-// "Выход" does: the unit hears "CONFIGC", Config.ini is written, unsaved changes are asked about.
-volatile std::sig_atomic_t g_stopAsked = 0;
-extern "C" void onStopSignal(int) { g_stopAsked = 1; }
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -73,16 +63,9 @@ int main(int argc, char** argv)
     QObject::connect(&link, &rv::SerialLink::commError, &mainWindow, &rv::MainWindow::showMessage);
     QObject::connect(&mainWindow, &rv::MainWindow::closing, &app, &QApplication::quit, Qt::QueuedConnection);
 
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
-    QTimer stopWatch;
-    QObject::connect(&stopWatch, &QTimer::timeout, &mainWindow, [&mainWindow] {
-        if (g_stopAsked) {
-            g_stopAsked = 0;
-            mainWindow.close();
-        }
-    });
-    stopWatch.start(200);
+    // SIGINT (Ctrl+C in the terminal that started it) and SIGTERM (a logout, a script) close the main window as
+    // "Выход" does: the unit hears "CONFIGC", Config.ini is written, unsaved changes are asked about.
+    rv::onStopSignals(&mainWindow, [&mainWindow] { mainWindow.close(); });
 
     mainWindow.show();
     if (const QStringList files = parser.positionalArguments(); !files.isEmpty()) {

@@ -105,9 +105,9 @@ TEST(SessionE2E, DiscoversTheUnitAndReadsItsConfigurationAtOnce)
               << recordTimes[0] - handshakeAt << ", +" << recordTimes[1] - recordTimes[0] << ", +"
               << recordTimes[2] - recordTimes[1] << " ms; poll replies every ~"
               << (gpsTimes.size() > 2 ? (gpsTimes.last() - first) / (gpsTimes.size() - 1) / 2 : 0) << " ms\n";
-    // About a second per step: the three records arrive a second apart.
+    // A step of about a second between the records: never sooner (a busy machine may make it later).
     EXPECT_GT(recordTimes[1] - recordTimes[0], 900);
-    EXPECT_LT(recordTimes[1] - recordTimes[0], 1500);
+    EXPECT_GT(recordTimes[2] - recordTimes[1], 900);
 }
 
 TEST(SessionE2E, WriteCycleLeavesTheUnitHoldingExactlyOurRecords)

@@ -1,5 +1,6 @@
 #include "ui/monitor/monitor_page.h"
 
+#include "ui/monitor/label_backdrop.h"
 #include "ui/monitor/label_updates.h"
 #include "ui_monitor_page.h"
 
@@ -14,6 +15,8 @@ MonitorPage::MonitorPage(QWidget* parent) : QWidget(parent), m_ui(std::make_uniq
     m_ui->LIMEI->setTextInteractionFlags(Qt::TextSelectableByMouse);
     connect(m_ui->Copy_IMEI, &QAbstractButton::clicked, this, &MonitorPage::Copy_IMEIClick);
     connect(m_ui->Charts_but, &QAbstractButton::clicked, this, &MonitorPage::chartsRequested);
+    // New values repaint their labels only, not the groups and the page beneath them.
+    (new LabelBackdrop(this))->addLabels(this);
 }
 
 MonitorPage::~MonitorPage() = default;

@@ -67,8 +67,7 @@ TEST(SerialPort, ReadReturnsWhatArrivedAfterOneSecond)
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(link.read(64), QByteArray("WRITE"));
-    EXPECT_GE(t.elapsed(), 900);
-    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_GE(t.elapsed(), 900); // the rest never came: the read waited out its time-out
 }
 
 TEST(SerialPort, RaisesTheDocumentedErrors)
@@ -233,9 +232,12 @@ TEST(SerialPort, HungUpLineReturnsAtOnceAndIsReported)
     ASSERT_TRUE(waitUntil([&] { return link.read(5) == "RV-TR"; }));
     pty.closeMaster();
     ASSERT_TRUE(waitUntil([&] { return !hungUp.isEmpty(); }));
+    // A time-out no busy machine comes near: a read that waited for it instead of returning took all of it.
+    const uint32_t timeout = 2 * rvtest::kPatienceMs;
+    link.comm().setReadTimeout(timeout);
     QElapsedTimer clock;
     clock.start();
     EXPECT_TRUE(link.read(100).isEmpty());
-    EXPECT_LT(clock.elapsed(), 500); // the old loop took the full second
+    EXPECT_LT(clock.elapsed(), timeout);
     EXPECT_EQ(hungUp.size(), 1);
 }
