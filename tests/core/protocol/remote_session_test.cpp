@@ -55,7 +55,8 @@ protected:
     RemoteSession remote{s};
     QList<QByteArray> sent;
     qint64 clock = 0;
-    QSignalSpy messages{&s, &SessionController::message};
+    SessionTexts texts{s};
+    QSignalSpy messages{&texts, &SessionTexts::message};
     QSignalSpy closed{&s.progress(), &ProgressWatchdog::closed};
     QList<RecordKind> received;
     QSignalSpy buttons{&remote, &RemoteSession::toolButtonsEnabled};
@@ -65,6 +66,7 @@ protected:
         QObject::connect(&s, &SessionController::recordReceived, [this](RecordKind k) { received << k; });
         remote.setSender([this](const QByteArray& f) { sent << f; });
         remote.setClock([this] { return clock; });
+        remote.setPollTimer(false);
         s.setPortName(QStringLiteral("unit"));
         s.start(false);
         s.choosePort(QStringLiteral("TCP/IP"));
@@ -75,7 +77,7 @@ protected:
         remote.receive(kGreeting);
         sent.clear();
     }
-    void ticks(int n) { for (int i = 0; i < n; ++i) s.Receive_timerTimer(); }
+    void ticks(int n) { for (int i = 0; i < n; ++i) remote.pollTick(); }
     QByteArray takeOne()
     {
         EXPECT_EQ(sent.size(), 1);
@@ -92,16 +94,16 @@ TEST_F(Remote, GreetingAttachesTheUnitAndIsAcknowledgedWithItsOwnCrc)
     QSignalSpy state(&remote, &RemoteSession::serverStateChanged);
     QSignalSpy connected(&s, &SessionController::deviceConnected);
     ASSERT_TRUE(remote.startServer(QStringLiteral("0"), QHostAddress::LocalHost));
-    EXPECT_EQ(state.last().at(0).toString(), QStringLiteral("Ожидается соединение..."));
+    EXPECT_EQ(state.last().at(0).value<ServerState>(), ServerState::Waiting);
     remote.receive(kGreeting);
 
     EXPECT_EQ(sent, QList<QByteArray>{hex("015201")});
-    EXPECT_TRUE(s.session().remoteMode);
+    EXPECT_TRUE(remote.unitAttached());
     EXPECT_EQ(s.session().DeviceType, 4);
     ASSERT_EQ(connected.size(), 1);
     EXPECT_EQ(connected.last().at(0).toInt(), 4);
     EXPECT_EQ(buttons.last().at(0).toBool(), true);
-    EXPECT_EQ(state.last().at(0).toString(), QStringLiteral("Соединение установлено"));
+    EXPECT_EQ(state.last().at(0).value<ServerState>(), ServerState::Connected);
     EXPECT_EQ(monitor.device.bytes().at(32), 28); // the firmware version the other parts compare with
     EXPECT_EQ(remote.greetingInfo().imei, QStringLiteral("861234567890123"));
     EXPECT_EQ(greetingLabels(remote.greetingInfo()).at(0).text, QStringLiteral("ID устройства: 1234"));
@@ -144,10 +146,10 @@ TEST_F(Remote, ReadCycleFillsTheRecordsInOrderAndRefreshesLikeTheSerialRead)
 {
     attach();
     QSignalSpy finished(&s, &SessionController::readCycleFinished);
-    QSignalSpy panel(&s, &SessionController::statusText);
+    QSignalSpy panel(&texts, &SessionTexts::statusText);
     s.Download_deviceClick();
     EXPECT_EQ(takeOne(), hex("021500de90"));
-    EXPECT_TRUE(s.session().remoteOperation);
+    EXPECT_TRUE(remote.operationRunning());
     EXPECT_EQ(s.progress().limit(), 100);
     EXPECT_EQ(s.progress().label(), QStringLiteral("Идет считывание конфигурации..."));
 
@@ -155,7 +157,7 @@ TEST_F(Remote, ReadCycleFillsTheRecordsInOrderAndRefreshesLikeTheSerialRead)
     remote.receive(replyFrame(id::kReadRecord, 0, config));
     EXPECT_EQ(records.config.bytes(), config);
     EXPECT_EQ(takeOne(), hex("0215011f50"));
-    EXPECT_TRUE(s.session().remoteOperation); // the cycle is still waiting
+    EXPECT_TRUE(remote.operationRunning()); // the cycle is still waiting
     // The two remaining replies come in one read.
     remote.receive(replyFrame(id::kReadRecord, 1, inpOut).first(300));
     remote.receive(replyFrame(id::kReadRecord, 1, inpOut).sliced(300) + replyFrame(id::kReadRecord, 2, confSe));
@@ -169,7 +171,7 @@ TEST_F(Remote, ReadCycleFillsTheRecordsInOrderAndRefreshesLikeTheSerialRead)
     EXPECT_EQ(finished.size(), 1);
     EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация считана"));
     EXPECT_EQ(panel.last().at(1).toString(), QStringLiteral("Считано с устройства"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
     EXPECT_TRUE(link.writes().isEmpty());
 }
 
@@ -192,7 +194,7 @@ TEST_F(Remote, RecordReplyLengths_LongerCutShorterOrLyingRefusedWhole)
     remote.receive(replyFrame(id::kReadRecord, 0, rvtest::pattern(511, 5)));
     EXPECT_EQ(records.config.bytes(), before);
     EXPECT_EQ(lastClosed(), QStringLiteral("Ошибка данных"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     // A length that says more than the frame holds.
     s.Download_deviceClick();
@@ -240,17 +242,17 @@ TEST_F(Remote, WriteCycleGathersEachRecordJustBeforeItsFrame)
     EXPECT_EQ(f.sliced(5, 6), "EDITED");
     EXPECT_EQ(f.sliced(31, 486), QByteArray(486, '\0'));
     EXPECT_EQ(gathered, (QList<RecordKind>{RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe}));
-    EXPECT_TRUE(s.session().remoteOperation);
+    EXPECT_TRUE(remote.operationRunning());
     remote.receive(replyFrame(id::kWriteRecord, 2));
     // The confirmation names the unit written to.
     EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация записана\nID устройства: 1234, IMEI 861234567890123"));
     EXPECT_EQ(finished.size(), 1);
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     s.Upload_deviceClick();
     remote.receive(replyFrame(id::kWriteRecord, kWriteTooShort));
     EXPECT_EQ(lastClosed(), QStringLiteral("Мало данных"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 }
 
 TEST_F(Remote, ResetEraseAndTheUnitsReports)
@@ -258,30 +260,30 @@ TEST_F(Remote, ResetEraseAndTheUnitsReports)
     attach();
     s.Reset_butClick();
     EXPECT_EQ(takeOne(), hex("021280dd"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     s.eraseTrackConfirmed();
     EXPECT_EQ(takeOne(), hex("0210011c"));
-    EXPECT_TRUE(s.session().remoteOperation);
+    EXPECT_TRUE(remote.operationRunning());
     remote.receive(hex("0580fc10000000") + le::bytes16(crc16Modbus(hex("0580fc10000000"))));
     EXPECT_EQ(lastClosed(), QStringLiteral("Команда 16 выполнена"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     // An erase that is never answered does not pause the monitor for good.
     s.eraseTrackConfirmed();
     ticks(remote_timing::kEraseWaitTicks);
-    EXPECT_TRUE(s.session().remoteOperation);
+    EXPECT_TRUE(remote.operationRunning());
     ticks(1);
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     s.Download_deviceClick();
     remote.receive(replyFrame(id::kUnknownCommand, 21));
     EXPECT_EQ(lastClosed(), QStringLiteral("Идентификатор 21 не известен"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
     s.Upload_deviceClick();
     remote.receive(replyFrame(id::kDamagedCommand, 22));
     EXPECT_EQ(lastClosed(), QStringLiteral("Ошибка целостности данных 22"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
     EXPECT_TRUE(link.writes().isEmpty());
 }
 
@@ -289,7 +291,7 @@ TEST_F(Remote, MonitorPoll_TwoRequestsHalfASecondApartEvery501Ticks)
 {
     attach();
     QList<int> at;
-    QObject::connect(&remote, &RemoteSession::frameSent, [&](const QByteArray&) { at << s.session().remotePollCounter; });
+    QObject::connect(&remote, &RemoteSession::frameSent, [&](const QByteArray&) { at << remote.pollCounter(); });
     ticks(1002);
     EXPECT_EQ(sent, (QList<QByteArray>{hex("021b00daf0"), hex("021b011b30"), hex("021b00daf0"), hex("021b011b30")}));
     EXPECT_EQ(at, (QList<int>{101, 151, 101, 151}));
@@ -330,7 +332,7 @@ TEST_F(Remote, WatchdogEndsTheReadAndALateReplyIsIgnored)
     for (int i = 0; i < 100; ++i)
         s.progress().Timer1Timer();
     EXPECT_EQ(lastClosed(), QStringLiteral("Нет ответа/Повторите операцию"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
     remote.receive(replyFrame(id::kReadRecord, 0, rvtest::pattern(512, 1)));
     EXPECT_TRUE(received.isEmpty());
     EXPECT_TRUE(sent.isEmpty());
@@ -359,8 +361,8 @@ TEST_F(Remote, ChoosingASerialPortStopsTheServerAndReleasesTheWindow)
     s.Download_deviceClick();
     s.choosePort(QStringLiteral("unit"));
     EXPECT_FALSE(remote.serverRunning());
-    EXPECT_FALSE(s.session().remoteMode);
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.unitAttached());
+    EXPECT_FALSE(remote.operationRunning());
     EXPECT_EQ(released.size(), 1);
     EXPECT_EQ(buttons.last().at(0).toBool(), false);
     EXPECT_FALSE(s.progress().isShown());

@@ -4,6 +4,7 @@
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
 
 #include <QSignalSpy>
@@ -20,14 +21,15 @@ protected:
     ConfigRecords records;
     MonitorBlocks monitor;
     SessionController s{link, &records, &monitor};
-    QSignalSpy messages{&s, &SessionController::message};
+    SessionTexts texts{s};
+    QSignalSpy messages{&texts, &SessionTexts::message};
     QSignalSpy closed{&s.progress(), &ProgressWatchdog::closed};
     QSignalSpy buttons{&s, &SessionController::buttonsEnabled};
     QMap<int, QStringList> panels;
 
     void SetUp() override
     {
-        QObject::connect(&s, &SessionController::statusText, [this](int p, const QString& t) { panels[p] << t; });
+        QObject::connect(&texts, &SessionTexts::statusText, [this](int p, const QString& t) { panels[p] << t; });
         s.setPortName(QStringLiteral("unit"));
         s.start(false);
     }
@@ -198,11 +200,12 @@ TEST_F(Session, RecordLengthsAndChecksums)
     const QByteArray before = pattern(512, 6);
     records.config.setBytes(before);
 
-    // L = 500: only the first 500 bytes change.
+    // L = 500: refused whole, as over the network; the read ends.
     s.Download_deviceClick();
     unit(recordReply("CONFIG", pattern(500, 7)));
-    EXPECT_EQ(records.config.bytes(), pattern(500, 7) + before.sliced(500));
-    EXPECT_EQ(s.session().OperationState, osReadInOut); // a record always moves the cycle on
+    EXPECT_EQ(records.config.bytes(), before);
+    EXPECT_EQ(lastClosed(), QStringLiteral("Ошибка данных"));
+    EXPECT_EQ(s.session().OperationState, osIdle);
 
     // L = 600 with a good checksum: the newer unit is reported, the first 512 bytes are taken.
     s.Download_deviceClick();
@@ -221,7 +224,9 @@ TEST_F(Session, RecordLengthsAndChecksums)
 
     // Status "1" with an empty block completes the read without touching the extended record.
     records.confSe.setBytes(pattern(26, 10));
-    s.setState(osReadExtended);
+    s.Download_deviceClick();
+    unit(recordReply("CONFIG", pattern(512, 7)));
+    unit(recordReply("INPOUT", pattern(513, 7)));
     unit(QByteArray("CONFSE1\0\0\0\0", 11));
     EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация считана"));
     EXPECT_EQ(records.confSe.bytes(), pattern(26, 10));
