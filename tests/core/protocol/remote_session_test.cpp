@@ -11,6 +11,8 @@
 #include "support/unit_bytes.h"
 
 #include <QSignalSpy>
+
+#include <array>
 #include <gtest/gtest.h>
 
 using namespace rv;
@@ -181,21 +183,7 @@ TEST_F(Remote, RecordReplyLengths_LongerCutShorterOrLyingRefusedWhole)
     const QByteArray before = rvtest::pattern(512, 9);
     records.config.fillFrom(before);
 
-    // Longer than the record: said, and cut at the record's size.
-    s.Download_deviceClick();
-    QByteArray longer = rvtest::pattern(600, 4);
-    remote.receive(replyFrame(id::kReadRecord, 0, longer));
-    EXPECT_EQ(lastMessage(), QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
-    EXPECT_EQ(records.config.bytes(), longer.first(512));
-
-    // Shorter: nothing half replaced, the read ends.
-    records.config.fillFrom(before);
-    s.Download_deviceClick();
-    remote.receive(replyFrame(id::kReadRecord, 0, rvtest::pattern(511, 5)));
-    EXPECT_EQ(records.config.bytes(), before);
-    EXPECT_EQ(lastClosed(), QStringLiteral("Ошибка данных"));
-    EXPECT_FALSE(remote.operationRunning());
-
+    // Shorter, longer, damaged: RecordExchange below, beside the serial session.
     // A length that says more than the frame holds.
     s.Download_deviceClick();
     sent.clear();
@@ -371,4 +359,83 @@ TEST_F(Remote, ChoosingASerialPortStopsTheServerAndReleasesTheWindow)
     s.Download_deviceClick();
     EXPECT_TRUE(sent.isEmpty());
     EXPECT_EQ(s.session().OperationState, osReadConfig);
+}
+
+// One record exchange, two carriers: the same faults give the same outcome and the same words over the
+// serial line and over the network, and the record keeps its bytes unless it came whole.
+TEST(RecordExchange, SameFaultsSameOutcomesOverSerialAndNetwork)
+{
+    enum Fault { Short, Overlong, BadChecksum, NoAnswer };
+    struct Seen {
+        Result result = Result::Done;
+        QString closed, message;
+        QByteArray config;
+        bool operator==(const Seen&) const = default;
+    };
+    const QByteArray before = rvtest::pattern(512, 1);
+    const auto run = [&](bool network, Fault fault) {
+        Seen seen; // before the session: it may still speak as it goes
+        MemoryLink link;
+        ConfigRecords records;
+        MonitorBlocks monitor;
+        records.config.fillFrom(before);
+        std::unique_ptr<UnitSession> session;
+        std::function<void(const QByteArray&, int)> unit; // a CONFIG reply of this payload, checksum off by
+        if (network) {
+            auto* remote = new RemoteSession(records, monitor);
+            session.reset(remote);
+            remote->setSender([](const QByteArray&) {});
+            remote->setPollTimer(false);
+            EXPECT_TRUE(remote->startServer(QStringLiteral("0"), QHostAddress::LocalHost));
+            remote->receive(kGreeting);
+            unit = [remote](const QByteArray& payload, int off) {
+                QByteArray f = replyFrame(id::kReadRecord, 0, payload);
+                f[f.size() - 1] = char(f.back() + off);
+                remote->receive(f);
+            };
+        } else {
+            auto* serial = new SessionController(link, &records, &monitor);
+            session.reset(serial);
+            serial->setPortName(QStringLiteral("unit"));
+            serial->start(false);
+            unit = [serial, &link](const QByteArray& bytes, int) {
+                link.feed(bytes);
+                for (int i = 0; i < 4; ++i)
+                    serial->Receive_timerTimer();
+            };
+            for (int i = 0; i < 10; ++i)
+                serial->Find_deviceTimer();
+            unit(rvtest::rvTr(2, 1), 0);
+        }
+        SessionTexts texts{*session};
+        QObject::connect(&texts, &SessionTexts::message, [&](const QString& t) { seen.message = t; });
+        QObject::connect(&session->progress(), &ProgressWatchdog::closed, [&](const QString& t) { seen.closed = t; });
+        QObject::connect(session.get(), &UnitSession::operationEnded, [&](const Outcome& o) { seen.result = o.result; });
+        session->read();
+        const auto reply = [&](const QByteArray& payload, int off) {
+            unit(network ? payload : rvtest::recordReply("CONFIG", payload, off), off);
+        };
+        switch (fault) {
+        case Short: reply(rvtest::pattern(500, 2), 0); break;
+        case Overlong: reply(rvtest::pattern(600, 2), 0); break;
+        case BadChecksum: reply(rvtest::pattern(512, 2), 1); break;
+        case NoAnswer:
+            for (int i = 0; i < 200 && session->operationRunning(); ++i)
+                session->progress().Timer1Timer();
+            break;
+        }
+        seen.config = records.config.bytes();
+        return Seen(seen);
+    };
+    for (const Fault fault : {Short, Overlong, BadChecksum, NoAnswer}) {
+        SCOPED_TRACE(fault);
+        const Seen serial = run(false, fault), network = run(true, fault);
+        EXPECT_EQ(serial.result, (std::array{Result::ShortRecord, Result::Done, Result::Damaged, Result::NoAnswer}[fault]));
+        EXPECT_EQ(serial.message.isEmpty(), fault != Overlong); // the longer record is said, and its first part taken
+        EXPECT_EQ(serial.result, network.result);
+        EXPECT_EQ(serial.closed, network.closed);
+        EXPECT_EQ(serial.message, network.message);
+        EXPECT_EQ(serial.config, fault == Overlong ? rvtest::pattern(600, 2).first(512) : before);
+        EXPECT_EQ(network.config, serial.config);
+    }
 }

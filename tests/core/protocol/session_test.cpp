@@ -197,31 +197,8 @@ TEST_F(Session, PressingReadTwiceSendsOneRequest)
 TEST_F(Session, RecordLengthsAndChecksums)
 {
     connectUnit();
-    const QByteArray before = pattern(512, 6);
-    records.config.setBytes(before);
 
-    // L = 500: refused whole, as over the network; the read ends.
-    s.Download_deviceClick();
-    unit(recordReply("CONFIG", pattern(500, 7)));
-    EXPECT_EQ(records.config.bytes(), before);
-    EXPECT_EQ(lastClosed(), QStringLiteral("Ошибка данных"));
-    EXPECT_EQ(s.session().OperationState, osIdle);
-
-    // L = 600 with a good checksum: the newer unit is reported, the first 512 bytes are taken.
-    s.Download_deviceClick();
-    unit(recordReply("CONFIG", pattern(600, 8)));
-    EXPECT_EQ(lastMessage(), QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
-    EXPECT_EQ(records.config.bytes(), pattern(600, 8).first(512));
-
-    // A wrong checksum changes nothing and ends the operation.
-    messages.clear();
-    s.Download_deviceClick();
-    unit(recordReply("CONFIG", pattern(600, 9), 1));
-    EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(lastClosed(), QStringLiteral("Повторите попытку"));
-    EXPECT_EQ(records.config.bytes(), pattern(600, 8).first(512));
-    EXPECT_EQ(s.session().OperationState, osIdle);
-
+    // Shorter, longer and damaged records: RecordExchange, beside the network session.
     // Status "1" with an empty block completes the read without touching the extended record.
     records.confSe.setBytes(pattern(26, 10));
     s.Download_deviceClick();
