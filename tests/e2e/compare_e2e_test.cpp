@@ -207,7 +207,7 @@ TEST(CompareE2E, AUnitThatCalledOverTheNetworkIsComparedAsOneOnTheCable)
     rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), unusual,
                               {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(remote.server().port())});
     ASSERT_TRUE(unit.started());
-    ASSERT_TRUE(waitUntil([&] { return session.session().remoteMode; }));
+    ASSERT_TRUE(waitUntil([&] { return remote.unitAttached(); }));
     EXPECT_TRUE(button->isEnabled());
 
     // "Считать", then the user types a new ID.

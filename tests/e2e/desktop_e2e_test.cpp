@@ -3,6 +3,7 @@
 // refused read done.
 
 #include "core/config/fcg_file.h"
+#include "core/protocol/session_texts.h"
 #include "support/app_program.h"
 #include "support/rvsim_process.h"
 #include "ui/config/compare_window.h"
@@ -85,13 +86,13 @@ TEST(DesktopE2E, ALostLineIsShownAtOnceAndSaidOnce)
     QStringList lost;
     QString panel3AtMessage;
     bool enabledAtMessage = true;
-    QObject::connect(&program.session, &SessionController::message, [&](const QString& text) {
+    QObject::connect(program.binding.texts(), &SessionTexts::message, [&](const QString& text) {
         lost << text;
         panel3AtMessage = program.window.statusText(3);
         enabledAtMessage = read->isEnabled();
     });
     QStringList panel3;
-    QObject::connect(&program.session, &SessionController::statusText, [&](int panel, const QString& text) {
+    QObject::connect(program.binding.texts(), &SessionTexts::statusText, [&](int panel, const QString& text) {
         if (panel == 3)
             panel3 << text;
     });

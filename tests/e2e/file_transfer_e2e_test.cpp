@@ -6,6 +6,7 @@
 #include "core/monitor/monitor_blocks.h"
 #include "core/link/serial_link.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "support/connected_session.h"
 #include "support/rvsim_process.h"
 #include "support/unit_bytes.h"
@@ -125,7 +126,8 @@ TEST(FileTransferE2E, CablePulledMidTransferEndsItAtOnce)
     RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--file-drop-after"), QStringLiteral("5")});
     ASSERT_TRUE(unit.started());
     FileRig rig(unit.pty());
-    QSignalSpy messages(&rig.session, &SessionController::message);
+    SessionTexts texts{rig.session};
+    QSignalSpy messages(&texts, &SessionTexts::message);
     rig.transfer.Read_log_fileClick(QStringLiteral("2026-12-20"));
     ASSERT_TRUE(waitUntil([&] { return !messages.isEmpty(); }));
     EXPECT_EQ(messages.last().at(0).toString(), QStringLiteral("Потеряна связь с устройством"));

@@ -6,6 +6,7 @@
 #include "core/monitor/monitor_blocks.h"
 #include "core/monitor/monitor_snapshot.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "support/app_program.h"
 #include "support/rvsim_process.h"
 #include "support/tool_run.h"
@@ -178,7 +179,8 @@ TEST(FirmwareE2e, AnUnpluggedUnitEndsTheRunAtOnceAsALostConnection)
     Rig rig(unit.pty());
     QSignalSpy boot(&rig.session, &SessionController::bootloaderMode);
     QSignalSpy finished(&rig.fw, &FirmwareUpdate::finished);
-    QSignalSpy sessionSaid(&rig.session, &SessionController::message);
+    SessionTexts texts{rig.session};
+    QSignalSpy sessionSaid(&texts, &SessionTexts::message);
     rig.session.start();
     ASSERT_TRUE(waitUntil([&] { return !boot.isEmpty(); }, 60000));
     ASSERT_TRUE(rig.fw.openImage(rig.write(image(3000)), 2));

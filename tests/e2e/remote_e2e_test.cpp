@@ -7,6 +7,7 @@
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "core/protocol/remote_session.h"
 #include "support/rvsim_process.h"
 #include "support/unit_bytes.h"
@@ -61,13 +62,14 @@ struct Rig {
     MonitorBlocks monitor;
     SessionController session{link, &records, &monitor};
     RemoteSession remote{session};
+    SessionTexts texts{session};
     QStringList messages;
     QStringList closed;
     QStringList log;
 
     Rig()
     {
-        QObject::connect(&session, &SessionController::message, [this](const QString& t) { messages << t; });
+        QObject::connect(&texts, &SessionTexts::message, [this](const QString& t) { messages << t; });
         QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
         QObject::connect(&remote, &RemoteSession::logLine, [this](const QString& t) { log << t; });
         session.setPortName(QStringLiteral("TCP/IP"));
@@ -82,7 +84,7 @@ struct Rig {
     }
     bool attached()
     {
-        return waitUntil([this] { return session.session().remoteMode; });
+        return waitUntil([this] { return remote.unitAttached(); });
     }
     bool closedWith(const QString& text)
     {
@@ -145,7 +147,7 @@ TEST(RemoteE2E, GreetingReadWriteMonitorEraseAndReset)
     rig.session.eraseTrackConfirmed();
     ASSERT_TRUE(rig.closedWith(QStringLiteral("Команда 16 выполнена")));
     EXPECT_EQ(unit->count("R16"), 1);
-    EXPECT_FALSE(rig.session.session().remoteOperation);
+    EXPECT_FALSE(rig.remote.operationRunning());
 
     // Reset: the unit confirms, restarts and so ends the connection; the server listens on, and the unit
     // that calls again after its restart is attached again.
@@ -175,7 +177,7 @@ TEST(RemoteE2E, ASecondCallerIsRefusedAndTheUnitKeepsItsSession)
     ASSERT_TRUE(waitUntil([&] { return intruder.state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_EQ(rig.log.filter(QStringLiteral("Отклонено подключение")).size(), 1);
     EXPECT_TRUE(rig.remote.serverRunning());
-    EXPECT_TRUE(rig.session.session().remoteMode);
+    EXPECT_TRUE(rig.remote.unitAttached());
 
     rig.session.Download_deviceClick();
     ASSERT_TRUE(rig.closedWith(QStringLiteral("Конфигурация считана"))) << rig.closed.join(',').toStdString();
@@ -197,8 +199,8 @@ TEST(RemoteE2E, UnitDroppingMidReadEndsTheReadAtOnce)
     EXPECT_FALSE(rig.session.progress().isShown());
     EXPECT_FALSE(rig.closed.contains(QStringLiteral("Нет ответа/Повторите операцию")));
     EXPECT_TRUE(finished.isEmpty());
-    EXPECT_FALSE(rig.session.session().remoteMode);
-    EXPECT_FALSE(rig.session.session().remoteOperation);
+    EXPECT_FALSE(rig.remote.unitAttached());
+    EXPECT_FALSE(rig.remote.operationRunning());
     EXPECT_TRUE(rig.remote.serverRunning()); // listening for the unit to call again
     EXPECT_EQ(rig.records.config.bytes(), rig.unitRecords(*unit).config.bytes()); // record 0 had arrived
     EXPECT_EQ(rig.records.inpOut.bytes(), before);
@@ -210,7 +212,7 @@ TEST(RemoteE2E, AUnitWithABrokenCrcIsNeitherAcknowledgedNorAttached)
     auto unit = rig.unit({QStringLiteral("--bad-checksum")});
     ASSERT_TRUE(unit->started());
     ASSERT_TRUE(waitUntil([&] { return rig.messages.contains(QStringLiteral("Ошибка целостности данных")); }));
-    EXPECT_FALSE(rig.session.session().remoteMode);
+    EXPECT_FALSE(rig.remote.unitAttached());
     EXPECT_EQ(unit->count("ACK"), 0);
     EXPECT_EQ(rig.messages.size(), 1);
 }
@@ -335,7 +337,7 @@ TEST(RemoteE2E, AStrayByteOrAnOverlongHeaderDoesNotStallTheLink)
     };
     fake.write(QByteArray::fromHex("07") + greeting);
     ASSERT_TRUE(answeredWith(greeting));
-    EXPECT_TRUE(rig.session.session().remoteMode);
+    EXPECT_TRUE(rig.remote.unitAttached());
     const QByteArray data = unitFrame(1, "PKT2");
     fake.write(QByteArray::fromHex("ff03") + "ab" + data);
     ASSERT_TRUE(answeredWith(data));

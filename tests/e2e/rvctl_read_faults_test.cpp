@@ -2,7 +2,9 @@
 // never sends (a record in answer to the wrong request, a short record with a good checksum, no extended
 // record). The reply bytes are composed here from the wire format, not with the program's own encoder.
 
+#include "core/protocol/session_texts.h"
 #include "support/pty_pair.h"
+#include "unit_operation.h"
 #include "support/tool_run.h"
 
 #include <QFile>
@@ -177,6 +179,28 @@ TEST(RvctlReadFaults, RecordsThatDidNotArriveWhole_ExitThreeAndKeepTheFile)
         EXPECT_EQ(r.code, 3) << qPrintable(r.err);
         EXPECT_TRUE(r.err.contains(QLatin1String(c.said))) << qPrintable(r.err);
         EXPECT_EQ(fileBytes(out), old);
+    }
+}
+
+// rvctl decides by the session's outcomes, never by its words: with every word changed, the same exit codes.
+TEST(RvctlReadFaults, ExitCodesStayWhenTheSessionsWordsChange)
+{
+    struct Reworded : rv::SessionWording {
+        QString closing(const rv::Outcome&) const override { return QStringLiteral("reworded"); }
+        QString afterwards(const rv::Outcome&) const override { return QStringLiteral("reworded"); }
+        QList<rv::PanelText> panels(const rv::LinkEvent&) const override { return {{3, QStringLiteral("reworded")}}; }
+    } reworded;
+    const rv::ScopedSessionWording scoped(reworded);
+    for (const auto& [config, code] : {std::pair{kConfig, int(rvctl::ExitOk)}, std::pair{kConfig.left(100), int(rvctl::ExitFailed)}}) {
+        ScriptedUnit unit({{"CONFIGR", block("CONFIG", config)},
+                           {"CONFIGP", block("INPOUT", kInpOut)},
+                           {"CONFIGS", block("CONFSE", kConfSe, "0")}});
+        ASSERT_TRUE(unit.ok());
+        rv::ConfigRecords records;
+        rvctl::UnitOptions options;
+        options.port = unit.port();
+        rvctl::UnitOperation op(rvctl::UnitOperation::Kind::Read, options, records);
+        EXPECT_EQ(op.exec(), code) << config.size();
     }
 }
 

@@ -5,6 +5,7 @@
 #include "core/link/serial_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "support/rvsim_process.h"
 #include "support/unit_bytes.h"
 #include "support/wait.h"
@@ -27,6 +28,7 @@ struct Rig {
     ConfigRecords records;
     MonitorBlocks monitor;
     SessionController session{link, &records, &monitor};
+    SessionTexts texts{session};
     QStringList panel3;
     QStringList messages;
     QStringList closed;
@@ -35,11 +37,11 @@ struct Rig {
     explicit Rig(const QString& port)
     {
         session.setPortName(port);
-        QObject::connect(&session, &SessionController::statusText, [this](int p, const QString& t) {
+        QObject::connect(&texts, &SessionTexts::statusText, [this](int p, const QString& t) {
             if (p == 3 && (panel3.isEmpty() || panel3.last() != t))
                 panel3 << t;
         });
-        QObject::connect(&session, &SessionController::message, [this](const QString& t) { messages << t; });
+        QObject::connect(&texts, &SessionTexts::message, [this](const QString& t) { messages << t; });
         QObject::connect(&session.progress(), &ProgressWatchdog::closed, [this](const QString& t) { closed << t; });
         clock.start();
     }

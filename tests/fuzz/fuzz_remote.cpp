@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     remote.setClock([&now] { return now; });
     s.setPortName(QStringLiteral("TCP/IP"));
     s.start(false);
-    s.session().remoteMode = data[0] & 1;
+    if (data[0] & 1) // a unit greets and is attached
+        remote.receive(QByteArray::fromHex("1200d2043836313233343536373839303132331c5201"));
     if (data[0] & 2)
         s.Download_deviceClick();
     if (data[0] & 4)

@@ -8,10 +8,10 @@
 #include "core/fleet/fleet_server.h"
 #include "core/fleet/job_queue.h"
 #include "core/link/allow_list.h"
-#include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
-#include "core/protocol/device_session.h"
+#include "core/protocol/progress.h"
 #include "core/protocol/remote_session.h"
+#include "core/protocol/session_texts.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -28,9 +28,6 @@ namespace rvctl {
 namespace {
 
 constexpr int kDefaultWaitSeconds = 120; // a unit calls when its next GPRS session comes round
-
-const QString kReadDone = QStringLiteral("Конфигурация считана");
-const QString kWriteDone = QStringLiteral("Конфигурация записана");
 
 void err(const QString& s)
 {
@@ -162,12 +159,11 @@ std::optional<ServeArgs> parse(QStringList args)
     return a;
 }
 
+// The network session on its own: it listens, and runs the command on the first unit that greets.
 class Serve : public QObject {
 public:
-    Serve(const ServeArgs& args, rv::ConfigRecords& records)
-        : m_args(args), m_session(m_link, &records, &m_monitor), m_remote(m_session)
+    Serve(const ServeArgs& args, rv::ConfigRecords& records) : m_args(args), m_remote(records, m_monitor)
     {
-        m_session.setPortName(QStringLiteral("TCP/IP")); // no serial search
         m_deadline.setSingleShot(true);
         connect(&m_deadline, &QTimer::timeout, this, [this] {
             finish(ExitFailed, QStringLiteral("no unit called within %1 s").arg(m_args.waitSeconds));
@@ -177,38 +173,38 @@ public:
             QTimer::singleShot(0, this, &Serve::attached);
         });
         connect(&m_remote, &rv::RemoteSession::logLine, this, [](const QString& line) { err(line); });
-        connect(&m_session, &rv::SessionController::message, this, [this](const QString& text) {
+        connect(&m_remote, &rv::UnitSession::notice, this, [this](const rv::Note& note) {
             if (m_exit >= 0)
                 return;
-            if (text == QStringLiteral("Соединение закрыто"))
+            if (note.notice == rv::Notice::ConnectionClosed)
                 unitLost();
             else
-                err(text);
+                err(rv::sessionWording().notice(note));
         });
-        connect(&m_session.progress(), &rv::ProgressWatchdog::changed, this, [this] {
-            const QString label = m_session.progress().label();
+        connect(&m_remote.progress(), &rv::ProgressWatchdog::changed, this, [this] {
+            const QString label = m_remote.progress().label();
             if (!label.isEmpty() && label != m_lastProgress)
                 err(m_lastProgress = label);
         });
-        connect(&m_session.progress(), &rv::ProgressWatchdog::closed, this, [this](const QString& text) {
+        connect(&m_remote, &rv::UnitSession::operationEnded, this, [this](const rv::Outcome& o) {
             if (m_exit >= 0 || !m_running)
                 return;
-            const QString& success = m_args.command == QLatin1String("read") ? kReadDone : kWriteDone;
-            if (text.startsWith(success)) {
+            if (o.result == rv::Result::Disconnected) {
+                m_running = false; // the unit hung up, and may call again
+                return;
+            }
+            const QString text = rv::sessionWording().closing(o);
+            if (o.ok()) {
                 err(text);
                 finish(ExitOk);
-            } else if (!text.isEmpty()) {
-                finish(ExitFailed, text);
             } else {
-                // Closed without a word: the connection closed, and the unit may call again.
-                m_running = false;
+                finish(ExitFailed, text);
             }
         });
     }
 
     int exec()
     {
-        m_session.start(true);
         rv::ServerSettings settings;
         settings.allow = m_args.allow;
         settings.nets = m_args.nets;
@@ -252,9 +248,9 @@ private:
         }
         m_running = true;
         if (m_args.command == QLatin1String("read"))
-            m_session.Download_deviceClick();
+            m_remote.read();
         else
-            m_session.Upload_deviceClick();
+            m_remote.write();
     }
 
     // The unit hung up before its command was done: the server listens on, and a unit that calls again
@@ -275,17 +271,14 @@ private:
         if (!error.isEmpty())
             err(error);
         m_deadline.stop();
-        m_session.progress().Progress_close();
+        m_remote.progress().Progress_close();
         m_remote.stopServer();
-        m_session.shutdown();
         if (m_loop)
             m_loop->exit(code);
     }
 
     ServeArgs m_args;
-    rv::MemoryLink m_link; // the serial side is not used
     rv::MonitorBlocks m_monitor;
-    rv::SessionController m_session;
     rv::RemoteSession m_remote;
     QTimer m_deadline;
     QString m_lastProgress;

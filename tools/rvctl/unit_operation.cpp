@@ -4,6 +4,7 @@
 
 #include "core/monitor/monitor_labels.h"
 #include "core/monitor/monitor_snapshot.h"
+#include "core/protocol/session_texts.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -15,12 +16,6 @@
 namespace rvctl {
 
 namespace {
-
-// The controller's own texts that this front end acts on.
-const QString kSearching = QStringLiteral("Настройка соединения...");
-const QString kReadDone = QStringLiteral("Конфигурация считана");
-const QString kWriteDone = QStringLiteral("Конфигурация устройства обновлена");
-const QString kTrackDone = QStringLiteral("Чтение памяти завершено");
 
 // After the handshake the first keep-alive poll asks for the DEVICE block within about 300 ms.
 constexpr int kDeviceBlockMs = 5000;
@@ -98,11 +93,15 @@ UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& 
     connect(&m_deadline, &QTimer::timeout, this, &UnitOperation::deadlineExpired);
 
     using S = rv::SessionController;
-    connect(&m_session, &S::statusText, this, [this](int panel, const QString& text) {
-        if (panel != 3 || text.isEmpty())
+    connect(&m_session, &S::linkChanged, this, [this](const rv::LinkEvent& e) {
+        QString text;
+        for (const rv::PanelText& p : rv::sessionWording().panels(e))
+            if (p.panel == 3)
+                text = p.text;
+        if (text.isEmpty())
             return;
         m_lastStatus = text;
-        if (text != kSearching)
+        if (e.state != rv::LinkState::Searching)
             m_searchFailure = text;
         if (m_phase == Phase::Searching && !m_statusShown.contains(text)) {
             m_statusShown.insert(text); // discovery repeats every 2 s: say each text once
@@ -129,7 +128,10 @@ UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& 
     });
     connect(&m_session, &S::deviceReceived, this, &UnitOperation::deviceBlock);
     connect(&m_session, &S::passwordWanted, this, &UnitOperation::passwordWanted);
-    connect(&m_session, &S::message, this, &UnitOperation::unitMessage);
+    connect(&m_session, &S::notice, this, [this](const rv::Note& note) {
+        if (m_phase != Phase::Done)
+            err(rv::sessionWording().notice(note)); // for the user, as the main window shows it in a message box
+    });
     connect(&m_session, &S::passwordReply, this, [this](char answer) {
         if (m_phase == Phase::Done)
             return;
@@ -139,15 +141,26 @@ UnitOperation::UnitOperation(Kind kind, UnitOptions options, rv::ConfigRecords& 
             m_repeated = true;
             err(QStringLiteral("password accepted; repeating the operation"));
             QTimer::singleShot(0, this, &UnitOperation::startOperation);
+        } else if (answer != '?' && m_phase == Phase::Running) {
+            finish(ExitFailed, QStringLiteral("the unit interrupted the operation with an unexpected password reply"));
         }
     });
-    connect(&m_session.progress(), &rv::ProgressWatchdog::closed, this, &UnitOperation::progressClosed);
+    connect(&m_session, &S::operationEnded, this, &UnitOperation::operationEnded);
+    // The words the progress display closed with last: a track read that failed says why in them.
+    connect(&m_session.progress(), &rv::ProgressWatchdog::closed, this, [this](const QString& text) {
+        if (!text.isEmpty())
+            m_lastClosing = text;
+    });
     connect(&m_session.progress(), &rv::ProgressWatchdog::changed, this, [this] {
         progressLine(m_session.progress().label());
     });
     connect(&m_serial, &rv::SerialLink::commError, this, [](const QString& text) { err(text); });
     if (m_kind == Kind::Track) {
         m_track = std::make_unique<rv::TrackRead>(m_session);
+        connect(m_track.get(), &rv::TrackRead::finished, this, [this](bool complete) {
+            // After the watchdog, if it was that, has closed the display with its words.
+            QTimer::singleShot(0, this, [this, complete] { trackFinished(complete); });
+        });
         // Progress in whole tens of percent of what the unit announced.
         connect(m_track.get(), &rv::TrackRead::readTextChanged, this, [this] {
             if (m_phase == Phase::Running)
@@ -255,33 +268,42 @@ void UnitOperation::startOperation()
         m_session.Upload_deviceClick();
 }
 
-void UnitOperation::progressClosed(const QString& text)
+void UnitOperation::operationEnded(const rv::Outcome& o)
+{
+    if (m_phase != Phase::Running || m_kind == Kind::Track)
+        return; // ended by a password request, or after the end
+    if (!o.ok()) {
+        switch (o.result) {
+        case rv::Result::ShortRecord:
+            finish(ExitFailed, QStringLiteral("the configuration did not arrive whole, nothing saved: %1 record: %2 of %3 bytes")
+                                   .arg(QLatin1String(rv::recordMarker(o.record))).arg(o.length).arg(rv::recordSize(o.record)));
+            return;
+        case rv::Result::LinkLost: finish(ExitFailed, QStringLiteral("the unit is no longer answering")); return;
+        default: finish(ExitFailed, rv::sessionWording().closing(o)); return;
+        }
+    }
+    m_operationMs = m_operationTimer.elapsed();
+    progressLine(rv::sessionWording().closing(o));
+    if (m_kind == Kind::Read) {
+        if (const QString missing = incompleteRead(); !missing.isEmpty()) {
+            finish(ExitFailed, QStringLiteral("the configuration did not arrive whole, nothing saved: ") + missing);
+            return;
+        }
+    }
+    finish(ExitOk);
+}
+
+void UnitOperation::trackFinished(bool complete)
 {
     if (m_phase != Phase::Running)
-        return; // closed on a password request or after the end
-    if (text.isEmpty()) {
-        // Only a "+PASS=" reply closes without a message; the password handlers have acted by now
-        // unless it was neither a request nor an answer to ours.
-        QTimer::singleShot(0, this, [this] {
-            if (m_phase == Phase::Running && !m_session.progress().isShown())
-                finish(ExitFailed, QStringLiteral("the unit interrupted the operation with an unexpected password reply"));
-        });
+        return;
+    if (!complete) {
+        finish(ExitFailed, m_lastClosing.isEmpty() ? QStringLiteral("the track read did not end whole") : m_lastClosing);
         return;
     }
-    const QString& success = m_kind == Kind::Read ? kReadDone : m_kind == Kind::Track ? kTrackDone : kWriteDone;
-    if (text == success) {
-        m_operationMs = m_operationTimer.elapsed();
-        progressLine(text);
-        if (m_kind == Kind::Read) {
-            if (const QString missing = incompleteRead(); !missing.isEmpty()) {
-                finish(ExitFailed, QStringLiteral("the configuration did not arrive whole, nothing saved: ") + missing);
-                return;
-            }
-        }
-        finish(ExitOk);
-    } else {
-        finish(ExitFailed, text);
-    }
+    m_operationMs = m_operationTimer.elapsed();
+    progressLine(m_lastClosing);
+    finish(ExitOk);
 }
 
 // A read succeeds only when each record came whole during it: a reply that fills part of a record, or
@@ -331,13 +353,6 @@ void UnitOperation::passwordWanted()
         if (m_phase == Phase::Password)
             m_session.submitPassword(*m_opt.password);
     });
-}
-
-void UnitOperation::unitMessage(const QString& text)
-{
-    if (m_phase == Phase::Done)
-        return;
-    err(text); // for the user, as the main window shows it in a message box
 }
 
 void UnitOperation::progressLine(const QString& text)

@@ -2,8 +2,8 @@
 
 // One operation on a unit, run by the same session controller the main window uses: find the unit, then
 // identify it, read its configuration or write one. The controller paces the wire and its progress watchdog
-// decides failures; this class only chooses how to show them (progress and errors on stderr) and turns the
-// outcome into an exit code.
+// decides failures; this class turns the outcome the session reports into an exit code and shows progress
+// and errors on stderr, the session's words beside its own. It decides nothing by a text.
 
 #include "core/config/records.h"
 #include "core/link/serial_link.h"
@@ -77,9 +77,9 @@ private:
     void found();                 // a handshake or NEWCONF: the unit answers
     void deviceBlock();
     void startOperation();
-    void progressClosed(const QString& text);
+    void operationEnded(const rv::Outcome& outcome);
+    void trackFinished(bool complete);
     void passwordWanted();
-    void unitMessage(const QString& text);
     void deadlineExpired();
     void arm(int ms, const QString& why);
     void finish(int code, const QString& error = QString());
@@ -102,6 +102,7 @@ private:
     QString m_searchFailure;       // why the last discovery round found nothing
     QSet<QString> m_statusShown;
     QString m_lastProgress;
+    QString m_lastClosing;         // the words the progress display closed with last
     UnitInfo m_info;
     Phase m_phase = Phase::Searching;
     bool m_passwordSent = false;

@@ -6,6 +6,8 @@
 #include "core/config/inpout_block_fields.h"
 #include "core/base/bytes.h"
 
+#include <utility>
+
 namespace rv {
 
 static_assert(fields::checkLayout(fields::kConfigBlockFields, ConfigBlock::kSize));
@@ -361,6 +363,21 @@ FieldError RecordBase::set(QStringView name, int index, QStringView value)
 ConfigBlock::ConfigBlock() : RecordBase(kConfigBlockLayout) {}
 InpOutBlock::InpOutBlock() : RecordBase(kInpOutBlockLayout) {}
 ConfSeBlock::ConfSeBlock() : RecordBase(kConfSeBlockLayout) {}
+
+RecordBase& ConfigRecords::of(RecordKind kind)
+{
+    return const_cast<RecordBase&>(std::as_const(*this).of(kind));
+}
+
+const RecordBase& ConfigRecords::of(RecordKind kind) const
+{
+    switch (kind) {
+    case RecordKind::Config: return config;
+    case RecordKind::InpOut: return inpOut;
+    case RecordKind::ConfSe: return confSe;
+    }
+    return config;
+}
 
 ConfigRecords& programRecords()
 {

@@ -6,6 +6,7 @@
 // yields the same bytes.
 
 #include "core/config/field_table.h"
+#include "core/config/record_kind.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -122,6 +123,10 @@ struct ConfigRecords
     ConfigBlock config;
     InpOutBlock inpOut;
     ConfSeBlock confSe;
+
+    // The record of a kind: the one place that maps a kind to its record.
+    RecordBase& of(RecordKind kind);
+    const RecordBase& of(RecordKind kind) const;
 };
 
 // The program-wide instances, zero-filled at start; they live for the whole run.

@@ -1,6 +1,7 @@
 #include "core/fleet/fleet_server.h"
 
 #include "core/config/fcg_file.h"
+#include "core/protocol/session_texts.h"
 
 #include <QFileInfo>
 
@@ -98,7 +99,7 @@ void FleetServer::startNext(ConnectionId id, const QString& imei, uint16_t unitI
     job->deadline = m_units.now() + m_options.stepTimeoutMs;
     m_jobs.insert(id, job);
     emit event(record(QStringLiteral("job-started"), id, job.get()));
-    m_units.send(id, job->transfer->start());
+    m_units.send(id, job->transfer->remoteFrame(*job->transfer->start().next));
 }
 
 void FleetServer::reply(ConnectionId id, const QByteArray& body)
@@ -108,22 +109,21 @@ void FleetServer::reply(ConnectionId id, const QByteArray& body)
         return;
     const std::shared_ptr<Job> job = *it;
     const std::optional<remote::ReplyInfo> r = remote::parseReply(body);
-    if (!r) {
-        finish(id, false, QString::fromUtf16(kDataErrorText));
+    const RecordTransfer::Step step = r ? job->transfer->remoteReply(*r) : job->transfer->fail(Result::Malformed);
+    if (step.cut) {
+        QString text = sessionWording().notice({Notice::NotAllRead});
+        emit event(QJsonObject{{QStringLiteral("event"), QStringLiteral("log")},
+                               {QStringLiteral("text"), QStringLiteral("IMEI %1: %2").arg(job->imei, text.replace(u'\r', u' '))}});
+    }
+    if (step.end) {
+        const bool done = *step.end == Result::Done;
+        const Operation operation = job->job.kind == FleetJob::Kind::Write ? Operation::Write : Operation::Read;
+        finish(id, done, done ? QString() : sessionWording().closing(RecordTransfer::outcome(operation, step)));
         return;
     }
-    const RecordTransfer::Step step = job->transfer->reply(*r);
-    if (step.state == RecordTransfer::State::Failed) {
-        finish(id, false, step.reason);
-        return;
-    }
-    if (step.state == RecordTransfer::State::Done) {
-        finish(id, true, {});
-        return;
-    }
-    if (!step.send.isEmpty()) {
+    if (step.next) {
         job->deadline = m_units.now() + m_options.stepTimeoutMs;
-        m_units.send(id, step.send);
+        m_units.send(id, job->transfer->remoteFrame(*step.next));
     }
 }
 

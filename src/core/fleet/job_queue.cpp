@@ -2,6 +2,7 @@
 
 #include "core/config/fcg_file.h"
 #include "core/base/input_file.h"
+#include "core/link/imei.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,27 +21,17 @@ constexpr int kMaxOutputNames = 1000; // read outputs of one unit in one second,
 // "IMEI-yyyyMMdd-HHmmss.fcg" or with "-N" added: a read job's output, the queue's own.
 bool isOutputName(const QString& name)
 {
-    static const QRegularExpression output(QStringLiteral("^\\d{15}-\\d{8}-\\d{6}(-\\d+)?\\.fcg$"));
-    return output.match(name).hasMatch();
+    static const QRegularExpression stamp(QStringLiteral("^-[0-9]{8}-[0-9]{6}(-[0-9]+)?\\.fcg$"));
+    return isImei(QStringView(name).left(kImeiDigits)) && stamp.match(name.sliced(std::min(name.size(), kImeiDigits))).hasMatch();
 }
 
+// "IMEI.fcg" or "IMEI.read".
 bool isJobName(const QString& name)
 {
-    static const QRegularExpression job(QStringLiteral("^\\d{15}\\.(fcg|read)$"));
-    return job.match(name).hasMatch();
+    const QStringView suffix = QStringView(name).sliced(std::min(name.size(), kImeiDigits));
+    return isImei(QStringView(name).left(kImeiDigits)) && (suffix == u".fcg" || suffix == u".read");
 }
 } // namespace
-
-bool isImeiText(const QString& imei)
-{
-    if (imei.size() != 15)
-        return false;
-    for (QChar c : imei) {
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    return true;
-}
 
 bool JobQueue::prepare(QString* error)
 {
@@ -60,7 +51,7 @@ bool JobQueue::prepare(QString* error)
 
 std::optional<FleetJob> JobQueue::jobFor(const QString& imei) const
 {
-    if (!isImeiText(imei))
+    if (!isImei(imei))
         return std::nullopt;
     const QDir dir(m_folder);
     for (const auto& [kind, suffix] : {std::pair{FleetJob::Kind::Write, QStringLiteral(".fcg")},

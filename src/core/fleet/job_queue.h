@@ -80,9 +80,6 @@ private:
     QString m_folder;
 };
 
-// 15 digits: an IMEI as a file name may hold it (nothing else in a caller's greeting reaches the file system).
-bool isImeiText(const QString& imei);
-
 // The event text of a job file that was not moved (empty for Moved).
 QString filedText(const JobQueue::FileOutcome& outcome);
 

@@ -1,6 +1,7 @@
 #include "core/link/allow_list.h"
 
 #include "core/base/ini_file.h"
+#include "core/link/imei.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -9,17 +10,6 @@ namespace rv {
 
 namespace {
 constexpr qint64 kMaxTimeoutSeconds = 24 * 3600;
-
-bool isImei(QStringView s)
-{
-    if (s.size() != 15)
-        return false;
-    for (QChar c : s) {
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    return true;
-}
 } // namespace
 
 std::optional<AllowList> AllowList::parse(QStringView text, QString* error)
@@ -32,7 +22,7 @@ std::optional<AllowList> AllowList::parse(QStringView text, QString* error)
         for (const QString& entry : line.toString().split(separators, Qt::SkipEmptyParts)) {
             if (!isImei(entry)) {
                 if (error)
-                    *error = QStringLiteral("«%1» не IMEI: нужно 15 цифр").arg(entry.left(40));
+                    *error = QStringLiteral("«%1» не IMEI: нужно %2 цифр").arg(entry.left(40)).arg(kImeiDigits);
                 return std::nullopt;
             }
             list.m_imeis.insert(entry);

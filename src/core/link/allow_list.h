@@ -19,7 +19,7 @@ namespace rv {
 
 class AllowList {
 public:
-    // The IMEIs in `text`; nullopt with `error` set when an entry is not 15 digits.
+    // The IMEIs in `text`; nullopt with `error` set when an entry is no IMEI (core/link/imei.h).
     static std::optional<AllowList> parse(QStringView text, QString* error = nullptr);
     // Through the program's input-file rules: a regular file of at most kMaxFileSize bytes.
     static std::optional<AllowList> fromFile(const QString& path, QString* error = nullptr);

@@ -1,5 +1,8 @@
 #include "core/protocol/network_units.h"
 
+#include "core/link/imei.h"
+#include "core/protocol/session_texts.h"
+
 #include <QDeadlineTimer>
 
 #include <algorithm>
@@ -136,14 +139,15 @@ qsizetype NetworkUnits::pendingInput() const
     return n;
 }
 
-void NetworkUnits::fault(ConnectionId id, const QString& text)
+void NetworkUnits::fault(ConnectionId id, InputFault kind)
 {
     auto it = m_input.find(id);
     if (it == m_input.end() || it->faultReported)
         return; // a caller that sends garbage would otherwise raise a report for every piece of it
     it->faultReported = true;
-    emit logLine(QStringLiteral("%1: %2").arg(who(id), text));
-    emit inputFault(id, text);
+    const Notice said = kind == InputFault::Integrity ? Notice::IntegrityError : Notice::DataError;
+    emit logLine(QStringLiteral("%1: %2").arg(who(id), sessionWording().notice({said})));
+    emit inputFault(id, kind);
 }
 
 void NetworkUnits::faultCleared(ConnectionId id)
@@ -166,9 +170,9 @@ void NetworkUnits::receive(ConnectionId id, QByteArrayView bytes)
                return remote::checkFrame(f).type == remote::Greeting;
            });
     if (!greetingAfterNoise && r.badCrc)
-        fault(id, QString::fromUtf16(kIntegrityErrorText));
+        fault(id, InputFault::Integrity);
     else if (!greetingAfterNoise && (r.expiredBytes > 0 || r.skippedBytes > 0))
-        fault(id, QString::fromUtf16(kDataErrorText));
+        fault(id, InputFault::Data);
     for (const QByteArray& f : r.frames) {
         if (!m_units.find(id))
             return; // a handler closed it
@@ -182,7 +186,7 @@ void NetworkUnits::handleFrame(ConnectionId id, QByteArrayView bytes)
         connected(id, QStringLiteral("—"));
     const remote::Frame f = remote::checkFrame(bytes);
     if (f.check != remote::Frame::Check::Ok) {
-        fault(id, QString::fromUtf16(f.check == remote::Frame::Check::Short ? kDataErrorText : kIntegrityErrorText));
+        fault(id, f.check == remote::Frame::Check::Short ? InputFault::Data : InputFault::Integrity);
         return;
     }
     const QByteArrayView whole = bytes.first(remote::kHeaderSize + f.body.size() + remote::kCrcSize);
@@ -213,11 +217,12 @@ void NetworkUnits::handleFrame(ConnectionId id, QByteArrayView bytes)
 void NetworkUnits::greeting(ConnectionId id, QByteArrayView body, QByteArrayView frame)
 {
     const std::optional<remote::GreetingInfo> g = remote::parseGreeting(body);
-    // An IMEI is digits: a frame of noise whose CRC happens to check must not become a unit.
-    const bool digits = g && !g->imei.isEmpty()
-                        && std::all_of(g->imei.cbegin(), g->imei.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    if (!digits) {
-        fault(id, QString::fromUtf16(kDataErrorText));
+    // A greeting carries an IMEI: a frame of noise whose CRC happens to check must not become a unit, and a
+    // unit the allow list and the jobs could not name is no unit either.
+    if (!g || !isImei(g->imei)) {
+        if (g)
+            emit logLine(QStringLiteral("%1: в приветствии «%2» вместо IMEI из %3 цифр").arg(who(id), g->imei.left(20)).arg(kImeiDigits));
+        fault(id, InputFault::Data);
         return;
     }
     faultCleared(id);
@@ -282,7 +287,7 @@ void NetworkUnits::sweep()
     }
     for (ConnectionId id : stale) {
         emit logLine(QStringLiteral("%1: неполный кадр отброшен").arg(who(id)));
-        fault(id, QString::fromUtf16(kDataErrorText));
+        fault(id, InputFault::Data);
     }
 }
 

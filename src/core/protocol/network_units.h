@@ -21,9 +21,8 @@
 
 namespace rv {
 
-// What bad input from a unit is called.
-inline constexpr char16_t kDataErrorText[] = u"Ошибка данных";
-inline constexpr char16_t kIntegrityErrorText[] = u"Ошибка целостности данных";
+// Bad input on a connection: bytes that make no frame, or a frame whose CRC does not hold.
+enum class InputFault : uint8_t { Data, Integrity };
 
 class NetworkUnits : public QObject {
     Q_OBJECT
@@ -71,7 +70,7 @@ public:
     // Time limits and stale partial frames; also run by a timer of its own while listening.
     void sweep();
     // Reports a fault in a connection's input, once per run of bad input (until a good frame).
-    void fault(ConnectionId id, const QString& text);
+    void fault(ConnectionId id, InputFault fault);
     void faultCleared(ConnectionId id);
     qsizetype pendingInput() const;
 
@@ -88,8 +87,8 @@ signals:
     void replyReceived(rv::ConnectionId id, const QByteArray& body);
     // A greeted unit's connection has ended: it hung up, failed, fell silent or was dropped.
     void unitGone(rv::ConnectionId id);
-    // Bad input on a connection ("Ошибка данных", "Ошибка целостности данных"), once per run.
-    void inputFault(rv::ConnectionId id, const QString& text);
+    // Bad input on a connection, once per run.
+    void inputFault(rv::ConnectionId id, rv::InputFault fault);
     // The set of connections or what is known of one changed (for a list of units).
     void unitsChanged();
     void frameSent(rv::ConnectionId id, const QByteArray& frame);

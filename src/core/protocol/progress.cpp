@@ -54,7 +54,7 @@ void ProgressWatchdog::Timer1Timer()
     }
     if (m_ticks != 0 && ++m_ticks > m_limit) {
         emit expired();
-        Progress_close(QStringLiteral("Нет ответа/Повторите операцию"));
+        Progress_close(QString::fromUtf16(kNoAnswerText));
     }
 }
 

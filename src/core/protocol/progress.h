@@ -6,6 +6,9 @@
 
 namespace rv {
 
+// What the watchdog closes the display with when it runs out, whatever the operation.
+inline constexpr char16_t kNoAnswerText[] = u"Нет ответа/Повторите операцию";
+
 // The progress display of every operation and its no-answer watchdog (200 ms ticks). Views mirror it;
 // a command-line front end gets the same watchdog.
 class ProgressWatchdog : public QObject {

@@ -3,43 +3,49 @@
 #include "core/config/records.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
-
+#include "core/protocol/progress.h"
 
 namespace rv {
 
 namespace {
-
-const QString kStopped = QStringLiteral("Сервер остановлен");
-const QString kWaiting = QStringLiteral("Ожидается соединение...");
-const QString kConnected = QStringLiteral("Соединение установлено");
-const QString kDataError = QString::fromUtf16(kDataErrorText);
-const QString kOverlong = QStringLiteral("Не все данные считаны\rобновите конфигуратор");
 
 // The unit type given to every unit reached through the network.
 constexpr uint8_t kRemoteDeviceType = 4;
 // DeviceBlock offset of the firmware version that other parts compare with.
 constexpr qsizetype kFirmwareAt = 32;
 
-RecordKind kindOf(uint8_t record)
+QByteArray monitorRequest(uint8_t block)
 {
-    switch (record) {
-    case remote::kRecordInpOut: return RecordKind::InpOut;
-    case remote::kRecordConfSe: return RecordKind::ConfSe;
-    default: return RecordKind::Config;
-    }
+    return remote::command(remote::id::kReadMonitor, QByteArray(1, static_cast<char>(block)));
 }
 
 } // namespace
 
-RemoteSession::RemoteSession(SessionController& session, QObject* parent) : QObject(parent), m_session(session)
+RemoteSession::RemoteSession(ConfigRecords& records, MonitorBlocks& monitor, QObject* parent)
+    : RemoteSession(records, monitor, nullptr, parent)
 {
-    m_session.setRemote(this);
-    m_session.setPeriodicHook(PeriodicHook::RemotePoll, [this] { pollTick(); });
-    // The watchdog has ended an operation (and cleared the remote-operation flag): so is the cycle.
-    connect(&m_session.progress(), &ProgressWatchdog::expired, this, [this] {
-        m_cycle = Cycle::None;
-        if (std::exchange(m_copy, nullptr))
-            emit m_session.copyReadFinished(false);
+}
+
+RemoteSession::RemoteSession(SessionController& serial, QObject* parent)
+    : RemoteSession(serial.records(), serial.monitor(), &serial.progress(), parent)
+{
+    m_serial = &serial;
+    serial.attachNetwork(this);
+}
+
+RemoteSession::RemoteSession(ConfigRecords& records, MonitorBlocks& monitor, ProgressWatchdog* shared, QObject* parent)
+    : UnitSession(parent),
+      m_records(records),
+      m_monitor(monitor),
+      m_ownProgress(shared ? nullptr : std::make_unique<ProgressWatchdog>()),
+      m_progress(shared ? shared : m_ownProgress.get()),
+      m_poll(std::chrono::milliseconds(remote_timing::kPollTickMs),
+             {[this] { return pollTicksDue(); }, [this](int n) { passPollTicks(n); }, [this] { pollTick(); }})
+{
+    // The watchdog has ended an operation (and says so itself).
+    connect(m_progress, &ProgressWatchdog::expired, this, [this] {
+        if (m_operation)
+            end({*m_operation, Result::NoAnswer}, false);
     });
 
     connect(&m_units, &NetworkUnits::logLine, this, &RemoteSession::logLine);
@@ -57,31 +63,13 @@ RemoteSession::RemoteSession(SessionController& session, QObject* parent) : QObj
         if (id == m_selected)
             reply(body);
     });
-    connect(&m_units, &NetworkUnits::inputFault, this, [this](ConnectionId id, const QString& text) {
-        // A message for the unit the user works with. Before any unit is attached, the first caller's bad
-        // input is said once (a unit with a broken line shows up), but a crowd of garbage callers only
-        // fills the log, never the screen with message boxes.
-        if (id == m_selected || (m_selected == 0 && !m_callerFaultShown)) {
-            m_callerFaultShown = m_callerFaultShown || id != m_selected;
-            emit m_session.message(text);
-        }
-    });
+    connect(&m_units, &NetworkUnits::inputFault, this, &RemoteSession::inputFault);
 }
 
 RemoteSession::~RemoteSession()
 {
-    m_session.setRemote(nullptr);
-    m_session.setPeriodicHook(PeriodicHook::RemotePoll, {});
-}
-
-DeviceSession& RemoteSession::s()
-{
-    return m_session.session();
-}
-
-bool RemoteSession::unitAttached() const
-{
-    return m_session.session().remoteMode;
+    if (m_serial)
+        m_serial->attachNetwork(nullptr);
 }
 
 void RemoteSession::setSender(std::function<void(const QByteArray&)> send)
@@ -107,7 +95,7 @@ bool RemoteSession::loadServerSettings(const QString& iniPath)
     QString why;
     const std::optional<ServerSettings> settings = readServerSettings(iniPath, &why);
     if (!settings) {
-        emit m_session.message(QStringLiteral("Сервер не запущен: %1").arg(why));
+        tell(Notice::ServerSettingsBad, 0, why);
         return false;
     }
     setServerSettings(*settings);
@@ -119,13 +107,13 @@ bool RemoteSession::startServer(const QString& portText, const QHostAddress& add
     bool ok = false;
     const uint value = portText.toUInt(&ok);
     if (!ok) {
-        emit m_session.message(QStringLiteral("Введите порт сервера !"));
+        tell(Notice::ServerPortMissing);
         return false;
     }
     const auto port = static_cast<quint16>(std::min<uint>(value, 65535));
     if (!m_units.start(port, address)) {
-        emit serverStateChanged(kStopped, false);
-        emit m_session.message(QStringLiteral("Не удалось запустить сервер: %1").arg(m_units.errorString()));
+        emit serverStateChanged(ServerState::Stopped, false);
+        tell(Notice::ServerStartFailed, 0, m_units.errorString());
         return false;
     }
     m_monitoring = true;
@@ -137,27 +125,23 @@ bool RemoteSession::startServer(const QString& portText, const QHostAddress& add
         emit logLine(QStringLiteral("Разрешённых IMEI: %1").arg(m_units.allowList().size()));
     if (!m_units.allowedNets().isEmpty())
         emit logLine(QStringLiteral("Разрешённые сети: %1").arg(m_units.allowedNets().text()));
-    emit serverStateChanged(kWaiting, true);
+    emit serverStateChanged(ServerState::Waiting, true);
     return true;
 }
 
 void RemoteSession::stopServer()
 {
-    const bool busy = m_cycle != Cycle::None;
-    s().remoteMode = false;
-    endCycle();
-    if (busy)
-        m_session.progress().Progress_close(); // nothing more can answer it
+    detach();
     m_selected = 0;
     m_units.stop();
-    emit serverStateChanged(kStopped, false);
+    emit serverStateChanged(ServerState::Stopped, false);
     emit toolButtonsEnabled(false);
     emit unitsChanged();
 }
 
 void RemoteSession::serialChosen()
 {
-    if (m_units.isListening() || s().remoteMode)
+    if (m_units.isListening() || m_attached)
         stopServer();
     emit windowReleased();
 }
@@ -165,7 +149,7 @@ void RemoteSession::serialChosen()
 bool RemoteSession::select(ConnectionId id)
 {
     const ConnectedUnit* u = m_units.units().find(id);
-    if (!u || !u->greeted || m_cycle != Cycle::None)
+    if (!u || !u->greeted || m_operation)
         return false;
     if (id == m_selected)
         return true;
@@ -183,17 +167,22 @@ void RemoteSession::unitGone(ConnectionId id)
     if (id != m_selected)
         return;
     // ServerClientDisconnect of the unit worked with: it is let go and the user told; the server listens on.
-    const bool busy = m_cycle != Cycle::None;
-    s().remoteMode = false;
-    endCycle();
-    if (busy)
-        m_session.progress().Progress_close();
+    detach();
     m_selected = 0;
     emit toolButtonsEnabled(false);
     emit logLine(QStringLiteral("Соединение закрыто"));
-    emit serverStateChanged(m_units.isListening() ? kWaiting : kStopped, m_units.isListening());
+    emit serverStateChanged(m_units.isListening() ? ServerState::Waiting : ServerState::Stopped, m_units.isListening());
     emit unitsChanged();
-    emit m_session.message(QStringLiteral("Соединение закрыто"));
+    tell(Notice::ConnectionClosed);
+}
+
+void RemoteSession::detach()
+{
+    // Nothing more can answer an operation that runs.
+    if (m_operation)
+        end({*m_operation, Result::Disconnected});
+    m_attached = false;
+    m_poll.stop();
 }
 
 // ---- frames in -----------------------------------------------------------------------------------
@@ -225,20 +214,37 @@ void RemoteSession::attach(ConnectionId id, const remote::GreetingInfo& g)
     m_selected = id;
     m_callerFaultShown = false;
     m_greeting = g;
-    emit serverStateChanged(kConnected, true);
+    emit serverStateChanged(ServerState::Connected, true);
 
     // The firmware version other parts compare with lives in DeviceBlock.
-    QByteArray device = m_session.monitor().device.bytes();
+    QByteArray device = m_monitor.device.bytes();
     device[kFirmwareAt] = static_cast<char>(g.firmware);
-    m_session.monitor().device.fillFrom(device);
+    m_monitor.device.fillFrom(device);
 
-    s().remoteMode = true;
-    m_session.dutiesChanged(); // the remote monitor poll starts counting now
+    m_attached = true;
+    if (m_pollTimer && !m_poll.isActive())
+        m_poll.start(); // the monitor poll starts counting now
     emit toolButtonsEnabled(true);
-    s().DeviceType = kRemoteDeviceType;
     emit greeted(g);
     emit unitsChanged();
-    emit m_session.deviceConnected(kRemoteDeviceType, s().DeviceOptions); // type adaptation, Monitor page
+    emit deviceConnected(kRemoteDeviceType, 0); // type adaptation, Monitor page
+}
+
+void RemoteSession::inputFault(ConnectionId id, InputFault fault)
+{
+    // A read ends on damaged input from its unit, as on the serial line: the record it waits for may be
+    // what was damaged. A write goes on: its acknowledgement may still come.
+    if (id == m_selected && reading()) {
+        end({*m_operation, fault == InputFault::Integrity ? Result::Damaged : Result::Malformed});
+        return;
+    }
+    // A message for the unit the user works with. Before any unit is attached, the first caller's bad
+    // input is said once (a unit with a broken line shows up), but a crowd of garbage callers only fills
+    // the log, never the screen with message boxes.
+    if (id == m_selected || (m_selected == 0 && !m_callerFaultShown)) {
+        m_callerFaultShown = m_callerFaultShown || id != m_selected;
+        tell(fault == InputFault::Integrity ? Notice::IntegrityError : Notice::DataError);
+    }
 }
 
 void RemoteSession::reply(QByteArrayView body)
@@ -246,122 +252,51 @@ void RemoteSession::reply(QByteArrayView body)
     const std::optional<remote::ReplyInfo> r = remote::parseReply(body);
     if (!r) {
         // A length that the frame cannot hold: nothing of it is taken. A read waiting for it ends.
-        if (m_cycle == Cycle::Reading) {
-            endCycle();
-            m_session.progress().Progress_close(kDataError);
-        } else {
-            m_units.fault(m_selected, kDataError);
-        }
+        if (reading())
+            end({*m_operation, Result::Malformed});
+        else
+            m_units.fault(m_selected, InputFault::Data);
         return;
     }
     m_units.faultCleared(m_selected);
+    // The unit's reports end whatever runs, and are said even when nothing does.
+    const Operation running = m_operation.value_or(Operation::Read);
     switch (r->identifier) {
     case remote::id::kReadRecord:
-        recordReply(r->sub, r->payload);
-        break;
     case remote::id::kWriteRecord:
-        writeReply(r->sub);
+        if (m_transfer && m_transfer->running() && m_operation != Operation::EraseTrack)
+            applyStep(m_transfer->remoteReply(*r));
         break;
     case remote::id::kReadMonitor:
         monitorReply(r->sub, r->payload);
         break;
     case remote::id::kUnknownCommand:
         if (r->sub == remote::id::kReadMonitor) {
-            emit m_session.message(QStringLiteral("Версия прошивки в приборе не поддерживает\r\n"
-                                                  "удаленное чтение мониторинговой информации!"));
+            tell(Notice::NoRemoteMonitoring);
             m_monitoring = false;
         } else {
-            endCycle();
-            m_session.progress().Progress_close(QStringLiteral("Идентификатор %1 не известен").arg(r->sub));
+            end({running, Result::UnknownCommand, RecordKind::Config, 0, r->sub});
         }
         break;
     case remote::id::kDamagedCommand:
-        endCycle();
-        m_session.progress().Progress_close(QStringLiteral("Ошибка целостности данных %1").arg(r->sub));
+        end({running, Result::DamagedCommand, RecordKind::Config, 0, r->sub});
         break;
     case remote::id::kCommandDone:
-        endCycle();
-        m_session.progress().Progress_close(QStringLiteral("Команда %1 выполнена").arg(r->sub));
+        end({running, Result::CommandDone, RecordKind::Config, 0, r->sub});
         break;
     default:
         break;
     }
 }
 
-void RemoteSession::recordReply(uint8_t record, QByteArrayView payload)
-{
-    // Only the record the running read asked for moves it on; anything else changes nothing.
-    if (m_cycle != Cycle::Reading || record != m_expected)
-        return;
-    const RecordKind kind = kindOf(record);
-    const qsizetype size = recordSize(kind);
-    if (payload.size() < size) {
-        // A shorter record would leave the record half replaced: refuse it whole.
-        endCycle();
-        m_session.progress().Progress_close(kDataError);
-        return;
-    }
-    if (payload.size() > size)
-        emit m_session.message(kOverlong);
-    // A comparison's read fills its copy and tells no page.
-    ConfigRecords& records = m_copy ? *m_copy : m_session.records();
-    const QByteArrayView bytes = payload.first(size);
-    switch (kind) {
-    case RecordKind::Config: records.config.fillFrom(bytes); break;
-    case RecordKind::InpOut: records.inpOut.fillFrom(bytes); break;
-    case RecordKind::ConfSe: records.confSe.fillFrom(bytes); break;
-    }
-    if (!m_copy)
-        emit m_session.recordReceived(kind);
-    if (kind != RecordKind::ConfSe) {
-        m_expected = record + 1;
-        send(remote::command(remote::id::kReadRecord, QByteArray(1, static_cast<char>(m_expected))));
-        m_session.progress().Progress_refresh();
-        return;
-    }
-    if (std::exchange(m_copy, nullptr)) {
-        endCycle();
-        m_session.progress().Progress_close();
-        emit m_session.copyReadFinished(true);
-        return;
-    }
-    endCycle();
-    m_session.progress().Progress_close(QStringLiteral("Конфигурация считана"));
-    emit m_session.readCycleFinished();
-    emit m_session.statusText(0, QStringLiteral("Считано с устройства"));
-}
-
-void RemoteSession::writeReply(uint8_t sub)
-{
-    if (m_cycle != Cycle::Writing)
-        return;
-    if (sub == remote::kWriteTooShort) {
-        endCycle();
-        m_session.progress().Progress_close(QStringLiteral("Мало данных"));
-        return;
-    }
-    if (sub != m_expected)
-        return; // not the record just sent
-    if (sub == remote::kRecordConfSe) {
-        endCycle();
-        // Which unit now holds the configuration: with several connected, the user must be able to tell.
-        m_session.progress().Progress_close(remoteWriteDoneText(m_greeting));
-        emit m_session.writeCycleFinished();
-        return;
-    }
-    sendRecord(sub + 1);
-    m_session.progress().Progress_refresh();
-}
-
 void RemoteSession::monitorReply(uint8_t block, QByteArrayView payload)
 {
-    MonitorBlocks& m = m_session.monitor();
     if (block == remote::kMonitorGps) {
-        m.gps.fillFrom(payload);
-        emit m_session.gpsReceived();
+        m_monitor.gps.fillFrom(payload);
+        emit gpsReceived();
     } else if (block == remote::kMonitorDevice) {
-        m.device.fillFrom(payload);
-        emit m_session.deviceReceived();
+        m_monitor.device.fillFrom(payload);
+        emit deviceReceived();
     }
 }
 
@@ -372,57 +307,81 @@ void RemoteSession::send(const QByteArray& frame)
     m_units.send(m_selected, frame);
 }
 
-void RemoteSession::endCycle()
-{
-    if (std::exchange(m_copy, nullptr))
-        emit m_session.copyReadFinished(false); // a comparison's read that did not end whole
-    m_cycle = Cycle::None;
-    m_eraseWait = 0;
-    s().remoteOperation = false;
-}
-
 bool RemoteSession::readCopy(ConfigRecords& into)
 {
-    if (!unitAttached() || m_cycle != Cycle::None || s().remoteOperation)
+    if (!m_attached || m_operation)
         return false;
-    read();
-    m_copy = &into;
+    startCycle(Operation::Compare, RecordTransfer::Kind::Read, into);
     return true;
 }
 
 void RemoteSession::read()
 {
-    if (std::exchange(m_copy, nullptr))
-        emit m_session.copyReadFinished(false);
-    s().autoReadPending = false;
-    m_cycle = Cycle::Reading;
-    m_expected = remote::kRecordConfig;
-    s().remoteOperation = true;
-    send(remote::command(remote::id::kReadRecord, QByteArray(1, static_cast<char>(remote::kRecordConfig))));
-    m_session.progress().Progress_show(remote_timing::kProgressTicks, 0, QStringLiteral("Идет считывание конфигурации..."));
+    startCycle(Operation::Read, RecordTransfer::Kind::Read, m_records);
 }
 
 void RemoteSession::write()
 {
-    s().autoReadPending = false;
-    m_cycle = Cycle::Writing;
-    s().remoteOperation = true;
-    sendRecord(remote::kRecordConfig);
-    m_session.progress().Progress_show(remote_timing::kProgressTicks, 0, QStringLiteral("Идет запись конфигурации..."));
+    startCycle(Operation::Write, RecordTransfer::Kind::Write, m_records);
 }
 
-void RemoteSession::sendRecord(uint8_t record)
+void RemoteSession::startCycle(Operation operation, RecordTransfer::Kind kind, ConfigRecords& records)
+{
+    // A comparison that another operation replaces has not ended whole.
+    if (std::exchange(m_operation, operation) == Operation::Compare)
+        emit copyReadFinished(false);
+    m_transfer.emplace(kind, records);
+    const RecordKind first = *m_transfer->start().next;
+    if (kind == RecordTransfer::Kind::Write)
+        sendRecord(first);
+    else
+        send(m_transfer->remoteFrame(first));
+    m_progress->Progress_show(remote_timing::kProgressTicks, 0, sessionWording().running(operation));
+}
+
+void RemoteSession::sendRecord(RecordKind kind)
 {
     // Each record is gathered from its pages just before it goes, as on the serial line, so both
     // channels write what the pages show.
-    const RecordKind kind = kindOf(record);
-    emit m_session.gatherRequested(kind);
-    const ConfigRecords& r = m_session.records();
-    const QByteArray& bytes = kind == RecordKind::Config   ? r.config.bytes()
-                              : kind == RecordKind::InpOut ? r.inpOut.bytes()
-                                                           : r.confSe.bytes();
-    m_expected = record;
-    send(remote::recordWrite(record, bytes));
+    emit gatherRequested(kind);
+    send(m_transfer->remoteFrame(kind));
+}
+
+void RemoteSession::applyStep(const RecordTransfer::Step& step)
+{
+    if (step.cut)
+        tell(Notice::NotAllRead);
+    if (step.taken && m_operation == Operation::Read)
+        emit recordReceived(step.record); // a comparison's read fills its copy and tells no page
+    if (step.next) {
+        if (m_transfer->kind() == RecordTransfer::Kind::Write)
+            sendRecord(*step.next);
+        else
+            send(m_transfer->remoteFrame(*step.next));
+        m_progress->Progress_refresh();
+        return;
+    }
+    if (step.end)
+        end(RecordTransfer::outcome(*m_operation, step));
+}
+
+void RemoteSession::end(Outcome o, bool close)
+{
+    const std::optional<Operation> running = std::exchange(m_operation, std::nullopt);
+    m_eraseWait = 0;
+    if (m_transfer && m_transfer->running())
+        m_transfer->fail(o.result);
+    if (o.operation == Operation::Write && o.ok())
+        o.unit = UnitIdentity{m_greeting.unitId, m_greeting.imei};
+    if (close)
+        closeProgress(o);
+    if (running == Operation::Compare)
+        emit copyReadFinished(o.ok());
+    else if (o.ok() && o.operation == Operation::Read)
+        emit readCycleFinished();
+    else if (o.ok() && o.operation == Operation::Write)
+        emit writeCycleFinished();
+    emit operationEnded(o);
 }
 
 void RemoteSession::reset()
@@ -432,32 +391,50 @@ void RemoteSession::reset()
 
 void RemoteSession::eraseTrack()
 {
-    s().autoReadPending = false;
-    m_cycle = Cycle::Erasing;
+    m_poll.catchUp();
+    if (std::exchange(m_operation, Operation::EraseTrack) == Operation::Compare)
+        emit copyReadFinished(false);
+    m_transfer.reset();
     m_eraseWait = 0;
-    s().remoteOperation = true;
     send(remote::command(remote::id::kEraseTrack));
+    m_poll.reschedule();
 }
+
+// ---- the poll ------------------------------------------------------------------------------------
 
 void RemoteSession::pollTick()
 {
-    DeviceSession& d = s();
     // An erase has no progress window to end it: without an answer the monitor would stay paused.
-    if (m_cycle == Cycle::Erasing && ++m_eraseWait > remote_timing::kEraseWaitTicks)
-        endCycle();
-    const uint32_t count = d.remotePollCounter;
-    d.remotePollCounter = count >= remote_timing::kPollCycle ? 0 : count + 1;
-    if (!m_monitoring || d.remoteOperation)
+    if (m_operation == Operation::EraseTrack && ++m_eraseWait > remote_timing::kEraseWaitTicks)
+        end({Operation::EraseTrack, Result::NoAnswer}, false);
+    const uint32_t count = m_pollCounter;
+    m_pollCounter = count >= remote_timing::kPollCycle ? 0 : count + 1;
+    if (!m_monitoring || m_operation)
         return;
     if (count == remote_timing::kPollGpsAt)
-        send(remote::command(remote::id::kReadMonitor, QByteArray(1, static_cast<char>(remote::kMonitorGps))));
+        send(monitorRequest(remote::kMonitorGps));
     else if (count == remote_timing::kPollDeviceAt)
-        send(remote::command(remote::id::kReadMonitor, QByteArray(1, static_cast<char>(remote::kMonitorDevice))));
+        send(monitorRequest(remote::kMonitorDevice));
 }
 
-QString remoteWriteDoneText(const remote::GreetingInfo& g)
+int RemoteSession::pollTicksDue() const
 {
-    return QStringLiteral("Конфигурация записана\nID устройства: %1, IMEI %2").arg(g.unitId).arg(g.imei);
+    // The poll sleeps until the tick that sends (or would send) a request, or that ends an erase's wait.
+    const uint32_t c = m_pollCounter;
+    const auto ticksTo = [c](uint32_t at) {
+        return static_cast<int>(at >= c ? at - c + 1 : remote_timing::kPollCycle - c + 1 + at + 1);
+    };
+    int due = std::min(ticksTo(remote_timing::kPollGpsAt), ticksTo(remote_timing::kPollDeviceAt));
+    if (m_operation == Operation::EraseTrack)
+        due = std::min(due, static_cast<int>(std::max<int64_t>(1, int64_t(remote_timing::kEraseWaitTicks) + 1 - m_eraseWait)));
+    return due;
+}
+
+void RemoteSession::passPollTicks(int n)
+{
+    m_pollCounter = (m_pollCounter + static_cast<uint32_t>(n)) % (remote_timing::kPollCycle + 1);
+    if (m_operation == Operation::EraseTrack)
+        m_eraseWait += static_cast<uint32_t>(n);
 }
 
 QList<LabelUpdate> greetingLabels(const remote::GreetingInfo& g)

@@ -5,6 +5,7 @@
 #include "core/base/input_file.h"
 #include "core/link/port_list.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "core/settings/app_settings.h"
 #include "ui/app/main_window.h"
 #include "ui/app/navigation.h"
@@ -104,9 +105,11 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
             server->show();
     });
 
-    // What the session tells its views.
-    connect(&s, &SessionController::statusText, &w, &MainWindow::setStatusText);
-    connect(&s, &SessionController::message, &w, &MainWindow::showMessage);
+    // What the session reports, in the program's words: the status bar and the message boxes. (The
+    // progress window closes with the words of the operation's end itself.)
+    m_texts = new SessionTexts(s, this);
+    connect(m_texts, &SessionTexts::statusText, &w, &MainWindow::setStatusText);
+    connect(m_texts, &SessionTexts::message, &w, &MainWindow::showMessage);
     connect(&s, &SessionController::portOpenProblem, &w, &MainWindow::showMessage);
     connect(&s, &SessionController::buttonsEnabled, &w, &MainWindow::Button_Enabled);
     connect(&s, &SessionController::configurate, &w, &MainWindow::Configurate);

@@ -10,6 +10,7 @@ class SessionController;
 class PortDialog;
 class PasswordDialog;
 class ProgressWindow;
+class SessionTexts;
 
 // Connects the session controller to the main window and creates the session's own windows: the port
 // dialog TForm3, the password dialog TForm4 and the progress window TForm5.
@@ -22,7 +23,8 @@ public:
     PortDialog* portDialog() const { return m_portDialog; }
     PasswordDialog* passwordDialog() const { return m_passwordDialog; }
     ProgressWindow* progressWindow() const { return m_progressWindow; }
-    // Whether the records hold a configuration (the start-up one, the defaults, a file or the unit's).
+    // The session's reports in words, as the status bar and the message boxes show them.
+    SessionTexts* texts() const { return m_texts; }
 
     // The start-up load: the defaults, or the remembered file over them; a file that cannot be opened
     // leaves the defaults and says so in panel 0.
@@ -38,6 +40,7 @@ private:
     PortDialog* m_portDialog;
     PasswordDialog* m_passwordDialog;
     ProgressWindow* m_progressWindow;
+    SessionTexts* m_texts;
 };
 
 } // namespace rv

@@ -159,9 +159,9 @@ void ServerWindow::showUnits()
         m_refresh.start();
 }
 
-void ServerWindow::showState(const QString& label, bool running)
+void ServerWindow::showState(ServerState state, bool running)
 {
-    ui->Label2->setText(label);
+    ui->Label2->setText(sessionWording().server(state));
     ui->Start_server->setText(running ? kStop : kStart);
     ui->Port->setEnabled(!running);
     ui->Address->setEnabled(!running);

@@ -6,6 +6,7 @@
 // the remote protocol live in the core (RemoteSession); this window only drives and shows them.
 
 #include "core/link/tcp_server.h"
+#include "core/protocol/session_texts.h"
 
 #include <QDialog>
 #include <QHostAddress>
@@ -39,7 +40,7 @@ public:
 
 private:
     void fillAddresses();
-    void showState(const QString& label, bool running);
+    void showState(rv::ServerState state, bool running);
     void appendLog(const QString& line);
     void showUnits();
     void showAllow();

@@ -7,6 +7,7 @@
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
 
 #include <QFile>
@@ -63,7 +64,8 @@ protected:
     QSignalSpy closed{&s.progress(), &ProgressWatchdog::closed};
     QSignalSpy pictures{&cam, &CameraSnapshot::pictureReady};
     QSignalSpy sizes{&cam, &CameraSnapshot::sizeAnnounced};
-    QSignalSpy sessionMessages{&s, &SessionController::message};
+    SessionTexts texts{s};
+    QSignalSpy sessionMessages{&texts, &SessionTexts::message};
     QSignalSpy passwordWanted{&s, &SessionController::passwordWanted};
 
     void SetUp() override

@@ -7,6 +7,7 @@
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
 
 #include <QDir>
@@ -207,7 +208,8 @@ TEST_F(Transfer, AnAnswerArrivingWhileTheLastReplyIsHandledIsKept)
 
 TEST_F(Transfer, ChunkDataIsNeverTakenForReplies)
 {
-    QSignalSpy sessionMessages(&s, &SessionController::message);
+    SessionTexts texts{s};
+    QSignalSpy sessionMessages(&texts, &SessionTexts::message);
     QSignalSpy password(&s, &SessionController::passwordWanted);
     const QByteArray text = "12:00 FAIL WRITE GPS\x05\x00E +PASS=? TRACKDEL NEWCONF LOWD CONFIG\x02\x00xx RV-TR\x02\x01";
     for (bool early : {true, false}) {

@@ -3,9 +3,13 @@
 
 #include "core/base/bytes.h"
 #include "core/base/checksum.h"
+#include "core/fleet/job_queue.h"
+#include "core/link/allow_list.h"
 #include "core/protocol/network_units.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace rv;
@@ -103,12 +107,28 @@ TEST_F(Units, AUnitCallingAgainReplacesItsOldConnection_RepliesComeOnlyFromGreet
     ASSERT_EQ(gone.size(), 1);
     EXPECT_EQ(gone[0][0].value<ConnectionId>(), 1u);
     EXPECT_EQ(units.units().greetedCount(), 1);
+}
 
-    // A greeting whose IMEI is not digits (noise whose CRC happened to check) makes no unit.
-    units.receive(3, greeting(9, "86123456789012x"));
-    ASSERT_TRUE(connected(3));
-    EXPECT_FALSE(units.units().find(3)->greeted);
-    EXPECT_EQ(greeted.size(), 2);
+// One IMEI rule for the greeting, the allow list and the job files: a number is a unit's IMEI for all three
+// or for none (a 14-digit one included), and a greeting without one makes no unit.
+TEST_F(Units, OneImeiRuleForGreetingAllowListAndJobs)
+{
+    QTemporaryDir dir;
+    const JobQueue jobs(dir.path());
+    ConnectionId id = 10;
+    for (const auto& [field, imei] : {std::pair{kImeiA, true}, {QByteArray("86123456789012\0", 15), false},
+                                      {QByteArray("86123456789012x"), false}, {QByteArray(" 86123456789012"), false}}) {
+        const QString text = QString::fromLatin1(field).remove(QChar(0));
+        SCOPED_TRACE(text.toStdString());
+        const qsizetype before = greeted.size();
+        units.receive(++id, greeting(9, field));
+        EXPECT_EQ(greeted.size() > before, imei);
+        EXPECT_EQ(AllowList::parse(text).has_value(), imei);
+        QFile job(dir.filePath(text + QStringLiteral(".fcg")));
+        ASSERT_TRUE(job.open(QIODevice::WriteOnly));
+        job.close();
+        EXPECT_EQ(jobs.jobFor(text).has_value(), imei);
+    }
 }
 
 // Acknowledgements are owed to a unit only: a stranger's data frames get none (a caller that sends them and

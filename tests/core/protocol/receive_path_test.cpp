@@ -12,6 +12,7 @@
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
 #include "core/track/track_read.h"
+#include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
 
 #include <QFile>
@@ -213,7 +214,8 @@ protected:
     ConfigRecords records;
     MonitorBlocks monitor;
     SessionController s{link, &records, &monitor};
-    QSignalSpy messages{&s, &SessionController::message};
+    SessionTexts texts{s};
+    QSignalSpy messages{&texts, &SessionTexts::message};
 
     void SetUp() override
     {
@@ -234,7 +236,7 @@ TEST_F(LongBursts, AReplyFarIntoAQuietBurstIsHandled)
     ticks(4);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.last().at(0).toString(), QStringLiteral("Трек удален из памяти"));
-    EXPECT_TRUE(s.session().receiveBuffer.isEmpty());
+    EXPECT_TRUE(s.burst().waiting().isEmpty());
 }
 
 TEST_F(LongBursts, ALineThatNeverPausesIsCutOnceAndSaidSo)
@@ -244,7 +246,7 @@ TEST_F(LongBursts, ALineThatNeverPausesIsCutOnceAndSaidSo)
     for (qsizetype fed = 0; fed <= 2 * kRunawayBytes; fed += lump.size()) {
         link.feed(lump);
         ticks(1);
-        ASSERT_LE(s.session().receiveBuffer.size(), kRunawayBytes);
+        ASSERT_LE(s.burst().waiting().size(), kRunawayBytes);
     }
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages.last().at(0).toString().startsWith(QStringLiteral("Устройство передает данные без паузы")));

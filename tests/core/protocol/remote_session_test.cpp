@@ -11,6 +11,8 @@
 #include "support/unit_bytes.h"
 
 #include <QSignalSpy>
+
+#include <array>
 #include <gtest/gtest.h>
 
 using namespace rv;
@@ -55,7 +57,8 @@ protected:
     RemoteSession remote{s};
     QList<QByteArray> sent;
     qint64 clock = 0;
-    QSignalSpy messages{&s, &SessionController::message};
+    SessionTexts texts{s};
+    QSignalSpy messages{&texts, &SessionTexts::message};
     QSignalSpy closed{&s.progress(), &ProgressWatchdog::closed};
     QList<RecordKind> received;
     QSignalSpy buttons{&remote, &RemoteSession::toolButtonsEnabled};
@@ -65,6 +68,7 @@ protected:
         QObject::connect(&s, &SessionController::recordReceived, [this](RecordKind k) { received << k; });
         remote.setSender([this](const QByteArray& f) { sent << f; });
         remote.setClock([this] { return clock; });
+        remote.setPollTimer(false);
         s.setPortName(QStringLiteral("unit"));
         s.start(false);
         s.choosePort(QStringLiteral("TCP/IP"));
@@ -75,7 +79,7 @@ protected:
         remote.receive(kGreeting);
         sent.clear();
     }
-    void ticks(int n) { for (int i = 0; i < n; ++i) s.Receive_timerTimer(); }
+    void ticks(int n) { for (int i = 0; i < n; ++i) remote.pollTick(); }
     QByteArray takeOne()
     {
         EXPECT_EQ(sent.size(), 1);
@@ -92,16 +96,16 @@ TEST_F(Remote, GreetingAttachesTheUnitAndIsAcknowledgedWithItsOwnCrc)
     QSignalSpy state(&remote, &RemoteSession::serverStateChanged);
     QSignalSpy connected(&s, &SessionController::deviceConnected);
     ASSERT_TRUE(remote.startServer(QStringLiteral("0"), QHostAddress::LocalHost));
-    EXPECT_EQ(state.last().at(0).toString(), QStringLiteral("Ожидается соединение..."));
+    EXPECT_EQ(state.last().at(0).value<ServerState>(), ServerState::Waiting);
     remote.receive(kGreeting);
 
     EXPECT_EQ(sent, QList<QByteArray>{hex("015201")});
-    EXPECT_TRUE(s.session().remoteMode);
+    EXPECT_TRUE(remote.unitAttached());
     EXPECT_EQ(s.session().DeviceType, 4);
     ASSERT_EQ(connected.size(), 1);
     EXPECT_EQ(connected.last().at(0).toInt(), 4);
     EXPECT_EQ(buttons.last().at(0).toBool(), true);
-    EXPECT_EQ(state.last().at(0).toString(), QStringLiteral("Соединение установлено"));
+    EXPECT_EQ(state.last().at(0).value<ServerState>(), ServerState::Connected);
     EXPECT_EQ(monitor.device.bytes().at(32), 28); // the firmware version the other parts compare with
     EXPECT_EQ(remote.greetingInfo().imei, QStringLiteral("861234567890123"));
     EXPECT_EQ(greetingLabels(remote.greetingInfo()).at(0).text, QStringLiteral("ID устройства: 1234"));
@@ -144,10 +148,10 @@ TEST_F(Remote, ReadCycleFillsTheRecordsInOrderAndRefreshesLikeTheSerialRead)
 {
     attach();
     QSignalSpy finished(&s, &SessionController::readCycleFinished);
-    QSignalSpy panel(&s, &SessionController::statusText);
+    QSignalSpy panel(&texts, &SessionTexts::statusText);
     s.Download_deviceClick();
     EXPECT_EQ(takeOne(), hex("021500de90"));
-    EXPECT_TRUE(s.session().remoteOperation);
+    EXPECT_TRUE(remote.operationRunning());
     EXPECT_EQ(s.progress().limit(), 100);
     EXPECT_EQ(s.progress().label(), QStringLiteral("Идет считывание конфигурации..."));
 
@@ -155,7 +159,7 @@ TEST_F(Remote, ReadCycleFillsTheRecordsInOrderAndRefreshesLikeTheSerialRead)
     remote.receive(replyFrame(id::kReadRecord, 0, config));
     EXPECT_EQ(records.config.bytes(), config);
     EXPECT_EQ(takeOne(), hex("0215011f50"));
-    EXPECT_TRUE(s.session().remoteOperation); // the cycle is still waiting
+    EXPECT_TRUE(remote.operationRunning()); // the cycle is still waiting
     // The two remaining replies come in one read.
     remote.receive(replyFrame(id::kReadRecord, 1, inpOut).first(300));
     remote.receive(replyFrame(id::kReadRecord, 1, inpOut).sliced(300) + replyFrame(id::kReadRecord, 2, confSe));
@@ -169,7 +173,7 @@ TEST_F(Remote, ReadCycleFillsTheRecordsInOrderAndRefreshesLikeTheSerialRead)
     EXPECT_EQ(finished.size(), 1);
     EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация считана"));
     EXPECT_EQ(panel.last().at(1).toString(), QStringLiteral("Считано с устройства"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
     EXPECT_TRUE(link.writes().isEmpty());
 }
 
@@ -179,21 +183,7 @@ TEST_F(Remote, RecordReplyLengths_LongerCutShorterOrLyingRefusedWhole)
     const QByteArray before = rvtest::pattern(512, 9);
     records.config.fillFrom(before);
 
-    // Longer than the record: said, and cut at the record's size.
-    s.Download_deviceClick();
-    QByteArray longer = rvtest::pattern(600, 4);
-    remote.receive(replyFrame(id::kReadRecord, 0, longer));
-    EXPECT_EQ(lastMessage(), QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
-    EXPECT_EQ(records.config.bytes(), longer.first(512));
-
-    // Shorter: nothing half replaced, the read ends.
-    records.config.fillFrom(before);
-    s.Download_deviceClick();
-    remote.receive(replyFrame(id::kReadRecord, 0, rvtest::pattern(511, 5)));
-    EXPECT_EQ(records.config.bytes(), before);
-    EXPECT_EQ(lastClosed(), QStringLiteral("Ошибка данных"));
-    EXPECT_FALSE(s.session().remoteOperation);
-
+    // Shorter, longer, damaged: RecordExchange below, beside the serial session.
     // A length that says more than the frame holds.
     s.Download_deviceClick();
     sent.clear();
@@ -240,17 +230,17 @@ TEST_F(Remote, WriteCycleGathersEachRecordJustBeforeItsFrame)
     EXPECT_EQ(f.sliced(5, 6), "EDITED");
     EXPECT_EQ(f.sliced(31, 486), QByteArray(486, '\0'));
     EXPECT_EQ(gathered, (QList<RecordKind>{RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe}));
-    EXPECT_TRUE(s.session().remoteOperation);
+    EXPECT_TRUE(remote.operationRunning());
     remote.receive(replyFrame(id::kWriteRecord, 2));
     // The confirmation names the unit written to.
     EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация записана\nID устройства: 1234, IMEI 861234567890123"));
     EXPECT_EQ(finished.size(), 1);
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     s.Upload_deviceClick();
     remote.receive(replyFrame(id::kWriteRecord, kWriteTooShort));
     EXPECT_EQ(lastClosed(), QStringLiteral("Мало данных"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 }
 
 TEST_F(Remote, ResetEraseAndTheUnitsReports)
@@ -258,30 +248,30 @@ TEST_F(Remote, ResetEraseAndTheUnitsReports)
     attach();
     s.Reset_butClick();
     EXPECT_EQ(takeOne(), hex("021280dd"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     s.eraseTrackConfirmed();
     EXPECT_EQ(takeOne(), hex("0210011c"));
-    EXPECT_TRUE(s.session().remoteOperation);
+    EXPECT_TRUE(remote.operationRunning());
     remote.receive(hex("0580fc10000000") + le::bytes16(crc16Modbus(hex("0580fc10000000"))));
     EXPECT_EQ(lastClosed(), QStringLiteral("Команда 16 выполнена"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     // An erase that is never answered does not pause the monitor for good.
     s.eraseTrackConfirmed();
     ticks(remote_timing::kEraseWaitTicks);
-    EXPECT_TRUE(s.session().remoteOperation);
+    EXPECT_TRUE(remote.operationRunning());
     ticks(1);
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
 
     s.Download_deviceClick();
     remote.receive(replyFrame(id::kUnknownCommand, 21));
     EXPECT_EQ(lastClosed(), QStringLiteral("Идентификатор 21 не известен"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
     s.Upload_deviceClick();
     remote.receive(replyFrame(id::kDamagedCommand, 22));
     EXPECT_EQ(lastClosed(), QStringLiteral("Ошибка целостности данных 22"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
     EXPECT_TRUE(link.writes().isEmpty());
 }
 
@@ -289,7 +279,7 @@ TEST_F(Remote, MonitorPoll_TwoRequestsHalfASecondApartEvery501Ticks)
 {
     attach();
     QList<int> at;
-    QObject::connect(&remote, &RemoteSession::frameSent, [&](const QByteArray&) { at << s.session().remotePollCounter; });
+    QObject::connect(&remote, &RemoteSession::frameSent, [&](const QByteArray&) { at << remote.pollCounter(); });
     ticks(1002);
     EXPECT_EQ(sent, (QList<QByteArray>{hex("021b00daf0"), hex("021b011b30"), hex("021b00daf0"), hex("021b011b30")}));
     EXPECT_EQ(at, (QList<int>{101, 151, 101, 151}));
@@ -330,7 +320,7 @@ TEST_F(Remote, WatchdogEndsTheReadAndALateReplyIsIgnored)
     for (int i = 0; i < 100; ++i)
         s.progress().Timer1Timer();
     EXPECT_EQ(lastClosed(), QStringLiteral("Нет ответа/Повторите операцию"));
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.operationRunning());
     remote.receive(replyFrame(id::kReadRecord, 0, rvtest::pattern(512, 1)));
     EXPECT_TRUE(received.isEmpty());
     EXPECT_TRUE(sent.isEmpty());
@@ -359,8 +349,8 @@ TEST_F(Remote, ChoosingASerialPortStopsTheServerAndReleasesTheWindow)
     s.Download_deviceClick();
     s.choosePort(QStringLiteral("unit"));
     EXPECT_FALSE(remote.serverRunning());
-    EXPECT_FALSE(s.session().remoteMode);
-    EXPECT_FALSE(s.session().remoteOperation);
+    EXPECT_FALSE(remote.unitAttached());
+    EXPECT_FALSE(remote.operationRunning());
     EXPECT_EQ(released.size(), 1);
     EXPECT_EQ(buttons.last().at(0).toBool(), false);
     EXPECT_FALSE(s.progress().isShown());
@@ -369,4 +359,83 @@ TEST_F(Remote, ChoosingASerialPortStopsTheServerAndReleasesTheWindow)
     s.Download_deviceClick();
     EXPECT_TRUE(sent.isEmpty());
     EXPECT_EQ(s.session().OperationState, osReadConfig);
+}
+
+// One record exchange, two carriers: the same faults give the same outcome and the same words over the
+// serial line and over the network, and the record keeps its bytes unless it came whole.
+TEST(RecordExchange, SameFaultsSameOutcomesOverSerialAndNetwork)
+{
+    enum Fault { Short, Overlong, BadChecksum, NoAnswer };
+    struct Seen {
+        Result result = Result::Done;
+        QString closed, message;
+        QByteArray config;
+        bool operator==(const Seen&) const = default;
+    };
+    const QByteArray before = rvtest::pattern(512, 1);
+    const auto run = [&](bool network, Fault fault) {
+        Seen seen; // before the session: it may still speak as it goes
+        MemoryLink link;
+        ConfigRecords records;
+        MonitorBlocks monitor;
+        records.config.fillFrom(before);
+        std::unique_ptr<UnitSession> session;
+        std::function<void(const QByteArray&, int)> unit; // a CONFIG reply of this payload, checksum off by
+        if (network) {
+            auto* remote = new RemoteSession(records, monitor);
+            session.reset(remote);
+            remote->setSender([](const QByteArray&) {});
+            remote->setPollTimer(false);
+            EXPECT_TRUE(remote->startServer(QStringLiteral("0"), QHostAddress::LocalHost));
+            remote->receive(kGreeting);
+            unit = [remote](const QByteArray& payload, int off) {
+                QByteArray f = replyFrame(id::kReadRecord, 0, payload);
+                f[f.size() - 1] = char(f.back() + off);
+                remote->receive(f);
+            };
+        } else {
+            auto* serial = new SessionController(link, &records, &monitor);
+            session.reset(serial);
+            serial->setPortName(QStringLiteral("unit"));
+            serial->start(false);
+            unit = [serial, &link](const QByteArray& bytes, int) {
+                link.feed(bytes);
+                for (int i = 0; i < 4; ++i)
+                    serial->Receive_timerTimer();
+            };
+            for (int i = 0; i < 10; ++i)
+                serial->Find_deviceTimer();
+            unit(rvtest::rvTr(2, 1), 0);
+        }
+        SessionTexts texts{*session};
+        QObject::connect(&texts, &SessionTexts::message, [&](const QString& t) { seen.message = t; });
+        QObject::connect(&session->progress(), &ProgressWatchdog::closed, [&](const QString& t) { seen.closed = t; });
+        QObject::connect(session.get(), &UnitSession::operationEnded, [&](const Outcome& o) { seen.result = o.result; });
+        session->read();
+        const auto reply = [&](const QByteArray& payload, int off) {
+            unit(network ? payload : rvtest::recordReply("CONFIG", payload, off), off);
+        };
+        switch (fault) {
+        case Short: reply(rvtest::pattern(500, 2), 0); break;
+        case Overlong: reply(rvtest::pattern(600, 2), 0); break;
+        case BadChecksum: reply(rvtest::pattern(512, 2), 1); break;
+        case NoAnswer:
+            for (int i = 0; i < 200 && session->operationRunning(); ++i)
+                session->progress().Timer1Timer();
+            break;
+        }
+        seen.config = records.config.bytes();
+        return Seen(seen);
+    };
+    for (const Fault fault : {Short, Overlong, BadChecksum, NoAnswer}) {
+        SCOPED_TRACE(fault);
+        const Seen serial = run(false, fault), network = run(true, fault);
+        EXPECT_EQ(serial.result, (std::array{Result::ShortRecord, Result::Done, Result::Damaged, Result::NoAnswer}[fault]));
+        EXPECT_EQ(serial.message.isEmpty(), fault != Overlong); // the longer record is said, and its first part taken
+        EXPECT_EQ(serial.result, network.result);
+        EXPECT_EQ(serial.closed, network.closed);
+        EXPECT_EQ(serial.message, network.message);
+        EXPECT_EQ(serial.config, fault == Overlong ? rvtest::pattern(600, 2).first(512) : before);
+        EXPECT_EQ(network.config, serial.config);
+    }
 }

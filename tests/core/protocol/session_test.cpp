@@ -4,6 +4,7 @@
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
 
 #include <QSignalSpy>
@@ -20,14 +21,15 @@ protected:
     ConfigRecords records;
     MonitorBlocks monitor;
     SessionController s{link, &records, &monitor};
-    QSignalSpy messages{&s, &SessionController::message};
+    SessionTexts texts{s};
+    QSignalSpy messages{&texts, &SessionTexts::message};
     QSignalSpy closed{&s.progress(), &ProgressWatchdog::closed};
     QSignalSpy buttons{&s, &SessionController::buttonsEnabled};
     QMap<int, QStringList> panels;
 
     void SetUp() override
     {
-        QObject::connect(&s, &SessionController::statusText, [this](int p, const QString& t) { panels[p] << t; });
+        QObject::connect(&texts, &SessionTexts::statusText, [this](int p, const QString& t) { panels[p] << t; });
         s.setPortName(QStringLiteral("unit"));
         s.start(false);
     }
@@ -195,33 +197,13 @@ TEST_F(Session, PressingReadTwiceSendsOneRequest)
 TEST_F(Session, RecordLengthsAndChecksums)
 {
     connectUnit();
-    const QByteArray before = pattern(512, 6);
-    records.config.setBytes(before);
 
-    // L = 500: only the first 500 bytes change.
-    s.Download_deviceClick();
-    unit(recordReply("CONFIG", pattern(500, 7)));
-    EXPECT_EQ(records.config.bytes(), pattern(500, 7) + before.sliced(500));
-    EXPECT_EQ(s.session().OperationState, osReadInOut); // a record always moves the cycle on
-
-    // L = 600 with a good checksum: the newer unit is reported, the first 512 bytes are taken.
-    s.Download_deviceClick();
-    unit(recordReply("CONFIG", pattern(600, 8)));
-    EXPECT_EQ(lastMessage(), QStringLiteral("Не все данные считаны\rобновите конфигуратор"));
-    EXPECT_EQ(records.config.bytes(), pattern(600, 8).first(512));
-
-    // A wrong checksum changes nothing and ends the operation.
-    messages.clear();
-    s.Download_deviceClick();
-    unit(recordReply("CONFIG", pattern(600, 9), 1));
-    EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(lastClosed(), QStringLiteral("Повторите попытку"));
-    EXPECT_EQ(records.config.bytes(), pattern(600, 8).first(512));
-    EXPECT_EQ(s.session().OperationState, osIdle);
-
+    // Shorter, longer and damaged records: RecordExchange, beside the network session.
     // Status "1" with an empty block completes the read without touching the extended record.
     records.confSe.setBytes(pattern(26, 10));
-    s.setState(osReadExtended);
+    s.Download_deviceClick();
+    unit(recordReply("CONFIG", pattern(512, 7)));
+    unit(recordReply("INPOUT", pattern(513, 7)));
     unit(QByteArray("CONFSE1\0\0\0\0", 11));
     EXPECT_EQ(lastClosed(), QStringLiteral("Конфигурация считана"));
     EXPECT_EQ(records.confSe.bytes(), pattern(26, 10));

@@ -8,6 +8,7 @@
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/protocol/device_session.h"
+#include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
 
 #include <QSignalSpy>
@@ -119,7 +120,8 @@ TEST_P(Read, UndeliveredOfServer2AndBlocksThatLookLikeReplies)
     const QByteArray tricky = QByteArray("+MEM\x00\x02", 6) + "CONFIG" + QByteArray("+PASS=0") + "WRITE" + "TRACKDEL" +
                               QByteArray(60 - 32, 'z');
     ASSERT_EQ(tricky.size(), 60);
-    QSignalSpy messages(&s, &SessionController::message);
+    SessionTexts texts{s};
+    QSignalSpy messages(&texts, &SessionTexts::message);
     unit(memBlock(tricky));
     EXPECT_TRUE(closed.isEmpty());
     EXPECT_TRUE(messages.isEmpty());
