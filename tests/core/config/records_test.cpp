@@ -2,7 +2,8 @@
 #include "core/base/cp1251.h"
 #include "core/config/records.h"
 
-#include <QRandomGenerator>
+#include "support/unusual_records.h"
+
 #include <gtest/gtest.h>
 
 using namespace rv;
@@ -21,15 +22,6 @@ constexpr std::array kFine{fx::word("W", 0, FieldType::U16), fx::bitArray("B", 0
 static_assert(!fx::checkLayout(kGap, 3) && !fx::checkLayout(kOverlap, 2) && !fx::checkLayout(kBitOutsideWord, 1)
               && !fx::checkLayout(kViewOffStorage, 3) && !fx::checkLayout(kSameName, 2)
               && !fx::checkLayout(kRangeTooWide, 1) && !fx::checkLayout(kFine, 3) && fx::checkLayout(kFine, 2));
-
-QByteArray randomBytes(qsizetype n, quint32 seed)
-{
-    QRandomGenerator gen(seed);
-    QByteArray b(n, '\0');
-    for (char& c : b)
-        c = char(gen.bounded(256));
-    return b;
-}
 
 // Decodes every field of `from` and encodes it into a zeroed record of the same kind.
 template <typename R>
@@ -62,15 +54,10 @@ QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
 TEST(Records, RandomBytesThroughFieldsAreIdentity)
 {
     for (quint32 seed : {1u, 2u, 3u}) {
-        ConfigBlock c;
-        InpOutBlock io;
-        ConfSeBlock se;
-        ASSERT_TRUE(c.setBytes(randomBytes(512, seed)));
-        ASSERT_TRUE(io.setBytes(randomBytes(513, seed)));
-        ASSERT_TRUE(se.setBytes(randomBytes(26, seed)));
-        EXPECT_EQ(throughFields(c), c.bytes());
-        EXPECT_EQ(throughFields(io), io.bytes());
-        EXPECT_EQ(throughFields(se), se.bytes());
+        const ConfigRecords r = rvtest::randomRecords(seed);
+        EXPECT_EQ(throughFields(r.config), r.config.bytes());
+        EXPECT_EQ(throughFields(r.inpOut), r.inpOut.bytes());
+        EXPECT_EQ(throughFields(r.confSe), r.confSe.bytes());
     }
 }
 
@@ -149,8 +136,7 @@ TEST(Records, GoldenFieldEncodings)
 
 TEST(Records, RejectedSetsChangeNothing)
 {
-    ConfigBlock c;
-    ASSERT_TRUE(c.setBytes(randomBytes(512, 9)));
+    ConfigBlock c = rvtest::randomRecords(9).config;
     const QByteArray before = c.bytes();
     EXPECT_EQ(c.setNumber(u"MicLevel", 16), FieldError::OutOfRange);
     EXPECT_EQ(c.setNumber(u"TempLH2", -56), FieldError::OutOfRange);
@@ -174,10 +160,9 @@ TEST(Records, RejectedSetsChangeNothing)
 TEST(Records, UnsignedFieldsRefuseAMinusSign_SignedOnesTakeIt)
 {
     // "-0.5" once passed as 0.5 and "-0" as 0: every unsigned field of the three records refuses a sign.
-    ConfigRecords r;
+    ConfigRecords r = rvtest::randomRecords(4);
     for (RecordBase* rec : {static_cast<RecordBase*>(&r.config), static_cast<RecordBase*>(&r.inpOut),
                             static_cast<RecordBase*>(&r.confSe)}) {
-        ASSERT_TRUE(rec->setBytes(randomBytes(rec->size(), 4)));
         const QByteArray before = rec->bytes();
         for (const FieldDef& f : rec->layout().fields) {
             if (!f.isInteger() || f.encoding == Encoding::Signed || f.encoding == Encoding::Reserved)
