@@ -19,7 +19,6 @@ QStringList names(const char* prefix, int from, int to)
     return out;
 }
 
-
 QStandardItemModel* standardModel(QObject* o)
 {
     if (auto* combo = qobject_cast<QComboBox*>(o))

@@ -25,6 +25,7 @@ struct Feature {
     QList<ListItems> listItems;
 };
 
+// Each feature a unit may lack, with the controls and list items that go with it.
 const QList<Feature>& features();
 
 // Controls that need a connected unit; enabled and disabled as one group.
