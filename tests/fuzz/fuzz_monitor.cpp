@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t options = size >= 4 ? static_cast<uint32_t>(data[size - 1]) : 0;
     const int type = 2 + (size >= 1 ? data[size - 1] % 3 : 0); // the unit type 2, 3 or 4 the labels are for
     BatteryWarning battery;
-    (void)refreshGps(blocks, type, options, battery);
-    (void)refreshDevice(blocks, type);
+    (void)refreshGps(blocks, UnitProfile(uint8_t(type), options), battery);
+    (void)refreshDevice(blocks, UnitProfile(uint8_t(type)));
     (void)decodeDevice(bytes);
     (void)decodeGps(bytes);
     (void)canMesLines(bytes);

@@ -6,6 +6,7 @@
 // The archives are built once, with the program's own encoder.
 
 #include "core/config/records.h"
+#include "core/config/unit_profile.h"
 #include "core/devicefiles/voice_archive_transfer.h"
 #include "core/devicefiles/voice_format.h"
 #include "core/link/memory_link.h"
@@ -114,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             } else if (w[seen] == voicecmd::kSize) {
                 require(w[seen + 1] == le::bytes32(payload));
             } else if (w[seen] == voicecmd::kChunk) {
-                const int chunk = voicecmd::chunkSize(type);
+                const int chunk = UnitProfile(type).voiceChunkBytes();
                 const QByteArray expected = archive.bytes.mid(voice::kArchiveHeaderSize + sent, chunk);
                 require(!expected.isEmpty());
                 require(w[seen + 1] == expected + QByteArray(chunk + 1 - expected.size(), '\0'));

@@ -37,12 +37,7 @@ void err(const QString& s)
 
 QString unitTypeName(int type)
 {
-    switch (type) {
-    case 2: return QStringLiteral("RV-2 v2");
-    case 3: return QStringLiteral("RV-1");
-    case 4: return QStringLiteral("RV-2 v4");
-    default: return {};
-    }
+    return type >= 0 && type <= 0xFF ? rv::UnitProfile(uint8_t(type)).name() : QString();
 }
 
 QString buildText(const UnitInfo& i)
@@ -239,7 +234,7 @@ void UnitOperation::deviceBlock()
     m_info.build3 = d.build3;
     m_info.id = d.unitId;
     m_info.imei = d.imei;
-    const rv::FirmwareCheck check = rv::checkFirmware(m_info.type, d);
+    const rv::FirmwareCheck check = rv::checkFirmware(rv::UnitProfile(m_info.type), d);
     if (m_kind == Kind::Info) {
         if (check.incompatible)
             err(QStringLiteral("warning: ") + check.message);

@@ -107,10 +107,16 @@ bool setRuleBit(InpOutBlock& record, RuleList list, int rule, int item, bool on)
     return record.storeNumberAt(*f, rule, on ? (bits | mask) : (bits & ~mask)) == FieldError::None;
 }
 
-bool sourceMissing(int deviceType, int source)
+bool sourceMissing(const UnitProfile& unit, int source)
 {
-    // "Вход 6" .. "Вход 8", "Выход 4", "Част/счет 2"
-    return deviceType == 3 && (source == 7 || source == 8 || source == 9 || source == 13 || source == 22);
+    // "Вход 1" .. "Вход 8" are sources 2..9, "Выход 1" .. "Выход 4" 10..13, "Част/счет 1" and "2" 21 and 22.
+    if (source >= 2 && source <= 9)
+        return source - 1 > unit.inputs();
+    if (source >= 10 && source <= 13)
+        return source - 9 > unit.outputs();
+    if (source == 21 || source == 22)
+        return !unit.frequencyInput(source - 21);
+    return false;
 }
 
 } // namespace rv::events

@@ -4,6 +4,7 @@
 // conditions and actions (four action texts depend on the rule), and the bits the rule lists set.
 
 #include "core/config/records.h"
+#include "core/config/unit_profile.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,8 +37,8 @@ bool ruleBit(const InpOutBlock& record, RuleList list, int rule, int item);
 // no place.
 bool setRuleBit(InpOutBlock& record, RuleList list, int rule, int item, bool on);
 
-// Sources a unit of this type lacks (inputs 6..8, output 4, the second frequency/counter input on type 3):
-// choosing one stores "Нет источника".
-bool sourceMissing(int deviceType, int source);
+// Sources the unit lacks (an input, an output or a frequency/counter input it does not have): choosing one
+// stores "Нет источника".
+bool sourceMissing(const UnitProfile& unit, int source);
 
 } // namespace rv::events

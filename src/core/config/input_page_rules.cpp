@@ -23,6 +23,46 @@ int hexValue(QChar c)
 
 } // namespace
 
+QStringList typeItems(const UnitProfile& unit, int input)
+{
+    const QString none = QStringLiteral("Не задействован");
+    const QString digital = QStringLiteral("Цифровой");
+    const QStringList common = {none, QStringLiteral("Аналоговый (36 В)"), digital};
+    const QStringList wide = common + QStringList{QStringLiteral("Аналоговый (5 В)"), QStringLiteral("Частотный"),
+                                                  QStringLiteral("Счетный")};
+    switch (unit.inputLists()) {
+    case InputLists::Eight:
+        switch (input) {
+        case 0: return wide + QStringList{QStringLiteral("Счетный (дифф.++)")};
+        case 1: return wide + QStringList{QStringLiteral("Счетный (дифф.--)")};
+        case 2:
+        case 3: return common;
+        case 4: return common + QStringList{QStringLiteral("Счетчик моточасов")};
+        case 5: return common + QStringList{QStringLiteral("Вызов диспетчера")};
+        case 6: return common + QStringList{QStringLiteral("Постановка/снятие")};
+        case 7: return common + QStringList{QStringLiteral("Контроль зажигания")};
+        default: return {};
+        }
+    case InputLists::Five:
+        switch (input) {
+        case 0: return wide;
+        case 1: return common;
+        case 2: return {none, digital, QStringLiteral("RS232 RX")};
+        case 3: return {none, QStringLiteral("Счетный++"), QStringLiteral("Дискретный")};
+        case 4: return {none, QStringLiteral("Счетный--"), QStringLiteral("Дискретный"), QStringLiteral("Счетчик моточасов")};
+        default: return {};
+        }
+    case InputLists::None: break;
+    }
+    return {};
+}
+
+QString titleText(const UnitProfile& unit, int input)
+{
+    const bool counter = unit.inputLists() == InputLists::Five && (input == 3 || input == 4);
+    return (counter ? QStringLiteral("Вход") : QStringLiteral("Вход ")) + QString::number(input + 1);
+}
+
 QString voltsText(int count, int input, int type)
 {
     const double k = wideList(input) && type == kTypeAnalog5V ? 2.0 : 11.0;
@@ -48,18 +88,25 @@ QString freqLevelCaption(int type)
     return type == kTypeCounter ? QStringLiteral("Переполнение") : QStringLiteral("Порог частоты");
 }
 
-std::optional<int> coupledInput(quint8 deviceType, int input, int type)
+std::optional<int> coupledInput(const UnitProfile& unit, int input, int type)
 {
-    if ((deviceType == 2 || deviceType == 4) && wideList(input) && type == kTypeDifferential)
-        return 1 - input;
-    if (deviceType == 3 && (input == 3 || input == 4) && type == 1)
-        return 7 - input;
+    switch (unit.inputLists()) {
+    case InputLists::Eight:
+        if (wideList(input) && type == kTypeDifferential)
+            return 1 - input;
+        break;
+    case InputLists::Five:
+        if ((input == 3 || input == 4) && type == 1)
+            return 7 - input;
+        break;
+    case InputLists::None: break;
+    }
     return std::nullopt;
 }
 
-bool isSpecialFunction(quint8 deviceType, int input, int type)
+bool isSpecialFunction(const UnitProfile& unit, int input, int type)
 {
-    return deviceType != 3 && input >= 5 && input <= 7 && type == kTypeSpecial;
+    return input >= 5 && input <= 7 && input < unit.inputs() && type == kTypeSpecial;
 }
 
 BarColour barColour(int activeLevel, int lower, int upper, int count)

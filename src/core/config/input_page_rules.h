@@ -4,9 +4,12 @@
 // and filter labels of an input, the colour of its live bar, the input types that drag a neighbour along,
 // and the iButton keys as the key table shows them. Widget-free, so they are tested without a page.
 
+#include "core/config/unit_profile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -29,6 +32,13 @@ inline constexpr int kTypeSpecial = 3;
 inline constexpr int kSpecialLevel = 3;
 inline constexpr int kSpecialUpper = 141;
 
+// ---- the type list and the title (input 0..7) ----
+
+// Items of the input type list `Inputtype` of the unit's type; empty where it has no such input or no lists.
+QStringList typeItems(const UnitProfile& unit, int input);
+// The title `Labelinput`: "Вход N", and on RV-1 "Вход4" and "Вход5" for its two counting inputs.
+QString titleText(const UnitProfile& unit, int input);
+
 // ---- labels (input 0..7, type = item index of the type list) ----
 
 // An ADC count (or slider position) as volts behind the input's divider: 3 significant digits, ',' and " В".
@@ -42,11 +52,11 @@ bool hasFreqLevel(int input, int type);
 QString freqLevelCaption(int type);
 
 // ---- coupled inputs ----
-// Choosing type `type` on input `input` (0..7) of a unit of type `deviceType` also gives the returned input
-// the same type: the differential counter uses inputs 1 and 2, the type 3 unit's counter inputs 4 and 5.
-std::optional<int> coupledInput(quint8 deviceType, int input, int type);
-// Whether the type is input 6, 7 or 8's special function (not on a type 3 unit, which has five inputs).
-bool isSpecialFunction(quint8 deviceType, int input, int type);
+// Choosing type `type` on input `input` (0..7) also gives the returned input the same type: the differential
+// counter uses inputs 1 and 2, RV-1's counter inputs 4 and 5.
+std::optional<int> coupledInput(const UnitProfile& unit, int input, int type);
+// Whether the type is the special function of input 6, 7 or 8 (where the unit has them).
+bool isSpecialFunction(const UnitProfile& unit, int input, int type);
 
 // ---- live bar ----
 enum class BarColour { Red, Blue, Green };

@@ -1,7 +1,8 @@
 #include "core/devicefiles/voice_archive_transfer.h"
 
-#include "core/devicefiles/voice_format.h"
 #include "core/base/bytes.h"
+#include "core/config/unit_profile.h"
+#include "core/devicefiles/voice_format.h"
 #include "core/protocol/device_session.h"
 #include "core/protocol/reply_blocks.h"
 
@@ -11,8 +12,6 @@
 namespace rv {
 
 namespace voicecmd {
-
-int chunkSize(uint8_t deviceType) { return deviceType == 3 ? 528 : 512; }
 
 Writes capacity() { return {QByteArray(kCapacity)}; }
 
@@ -140,7 +139,7 @@ void VoiceArchiveTransfer::onNextWanted(Phase expected)
         m_session.progress().Progress_close(done);
         return;
     }
-    const int size = voicecmd::chunkSize(m_session.session().DeviceType);
+    const int size = UnitProfile(m_session.session().DeviceType).voiceChunkBytes();
     QByteArray data(size, '\0');
     qint64 n = 0;
     if (m_file.seek(voice::kArchiveHeaderSize + qint64(m_sent)))

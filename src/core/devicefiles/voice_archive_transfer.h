@@ -20,12 +20,11 @@ inline constexpr char kCapacity[] = "RV+VMS";
 inline constexpr char kHeader[] = "RV+VWP";
 inline constexpr char kSize[] = "RV+VFS";
 inline constexpr char kChunk[] = "RV+VWF";
-// Data bytes in one "RV+VWF" chunk: 528 for type 3, 512 for the others.
-int chunkSize(uint8_t deviceType);
 Writes capacity();
 Writes header(QByteArrayView header512);         // the header and one 0x00
 Writes size(uint32_t payloadSize);
-Writes chunk(QByteArrayView data, int chunkSize); // the data zero-filled to the chunk size, and one 0x00
+// The data zero-filled to the chunk size (UnitProfile::voiceChunkBytes), and one 0x00.
+Writes chunk(QByteArrayView data, int chunkSize);
 } // namespace voicecmd
 
 class VoiceArchiveTransfer : public QObject {

@@ -14,9 +14,6 @@ namespace {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
-// Sample::layout: bits 0..1 and 2..3 the scale selectors of inputs 1 and 2, bit 4 a type 3 unit.
-constexpr uint8_t kType3 = 0x10;
-
 // A clock set back by more than this starts the history afresh; less is taken as jitter.
 constexpr int64_t kClockStepBackMs = 60 * 1000;
 
@@ -50,12 +47,12 @@ std::array<SeriesInfo, SeriesCount> makeInfo()
     return t;
 }
 
-// Inputs 1 and 2 follow their scale selector: 36 V, 5 V, or no voltage (frequency, or not shown).
-double scaledVolts(uint16_t count, unsigned selector)
+// An input in volts where the monitor page showed volts; frequencies, counts and counters are no voltage.
+double inputVolts(uint16_t count, InputReading reading)
 {
-    switch (selector & 3) {
-    case 0: return adcVolts(count, kAdcInput36V);
-    case 1: return adcVolts(count, kAdcInput5V);
+    switch (reading) {
+    case InputReading::Volts36: return adcVolts(count, kAdcInput36V);
+    case InputReading::Volts5: return adcVolts(count, kAdcInput5V);
     default: return kNoValue;
     }
 }
@@ -94,7 +91,7 @@ QString kindCaption(Kind k)
     return QStringLiteral("Входы и выходы");
 }
 
-Sample sampleOf(const GpsSnapshot& g, int deviceType, uint32_t deviceOptions, int64_t msecs)
+Sample sampleOf(const GpsSnapshot& g, const UnitProfile& unit, int64_t msecs)
 {
     Sample s;
     s.msecs = msecs;
@@ -111,23 +108,20 @@ Sample sampleOf(const GpsSnapshot& g, int deviceType, uint32_t deviceOptions, in
     s.fuel1 = g.fuel1;
     s.fuel2 = g.fuel2;
     s.canFuel = g.canFuelLevel;
-    s.layout = uint8_t(((deviceOptions >> 1) & 3) | (((deviceOptions >> 3) & 3) << 2) | (deviceType == 3 ? kType3 : 0));
+    s.unit = unit;
     return s;
 }
 
 double Sample::value(int series) const
 {
-    const bool type3 = (layout & kType3) != 0;
     if (series >= Input1 && series <= Input8) {
         const int i = series - Input1;
-        if (i == 0)
-            return scaledVolts(inputs[0], layout);
-        if (i == 1)
-            return type3 ? adcVolts(inputs[1], kAdcInput36V) : scaledVolts(inputs[1], layout >> 2);
-        return type3 ? kNoValue : adcVolts(inputs[size_t(i)], kAdcInput36V);
+        return inputVolts(inputs[size_t(i)], unit.reading(i));
     }
-    if (series >= Output1 && series <= Output4)
-        return series == Output4 && type3 ? kNoValue : double((outputs >> (series - Output1)) & 1);
+    if (series >= Output1 && series <= Output4) {
+        const int i = series - Output1;
+        return i < unit.outputs() ? double((outputs >> i) & 1) : kNoValue;
+    }
     if (series >= InState1 && series <= InState8)
         return double((inStates >> (series - InState1)) & 1);
     if (series >= ExtTemp1 && series <= ExtTemp8) {
@@ -142,7 +136,7 @@ double Sample::value(int series) const
     case Hdop: return hdop10 / 10.0;
     case UnitTemp: return unitTemp;
     case Fuel1: return fuel1 == 0xFFFF ? kNoValue : fuel1;
-    case Fuel2: return fuel2 == 0xFFFF || type3 ? kNoValue : fuel2;
+    case Fuel2: return fuel2 == 0xFFFF || unit.fuelSensors() < 2 ? kNoValue : fuel2;
     case CanFuel: return canFuel * 0.4;
     default: return kNoValue;
     }

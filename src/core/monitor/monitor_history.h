@@ -4,6 +4,7 @@
 // of at most an hour. A sample holds the block's own counts and codes; its values come out through the
 // conversions of the monitor labels, so a chart shows what the page showed at the time.
 
+#include "core/config/unit_profile.h"
 #include "core/monitor/monitor_snapshot.h"
 
 #include <QByteArray>
@@ -59,7 +60,7 @@ struct Sample
     std::array<uint8_t, 8> extTemps{}; // degrees or sensor codes
     uint16_t fuel1 = 0, fuel2 = 0;
     uint8_t canFuel = 0;               // 0.4 % units
-    uint8_t layout = 0;                // how the page showed the inputs (see sampleOf)
+    UnitProfile unit;                  // how the page read the inputs, outputs and fuel sensors
 
     // The value in the unit of the page; NaN where the page showed no such value (a broken fuel line, a
     // missing temperature sensor, an input in frequency mode...).
@@ -68,8 +69,8 @@ struct Sample
     QString text(int series) const;
 };
 
-// One sample from a decoded navigation block, with the input layout of the unit's type and options.
-Sample sampleOf(const GpsSnapshot& gps, int deviceType, uint32_t deviceOptions, int64_t msecs);
+// One sample from a decoded navigation block of the unit `unit`.
+Sample sampleOf(const GpsSnapshot& gps, const UnitProfile& unit, int64_t msecs);
 
 // Whose samples they are: the unit's ID and IMEI as its device block gives them.
 struct UnitIdentity

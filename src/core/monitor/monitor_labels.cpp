@@ -16,35 +16,27 @@ QString volts(uint16_t count, double k) { return generalText(adcVolts(count, k),
 
 QString n(qint64 v) { return QString::number(v); }
 
-// Inputs 1 and 2 follow a 2-bit scale selector: 36 V, 5 V, frequency, or left alone.
-void scaledInput(QList<LabelUpdate>& out, int input, unsigned selector, uint16_t count, uint16_t frequency)
+// LIN1..LIN8 as the unit's profile reads each input.
+void inputLabels(QList<LabelUpdate>& out, const GpsSnapshot& g, const DeviceSnapshot& d, const UnitProfile& unit)
 {
-    const QString name = QStringLiteral("LIN%1").arg(input);
-    switch (selector & 3) {
-    case 0: out << text(name, QStringLiteral("Вход %1: ").arg(input) + volts(count, kAdcInput36V)); break;
-    case 1: out << text(name, QStringLiteral("Вход %1: ").arg(input) + volts(count, kAdcInput5V)); break;
-    case 2: out << text(name, QStringLiteral("Част.%1: ").arg(input) + n(frequency)); break;
-    default: break;
+    for (int i = 0; i < 8; ++i) {
+        const QString input = QStringLiteral("Вход %1: ").arg(i + 1);
+        const uint16_t count = g.inputCounts[size_t(i)];
+        QString t;
+        switch (unit.reading(i)) {
+        case InputReading::Volts36: t = input + volts(count, kAdcInput36V); break;
+        case InputReading::Volts5: t = input + volts(count, kAdcInput5V); break;
+        case InputReading::Frequency:
+            t = QStringLiteral("Част.%1: ").arg(i + 1) + n(i == 0 ? g.frequency1 : g.frequency2);
+            break;
+        case InputReading::Count: t = input + n(count); break;
+        case InputReading::UpCounter: t = QStringLiteral("Счет++: ") + n(d.upCounter); break;
+        case InputReading::DownCounter: t = QStringLiteral("Счет--: ") + n(d.downCounter); break;
+        case InputReading::NotShown: continue;
+        }
+        out << text(QStringLiteral("LIN%1").arg(i + 1), t);
     }
-}
-
-void inputLabels(QList<LabelUpdate>& out, const GpsSnapshot& g, const DeviceSnapshot& d, int deviceType,
-                 uint32_t options)
-{
-    scaledInput(out, 1, options >> 1, g.inputCounts[0], g.frequency1);
-    if (deviceType == 3) {
-        out << text(QStringLiteral("LIN2"), QStringLiteral("Вход 2: ") + volts(g.inputCounts[1], kAdcInput36V));
-        out << text(QStringLiteral("LIN3"), QStringLiteral("Вход 3: ") + n(g.inputCounts[2]));
-        out << text(QStringLiteral("LIN4"), QStringLiteral("Счет++: ") + n(d.upCounter));
-        out << text(QStringLiteral("LIN5"), QStringLiteral("Счет--: ") + n(d.downCounter));
-    } else {
-        scaledInput(out, 2, options >> 3, g.inputCounts[1], g.frequency2);
-        for (int i = 3; i <= 8; ++i)
-            out << text(QStringLiteral("LIN%1").arg(i),
-                        QStringLiteral("Вход %1: ").arg(i) + volts(g.inputCounts[i - 1], kAdcInput36V));
-    }
-    const int outputs = deviceType == 3 ? 3 : 4;
-    for (int i = 1; i <= outputs; ++i)
+    for (int i = 1; i <= unit.outputs(); ++i)
         out << text(QStringLiteral("LOUT%1").arg(i),
                     QStringLiteral("Выход %1: ").arg(i) + n((g.outputs >> (i - 1)) & 1));
 }
@@ -102,7 +94,7 @@ void axleLabels(QList<LabelUpdate>& out, const DeviceSnapshot& d)
     }
 }
 
-void peripheralLabels(QList<LabelUpdate>& out, const GpsSnapshot& g, int deviceType)
+void peripheralLabels(QList<LabelUpdate>& out, const GpsSnapshot& g, const UnitProfile& unit)
 {
     out << text(QStringLiteral("LiBut"), QStringLiteral("iButton: ") + iButtonText(g.iButton));
     for (int i = 0; i < 8; ++i)
@@ -120,7 +112,7 @@ void peripheralLabels(QList<LabelUpdate>& out, const GpsSnapshot& g, int deviceT
         }
     };
     fuel(1, g.fuel1, g.fuelTemp1);
-    if (deviceType != 3)
+    if (unit.fuelSensors() >= 2)
         fuel(2, g.fuel2, g.fuelTemp2);
 
     out << text(QStringLiteral("Lfuellev"), QStringLiteral("Уровень топлива в баке, %: ") + hundredthsText(qint64(g.canFuelLevel) * 40));
@@ -152,14 +144,11 @@ bool BatteryWarning::update(uint16_t batteryCount)
     return m_shown;
 }
 
-std::optional<QString> deviceTypeText(int deviceType)
+std::optional<QString> unitTypeText(const UnitProfile& unit)
 {
-    switch (deviceType) {
-    case 2: return QStringLiteral("Тип прибора: RV-2 v2");
-    case 3: return QStringLiteral("Тип прибора: RV-1");
-    case 4: return QStringLiteral("Тип прибора: RV-2 v4");
-    default: return std::nullopt;
-    }
+    if (!unit.known())
+        return std::nullopt;
+    return QStringLiteral("Тип прибора: ") + unit.name();
 }
 
 QString motionText(uint8_t motionFlag)
@@ -172,7 +161,7 @@ QString resetButtonText(uint16_t supplyCount)
     return adcVolts(supplyCount, kAdcInput36V) < 5.0 ? QStringLiteral("Выключить") : QStringLiteral("Перезагрузить");
 }
 
-MonitorUpdate refreshGps(const GpsSnapshot& g, const DeviceSnapshot& d, int deviceType, uint32_t deviceOptions,
+MonitorUpdate refreshGps(const GpsSnapshot& g, const DeviceSnapshot& d, const UnitProfile& unit,
                          BatteryWarning& battery)
 {
     MonitorUpdate u;
@@ -186,7 +175,7 @@ MonitorUpdate refreshGps(const GpsSnapshot& g, const DeviceSnapshot& d, int devi
     p << text(QStringLiteral("LHeight"), QStringLiteral("Высота: ") + n(g.altitude));
     p << text(QStringLiteral("LSpeed"), QStringLiteral("Скорость, км/ч: ") + tenthsText(g.speed10));
     p << text(QStringLiteral("LCourse"), QStringLiteral("Курс, град.: ") + tenthsText(g.course10));
-    inputLabels(p, g, d, deviceType, deviceOptions);
+    inputLabels(p, g, d, unit);
     p << text(QStringLiteral("LAkk"), QStringLiteral("Uбат: ") + volts(g.batteryCount, kAdcBattery));
     p << text(QStringLiteral("LExt_in"), QStringLiteral("Uпит: ") + volts(g.supplyCount, kAdcInput36V));
     p << text(QStringLiteral("LTemp"), QStringLiteral("Темп. устройства: ") + n(g.unitTemperature));
@@ -202,7 +191,7 @@ MonitorUpdate refreshGps(const GpsSnapshot& g, const DeviceSnapshot& d, int devi
     return u;
 }
 
-MonitorUpdate refreshDevice(const GpsSnapshot& g, const DeviceSnapshot& d, int deviceType)
+MonitorUpdate refreshDevice(const GpsSnapshot& g, const DeviceSnapshot& d, const UnitProfile& unit)
 {
     MonitorUpdate u;
     QList<LabelUpdate>& p = u.monitorPage;
@@ -213,7 +202,7 @@ MonitorUpdate refreshDevice(const GpsSnapshot& g, const DeviceSnapshot& d, int d
                                           + QString::asprintf(" (build %.4d.%.4d.%.2d)", int(d.build1), int(d.build2), int(d.build3)));
     if (d.gsmSoftware != 0)
         p << text(QStringLiteral("Label207"), QString::asprintf("GSM ПО: 1137B%.2d", int(d.gsmSoftware)));
-    if (const auto t = deviceTypeText(deviceType))
+    if (const auto t = unitTypeText(unit))
         p << text(QStringLiteral("Label208"), *t);
     p << text(QStringLiteral("LGSMreg"), QStringLiteral("GSM reg.: ") + n(d.gsmRegistration));
     p << text(QStringLiteral("LGPRSreg"), QStringLiteral("GPRS reg.: ") + n(d.gprsRegistration));
@@ -228,32 +217,33 @@ MonitorUpdate refreshDevice(const GpsSnapshot& g, const DeviceSnapshot& d, int d
                                               .arg(((d.serverLink >> 1) & 3) + 1).arg(d.serverLink & 1));
     p << text(QStringLiteral("Ltotalhoursengine"), QStringLiteral("Моточасы, ч: ") + hundredthsText(d.canEngineHours100));
     axleLabels(p, d);
-    peripheralLabels(p, g, deviceType);
+    peripheralLabels(p, g, unit);
     u.motionText = motionText(d.motion);
     return u;
 }
 
-MonitorUpdate refreshGps(const MonitorBlocks& blocks, int deviceType, uint32_t deviceOptions, BatteryWarning& battery)
+MonitorUpdate refreshGps(const MonitorBlocks& blocks, const UnitProfile& unit, BatteryWarning& battery)
 {
-    return refreshGps(decodeGps(blocks.gps.bytes()), decodeDevice(blocks.device.bytes()), deviceType, deviceOptions,
-                      battery);
+    return refreshGps(decodeGps(blocks.gps.bytes()), decodeDevice(blocks.device.bytes()), unit, battery);
 }
 
-MonitorUpdate refreshDevice(const MonitorBlocks& blocks, int deviceType)
+MonitorUpdate refreshDevice(const MonitorBlocks& blocks, const UnitProfile& unit)
 {
-    return refreshDevice(decodeGps(blocks.gps.bytes()), decodeDevice(blocks.device.bytes()), deviceType);
+    return refreshDevice(decodeGps(blocks.gps.bytes()), decodeDevice(blocks.device.bytes()), unit);
 }
 
-FirmwareCheck checkFirmware(int deviceType, const DeviceSnapshot& device)
+FirmwareCheck checkFirmware(const UnitProfile& unit, const DeviceSnapshot& device)
 {
-    if (deviceType != 3 || device.build1 >= kMinimumBuildType3)
+    const uint16_t minimum = unit.minimumBuild();
+    if (device.build1 >= minimum)
         return {};
+    const QString minimumText = QStringLiteral("%1").arg(minimum, 4, 10, QLatin1Char('0'));
     return {true,
             QStringLiteral("Версия прошивки прибора не совместима с данным конфигуратором.\r\n"
-                           "Необходимый build не ниже: 0620.хххх.хх"),
+                           "Необходимый build не ниже: %1.хххх.хх").arg(minimumText),
             QStringLiteral("Прошивка не совместима: build %1, нужен не ниже %2")
                 .arg(device.build1, 4, 10, QLatin1Char('0'))
-                .arg(kMinimumBuildType3, 4, 10, QLatin1Char('0'))};
+                .arg(minimumText)};
 }
 
 } // namespace rv

@@ -3,6 +3,7 @@
 // What the monitor shows, computed without widgets: each refresh yields the new state of the controls,
 // keyed by their objectName, for the views to apply as they are.
 
+#include "core/config/unit_profile.h"
 #include "core/monitor/monitor_blocks.h"
 #include "core/monitor/monitor_snapshot.h"
 
@@ -52,22 +53,21 @@ private:
     bool m_shown = false;  // hidden at start
 };
 
-// Refresh_GPS: the GpsBlock labels, the inputs (by DeviceType and the two DeviceOptions scale
-// selectors), the accelerometer, GSM level and type-3 counters of DeviceBlock, the status window and
-// the caption of Reset_but. `battery` carries the Status_L6 hysteresis from one call to the next.
-MonitorUpdate refreshGps(const GpsSnapshot& gps, const DeviceSnapshot& device, int deviceType,
-                         uint32_t deviceOptions, BatteryWarning& battery);
+// Refresh_GPS: the GpsBlock labels, the inputs and outputs as the unit's profile reads them (with RV-1's
+// counters from DeviceBlock), the accelerometer and GSM level of DeviceBlock, the status window and the
+// caption of Reset_but. `battery` carries the Status_L6 hysteresis from one call to the next.
+MonitorUpdate refreshGps(const GpsSnapshot& gps, const DeviceSnapshot& device, const UnitProfile& unit,
+                         BatteryWarning& battery);
 // Refresh_DEVICE: identity, firmware, counters, track-filter values, server link, motion text, and the
 // GpsBlock iButton, external temperatures, fuel sensors and CAN values.
-MonitorUpdate refreshDevice(const GpsSnapshot& gps, const DeviceSnapshot& device, int deviceType);
+MonitorUpdate refreshDevice(const GpsSnapshot& gps, const DeviceSnapshot& device, const UnitProfile& unit);
 
 // Convenience over the program-wide stores.
-MonitorUpdate refreshGps(const MonitorBlocks& blocks, int deviceType, uint32_t deviceOptions,
-                         BatteryWarning& battery);
-MonitorUpdate refreshDevice(const MonitorBlocks& blocks, int deviceType);
+MonitorUpdate refreshGps(const MonitorBlocks& blocks, const UnitProfile& unit, BatteryWarning& battery);
+MonitorUpdate refreshDevice(const MonitorBlocks& blocks, const UnitProfile& unit);
 
-// Label208 text for a unit type; nullopt for a type that leaves the label unchanged.
-std::optional<QString> deviceTypeText(int deviceType);
+// Label208 text for the unit's type; nullopt for a type that leaves the label unchanged.
+std::optional<QString> unitTypeText(const UnitProfile& unit);
 // Status-bar motion text from DeviceBlock byte 35: "Движение" or "Стоянка".
 QString motionText(uint8_t motionFlag);
 // "Выключить" when the external supply is below 5.0 V, else "Перезагрузить".
@@ -81,7 +81,6 @@ struct FirmwareCheck
     QString message;            // empty when compatible
     QString statusText;         // why the unit is refused, for the connection panel of the status bar
 };
-inline constexpr uint16_t kMinimumBuildType3 = 620;
-FirmwareCheck checkFirmware(int deviceType, const DeviceSnapshot& device);
+FirmwareCheck checkFirmware(const UnitProfile& unit, const DeviceSnapshot& device);
 
 } // namespace rv

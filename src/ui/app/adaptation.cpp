@@ -19,19 +19,6 @@ QStringList names(const char* prefix, int from, int to)
     return out;
 }
 
-// Monitor labels of input 6..8, output 4 and the second fuel sensor.
-const QStringList kMonitorExtras = {
-    QStringLiteral("LIN6"), QStringLiteral("LIN7"), QStringLiteral("LIN8"), QStringLiteral("LOUT4"),
-    QStringLiteral("Omnival2"), QStringLiteral("Omnitemp2"),
-};
-
-// Everything that drives output 4.
-const QStringList kOutput4 = {
-    QStringLiteral("Out4inact"), QStringLiteral("Out4inpass"), QStringLiteral("ActivOUT4"),
-    QStringLiteral("Out4dtmf"), QStringLiteral("OUT4ohactiv"), QStringLiteral("OUT4ohpass"),
-    QStringLiteral("OUT4ohtrevoga"), QStringLiteral("Out4extlow"),
-};
-
 QStandardItemModel* standardModel(QObject* o)
 {
     if (auto* combo = qobject_cast<QComboBox*>(o))
@@ -54,25 +41,36 @@ QList<QObject*> objectsNamed(QObject* root, const QString& name)
 
 } // namespace
 
-const QList<TypeRule>& typeRules()
+const QList<Feature>& features()
 {
-    static const QList<TypeRule> rules = {
-        {2, true,
-         kMonitorExtras + kOutput4 + names("INOh", 4, 8)
-             + QStringList{QStringLiteral("RzGroupBox29"), QStringLiteral("RzGroupBox16"),
-                           QStringLiteral("RzGroupBox33"), QStringLiteral("SCANCAN_en")},
-         {{QStringLiteral("PacketStruct_new"), {6, 7}},
-          {QStringLiteral("ConditionList"), {4, 5, 6, 7, 8, 12, 21}},
-          {QStringLiteral("ActionList"), {6, 7, 8}}}},
-        // Type 3 lacks inputs 6..8 and output 4; inputs 4 and 5 exist in another form, so they stay as they are.
-        {3, false,
-         kMonitorExtras + kOutput4 + names("INOh", 6, 8)
-             + QStringList{QStringLiteral("RzGroupBox29"), QStringLiteral("SCANCAN_en"), QStringLiteral("RzGroupBox33")},
-         {{QStringLiteral("PacketStruct_new"), {7}},
-          {QStringLiteral("ConditionList"), {6, 7, 8, 12, 21}},
-          {QStringLiteral("ActionList"), {6, 7, 8}}}},
+    static const QList<Feature> list = {
+        {[](const UnitProfile& u) { return u.inputs() >= 8; },
+         names("LIN", 6, 8) + names("INOh", 6, 8),
+         {{QStringLiteral("PacketStruct_new"), {7}}, {QStringLiteral("ConditionList"), {6, 7, 8}}}},
+        {[](const UnitProfile& u) { return u.outputs() >= 4; },
+         {QStringLiteral("LOUT4"), QStringLiteral("Out4inact"), QStringLiteral("Out4inpass"),
+          QStringLiteral("ActivOUT4"), QStringLiteral("Out4dtmf"), QStringLiteral("OUT4ohactiv"),
+          QStringLiteral("OUT4ohpass"), QStringLiteral("OUT4ohtrevoga"), QStringLiteral("Out4extlow")},
+         {{QStringLiteral("ConditionList"), {12}}, {QStringLiteral("ActionList"), {6, 7}}}},
+        {[](const UnitProfile& u) { return u.fuelSensors() >= 2; },
+         {QStringLiteral("Omnival2"), QStringLiteral("Omnitemp2")},
+         {}},
+        {[](const UnitProfile& u) { return u.can(); },
+         {QStringLiteral("RzGroupBox29"), QStringLiteral("SCANCAN_en")},
+         {}},
+        {[](const UnitProfile& u) { return u.frequencyInput(1); },
+         {},
+         {{QStringLiteral("ConditionList"), {21}}}},
+        // The route page's group box goes with the event action that plays a message.
+        {[](const UnitProfile& u) { return u.messageAction(); },
+         {QStringLiteral("RzGroupBox33")},
+         {{QStringLiteral("ActionList"), {8}}}},
+        // Inputs 4 and 5 (RV-1 has them in another form), the thresholds of the external temperatures.
+        {[](const UnitProfile&) { return true; },
+         names("INOh", 4, 5) + QStringList{QStringLiteral("RzGroupBox16")},
+         {{QStringLiteral("PacketStruct_new"), {6}}, {QStringLiteral("ConditionList"), {4, 5}}}},
     };
-    return rules;
+    return list;
 }
 
 const QStringList& deviceButtons()
@@ -141,26 +139,32 @@ bool isListItemEnabled(QObject* root, const QString& list, int index)
     return false;
 }
 
-bool applyType(QObject* root, quint8 deviceType)
+bool applyUnit(QObject* root, const UnitProfile& unit)
 {
-    for (const TypeRule& rule : typeRules()) {
-        if (rule.deviceType != deviceType)
+    if (!unit.adaptsControls())
+        return false;
+    bool lacksAny = false;
+    for (const Feature& f : features())
+        lacksAny = lacksAny || !f.offered(unit);
+    // A unit that has everything enables every control named; one that lacks something disables what it
+    // lacks and leaves the rest as it was.
+    for (const Feature& f : features()) {
+        const bool offered = f.offered(unit);
+        if (offered && lacksAny)
             continue;
-        for (const QString& name : rule.controls)
-            setEnabledByName(root, name, rule.enable);
-        for (const ListItems& li : rule.listItems) {
+        for (const QString& name : f.controls)
+            setEnabledByName(root, name, offered);
+        for (const ListItems& li : f.listItems)
             for (int i : li.items)
-                setListItemEnabled(root, li.list, i, rule.enable);
-        }
-        return true;
+                setListItemEnabled(root, li.list, i, offered);
     }
-    return false;
+    return true;
 }
 
 void applyInitialState(QObject* root)
 {
-    // The type 2 row names every adaptable control and item.
-    applyType(root, 2);
+    // Every adaptable control enabled, as a unit with every feature leaves them.
+    applyUnit(root, UnitProfile());
     for (const QString& name : glonassControls())
         setEnabledByName(root, name, true);
     for (const QString& name : deviceButtons())

@@ -1,8 +1,10 @@
 #pragma once
 
-// Adaptation of the pages to the connected unit, as data: which controls (by objectName) and which
-// list items the unit type switches. Controls are looked up when the rule is applied, so a rule takes
-// effect on a page as soon as that page holds the control; missing controls are skipped.
+// Adaptation of the pages to the connected unit, as data: which controls (by objectName) and which list
+// items go with each feature a unit may lack. Controls are looked up when the adaptation is applied, so it
+// takes effect on a page as soon as that page holds the control; missing controls are skipped.
+
+#include "core/config/unit_profile.h"
 
 #include <QList>
 #include <QString>
@@ -17,15 +19,14 @@ struct ListItems {
     QList<int> items;  // item indexes
 };
 
-struct TypeRule {
-    quint8 deviceType;
-    bool enable;           // the rule enables (true) or disables (false) what it names
+struct Feature {
+    bool (*offered)(const UnitProfile&);
     QStringList controls;  // objectNames
     QList<ListItems> listItems;
 };
 
-// One row per unit type that adapts; other types change nothing.
-const QList<TypeRule>& typeRules();
+// Each feature a unit may lack, with the controls and list items that go with it.
+const QList<Feature>& features();
 
 // Controls that need a connected unit; enabled and disabled as one group.
 const QStringList& deviceButtons();
@@ -46,7 +47,9 @@ bool setListItemEnabled(QObject* root, const QString& list, int index, bool enab
 // Whether item `index` of the named list is enabled; false when absent.
 bool isListItemEnabled(QObject* root, const QString& list, int index);
 
-// Applies the row of a unit type; false when the type has no row.
-bool applyType(QObject* root, quint8 deviceType);
+// Adapts the controls to the unit; false (and nothing changed) for a profile that does not adapt them.
+bool applyUnit(QObject* root, const UnitProfile& unit);
+// The same for a caller that holds only the type code.
+inline bool applyType(QObject* root, quint8 deviceType) { return applyUnit(root, UnitProfile(deviceType)); }
 
 } // namespace rv::adapt

@@ -77,45 +77,4 @@ Target targetForCode(int code)
     return t;
 }
 
-QStringList inputTypeItems(quint8 deviceType, int input)
-{
-    const QString none = QStringLiteral("Не задействован");
-    const QString an36 = QStringLiteral("Аналоговый (36 В)");
-    const QString digital = QStringLiteral("Цифровой");
-    const QStringList common = {none, an36, digital};
-    const QStringList wide = common + QStringList{QStringLiteral("Аналоговый (5 В)"), QStringLiteral("Частотный"),
-                                                  QStringLiteral("Счетный")};
-    if (deviceType == 2 || deviceType == 4) {
-        switch (input) {
-        case 1: return wide + QStringList{QStringLiteral("Счетный (дифф.++)")};
-        case 2: return wide + QStringList{QStringLiteral("Счетный (дифф.--)")};
-        case 3:
-        case 4: return common;
-        case 5: return common + QStringList{QStringLiteral("Счетчик моточасов")};
-        case 6: return common + QStringList{QStringLiteral("Вызов диспетчера")};
-        case 7: return common + QStringList{QStringLiteral("Постановка/снятие")};
-        case 8: return common + QStringList{QStringLiteral("Контроль зажигания")};
-        default: return {};
-        }
-    }
-    if (deviceType == 3) {
-        switch (input) {
-        case 1: return wide;
-        case 2: return common;
-        case 3: return {none, digital, QStringLiteral("RS232 RX")};
-        case 4: return {none, QStringLiteral("Счетный++"), QStringLiteral("Дискретный")};
-        case 5: return {none, QStringLiteral("Счетный--"), QStringLiteral("Дискретный"), QStringLiteral("Счетчик моточасов")};
-        default: return {};
-        }
-    }
-    return {};
-}
-
-QString inputLabelText(quint8 deviceType, int input)
-{
-    if (deviceType == 3 && (input == 4 || input == 5))
-        return QStringLiteral("Вход") + QString::number(input);
-    return QStringLiteral("Вход ") + QString::number(input);
-}
-
 } // namespace rv::nav

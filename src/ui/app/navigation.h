@@ -3,6 +3,8 @@
 // What the navigation tree holds and what each of its codes selects. Widget-free, so the editor pages
 // and the tests can use the same tables.
 
+#include "core/config/input_page_rules.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -39,10 +41,14 @@ struct Target {
 };
 Target targetForCode(int code);
 
-// Items of the input type list for a unit type and an input 1..8; empty where the unit has no such input.
-QStringList inputTypeItems(quint8 deviceType, int input);
-
-// The caption of the input page's title label for input 1..8.
-QString inputLabelText(quint8 deviceType, int input);
+// The input page's type list and title for input 1..8, for a caller that holds only the type code.
+inline QStringList inputTypeItems(quint8 deviceType, int input)
+{
+    return inputs::typeItems(UnitProfile(deviceType), input - 1);
+}
+inline QString inputLabelText(quint8 deviceType, int input)
+{
+    return inputs::titleText(UnitProfile(deviceType), input - 1);
+}
 
 } // namespace rv::nav

@@ -37,7 +37,7 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     addPage(m_connections);
     addPage(m_connectSet2);
     auto* events = new EventsPage(m_records);
-    events->setDeviceType([&w] { return int(w.deviceType()); });
+    events->setUnitSource([&w] { return UnitProfile(w.deviceType()); });
     addPage(events);
     addPage(new PsPage(m_records));
     addInputPages(w, s);
@@ -75,7 +75,7 @@ ConfigRecords ConfigPages::gathered()
 void ConfigPages::addInputPages(MainWindow& w, SessionController& s)
 {
     auto* inputs = new InputsPage(m_records);
-    inputs->setDeviceTypeSource([&w] { return w.deviceType(); });
+    inputs->setUnitSource([&w] { return UnitProfile(w.deviceType()); });
     addPage(inputs);
     addPage(new OutsPage(m_records));
     addPage(new OhranaPage(m_records));

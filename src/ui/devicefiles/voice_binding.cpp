@@ -1,5 +1,6 @@
 #include "ui/devicefiles/voice_binding.h"
 
+#include "core/config/unit_profile.h"
 #include "core/devicefiles/voice_messages.h"
 #include "core/protocol/device_session.h"
 #include "ui/app/main_window.h"
@@ -45,8 +46,7 @@ VoiceBinding::~VoiceBinding() = default;
 
 bool VoiceBinding::archiveType() const
 {
-    const uint8_t type = m_session.session().DeviceType;
-    return type == 3 || type == 4;
+    return UnitProfile(m_session.session().DeviceType).voiceStorage() == VoiceStorage::Archive;
 }
 
 void VoiceBinding::refreshGauge()

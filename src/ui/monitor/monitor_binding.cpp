@@ -77,7 +77,7 @@ MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w
             [this](const QList<CanRecord>& records) { appendCanLines(canBufLines(records)); });
     connect(&s, &SessionController::deviceConnected, this, [this](quint8 type, quint32) {
         m_history.connectionStarted(); // whose the next samples are, its device block will say
-        if (const auto text = deviceTypeText(type))
+        if (const auto text = unitTypeText(UnitProfile(type)))
             m_page->apply({LabelUpdate{QStringLiteral("Label208"), *text, LabelColor::Unchanged, {}}});
     });
 
@@ -122,9 +122,10 @@ void MonitorBinding::Refresh_GPS()
     const DeviceSession& s = m_session.session();
     const MonitorBlocks& blocks = m_session.monitor();
     const GpsSnapshot gps = decodeGps(blocks.gps.bytes());
-    apply(refreshGps(gps, decodeDevice(blocks.device.bytes()), s.DeviceType, s.DeviceOptions, m_battery));
+    const UnitProfile unit(s.DeviceType, s.DeviceOptions);
+    apply(refreshGps(gps, decodeDevice(blocks.device.bytes()), unit, m_battery));
     // The charts take the very values the labels were just drawn from.
-    m_history.add(chart::sampleOf(gps, s.DeviceType, s.DeviceOptions, QDateTime::currentMSecsSinceEpoch()));
+    m_history.add(chart::sampleOf(gps, unit, QDateTime::currentMSecsSinceEpoch()));
     if (m_charts)
         m_charts->historyChanged();
 }
@@ -196,7 +197,7 @@ void MonitorBinding::Refresh_DEVICE()
     const MonitorBlocks& blocks = m_session.monitor();
     const GpsSnapshot gps = decodeGps(blocks.gps.bytes());
     const DeviceSnapshot device = decodeDevice(blocks.device.bytes());
-    apply(refreshDevice(gps, device, m_session.session().DeviceType));
+    apply(refreshDevice(gps, device, UnitProfile(m_session.session().DeviceType)));
     // Another unit's values start a history of their own.
     if (m_history.identify({device.unitId, device.imei}) && m_charts)
         m_charts->unitChanged();
@@ -257,7 +258,7 @@ void MonitorBinding::captureKey(const GpsSnapshot& gps)
 void MonitorBinding::checkFirmware(const DeviceSnapshot& device)
 {
     DeviceSession& s = m_session.session();
-    const FirmwareCheck check = rv::checkFirmware(s.DeviceType, device);
+    const FirmwareCheck check = rv::checkFirmware(UnitProfile(s.DeviceType), device);
     if (!check.incompatible)
         return;
     // The session starts the pending automatic read right after this block: it must not, with this unit.

@@ -2,25 +2,13 @@
 
 #include "core/config/fcg_file.h"
 #include "core/config/sim_presets.h"
+#include "support/unusual_records.h"
 
-#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using namespace rv;
 
 namespace {
-
-void fillRandom(ConfigRecords& r, quint32 seed)
-{
-    QRandomGenerator gen(seed);
-    for (RecordBase* rec : {static_cast<RecordBase*>(&r.config), static_cast<RecordBase*>(&r.inpOut),
-                            static_cast<RecordBase*>(&r.confSe)}) {
-        QByteArray b(rec->size(), '\0');
-        for (char& c : b)
-            c = char(gen.bounded(256));
-        rec->setBytes(b);
-    }
-}
 
 QByteArray hex(const char* s) { return QByteArray::fromHex(s); }
 
@@ -91,8 +79,8 @@ TEST(Defaults, FreshStartGivesTheDocumentedBytes)
 TEST(Defaults, RecordsAreFullyDetermined)
 {
     ConfigRecords a, b;
-    fillRandom(a, 1);
-    fillRandom(b, 2);
+    a = rvtest::randomRecords(1);
+    b = rvtest::randomRecords(2);
     loadDefaults(a);
     loadDefaults(b);
     for (const char* kept : {"RS232_en1", "RS232_en2", "DTMF_en", "Logfile_en", "Write_img_oh", "Omni_sum",

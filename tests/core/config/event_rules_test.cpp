@@ -79,8 +79,8 @@ TEST(EventRules, SourcesATypeThreeUnitLacks)
         const QString name = sourceNames()[s];
         const bool lacking = name == u"Вход 6" || name == u"Вход 7" || name == u"Вход 8" || name == u"Выход 4"
                              || name == u"Част/счет 2";
-        EXPECT_EQ(sourceMissing(3, s), lacking) << s;
-        EXPECT_FALSE(sourceMissing(2, s));
+        EXPECT_EQ(sourceMissing(UnitProfile(3), s), lacking) << s;
+        EXPECT_FALSE(sourceMissing(UnitProfile(2), s));
     }
 }
 

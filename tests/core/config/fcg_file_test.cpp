@@ -1,27 +1,15 @@
 #include "core/config/fcg_file.h"
+#include "support/unusual_records.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace rv;
 
 namespace {
-
-void fillRandom(ConfigRecords& r, quint32 seed)
-{
-    QRandomGenerator gen(seed);
-    for (RecordBase* rec : {static_cast<RecordBase*>(&r.config), static_cast<RecordBase*>(&r.inpOut),
-                            static_cast<RecordBase*>(&r.confSe)}) {
-        QByteArray b(rec->size(), '\0');
-        for (char& c : b)
-            c = char(gen.bounded(256));
-        rec->setBytes(b);
-    }
-}
 
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -46,7 +34,7 @@ struct FcgFile : ::testing::Test
 TEST_F(FcgFile, SaveAndOpenRestoreAllThreeRecords)
 {
     ConfigRecords a, b;
-    fillRandom(a, 5);
+    a = rvtest::randomRecords(5);
     ASSERT_EQ(saveFcg(path("a.fcg"), a), FcgStatus::Ok);
     const QByteArray file = readFile(path("a.fcg"));
     ASSERT_EQ(file.size(), 1126);
@@ -67,9 +55,9 @@ TEST_F(FcgFile, SaveAndOpenRestoreAllThreeRecords)
 TEST_F(FcgFile, AFileOfAnotherSizeIsRefusedWithItsSize_AndChangesNoRecord)
 {
     ConfigRecords saved, mem;
-    fillRandom(saved, 6);
+    saved = rvtest::randomRecords(6);
     const QByteArray full = fcgBytes(saved);
-    fillRandom(mem, 7);
+    mem = rvtest::randomRecords(7);
     const QByteArray before = fcgBytes(mem);
 
     // Without the extended record, ending inside a record, a text file, one byte too many, a long tail.
@@ -88,7 +76,7 @@ TEST_F(FcgFile, AFileOfAnotherSizeIsRefusedWithItsSize_AndChangesNoRecord)
 TEST_F(FcgFile, FilesThatCannotBeOpenedChangeNothing)
 {
     ConfigRecords mem;
-    fillRandom(mem, 10);
+    mem = rvtest::randomRecords(10);
     const QByteArray before = fcgBytes(mem);
     ASSERT_TRUE(writeFile(path("empty.fcg"), {}));
     EXPECT_EQ(openFcg(path("empty.fcg"), mem).status, FcgStatus::Empty);
@@ -101,8 +89,8 @@ TEST_F(FcgFile, FilesThatCannotBeOpenedChangeNothing)
 TEST_F(FcgFile, FailedSaveKeepsTheOldFile)
 {
     ConfigRecords old, next;
-    fillRandom(old, 11);
-    fillRandom(next, 12);
+    old = rvtest::randomRecords(11);
+    next = rvtest::randomRecords(12);
     EXPECT_EQ(saveFcg(path("no/such/folder/x.fcg"), next), FcgStatus::SaveFailed);
     EXPECT_EQ(fcgStatusMessage(FcgStatus::SaveFailed), QStringLiteral("Не удалось сохранить"));
 
@@ -128,8 +116,8 @@ TEST_F(FcgFile, FailedSaveKeepsTheOldFile)
 TEST_F(FcgFile, RewriteRecords_KeepsTheBytesBetweenAndAfterThem)
 {
     ConfigRecords onDisk, edited;
-    fillRandom(onDisk, 13);
-    fillRandom(edited, 14);
+    onDisk = rvtest::randomRecords(13);
+    edited = rvtest::randomRecords(14);
     // A file with something in the gaps between the records and a tail of 200 000 bytes.
     QByteArray file = fcgBytes(onDisk);
     file.replace(512, 38, QByteArray(38, '\x11'));

@@ -38,19 +38,19 @@ TEST(InputPageRules, FrequencyThresholdExistsOnlyForInputsOneAndTwo)
 
 TEST(InputPageRules, CoupledInputsAndSpecialFunctionsDependOnTheUnitType)
 {
-    EXPECT_EQ(coupledInput(2, 0, kTypeDifferential), 1);
-    EXPECT_EQ(coupledInput(4, 1, kTypeDifferential), 0);
-    EXPECT_EQ(coupledInput(2, 0, kTypeCounter), std::nullopt);
-    EXPECT_EQ(coupledInput(3, 0, kTypeDifferential), std::nullopt); // type 3's list has no item 6
-    EXPECT_EQ(coupledInput(3, 3, 1), 4);
-    EXPECT_EQ(coupledInput(3, 4, 1), 3);
-    EXPECT_EQ(coupledInput(2, 3, 1), std::nullopt);
-    EXPECT_EQ(coupledInput(7, 0, kTypeDifferential), std::nullopt);
+    EXPECT_EQ(coupledInput(UnitProfile(2), 0, kTypeDifferential), 1);
+    EXPECT_EQ(coupledInput(UnitProfile(4), 1, kTypeDifferential), 0);
+    EXPECT_EQ(coupledInput(UnitProfile(2), 0, kTypeCounter), std::nullopt);
+    EXPECT_EQ(coupledInput(UnitProfile(3), 0, kTypeDifferential), std::nullopt); // type 3's list has no item 6
+    EXPECT_EQ(coupledInput(UnitProfile(3), 3, 1), 4);
+    EXPECT_EQ(coupledInput(UnitProfile(3), 4, 1), 3);
+    EXPECT_EQ(coupledInput(UnitProfile(2), 3, 1), std::nullopt);
+    EXPECT_EQ(coupledInput(UnitProfile(7), 0, kTypeDifferential), std::nullopt);
 
-    EXPECT_TRUE(isSpecialFunction(2, 5, 3));
-    EXPECT_TRUE(isSpecialFunction(4, 7, 3));
-    EXPECT_FALSE(isSpecialFunction(2, 4, 3));
-    EXPECT_FALSE(isSpecialFunction(2, 6, 2));
+    EXPECT_TRUE(isSpecialFunction(UnitProfile(2), 5, 3));
+    EXPECT_TRUE(isSpecialFunction(UnitProfile(4), 7, 3));
+    EXPECT_FALSE(isSpecialFunction(UnitProfile(2), 4, 3));
+    EXPECT_FALSE(isSpecialFunction(UnitProfile(2), 6, 2));
 }
 
 TEST(InputPageRules, BarColourFollowsTheActiveLevelOnEachSideOfTheLimits)

@@ -39,8 +39,6 @@ QList<int> roundTrip(ConfigRecords& r, const Binding& b, const ControlValue& now
     return gatherRows(r, std::span(&row, 1));
 }
 
-QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
-
 } // namespace
 
 TEST(PageBinding, NumberShowsDecimalAndRefusesWhatTheFieldCannotHold)
@@ -48,13 +46,13 @@ TEST(PageBinding, NumberShowsDecimalAndRefusesWhatTheFieldCannotHold)
     ConfigRecords r;
     const Binding port = number("Port_server");
     EXPECT_EQ(storeValue(r.config, port, 0, typed("12500")), FieldError::None);
-    EXPECT_EQ(r.config.bytes().mid(91, 2), hex("d430"));
+    EXPECT_EQ(r.config.bytes().mid(91, 2), QByteArray::fromHex("d430"));
     EXPECT_EQ(showValue(r.config, port, 0).text, QStringLiteral("12500"));
 
     // Never a wrapped number, never a '-' in an unsigned field, never junk as 0.
     for (const char* bad : {"65536", "99999999999999999999", "-1", "", "12a", " 1", "1.5"})
         EXPECT_NE(storeValue(r.config, port, 0, typed(QString::fromLatin1(bad))), FieldError::None) << bad;
-    EXPECT_EQ(r.config.bytes().mid(91, 2), hex("d430"));
+    EXPECT_EQ(r.config.bytes().mid(91, 2), QByteArray::fromHex("d430"));
     EXPECT_EQ(storeValue(r.config, number("IP_server1").of("IP_server", 0), 0, typed("256")), FieldError::OutOfRange);
     // The documented range is the validators' business; the record takes what its bits hold ("00" → 0).
     EXPECT_EQ(storeValue(r.confSe, number("TIMETOCON2").in(RecordKind::ConfSe), 0, typed("00")), FieldError::None);
@@ -97,7 +95,7 @@ TEST(PageBinding, VoltsKeepTheRawCountUnlessEdited)
     ConfigRecords r;
     const Binding v = volts("Extvoltlev", 363, 10230); // 36.3 V over 1023 counts
     EXPECT_EQ(storeValue(r.config, v, 0, typed("10,5")), FieldError::None);
-    EXPECT_EQ(r.config.bytes().mid(297, 2), hex("2701")); // 295
+    EXPECT_EQ(r.config.bytes().mid(297, 2), QByteArray::fromHex("2701")); // 295
     EXPECT_EQ(showValue(r.config, v, 0).text, QStringLiteral("10,5"));
 
     // 296 is shown as "10,5" too: without an edit it stays 296, an edit to the same text gives 295.
@@ -116,7 +114,7 @@ TEST(PageBinding, TextIsWindows1251InsideItsWidth)
     ConfigRecords r;
     const Binding apn = text("SIM1APN").of("Sim1Apn");
     EXPECT_EQ(storeValue(r.config, apn, 0, typed(QStringLiteral("интернет"))), FieldError::None);
-    EXPECT_EQ(r.config.bytes().mid(93, 9), hex("e8edf2e5f0ede5f200"));
+    EXPECT_EQ(r.config.bytes().mid(93, 9), QByteArray::fromHex("e8edf2e5f0ede5f200"));
     EXPECT_EQ(showValue(r.config, apn, 0).text, QStringLiteral("интернет"));
     EXPECT_EQ(storeValue(r.config, apn, 0, typed(QString(29, u'a'))), FieldError::TextTooLong);
     EXPECT_EQ(storeValue(r.config, apn, 0, typed(QStringLiteral("中"))), FieldError::NotEncodable);
@@ -165,14 +163,14 @@ TEST(PageBinding, CheckSetsOneBitOfItsWord)
     r.config.setBytes(b);
     EXPECT_FALSE(showValue(r.config, guard, 2).checked);
     EXPECT_EQ(storeValue(r.config, guard, 2, ticked(true)), FieldError::None);
-    EXPECT_EQ(r.config.bytes().mid(349, 2), hex("fff1")); // connection 3: byte 350, bit 0
+    EXPECT_EQ(r.config.bytes().mid(349, 2), QByteArray::fromHex("fff1")); // connection 3: byte 350, bit 0
     EXPECT_EQ(storeValue(r.config, guard, 2, ticked(false)), FieldError::None);
-    EXPECT_EQ(r.config.bytes().mid(349, 2), hex("fff0"));
+    EXPECT_EQ(r.config.bytes().mid(349, 2), QByteArray::fromHex("fff0"));
     EXPECT_EQ(r.config.bytes().mid(345, 4), QByteArray(4, '\0'));
 
     const Binding sms = check("SMSansver");
     EXPECT_EQ(storeValue(r.config, sms, 0, ticked(true)), FieldError::None);
-    EXPECT_EQ(r.config.bytes().mid(5, 2), hex("2000"));
+    EXPECT_EQ(r.config.bytes().mid(5, 2), QByteArray::fromHex("2000"));
 }
 
 TEST(PageBinding, ListIndexNeverPointsPastItsListAndKeepsTheStoredNibble)

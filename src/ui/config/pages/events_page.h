@@ -5,6 +5,7 @@
 // store of the nineteen others. The timers, thresholds and the processing switch are gathered with the main
 // record.
 
+#include "core/config/unit_profile.h"
 #include "ui/config/editor_page.h"
 
 #include <functional>
@@ -34,8 +35,8 @@ public:
     void loadElement(int rule) override;
     int rule() const;
 
-    // The type of the unit connected (or last connected); sources it lacks are not stored.
-    void setDeviceType(std::function<int()> deviceType) { m_deviceType = std::move(deviceType); }
+    // The profile of the unit connected (or last connected); sources it lacks are not stored.
+    void setUnitSource(std::function<UnitProfile()> fn) { m_unit = std::move(fn); }
 
 public slots:
     void Event_BoxChange(int rule);
@@ -47,7 +48,7 @@ private:
     void fillList(events::RuleList which);
 
     std::unique_ptr<Ui::EventsPage> m_ui;
-    std::function<int()> m_deviceType;
+    std::function<UnitProfile()> m_unit;
 };
 
 } // namespace rv

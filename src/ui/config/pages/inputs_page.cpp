@@ -119,7 +119,7 @@ void InputsPage::fillTypeList(int input)
 {
     // The navigation tree rebuilds the list when an input is selected; a page filled before any selection
     // (at start, after a read) builds it here.
-    const QStringList items = nav::inputTypeItems(deviceType(), input + 1);
+    const QStringList items = inputs::typeItems(unit(), input);
     QStringList now;
     for (int i = 0; i < m_ui->Inputtype->count(); ++i)
         now << m_ui->Inputtype->itemText(i);
@@ -135,7 +135,7 @@ void InputsPage::loadElement(int input)
     m_guard = false;
     input = std::clamp(input, 0, inputs::kInputs - 1);
     fillTypeList(input);
-    m_ui->Labelinput->setText(nav::inputLabelText(deviceType(), input + 1));
+    m_ui->Labelinput->setText(inputs::titleText(unit(), input));
     binder()->load(input);
     showLabels();
     showFreqLevel();
@@ -172,11 +172,11 @@ void InputsPage::InputtypeChange(int t)
 {
     ConfigBlock& config = records().config;
     // The binder has stored the current input's type; a coupled input takes the same type.
-    if (const auto other = inputs::coupledInput(deviceType(), input(), t))
+    if (const auto other = inputs::coupledInput(unit(), input(), t))
         config.setNumber(u"Inputtype", *other, t);
     showLabels();
     showFreqLevel();
-    if (inputs::isSpecialFunction(deviceType(), input(), t)) {
+    if (inputs::isSpecialFunction(unit(), input(), t)) {
         {
             const QSignalBlocker block(m_ui->Aktivinlevel);
             m_ui->Aktivinlevel->setCurrentIndex(inputs::kSpecialLevel);

@@ -21,8 +21,8 @@ public:
     explicit InputsPage(ConfigRecords& records, QWidget* parent = nullptr);
     ~InputsPage() override;
 
-    // Where the connected unit's type comes from (it decides the type lists and the coupled inputs).
-    void setDeviceTypeSource(std::function<quint8()> fn) { m_deviceType = std::move(fn); }
+    // Where the connected unit's profile comes from (it decides the type lists and the coupled inputs).
+    void setUnitSource(std::function<UnitProfile()> fn) { m_unit = std::move(fn); }
 
     // A record was replaced: the input shown is shown again from it.
     void readRecord(ConfigRecords& from, RecordKind kind) override;
@@ -44,14 +44,14 @@ public slots:
     void LenFilterBarChange(int value);
 
 private:
-    quint8 deviceType() const { return m_deviceType ? m_deviceType() : 2; }
+    UnitProfile unit() const { return m_unit ? m_unit() : UnitProfile(); }
     int type() const;
     void fillTypeList(int input);
     void showLabels();
     void showFreqLevel();
 
     std::unique_ptr<Ui::InputsPage> m_ui;
-    std::function<quint8()> m_deviceType;
+    std::function<UnitProfile()> m_unit;
     bool m_guard = true;
     int m_liveCount = 0;
     inputs::BarColour m_liveColour = inputs::BarColour::Blue;
