@@ -174,7 +174,7 @@ TEST(CameraE2E, TheViewerShowsThePictureTheUnitSentAtItsSize)
         ConfigRecords records;
         MonitorBlocks monitor;
         SessionController session{link, &records, &monitor};
-        MainWindow window;
+        MainWindow window{records};
         SessionBinding binding{window, session};
         ConfigPages pages{window, session};
         QStringList closed;

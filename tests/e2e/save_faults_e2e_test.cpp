@@ -4,6 +4,7 @@
 // from the output-file door's seam; rvctl, a program of its own, takes it from its environment.
 
 #include "core/base/output_file.h"
+#include "core/config/config_document.h"
 #include "core/config/defaults.h"
 #include "core/config/fcg_file.h"
 #include "core/devicefiles/camera_snapshot.h"
@@ -154,7 +155,7 @@ struct Window {
     ConfigRecords records;
     MonitorBlocks blocks;
     SessionController session{link, &records, &blocks};
-    MainWindow window;
+    MainWindow window{records};
     SessionBinding binding{window, session, false};
 };
 
@@ -164,23 +165,15 @@ QStringList faultEnvironment(const Fault& f)
 }
 
 const Feature kFeatures[] = {
-    {"configuration file (.fcg)", false, 0, [](const QString& folder, const Fault&) {
+    {"configuration document (.fcg), the window's Сохранить конфигурацию", false, 0, [](const QString& folder, const Fault&) {
          Told t{folder + QStringLiteral("/unit.fcg"), someConfiguration()};
          put(t.path, t.old);
-         OutputFileResult r;
-         t.failed = saveFcg(t.path, ConfigRecords{}, &r) != FcgStatus::Ok;
+         ConfigRecords records;
+         ConfigDocument document(records);
+         const OutputFileResult r = document.save(t.path);
+         t.failed = !r.ok();
+         EXPECT_EQ(document.fileName(), QStringLiteral("default.fcg")); // the file is not the document's
          t.text = outputFileMessage(r);
-         return sealed(t);
-     }},
-    {"the window's Сохранить конфигурацию", false, 0, [](const QString& folder, const Fault&) {
-         qputenv("RVCONF_HOME", folder.toLocal8Bit());
-         Window w;
-         Told t{folder + QStringLiteral("/saved.fcg"), someConfiguration()};
-         put(t.path, t.old);
-         w.window.saveConfigFile(t.path);
-         t.text = w.window.statusText(0);
-         t.failed = t.text.startsWith(QStringLiteral("Не удалось сохранить"));
-         qunsetenv("RVCONF_HOME");
          return sealed(t);
      }},
     {"records rewritten in place (rvctl set's core)", false, 0, [](const QString& folder, const Fault&) {

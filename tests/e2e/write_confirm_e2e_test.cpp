@@ -56,7 +56,7 @@ TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered
     ASSERT_TRUE(unit.started());
     ASSERT_TRUE(program->startAndRead()) << program->closed.join(u',').toStdString();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(program->window.configModified());
+    EXPECT_FALSE(program->window.document().isModified());
 
     // The user types a new ID.
     const qint64 unitId = unusual.config.number(u"ID_Device").value;
@@ -68,7 +68,7 @@ TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered
     id->selectAll();
     QTest::keyClicks(id, QString::number(newId));
     QCoreApplication::processEvents();
-    EXPECT_TRUE(program->window.configModified());
+    EXPECT_TRUE(program->window.document().isModified());
 
     // "Записать": the one change, named as the page names it; "Отмена" writes nothing.
     auto* write = program->control<QAbstractButton>("Upload_device");
@@ -100,12 +100,12 @@ TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered
     EXPECT_EQ(unit.count("CONFIGW"), 2);
 
     // A write is no save: still marked. A read is what the pages now show: the mark goes.
-    EXPECT_TRUE(program->window.configModified());
+    EXPECT_TRUE(program->window.document().isModified());
     QSignalSpy read(&program->session, &SessionController::readCycleFinished);
     QTest::mouseClick(program->control<QAbstractButton>("Download_device"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !read.isEmpty(); }, 60000)) << program->closed.join(u',').toStdString();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(program->window.configModified());
+    EXPECT_FALSE(program->window.document().isModified());
 }
 
 TEST(WriteConfirmE2E, ATwelveByteFileIsRefused_TheNextWriteSendsTheBytesRead)
@@ -142,7 +142,7 @@ TEST(WriteConfirmE2E, ATwelveByteFileIsRefused_TheNextWriteSendsTheBytesRead)
     EXPECT_TRUE(box->text().contains(QStringLiteral("12 байт"))) << box->text().toStdString();
     box->close();
     EXPECT_EQ(fcgBytes(program->records), before);
-    EXPECT_EQ(program->window.configFileName(), QStringLiteral("default.fcg"));
+    EXPECT_EQ(program->window.document().fileName(), QStringLiteral("default.fcg"));
     EXPECT_EQ(program->window.statusText(0), QStringLiteral("Считано с устройства"));
 
     ASSERT_TRUE(program->writeConfirmed()) << program->closed.join(u',').toStdString();
