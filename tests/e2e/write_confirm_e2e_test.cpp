@@ -12,6 +12,7 @@
 #include "support/wait.h"
 #include "ui/config/compare_window.h"
 #include "ui/config/write_confirm.h"
+#include "support/files.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -36,12 +37,6 @@ ConfigRecords held(const rvtest::RvsimProcess& unit)
     ConfigRecords r;
     EXPECT_TRUE(openFcg(unit.statePath(), r).ok());
     return r;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -91,7 +86,7 @@ TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered
     ASSERT_TRUE(waitUntil([&] { return written.size() == 1; }, 60000)) << program->closed.join(u',').toStdString();
     EXPECT_EQ(unit.count("CONFIGW"), 1);
     EXPECT_EQ(held(unit).config.number(u"ID_Device").value, newId);
-    EXPECT_TRUE(fileBytes(program->home.filePath(QStringLiteral("Config.ini"))).contains("Confirm write=0"));
+    EXPECT_TRUE(rvtest::fileBytes(program->home.filePath(QStringLiteral("Config.ini"))).contains("Confirm write=0"));
 
     // The next write does not ask.
     QTest::mouseClick(write, Qt::LeftButton);

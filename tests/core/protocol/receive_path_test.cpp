@@ -13,6 +13,7 @@
 #include "core/protocol/device_session.h"
 #include "core/track/track_read.h"
 #include "support/unit_bytes.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -25,12 +26,6 @@ using namespace rvtest;
 namespace {
 
 constexpr qsizetype kUnitBuffer = 1024;
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // Parameters: how many 1024-byte bursts land in one analysis, and whether claimed frames are taken early.
 class BulkBursts : public ::testing::TestWithParam<std::tuple<int, bool>> {
@@ -92,7 +87,7 @@ TEST_P(BulkBursts, CameraPictureArrivesWhole)
         EXPECT_EQ(lastClosed(), QString());
         ASSERT_FALSE(pictures.isEmpty());
         EXPECT_TRUE(pictures.last().at(3).toBool());
-        EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+        EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
         EXPECT_EQ(s.session().OperationState, osIdle);
     }
 }
@@ -116,7 +111,7 @@ TEST_P(BulkBursts, FileArrivesWhole)
             ASSERT_EQ(link.takeWritten(), QByteArray(at + lump() < file.size() ? "CONFIGF\x04" : "CONFIGF\x05"));
         }
         EXPECT_EQ(lastClosed(), QStringLiteral("Файл диагностики считан"));
-        EXPECT_EQ(readAll(FileTransfer::logFilePath()), file);
+        EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), file);
     }
 }
 
