@@ -46,13 +46,14 @@ int main(int argc, char** argv)
     rv::SessionController session(link); // the device session on the program-wide records
     rv::RemoteSession remote(session);   // units calling the program's TCP server
 
-    // The main window creates the other windows in the program's order.
-    rv::MainWindow mainWindow;
+    // The main window creates the other windows in the program's order; it shows the configuration
+    // document on the session's records.
+    rv::MainWindow mainWindow(session.records());
     if (parser.isSet(portOption))
         mainWindow.setPortOverride(parser.value(portOption));
     rv::SessionBinding binding(mainWindow, session);
     rv::MonitorBinding monitor(mainWindow, session); // the Monitor page and the status window TForm11
-    rv::ConfigPages pages(mainWindow, session);      // the editor pages, after the binding that opens the start-up file
+    rv::ConfigPages pages(mainWindow, session);      // the editor pages
     rv::CompareBinding compare(mainWindow, session, pages); // "Сравнить с устройством", "Сравнить с файлом…"
     rv::WriteConfirmation confirmWrite(mainWindow, session, compare); // "Записать" lists its changes first
     rv::DeviceFilesBinding files(mainWindow, session); // FL_page, the log window TForm9, file transfers
@@ -71,7 +72,7 @@ int main(int argc, char** argv)
     if (const QStringList files = parser.positionalArguments(); !files.isEmpty()) {
         const QString file = QFileInfo(files.first()).absoluteFilePath();
         // After the start-up configuration, which the shown window has loaded by then.
-        QTimer::singleShot(0, &binding, [&binding, file] { binding.openConfiguration(file); });
+        QTimer::singleShot(0, &mainWindow, [&mainWindow, file] { mainWindow.openConfigFile(file); });
     }
     return app.exec();
 }

@@ -12,6 +12,7 @@
 #include "ui/app/main_window.h"
 #include "ui/app/session_binding.h"
 #include "ui/config/config_pages.h"
+#include "support/files.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -29,12 +30,6 @@ using rvtest::RvsimProcess;
 using rvtest::waitUntil;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 struct CameraRig : rvtest::ConnectedSession {
     CameraSnapshot camera{session};
@@ -71,13 +66,13 @@ TEST(CameraE2E, EveryResolutionArrivesAsTheUnitSentItWholeOrInPieces)
             rig.camera.setResolution(1, index);
             rig.camera.setResolution(2, index);
             ASSERT_EQ(rig.shoot(cam), QString());
-            const QByteArray jpeg = readAll(sent);
+            const QByteArray jpeg = rvtest::fileBytes(sent);
             ASSERT_GT(jpeg.size(), 1000);
-            EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+            EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
             ASSERT_FALSE(pictures.isEmpty());
             EXPECT_EQ(pictures.last().at(0).toInt(), cam);
             EXPECT_TRUE(pictures.last().at(3).toBool());
-            EXPECT_EQ(QImage::fromData(readAll(CameraSnapshot::imagePath())).size(), sizes[index]);
+            EXPECT_EQ(QImage::fromData(rvtest::fileBytes(CameraSnapshot::imagePath())).size(), sizes[index]);
         }
         EXPECT_EQ(unit.count("CONFIGJ"), 2);
         EXPECT_EQ(unit.count("CONFIGH"), 2);
@@ -103,9 +98,9 @@ TEST(CameraE2E, BurstsThatLandTogetherStillMakeThePicture)
             SCOPED_TRACE(index);
             rig.camera.setResolution(1, index);
             ASSERT_EQ(rig.shoot(1), QString());
-            const QByteArray jpeg = readAll(sent);
+            const QByteArray jpeg = rvtest::fileBytes(sent);
             ASSERT_GT(jpeg.size(), 2048);
-            EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+            EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
         }
         EXPECT_EQ(rig.session.session().OperationState, osIdle);
     }
@@ -138,12 +133,12 @@ TEST(CameraE2E, TheCamerasFailuresEndTheSnapshotAndKeepTheGoodPicture)
         }
         QSignalSpy pictures(&rig.camera, &CameraSnapshot::pictureReady);
         EXPECT_EQ(rig.shoot(1), c.message);
-        EXPECT_EQ(readAll(CameraSnapshot::imagePath()), "the good old picture");
+        EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), "the good old picture");
         if (QByteArrayView(c.fail) == "lost") {
             // What came before the camera was lost is shown and kept under its own name.
             ASSERT_EQ(pictures.size(), 1);
             EXPECT_FALSE(pictures.last().at(3).toBool());
-            EXPECT_EQ(readAll(CameraSnapshot::cutImagePath()), readAll(sent));
+            EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::cutImagePath()), rvtest::fileBytes(sent));
         } else {
             EXPECT_TRUE(pictures.isEmpty());
         }
@@ -174,7 +169,7 @@ TEST(CameraE2E, TheViewerShowsThePictureTheUnitSentAtItsSize)
         ConfigRecords records;
         MonitorBlocks monitor;
         SessionController session{link, &records, &monitor};
-        MainWindow window;
+        MainWindow window{records};
         SessionBinding binding{window, session};
         ConfigPages pages{window, session};
         QStringList closed;
@@ -192,8 +187,8 @@ TEST(CameraE2E, TheViewerShowsThePictureTheUnitSentAtItsSize)
         view->click();
         ASSERT_TRUE(waitUntil([&] { return !closed.isEmpty(); }));
         EXPECT_EQ(closed.last(), QString());
-        const QByteArray jpeg = readAll(sent);
-        EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+        const QByteArray jpeg = rvtest::fileBytes(sent);
+        EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
         auto* viewer = window.window(QStringLiteral("TForm6"));
         ASSERT_NE(viewer, nullptr);
         EXPECT_TRUE(viewer->isVisible());

@@ -160,7 +160,7 @@ TEST(ChartsE2E, ANetworkUnitFeedsTheSameHistory)
     session.start(true);
     ASSERT_TRUE(remote.startServer(QStringLiteral("0"), QHostAddress::LocalHost));
     {
-        MainWindow window;
+        MainWindow window{records};
         MonitorBinding monitor(window, session);
         rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH),
                                   {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(remote.server().port())});

@@ -44,7 +44,7 @@ struct Program {
     ConfigRecords records;
     MonitorBlocks monitor;
     SessionController session{link, &records, &monitor};
-    MainWindow window;
+    MainWindow window{records};
     SessionBinding binding{window, session};
     ConfigPages pages{window, session};
     CompareBinding compare{window, session, pages};
@@ -182,7 +182,7 @@ TEST(CompareE2E, AUnitThatCalledOverTheNetworkIsComparedAsOneOnTheCable)
     MonitorBlocks monitor;
     SessionController session{link, &records, &monitor};
     RemoteSession remote{session};
-    MainWindow window;
+    MainWindow window{records};
     SessionBinding binding{window, session, false};
     ConfigPages pages{window, session};
     CompareBinding compare{window, session, pages};

@@ -16,6 +16,7 @@
 #include "ui/devicefiles/devicefiles_binding.h"
 #include "ui/devicefiles/file_page.h"
 #include "ui/devicefiles/log_window.h"
+#include "support/files.h"
 
 #include <QAbstractButton>
 #include <QDateEdit>
@@ -31,12 +32,6 @@ using rvtest::RvsimProcess;
 using rvtest::waitUntil;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 void placeLog(const RvsimProcess& unit, const QString& date, const QByteArray& bytes)
 {
@@ -79,11 +74,11 @@ TEST(FileTransferE2E, LogsOfEverySizeArriveByteForByteWholeOrInPieces)
         FileRig rig(unit.pty());
         for (const auto& [date, bytes] : logs) {
             ASSERT_EQ(rig.readLog(date), QStringLiteral("Файл диагностики считан")) << date.toStdString();
-            EXPECT_EQ(readAll(FileTransfer::logFilePath()), bytes) << date.toStdString() << " split " << split;
+            EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), bytes) << date.toStdString() << " split " << split;
         }
         // A made-up log of the unit (Windows-1251 text) arrives whole too.
         ASSERT_EQ(rig.readLog(QStringLiteral("2026-11-05")), QStringLiteral("Файл диагностики считан"));
-        EXPECT_EQ(readAll(FileTransfer::logFilePath()).size(), 5 * 8 * 1024);
+        EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()).size(), 5 * 8 * 1024);
         EXPECT_TRUE(rig.session.session().connected);
     }
 }
@@ -115,7 +110,7 @@ TEST(FileTransferE2E, TheUnitsFailuresEndTheReadAndKeepThePreviousLog)
             old.write("yesterday's log");
         }
         EXPECT_EQ(rig.readLog(c.date), c.message) << c.args.join(' ').toStdString();
-        EXPECT_EQ(readAll(FileTransfer::logFilePath()), QByteArray("yesterday's log")) << c.args.join(' ').toStdString();
+        EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), QByteArray("yesterday's log")) << c.args.join(' ').toStdString();
         EXPECT_FALSE(rig.transfer.active());
         EXPECT_EQ(rig.session.session().OperationState, osIdle);
     }

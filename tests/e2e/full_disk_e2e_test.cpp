@@ -7,6 +7,7 @@
 #include "core/config/fcg_file.h"
 #include "core/settings/app_settings.h"
 #include "support/tool_run.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,12 +24,6 @@
 using namespace rv;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // A 64 KiB tmpfs on a temporary folder, unmounted at the end.
 struct SmallDisk {
@@ -82,7 +77,7 @@ TEST(FullDisk, SavesFailWithTheDisksOwnErrorAndKeepTheOldFiles)
     loadStartDefaults(records);
     const QString fcg = disk.path("unit.fcg");
     ASSERT_EQ(saveFcg(fcg, records), FcgStatus::Ok);
-    const QByteArray oldFcg = readAll(fcg);
+    const QByteArray oldFcg = rvtest::fileBytes(fcg);
     const QString ini = disk.path("Config.ini");
     const QByteArray oldIni = "[Config]\nCom port=/dev/ttyUSB7\nFile conf=a.fcg\n[Server]\nAllow=861234567890123\n";
     {
@@ -95,19 +90,19 @@ TEST(FullDisk, SavesFailWithTheDisksOwnErrorAndKeepTheOldFiles)
     const rvtest::ToolRun set = rvtest::runTool(QStringLiteral(RVCTL_PATH), {QStringLiteral("set"), fcg, QStringLiteral("ID_Device=77")});
     EXPECT_EQ(set.code, 3) << qPrintable(set.err);
     EXPECT_TRUE(set.err.contains(QStringLiteral("no space left on device"))) << qPrintable(set.err);
-    EXPECT_EQ(readAll(fcg), oldFcg);
+    EXPECT_EQ(rvtest::fileBytes(fcg), oldFcg);
 
     OutputFileResult saved;
     records.config.setNumber(u"ID_Device", 78);
     EXPECT_EQ(saveFcg(fcg, records, &saved), FcgStatus::SaveFailed);
     EXPECT_EQ(outputFileMessage(saved), QStringLiteral("Не удалось сохранить %1: нет места на диске").arg(fcg));
-    EXPECT_EQ(readAll(fcg), oldFcg);
+    EXPECT_EQ(rvtest::fileBytes(fcg), oldFcg);
 
     QString error;
     EXPECT_FALSE(writeAppSettings(ini, {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("b.fcg")},
                                   [] { return QStringLiteral("/dev/ttyUSB0"); }, &error, &saved));
     EXPECT_EQ(saved.error, OutputFileError::NoSpace);
-    EXPECT_EQ(readAll(ini), oldIni);
+    EXPECT_EQ(rvtest::fileBytes(ini), oldIni);
 
     // Nothing of the attempts is left on the disk.
     EXPECT_EQ(QDir(disk.mountPoint.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),

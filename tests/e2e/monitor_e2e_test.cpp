@@ -33,7 +33,7 @@ TEST(MonitorE2E, MonitorPageAndCanListFollowTheUnit)
     SerialLink link;
     SessionController session(link, &records, &blocks);
     {
-        MainWindow window;
+        MainWindow window{records};
         window.setPortOverride(unit.pty());
         SessionBinding binding(window, session);
         MonitorBinding monitor(window, session);

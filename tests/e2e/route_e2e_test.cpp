@@ -13,6 +13,7 @@
 #include "ui/devicefiles/autoinfo_page.h"
 #include "ui/devicefiles/devicefiles_binding.h"
 #include "ui/devicefiles/route_binding.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -26,12 +27,6 @@ using rvtest::RvsimProcess;
 using rvtest::waitUntil;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 route::RouteRow row(const char* lat, const char* lon, const char* rin, const char* rext, const char* name,
                     const char* direction, const char* spread)
@@ -107,8 +102,8 @@ TEST(RouteE2E, ARouteWrittenToTheUnitIsReadBackIdentical)
         table.addRows(20); // a file of more than one 512-byte chunk
         w.page()->showTable(table);
         ASSERT_EQ(w.run("Write_autoinfo"), QStringLiteral("Файл маршрута записан"));
-        const QByteArray onUnit = readAll(unit.mediumPath() + QStringLiteral("/4/Marshrut.fai"));
-        EXPECT_EQ(onUnit, readAll(FileTransfer::routeFilePath()));
+        const QByteArray onUnit = rvtest::fileBytes(unit.mediumPath() + QStringLiteral("/4/Marshrut.fai"));
+        EXPECT_EQ(onUnit, rvtest::fileBytes(FileTransfer::routeFilePath()));
         ASSERT_EQ(onUnit.size(), 1 + 23 * 44);
         EXPECT_EQ(uint8_t(onUnit[0]), 23);
         EXPECT_EQ(onUnit.mid(1, 10).toHex(), QByteArray("011e4903318f3e021e3c"));

@@ -2,6 +2,7 @@
 
 #include "core/config/fcg_file.h"
 #include "support/tool_run.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -18,18 +19,6 @@ using rvtest::ToolRun;
 ToolRun rvctl(const QStringList& args)
 {
     return rvtest::runTool(QStringLiteral(RVCTL_PATH), args);
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -85,31 +74,31 @@ TEST(RvctlOffline, Set_RefusesAFileOfAnotherSize_KeepsEverythingButTheFieldsOfAW
 
     // Short (an older file without the extended record): refused, as write refuses it, and not touched.
     const QString shortFile = dir.filePath(QStringLiteral("short.fcg"));
-    ASSERT_TRUE(writeBytes(shortFile, full.left(1100)));
+    rvtest::putFile(shortFile, full.left(1100));
     ToolRun r = rvctl({QStringLiteral("set"), shortFile, QStringLiteral("ID_Device=77")});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(r.err.contains(QStringLiteral("1100 bytes"))) << qPrintable(r.err);
-    EXPECT_EQ(fileBytes(shortFile), full.left(1100));
+    EXPECT_EQ(rvtest::fileBytes(shortFile), full.left(1100));
 
     // Long: not a configuration file either, by the window's rule; not touched.
     const QString tooLong = dir.filePath(QStringLiteral("too-long.fcg"));
     const QByteArray tail(3000, '\x5A');
-    ASSERT_TRUE(writeBytes(tooLong, full + tail));
+    rvtest::putFile(tooLong, full + tail);
     r = rvctl({QStringLiteral("set"), tooLong, QStringLiteral("ID_Device=77")});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(r.err.contains(QStringLiteral("4126 bytes"))) << qPrintable(r.err);
-    EXPECT_EQ(fileBytes(tooLong), full + tail);
+    EXPECT_EQ(rvtest::fileBytes(tooLong), full + tail);
 
     // Whole: only the bytes of the field change; the gaps between the records stay.
     const QString longFile = dir.filePath(QStringLiteral("long.fcg"));
-    ASSERT_TRUE(writeBytes(longFile, full));
+    rvtest::putFile(longFile, full);
     r = rvctl({QStringLiteral("set"), longFile, QStringLiteral("ID_Device=77"), QStringLiteral("MNC5=9")});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     QByteArray expected = full;
     expected[3] = 77;
     expected[4] = 0;
     expected[1100 + 14] = 9;
-    EXPECT_EQ(fileBytes(longFile), expected);
+    EXPECT_EQ(rvtest::fileBytes(longFile), expected);
 
     // A negative value in an unsigned field is refused ("-0.5" once became 0.5); the file stays.
     for (const char* bad : {"MaxHdop=-0.5", "Maxaccel=-0", "ID_Device=-0", "IP2[0]=-1"}) {
@@ -119,7 +108,7 @@ TEST(RvctlOffline, Set_RefusesAFileOfAnotherSize_KeepsEverythingButTheFieldsOfAW
     }
     EXPECT_EQ(rvctl({QStringLiteral("set"), longFile, QStringLiteral("TempLL1=-10")}).code, 0);
     expected[465] = char(0xF6);
-    EXPECT_EQ(fileBytes(longFile), expected);
+    EXPECT_EQ(rvtest::fileBytes(longFile), expected);
 }
 
 TEST(RvctlOffline, OptionValuesThatLookLikeOptions_AndHelpOnIndexes)

@@ -6,6 +6,7 @@
 #include "support/pty_pair.h"
 #include "unit_operation.h"
 #include "support/tool_run.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QHash>
@@ -104,12 +105,6 @@ private:
     std::thread m_thread;
 };
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 ToolRun readInto(const ScriptedUnit& unit, const QString& out)
 {
     const ToolRun r = rvtest::runTool(QStringLiteral(RVCTL_PATH),
@@ -134,7 +129,7 @@ TEST(RvctlReadFaults, WholeRecords_FileHoldsThemAtTheirOffsets)
     const QString out = dir.filePath(QStringLiteral("unit.fcg"));
     const ToolRun r = readInto(unit, out);
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
-    EXPECT_EQ(fileBytes(out), kConfig + QByteArray(38, '\0') + kInpOut + QByteArray(37, '\0') + kConfSe);
+    EXPECT_EQ(rvtest::fileBytes(out), kConfig + QByteArray(38, '\0') + kInpOut + QByteArray(37, '\0') + kConfSe);
     // "CONFIGS" goes out with its record selector "0".
     EXPECT_TRUE(unit.received().contains("CONFIGS0")) << unit.received().toHex().constData();
 }
@@ -178,7 +173,7 @@ TEST(RvctlReadFaults, RecordsThatDidNotArriveWhole_ExitThreeAndKeepTheFile)
         const ToolRun r = readInto(unit, out);
         EXPECT_EQ(r.code, 3) << qPrintable(r.err);
         EXPECT_TRUE(r.err.contains(QLatin1String(c.said))) << qPrintable(r.err);
-        EXPECT_EQ(fileBytes(out), old);
+        EXPECT_EQ(rvtest::fileBytes(out), old);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "core/config/fcg_file.h"
 #include "support/rvsim_process.h"
 #include "support/wait.h"
+#include "support/files.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -50,12 +51,6 @@ struct Serve {
     QString tcp() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 };
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(RvctlServe, InfoReadAndWriteOverTheNetwork)
@@ -78,7 +73,7 @@ TEST(RvctlServe, InfoReadAndWriteOverTheNetwork)
     rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--tcp"), read.tcp()});
     ASSERT_EQ(read.finish(), 0) << qPrintable(read.err);
     EXPECT_TRUE(read.err.contains(QStringLiteral("Конфигурация считана")));
-    EXPECT_EQ(fileBytes(file), fileBytes(unit.statePath()));
+    EXPECT_EQ(rvtest::fileBytes(file), rvtest::fileBytes(unit.statePath()));
     unit.stop();
 
     // Another configuration goes to the unit; it then holds the file's records.

@@ -3,20 +3,13 @@
 
 #include "support/rvsim_process.h"
 #include "support/tool_run.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #if defined(RVCTL_PATH) && defined(RVSIM_PATH)
-
-namespace {
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
 
 TEST(RvctlSplitLine, ReadsAndWritesSucceedEveryTime)
 {
@@ -25,13 +18,13 @@ TEST(RvctlSplitLine, ReadsAndWritesSucceedEveryTime)
                                                            QStringLiteral("3")});
     ASSERT_TRUE(unit.started());
     const QString port = QStringLiteral("--port=") + unit.pty();
-    const QByteArray original = fileBytes(unit.statePath());
+    const QByteArray original = rvtest::fileBytes(unit.statePath());
     ASSERT_EQ(original.size(), 1126);
     for (int run = 0; run < 4; ++run) {
         const QString out = dir.filePath(QStringLiteral("read%1.fcg").arg(run));
         const rvtest::ToolRun r = rvtest::runTool(QStringLiteral(RVCTL_PATH), {port, QStringLiteral("read"), out});
         ASSERT_EQ(r.code, 0) << "run " << run << ": " << r.err.toStdString();
-        EXPECT_EQ(fileBytes(out), original) << "run " << run;
+        EXPECT_EQ(rvtest::fileBytes(out), original) << "run " << run;
     }
     // A changed configuration written back arrives whole too.
     QByteArray changed = original;
@@ -44,7 +37,7 @@ TEST(RvctlSplitLine, ReadsAndWritesSucceedEveryTime)
     f.close();
     const rvtest::ToolRun w = rvtest::runTool(QStringLiteral(RVCTL_PATH), {port, QStringLiteral("write"), in});
     ASSERT_EQ(w.code, 0) << w.err.toStdString();
-    EXPECT_EQ(fileBytes(unit.statePath()), changed);
+    EXPECT_EQ(rvtest::fileBytes(unit.statePath()), changed);
 }
 
 // At 19200 baud each record's reply comes over many reads, spread across turns of the event loop: every
@@ -55,13 +48,13 @@ TEST(RvctlSplitLine, ReadsOnASlowLineSucceedEveryTime)
     rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--baud"), QStringLiteral("19200"),
                                                            QStringLiteral("--split")});
     ASSERT_TRUE(unit.started());
-    const QByteArray original = fileBytes(unit.statePath());
+    const QByteArray original = rvtest::fileBytes(unit.statePath());
     for (int run = 0; run < 3; ++run) {
         const QString out = dir.filePath(QStringLiteral("slow%1.fcg").arg(run));
         const rvtest::ToolRun r = rvtest::runTool(QStringLiteral(RVCTL_PATH),
                                                   {QStringLiteral("--port=") + unit.pty(), QStringLiteral("read"), out});
         ASSERT_EQ(r.code, 0) << "run " << run << ": " << r.err.toStdString();
-        EXPECT_EQ(fileBytes(out), original) << "run " << run;
+        EXPECT_EQ(rvtest::fileBytes(out), original) << "run " << run;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "core/config/fcg_file.h"
 #include "support/rvsim_process.h"
 #include "support/tool_run.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -22,12 +23,6 @@ ToolRun rvctl(const QStringList& args)
     const ToolRun r = rvtest::runTool(QStringLiteral(RVCTL_PATH), args, 60000);
     std::printf("[ timing ] rvctl %s: %lld ms, exit %d\n", qPrintable(args.join(u' ')), r.elapsedMs, r.code);
     return r;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -53,9 +48,9 @@ TEST(RvctlUnit, InfoReadDiffWrite_UnitHoldsTheFileExactly)
     r = rvctl({port, QStringLiteral("read"), a});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Конфигурация считана")));
-    const QByteArray unitBytes = fileBytes(unit.statePath());
+    const QByteArray unitBytes = rvtest::fileBytes(unit.statePath());
     ASSERT_EQ(unitBytes.size(), rv::kFcgSize);
-    EXPECT_EQ(fileBytes(a), unitBytes);
+    EXPECT_EQ(rvtest::fileBytes(a), unitBytes);
 
     // An edit shows up as exactly that field.
     const QString b = dir.filePath(QStringLiteral("b.fcg"));
@@ -66,7 +61,7 @@ TEST(RvctlUnit, InfoReadDiffWrite_UnitHoldsTheFileExactly)
     EXPECT_EQ(r.out, QStringLiteral("Настройки соединения › ID устройства: 1234 -> 77\n"));
 
     // Write, with a change in each of the three records: the unit then holds the file's bytes.
-    QByteArray edited = fileBytes(b);
+    QByteArray edited = rvtest::fileBytes(b);
     edited[rv::kFcgInpOutOffset + 7] = static_cast<char>(edited[rv::kFcgInpOutOffset + 7] ^ 0x5A);
     edited[rv::kFcgConfSeOffset + 3] = static_cast<char>(edited[rv::kFcgConfSeOffset + 3] ^ 0x5A);
     {
@@ -77,7 +72,7 @@ TEST(RvctlUnit, InfoReadDiffWrite_UnitHoldsTheFileExactly)
     r = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("write"), b});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Конфигурация устройства обновлена")));
-    EXPECT_EQ(fileBytes(unit.statePath()), edited);
+    EXPECT_EQ(rvtest::fileBytes(unit.statePath()), edited);
 }
 
 TEST(RvctlUnit, PasswordLockedUnit_NeedsPasswordAndRepeatsOnce)
@@ -95,7 +90,7 @@ TEST(RvctlUnit, PasswordLockedUnit_NeedsPasswordAndRepeatsOnce)
     r = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("--password"), QStringLiteral("4321"),
                QStringLiteral("read"), out});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
-    EXPECT_EQ(fileBytes(out), fileBytes(unit.statePath()));
+    EXPECT_EQ(rvtest::fileBytes(out), rvtest::fileBytes(unit.statePath()));
     // One password, and the read asked once locked and once repeated (after the first, refused run).
     EXPECT_EQ(unit.count("RV+PASS="), 1);
     EXPECT_EQ(unit.count("CONFIGR"), 3);
@@ -110,11 +105,11 @@ TEST(RvctlUnit, Failures_ExitThreeAndKeepTheFiles)
         ASSERT_TRUE(unit.started());
         const QString keep = dir.filePath(QStringLiteral("keep.fcg"));
         ASSERT_TRUE(QFile::copy(unit.statePath(), keep));
-        const QByteArray before = fileBytes(keep);
+        const QByteArray before = rvtest::fileBytes(keep);
         const ToolRun r = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("read"), keep});
         EXPECT_EQ(r.code, 3);
         EXPECT_TRUE(r.err.contains(QStringLiteral("Повторите попытку"))) << qPrintable(r.err);
-        EXPECT_EQ(fileBytes(keep), before);
+        EXPECT_EQ(rvtest::fileBytes(keep), before);
 
         // A file that lacks part of a record is not written as zeros to the unit (refused before connecting).
         const QString shortFile = dir.filePath(QStringLiteral("short.fcg"));

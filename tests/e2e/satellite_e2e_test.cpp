@@ -63,7 +63,7 @@ void planFromTheServer(const QStringList& line)
     SerialLink link;
     SessionController session(link, &records, &monitor);
     {
-        MainWindow window;
+        MainWindow window{records};
         SessionBinding binding(window, session);
         ConfigPages pages(window, session);
         auto messages = [&window] {

@@ -4,6 +4,7 @@
 // from the output-file door's seam; rvctl, a program of its own, takes it from its environment.
 
 #include "core/base/output_file.h"
+#include "core/config/config_document.h"
 #include "core/config/defaults.h"
 #include "core/config/fcg_file.h"
 #include "core/devicefiles/camera_snapshot.h"
@@ -27,6 +28,7 @@
 #include "ui/app/message_box.h"
 #include "ui/app/session_binding.h"
 #include "ui/monitor/chart_window.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,19 +48,6 @@ using namespace rv;
 namespace faults = rv::output_file_faults;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 QByteArray someConfiguration()
 {
@@ -135,7 +124,7 @@ struct Told {
 Told sealed(Told t)
 {
     if (!t.path.isEmpty()) {
-        t.after = readAll(t.path);
+        t.after = rvtest::fileBytes(t.path);
         t.leftovers = hiddenEntries(QFileInfo(t.path).path());
     }
     return t;
@@ -154,7 +143,7 @@ struct Window {
     ConfigRecords records;
     MonitorBlocks blocks;
     SessionController session{link, &records, &blocks};
-    MainWindow window;
+    MainWindow window{records};
     SessionBinding binding{window, session, false};
 };
 
@@ -164,28 +153,20 @@ QStringList faultEnvironment(const Fault& f)
 }
 
 const Feature kFeatures[] = {
-    {"configuration file (.fcg)", false, 0, [](const QString& folder, const Fault&) {
+    {"configuration document (.fcg), the window's Сохранить конфигурацию", false, 0, [](const QString& folder, const Fault&) {
          Told t{folder + QStringLiteral("/unit.fcg"), someConfiguration()};
-         put(t.path, t.old);
-         OutputFileResult r;
-         t.failed = saveFcg(t.path, ConfigRecords{}, &r) != FcgStatus::Ok;
+         rvtest::putFile(t.path, t.old);
+         ConfigRecords records;
+         ConfigDocument document(records);
+         const OutputFileResult r = document.save(t.path);
+         t.failed = !r.ok();
+         EXPECT_EQ(document.fileName(), QStringLiteral("default.fcg")); // the file is not the document's
          t.text = outputFileMessage(r);
-         return sealed(t);
-     }},
-    {"the window's Сохранить конфигурацию", false, 0, [](const QString& folder, const Fault&) {
-         qputenv("RVCONF_HOME", folder.toLocal8Bit());
-         Window w;
-         Told t{folder + QStringLiteral("/saved.fcg"), someConfiguration()};
-         put(t.path, t.old);
-         w.window.saveConfigFile(t.path);
-         t.text = w.window.statusText(0);
-         t.failed = t.text.startsWith(QStringLiteral("Не удалось сохранить"));
-         qunsetenv("RVCONF_HOME");
          return sealed(t);
      }},
     {"records rewritten in place (rvctl set's core)", false, 0, [](const QString& folder, const Fault&) {
          Told t{folder + QStringLiteral("/set.fcg"), someConfiguration()};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          OutputFileResult r;
          t.failed = rewriteFcgRecords(t.path, ConfigRecords{}, &r) != FcgStatus::Ok;
          t.text = outputFileMessage(r);
@@ -193,7 +174,7 @@ const Feature kFeatures[] = {
      }},
     {"rvctl set", true, 3, [](const QString& folder, const Fault& fault) {
          Told t{folder + QStringLiteral("/set.fcg"), someConfiguration()};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          const rvtest::ToolRun run = rvtest::runTool(QStringLiteral(RVCTL_PATH),
              {QStringLiteral("set"), t.path, QStringLiteral("ID_Device=77")}, rvtest::kPatienceMs, faultEnvironment(fault));
          t.exitCode = run.code;
@@ -204,7 +185,7 @@ const Feature kFeatures[] = {
     {"rvctl read from a unit", true, 3, [](const QString& folder, const Fault& fault) {
          rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH));
          Told t{folder + QStringLiteral("/read.fcg"), someConfiguration()};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          const rvtest::ToolRun run = rvtest::runTool(QStringLiteral(RVCTL_PATH),
              {QStringLiteral("--port"), unit.pty(), QStringLiteral("read"), t.path}, 2 * rvtest::kPatienceMs,
              faultEnvironment(fault));
@@ -215,7 +196,7 @@ const Feature kFeatures[] = {
      }},
     {"rvctl serve read (a unit over the network)", true, 3, [](const QString& folder, const Fault& fault) {
          Told t{folder + QStringLiteral("/remote.fcg"), someConfiguration()};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          rvtest::ServeProcess serve(QStringLiteral(RVCTL_PATH), {QStringLiteral("--wait"), QStringLiteral("60"),
                                                                  QStringLiteral("read"), t.path},
                                     faultEnvironment(fault));
@@ -229,7 +210,7 @@ const Feature kFeatures[] = {
      }},
     {"fleet read job (rvctl serve --jobs)", true, 0, [](const QString& folder, const Fault& fault) {
          const QString imei = QStringLiteral("861234567890140");
-         put(folder + u'/' + imei + QStringLiteral(".read"), {});
+         rvtest::putFile(folder + u'/' + imei + QStringLiteral(".read"), {});
          rvtest::ServeProcess serve(QStringLiteral(RVCTL_PATH), {QStringLiteral("--jobs"), folder, QStringLiteral("--json")},
                                     faultEnvironment(fault));
          Told t; // the output gets a new name: nothing was there
@@ -260,7 +241,7 @@ const Feature kFeatures[] = {
      }},
     {"Config.ini (the settings)", false, 0, [](const QString& folder, const Fault&) {
          Told t{folder + QStringLiteral("/Config.ini"), "[Config]\r\nCom port=/dev/ttyUSB7\r\nFile conf=a.fcg\r\n"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          QString error;
          OutputFileResult r;
          t.failed = !writeAppSettings(t.path, {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("b.fcg")},
@@ -270,7 +251,7 @@ const Feature kFeatures[] = {
      }},
     {"Config.ini (Больше не спрашивать)", false, 0, [](const QString& folder, const Fault&) {
          Told t{folder + QStringLiteral("/Config.ini"), "[Config]\r\nConfirm write=1\r\n"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          QString error;
          OutputFileResult r;
          t.failed = !writeConfirmWrite(t.path, false, &error, &r);
@@ -281,7 +262,7 @@ const Feature kFeatures[] = {
          qputenv("RVCONF_HOME", folder.toLocal8Bit());
          Told t{folder + QStringLiteral("/Config.ini"),
                 "[Config]\r\nCom port=/dev/ttyUSB7\r\nFile conf=default.fcg\r\n[Server]\r\nAllow=861234567890123\r\n"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          faults::clear(); // the window's own start may not meet the fault
          Window w;
          w.window.show();
@@ -303,7 +284,7 @@ const Feature kFeatures[] = {
      }},
     {"route table (.fai)", false, 0, [](const QString& folder, const Fault&) {
          Told t{folder + QStringLiteral("/route.fai"), "old route"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          route::RouteTable table;
          table.setCoordinates(1, 55751234, 37618423);
          const route::SaveResult r = route::Save_marshrut(t.path, table);
@@ -316,7 +297,7 @@ const Feature kFeatures[] = {
          rvtest::ConnectedSession rig(unit.pty());
          CameraSnapshot camera(rig.session);
          Told t{CameraSnapshot::imagePath(), "old picture"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          faults::clear();
          faults::inject(fault.step, 1, fault.error); // after the set-up, whose own saves are none of this
          camera.View_imageClick(1);
@@ -331,7 +312,7 @@ const Feature kFeatures[] = {
          rvtest::ConnectedSession rig(unit.pty());
          FileTransfer transfer(rig.session);
          Told t{FileTransfer::logFilePath(), "old log"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          faults::clear();
          faults::inject(fault.step, 1, fault.error);
          transfer.Read_log_fileClick(QStringLiteral("2026-12-20"));
@@ -342,16 +323,16 @@ const Feature kFeatures[] = {
      }},
     {"log window's Сохранить (.log)", false, 0, [](const QString& folder, const Fault&) {
          Told t{folder + QStringLiteral("/saved.log"), "old text"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          const OutputFileResult r = saveLogText(t.path, QStringLiteral("12:00:00 - Включение"));
          t.failed = !r.ok();
          t.text = outputFileMessage(r);
          return sealed(t);
      }},
     {"voice archive (.vfa)", false, 0, [](const QString& folder, const Fault&) {
-         put(folder + QStringLiteral("/a.wav"), wavFile());
+         rvtest::putFile(folder + QStringLiteral("/a.wav"), wavFile());
          Told t{folder + QStringLiteral("/voice.vfa"), "old archive"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          const voice::SaveResult r = voice::Write_voice_file_archive(t.path, {folder + QStringLiteral("/a.wav")});
          t.failed = r.status != voice::SaveStatus::Saved;
          t.text = outputFileMessage(r.file);
@@ -364,22 +345,22 @@ const Feature kFeatures[] = {
          for (const auto format : {track::ExportFormat::Plt, track::ExportFormat::Wln, track::ExportFormat::Gpx,
                                    track::ExportFormat::Kml, track::ExportFormat::Bin}) {
              const QString path = folder + u'/' + track::defaultExportName(format);
-             put(path, "old dump");
+             rvtest::putFile(path, "old dump");
              faults::inject(fault.step, 1, fault.error);
              track::ExportResult e;
              const OutputFileResult r = track::saveTrack(path, format, trackBytes(), {}, &e);
              EXPECT_EQ(e.written + e.invalid, 3);
              EXPECT_FALSE(r.ok()) << path.toStdString();
-             EXPECT_EQ(readAll(path), QByteArray("old dump")) << path.toStdString();
+             EXPECT_EQ(rvtest::fileBytes(path), QByteArray("old dump")) << path.toStdString();
              t.failed = !r.ok();
              t.text = outputFileMessage(r);
          }
          return sealed(t);
      }},
     {"rvctl track export", true, 3, [](const QString& folder, const Fault& fault) {
-         put(folder + QStringLiteral("/in.bin"), trackBytes());
+         rvtest::putFile(folder + QStringLiteral("/in.bin"), trackBytes());
          Told t{folder + QStringLiteral("/out.wln"), "old export"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          const rvtest::ToolRun run = rvtest::runTool(QStringLiteral(RVCTL_PATH),
              {QStringLiteral("track"), QStringLiteral("export"), folder + QStringLiteral("/in.bin"), t.path},
              rvtest::kPatienceMs, faultEnvironment(fault));
@@ -392,7 +373,7 @@ const Feature kFeatures[] = {
          chart::History history;
          ChartWindow charts(history);
          Told t{folder + QStringLiteral("/monitor.csv"), "old csv"};
-         put(t.path, t.old);
+         rvtest::putFile(t.path, t.old);
          charts.exportButton()->click();
          QFileDialog* dialog = charts.exportDialog();
          if (!dialog)

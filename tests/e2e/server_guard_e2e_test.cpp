@@ -7,6 +7,7 @@
 #include "support/serve_process.h"
 #include "support/tool_run.h"
 #include "support/wait.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,13 +22,6 @@
 #if defined(RVCTL_PATH) && defined(RVSIM_PATH)
 
 namespace {
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // The JSON events rvctl serve --json printed so far.
 QList<QJsonObject> events(rvtest::ServeProcess& serve, QByteArray& pending, QList<QJsonObject>& seen)
@@ -55,8 +49,8 @@ QStringList texts(const QList<QJsonObject>& all, const QString& kind, const char
 TEST(ServerGuardE2E, AnAllowListGivenEmptyOrUnreadableRefusesToStart)
 {
     QTemporaryDir dir;
-    put(dir.filePath(QStringLiteral("empty.txt")), "");
-    put(dir.filePath(QStringLiteral("comments.txt")), "# fleet B, to be filled in\n\n");
+    rvtest::putFile(dir.filePath(QStringLiteral("empty.txt")), "");
+    rvtest::putFile(dir.filePath(QStringLiteral("comments.txt")), "# fleet B, to be filled in\n\n");
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     struct Case {
@@ -164,7 +158,7 @@ TEST(ServerGuardE2E, JobFilesThatAreNoJobsAreSaidAndCounted)
 {
     QTemporaryDir dir;
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("861234567890123.fcg"))).constData(), 0600), 0);
-    put(dir.filePath(QStringLiteral("notes.txt")), "fleet B next week");
+    rvtest::putFile(dir.filePath(QStringLiteral("notes.txt")), "fleet B next week");
     rvtest::ServeProcess serve(QStringLiteral(RVCTL_PATH), {QStringLiteral("--jobs"), dir.path(), QStringLiteral("--json")});
     ASSERT_NE(serve.port, 0) << qPrintable(serve.err);
     QByteArray pending;

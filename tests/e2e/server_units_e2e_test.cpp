@@ -38,7 +38,7 @@ TEST(ServerUnitsE2E, ThreeUnitsAtOncePickedInTurnInTheWindow)
     MonitorBlocks blocks;
     SessionController s{link, &records, &blocks};
     RemoteSession remote{s};
-    MainWindow w;
+    MainWindow w{records};
     SessionBinding sessionBinding{w, s, false};
     MonitorBinding monitor{w, s};
     NetworkBinding network{w, remote};

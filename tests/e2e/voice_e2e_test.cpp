@@ -13,6 +13,7 @@
 #include "support/rvsim_process.h"
 #include "support/unit_bytes.h"
 #include "support/wait.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -24,12 +25,6 @@ using rvtest::RvsimProcess;
 using rvtest::waitUntil;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QByteArray wav(qsizetype length, int seed)
 {
@@ -97,8 +92,8 @@ TEST(VoiceE2E, TypeTwoWritesTheAssignedFilesUnderTheirNamesAndListsThemBack)
         rig.voice.assignFile(3, rig.file("m.wav", menu));
         rig.voice.assignFile(7, rig.file("o.wav", ohrana));
         ASSERT_EQ(rig.run([&] { rig.voice.writeFiles(); }), QStringLiteral("Копирование файлов завершено"));
-        EXPECT_EQ(readAll(unit.mediumPath() + QStringLiteral("/3/menu.wav")), menu);
-        EXPECT_EQ(readAll(unit.mediumPath() + QStringLiteral("/3/ohrana_0.wav")), ohrana);
+        EXPECT_EQ(rvtest::fileBytes(unit.mediumPath() + QStringLiteral("/3/menu.wav")), menu);
+        EXPECT_EQ(rvtest::fileBytes(unit.mediumPath() + QStringLiteral("/3/ohrana_0.wav")), ohrana);
         EXPECT_EQ(unit.count("CONFIGF-open-write"), 2);
         EXPECT_EQ(rig.voice.fileText(3), QStringLiteral("menu.wav"));
         EXPECT_EQ(rig.voice.fileText(7), QStringLiteral("ohrana_0.wav"));
@@ -128,11 +123,11 @@ TEST(VoiceE2E, TypeFourTakesTheArchiveInChunksOf512PlusOneAndKeepsItWhole)
     rig.voice.assignFile(44, rig.file("c.wav", c));
     const QString archivePath = rig.home.filePath(QStringLiteral("RV_voice_files.vfa"));
     rig.voice.saveArchive(archivePath);
-    const QByteArray archive = readAll(archivePath);
+    const QByteArray archive = rvtest::fileBytes(archivePath);
     ASSERT_EQ(archive.size(), 512 + 992 + 1292 + 333);
 
     ASSERT_EQ(rig.run([&] { rig.voice.writeArchive(archivePath); }), QStringLiteral("Запись архива завершена"));
-    EXPECT_EQ(readAll(unit.mediumPath() + QStringLiteral("/3/RV_voice_files.vfa")), archive);
+    EXPECT_EQ(rvtest::fileBytes(unit.mediumPath() + QStringLiteral("/3/RV_voice_files.vfa")), archive);
     EXPECT_EQ(rig.voice.gaugeMaximum(), 100000u);
 
     // On the wire: every command, header and chunk at its exact size, fillers and the tail zero.

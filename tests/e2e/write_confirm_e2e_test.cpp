@@ -12,6 +12,7 @@
 #include "support/wait.h"
 #include "ui/config/compare_window.h"
 #include "ui/config/write_confirm.h"
+#include "support/files.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -38,12 +39,6 @@ ConfigRecords held(const rvtest::RvsimProcess& unit)
     return r;
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered_AReadClearsTheMark)
@@ -56,7 +51,7 @@ TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered
     ASSERT_TRUE(unit.started());
     ASSERT_TRUE(program->startAndRead()) << program->closed.join(u',').toStdString();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(program->window.configModified());
+    EXPECT_FALSE(program->window.document().isModified());
 
     // The user types a new ID.
     const qint64 unitId = unusual.config.number(u"ID_Device").value;
@@ -68,7 +63,7 @@ TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered
     id->selectAll();
     QTest::keyClicks(id, QString::number(newId));
     QCoreApplication::processEvents();
-    EXPECT_TRUE(program->window.configModified());
+    EXPECT_TRUE(program->window.document().isModified());
 
     // "Записать": the one change, named as the page names it; "Отмена" writes nothing.
     auto* write = program->control<QAbstractButton>("Upload_device");
@@ -91,7 +86,7 @@ TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered
     ASSERT_TRUE(waitUntil([&] { return written.size() == 1; }, 60000)) << program->closed.join(u',').toStdString();
     EXPECT_EQ(unit.count("CONFIGW"), 1);
     EXPECT_EQ(held(unit).config.number(u"ID_Device").value, newId);
-    EXPECT_TRUE(fileBytes(program->home.filePath(QStringLiteral("Config.ini"))).contains("Confirm write=0"));
+    EXPECT_TRUE(rvtest::fileBytes(program->home.filePath(QStringLiteral("Config.ini"))).contains("Confirm write=0"));
 
     // The next write does not ask.
     QTest::mouseClick(write, Qt::LeftButton);
@@ -100,12 +95,12 @@ TEST(WriteConfirmE2E, WriteListsTheChange_CancelSendsNothing_DontAskIsRemembered
     EXPECT_EQ(unit.count("CONFIGW"), 2);
 
     // A write is no save: still marked. A read is what the pages now show: the mark goes.
-    EXPECT_TRUE(program->window.configModified());
+    EXPECT_TRUE(program->window.document().isModified());
     QSignalSpy read(&program->session, &SessionController::readCycleFinished);
     QTest::mouseClick(program->control<QAbstractButton>("Download_device"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !read.isEmpty(); }, 60000)) << program->closed.join(u',').toStdString();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(program->window.configModified());
+    EXPECT_FALSE(program->window.document().isModified());
 }
 
 TEST(WriteConfirmE2E, ATwelveByteFileIsRefused_TheNextWriteSendsTheBytesRead)
@@ -142,7 +137,7 @@ TEST(WriteConfirmE2E, ATwelveByteFileIsRefused_TheNextWriteSendsTheBytesRead)
     EXPECT_TRUE(box->text().contains(QStringLiteral("12 байт"))) << box->text().toStdString();
     box->close();
     EXPECT_EQ(fcgBytes(program->records), before);
-    EXPECT_EQ(program->window.configFileName(), QStringLiteral("default.fcg"));
+    EXPECT_EQ(program->window.document().fileName(), QStringLiteral("default.fcg"));
     EXPECT_EQ(program->window.statusText(0), QStringLiteral("Считано с устройства"));
 
     ASSERT_TRUE(program->writeConfirmed()) << program->closed.join(u',').toStdString();

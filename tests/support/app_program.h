@@ -30,7 +30,7 @@ struct AppProgram {
     rv::ConfigRecords records;
     rv::MonitorBlocks monitor;
     rv::SessionController session{link, &records, &monitor};
-    rv::MainWindow window;
+    rv::MainWindow window{records};
     rv::SessionBinding binding{window, session};
     rv::ConfigPages pages{window, session};
     QStringList closed; // the progress window's closing texts, in order

@@ -31,7 +31,7 @@ TEST(SessionBinding, AWriteRightAfterStartUpSendsTheStartUpConfiguration)
         ConfigRecords records;
         MonitorBlocks monitor;
         SessionController session(link, &records, &monitor);
-        MainWindow window;
+        MainWindow window{records};
         SessionBinding binding(window, session, false);
         ConfigRecords expected;
         loadStartDefaults(expected);
@@ -39,7 +39,7 @@ TEST(SessionBinding, AWriteRightAfterStartUpSendsTheStartUpConfiguration)
             ASSERT_TRUE(openFcg(file, expected).ok());
         }
 
-        emit window.startupConfigRequested(remembered);
+        window.document().loadStartup(remembered);
         ASSERT_EQ(records.config.bytes(), expected.config.bytes());
         ASSERT_TRUE(link.open(QStringLiteral("mem")));
         emit window.uploadRequested();

@@ -102,7 +102,7 @@ int main(int argc, char** argv)
     // go of the session as the window goes, and the session is still there to hear it.
     rv::MemoryLink link;
     rv::SessionController session(link);
-    rv::MainWindow w;
+    rv::MainWindow w(session.records());
     rv::MonitorBinding monitor(w, session);
     rv::ConfigPages pages(w, session);
     w.resize(1000, 700);

@@ -1,55 +1,35 @@
 #include "ui/app/main_window.h"
 
-#include "core/config/records.h"
-#include "core/base/input_file.h"
-#include "core/settings/app_settings.h"
-#include "core/base/ini_file.h"
 #include "core/settings/program_folder.h"
 #include "ui/app/about_window.h"
-#include "ui/app/adaptation.h"
 #include "ui/app/app_texts.h"
 #include "ui/app/confirm_dialog.h"
+#include "ui/app/file_commands.h"
 #include "ui/app/keyboard.h"
 #include "ui/app/message_box.h"
 #include "ui/app/navigation.h"
 #include "ui/app/pages.h"
 #include "ui/app/setting_search.h"
 
-#include <QAbstractButton>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QVBoxLayout>
-
-#include <limits>
-#include <utility>
 
 namespace rv {
 
 namespace {
-
-const QString kDefaultConf = QString::fromUtf16(kDefaultConfName);
 
 QDialog* shellWindow(const char* name, const char16_t* caption, QWidget* parent)
 {
@@ -61,7 +41,7 @@ QDialog* shellWindow(const char* name, const char16_t* caption, QWidget* parent)
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_settings(std::make_unique<IniFile>())
+MainWindow::MainWindow(ConfigRecords& records, QWidget* parent) : QMainWindow(parent), m_document(records)
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(appTitle());
@@ -70,8 +50,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_settings(std::m
     buildMenu();
     buildToolBar();
     buildStatusBar();
-    buildTree();
-    buildPages();
+    // The tree comes before the pages in the window (and in the tab order).
+    m_pageControl = new QStackedWidget;
+    m_tree = new NavigationTree(*m_pageControl, [this] { return m_deviceType; }, this);
+    m_pageControl->setParent(this);
+    m_pageControl->setObjectName(QStringLiteral("PageControl1"));
+    for (int i = 0; i < nav::kPageCount; ++i)
+        m_pageControl->addWidget(createPage(i, m_pageControl));
+    m_pageControl->setCurrentIndex(nav::First);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("Splitter1"));
@@ -91,13 +77,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_settings(std::m
     setCentralWidget(splitter);
 
     createWindows();
-    applyState(this);
+    m_unitControls.apply(this);
 
     // An input's type is the high nibble of its mode byte in the main settings record.
-    m_inputType = [](int input) {
-        const FieldResult<qint64> mode = programRecords().config.number(u"InputMode", input);
+    setInputTypeReader([this](int input) {
+        const FieldResult<qint64> mode = m_document.records().config.number(u"InputMode", input);
         return mode ? static_cast<int>((mode.value >> 4) & 0x0F) : 0;
-    };
+    });
 }
 
 MainWindow::~MainWindow() = default;
@@ -119,9 +105,10 @@ void MainWindow::buildMenu()
     action(file, "N4", u"Загрузить конфигурацию по умолчанию", &MainWindow::N4Click);
     action(file, "N5", u"Открыть файл конфигурации", &MainWindow::N5Click)->setShortcut(QKeySequence::Open);
     action(file, "N6", u"Сохранить конфигурацию", &MainWindow::N6Click)->setShortcut(QKeySequence::Save);
-    m_recentSeparator = file->addSeparator();
-    m_recentSeparator->setObjectName(QStringLiteral("RecentFiles"));
-    m_recentSeparator->setVisible(false);
+    QAction* recent = file->addSeparator();
+    recent->setObjectName(QStringLiteral("RecentFiles"));
+    recent->setVisible(false);
+    m_files = new FileCommands(*this, m_document, recent);
     file->addSeparator();
     // Where the platform has no quit key (Windows closes with Alt+F4), Ctrl+Q.
     QAction* quit = action(file, "N7", u"Выход", &MainWindow::N7Click);
@@ -197,66 +184,6 @@ void MainWindow::buildStatusBar()
     }
 }
 
-void MainWindow::buildTree()
-{
-    m_tree = new QTreeWidget(this);
-    m_tree->setObjectName(QStringLiteral("TreeView1"));
-    m_tree->setHeaderHidden(true);
-    m_tree->setColumnCount(1);
-    m_tree->setMinimumWidth(180);
-
-    QList<QTreeWidgetItem*> parents;
-    for (const nav::Node& n : nav::treeNodes()) {
-        QTreeWidgetItem* item = n.depth == 0 ? new QTreeWidgetItem(m_tree)
-                                             : new QTreeWidgetItem(parents.at(n.depth - 1));
-        item->setText(0, QString::fromUtf16(n.caption));
-        item->setData(0, Qt::UserRole, n.code);
-        parents.resize(n.depth);
-        parents.append(item);
-    }
-    m_tree->expandAll();
-    m_tree->setCurrentItem(m_tree->topLevelItem(0));
-
-    // The page follows the current node however it changes: a click, the arrow keys, Home/End, typing
-    // the first letters of a caption, or a program that selects a node.
-    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        if (current)
-            TreeView1Click();
-    });
-    // A click on the node that is already current loads its page again, as it always did; a click on
-    // another node was handled when that node became current at the press.
-    m_tree->viewport()->installEventFilter(this);
-    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        const bool reclick = item == m_currentAtPress;
-        m_currentAtPress = nullptr;
-        if (reclick && item == m_tree->currentItem())
-            TreeView1Click();
-    });
-    // Enter on the current node acts as a click, for the keyboard.
-    connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        if (item == m_tree->currentItem())
-            TreeView1Click();
-        else
-            m_tree->setCurrentItem(item);
-    });
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (m_tree && watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress)
-        m_currentAtPress = m_tree->currentItem();
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void MainWindow::buildPages()
-{
-    m_pageControl = new QStackedWidget(this);
-    m_pageControl->setObjectName(QStringLiteral("PageControl1"));
-    for (int i = 0; i < nav::kPageCount; ++i)
-        m_pageControl->addWidget(createPage(i, m_pageControl));
-    m_pageControl->setCurrentIndex(nav::First);
-}
-
 void MainWindow::createWindows()
 {
     // Created in the program's fixed order. The port dialog (TForm3), the password dialog (TForm4) and
@@ -276,34 +203,7 @@ void MainWindow::createWindows()
     addWindow(shellWindow("TForm15", u"Получение инфрмации о тарифном плане IRIDIUM", this));
 }
 
-void MainWindow::addWindow(QDialog* window)
-{
-    m_windows.insert(window->objectName(), window);
-}
-
-// ---- state ----
-
-void MainWindow::setPortName(const QString& name)
-{
-    m_portName = name;
-    m_portOverridden = false;
-}
-
-void MainWindow::setPortOverride(const QString& name)
-{
-    m_portOverride = name;
-    if (m_shown && !name.isEmpty()) {
-        m_portName = name;
-        m_portOverridden = true;
-    }
-}
-
-QString MainWindow::defaultPort()
-{
-    if (!m_defaultPort)
-        m_defaultPort = defaultPortName();
-    return *m_defaultPort;
-}
+void MainWindow::addWindow(QDialog* window) { m_windows.insert(window->objectName(), window); }
 
 QString MainWindow::statusText(int panel) const
 {
@@ -316,10 +216,7 @@ void MainWindow::setStatusText(int panel, const QString& text)
         m_status[panel]->setText(text);
 }
 
-void MainWindow::showMessage(const QString& text)
-{
-    rv::showMessage(this, text);
-}
+void MainWindow::showMessage(const QString& text) { rv::showMessage(this, text); }
 
 // ---- pages and navigation ----
 
@@ -351,391 +248,38 @@ void MainWindow::setPage(int index, QWidget* newPage)
     auto* title = newPage->findChild<QLabel*>(newPage->objectName() + QStringLiteral("Title"), Qt::FindDirectChildrenOnly);
     if (title && newPage->layout() && newPage->layout()->contentsMargins().left() == 0)
         title->setIndent(newPage->style()->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, newPage));
-    applyState(newPage);
+    m_unitControls.apply(newPage);
     emit pageInstalled(index);
 }
 
-void MainWindow::showPage(int index)
-{
-    if (index < 0 || index >= m_pageControl->count())
-        return;
-    m_pageControl->setCurrentIndex(index);
-    selectNodeOf(index);
-}
-
-void MainWindow::selectNodeOf(int page)
-{
-    // The tree shows the page that is shown. A current node that already leads to the page stays (any
-    // of the input or connection nodes for their shared page); otherwise the page's node becomes current,
-    // quietly, since the page is already there: for the connection and input pages the node of the
-    // connection or input being edited, for the others the first node of the page.
-    auto codeOf = [](const QTreeWidgetItem* item) { return item->data(0, Qt::UserRole).toInt(); };
-    if (QTreeWidgetItem* current = m_tree->currentItem(); current && nav::targetForCode(codeOf(current)).page == page)
-        return;
-    int wanted = -1;
-    if (page == nav::Connections)
-        wanted = 21 + m_currentConnection;
-    else if (page == nav::Inputs)
-        wanted = 41 + m_currentInput;
-    QTreeWidgetItem* found = nullptr;
-    for (QTreeWidgetItemIterator it(m_tree); *it && !found; ++it) {
-        if (wanted >= 0 ? codeOf(*it) == wanted : nav::targetForCode(codeOf(*it)).page == page)
-            found = *it;
-    }
-    if (!found)
-        return;
-    const QSignalBlocker quiet(m_tree);
-    m_tree->setCurrentItem(found);
-    m_tree->scrollToItem(found);
-}
-
-QTreeWidgetItem* MainWindow::node(const QString& caption) const
-{
-    const QList<QTreeWidgetItem*> found = m_tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.first();
-}
-
-void MainWindow::TreeView1Click()
-{
-    QTreeWidgetItem* item = m_tree->currentItem();
-    if (!item)
-        return;
-    const int code = item->data(0, Qt::UserRole).toInt();
-    const nav::Target target = nav::targetForCode(code);
-
-    if (target.connection >= 0) {
-        showPage(nav::Connections);
-        if (auto* title = findChild<QLabel*>(QStringLiteral("Connection_num")))
-            title->setText(QStringLiteral("Соединение ") + QString::number(code - 20));
-        m_currentConnection = target.connection;
-        if (m_loadConnectPage)
-            m_loadConnectPage(m_currentConnection);
-    } else if (target.input >= 0) {
-        selectInputNode(code);
-    } else if (target.page >= 0) {
-        showPage(target.page);
-    }
-
-    if (code == nav::Ohrana)
-        applySecurityInputs();
-}
-
-void MainWindow::selectInputNode(int code)
-{
-    // The input editor may have disabled these for a previous input's type.
-    for (const char* box : {"RzGroupBox22", "RzGroupBox23", "RzGroupBox24", "RzGroupBox25"})
-        adapt::setEnabledByName(m_pageControl, QString::fromLatin1(box), true);
-    showPage(nav::Inputs);
-
-    // A type 3 unit has five inputs: inputs 6..8 fall back to input 1.
-    if (m_deviceType == 3 && code > 45) {
-        code = 41;
-        if (QTreeWidgetItem* first = node(QStringLiteral("Вход 1"))) {
-            const QSignalBlocker quiet(m_tree); // this click goes on with input 1
-            m_tree->setCurrentItem(first);
-        }
-    }
-    const int input = code - 40;
-    if (auto* label = findChild<QLabel*>(QStringLiteral("Labelinput")))
-        label->setText(nav::inputLabelText(m_deviceType, input));
-    m_currentInput = input - 1;
-
-    if (auto* type = findChild<QComboBox*>(QStringLiteral("Inputtype"))) {
-        const QSignalBlocker block(type);
-        type->clear();
-        type->addItems(nav::inputTypeItems(m_deviceType, input));
-    }
-    if (m_loadInputPage)
-        m_loadInputPage(m_currentInput);
-}
-
-void MainWindow::applySecurityInputs()
-{
-    for (int input = 6; input <= 8; ++input) {
-        const QString name = QStringLiteral("INOh") + QString::number(input);
-        if (m_deviceType == 3) {
-            adapt::setEnabledByName(m_pageControl, name, false);
-            continue;
-        }
-        // Type 3 is the input's special function (dispatcher call, arming, ignition): not guardable. The box
-        // is locked but keeps what the record holds: showing the page never changes a byte (the user's choice
-        // of that type on the input page is what clears it).
-        const bool special = m_inputType && m_inputType(input - 1) == 3;
-        for (QCheckBox* box : m_pageControl->findChildren<QCheckBox*>(name))
-            box->setEnabled(!special);
-    }
-}
+void MainWindow::showPage(int index) { m_tree->showPage(index); }
+void MainWindow::TreeView1Click() { m_tree->openCurrentNode(); }
 
 // ---- adaptation ----
 
-void MainWindow::Button_Enabled(bool on)
-{
-    m_buttonsEnabled = on;
-    for (const QString& name : adapt::deviceButtons())
-        adapt::setEnabledByName(this, name, on);
-}
-
-void MainWindow::applyGlonass(QObject* root, quint8 options)
-{
-    const bool glonass = options & 0x01;
-    if (!glonass) {
-        for (QComboBox* mode : root->findChildren<QComboBox*>(QStringLiteral("GLONASS_rej")))
-            mode->setCurrentIndex(1);  // "Только GPS"
-    }
-    for (const QString& name : adapt::glonassControls())
-        adapt::setEnabledByName(root, name, glonass);
-}
-
-void MainWindow::Configurate(quint8 options)
-{
-    m_options = options;
-    applyGlonass(this, options);
-}
+void MainWindow::Button_Enabled(bool on) { m_unitControls.enableButtons(this, on); }
+void MainWindow::Configurate(quint8 options) { m_unitControls.adaptToOptions(this, options); }
 
 void MainWindow::TypeConnectedDevice(quint8 type)
 {
     m_deviceType = type;
-    if (adapt::applyType(this, type))
-        m_adaptedType = type;
+    m_unitControls.adaptToType(this, type);
 }
 
-void MainWindow::Setting_typedevice()
-{
-    QString clearText;
-    QString listText;
-    if (m_deviceType == 2) {
-        clearText = QStringLiteral("Очистить");
-        listText = QStringLiteral("Список имеющихся");
-    } else if (m_deviceType == 3 || m_deviceType == 4) {
-        clearText = QStringLiteral("Открыть");
-        listText = QStringLiteral("Сохранить в файл");
-    } else {
-        return;
-    }
-    for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("Clear_voice_table")))
-        b->setText(clearText);
-    for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("List_voice_files")))
-        b->setText(listText);
-}
-
-void MainWindow::setResetCaption(const QString& caption)
-{
-    for (QAbstractButton* b : findChildren<QAbstractButton*>(QStringLiteral("Reset_but"))) {
-        b->setText(caption);
-        b->setToolTip(caption + QStringLiteral(" устройство"));
-        b->setAccessibleName(caption);
-    }
-}
-
-void MainWindow::applyState(QObject* root)
-{
-    // The state of the controls follows from the last adaptation alone, so a page built later
-    // gets the same state as if it had been there all along.
-    adapt::applyInitialState(root);
-    if (m_adaptedType)
-        adapt::applyType(root, *m_adaptedType);
-    if (m_options)
-        applyGlonass(root, *m_options);
-    for (const QString& name : adapt::deviceButtons())
-        adapt::setEnabledByName(root, name, m_buttonsEnabled);
-}
+void MainWindow::Setting_typedevice() { UnitControls::showVoiceCaptions(this, m_deviceType); }
+void MainWindow::setResetCaption(const QString& caption) { UnitControls::showResetCaption(this, caption); }
 
 // ---- menu and tool bar ----
 
-void MainWindow::N4Click()
-{
-    if (askToSave(AfterSave::Defaults))
-        return;
-    // The values the defaults leave alone are kept as the pages show them, edits included.
-    emit gatherAllRequested();
-    m_configFile = kDefaultConf;
-    setStatusText(0, kDefaultConf);
-    emit defaultConfigRequested();
-}
-
-namespace {
-
-const QString kFcgFilter = QStringLiteral("File configuration [*.fcg] (*.fcg)");
-
-// A dialog that does not block: the chosen path goes to `onChosen`, a cancel changes nothing.
-template <typename Slot>
-QFileDialog* fileDialog(MainWindow* w, const char* name, QFileDialog::AcceptMode mode, Slot onChosen)
-{
-    auto* d = new QFileDialog(w);
-    d->setObjectName(QLatin1String(name));
-    d->setAcceptMode(mode);
-    d->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    d->setNameFilter(kFcgFilter);
-    if (mode == QFileDialog::AcceptSave)
-        d->setDefaultSuffix(QStringLiteral("fcg"));
-    QObject::connect(d, &QFileDialog::fileSelected, w, onChosen);
-    return d;
-}
-
-} // namespace
-
-void MainWindow::N5Click()
-{
-    if (askToSave(AfterSave::Open))
-        return;
-    if (!m_openDialog)
-        m_openDialog = fileDialog(this, "OpenDialog1", QFileDialog::AcceptOpen, &MainWindow::openConfigFile);
-    m_openDialog->selectNameFilter(kFcgFilter);
-    m_openDialog->selectFile(QStringLiteral("*.fcg"));
-    m_openDialog->open();
-}
-
-void MainWindow::N6Click()
-{
-    if (!m_saveDialog) {
-        m_saveDialog = fileDialog(this, "SaveDialog1", QFileDialog::AcceptSave, &MainWindow::saveConfigFile);
-        // A save given up gives up the command that waited for it.
-        connect(m_saveDialog, &QDialog::rejected, this, [this] { m_afterSave = AfterSave::None; });
-    }
-    m_saveDialog->selectNameFilter(kFcgFilter);
-    m_saveDialog->selectFile(QStringLiteral("*.fcg"));
-    m_saveDialog->open();
-}
-
-void MainWindow::openConfigFile(const QString& path)
-{
-    if (!path.isEmpty())
-        emit openConfigRequested(path);
-}
-
-void MainWindow::saveConfigFile(const QString& path)
-{
-    const AfterSave then = std::exchange(m_afterSave, AfterSave::None);
-    if (path.isEmpty())
-        return;
-    m_savedNow = false;
-    emit gatherAllRequested();
-    emit saveConfigRequested(path);
-    // The command that waited goes on only when the changes are in the file.
-    if (m_savedNow)
-        proceed(then);
-}
-
-void MainWindow::configurationSaved(const QString& path)
-{
-    m_configFile = path;
-    setStatusText(0, path);
-    m_savedNow = true;
-    setConfigModified(false);
-    emit saved(path);
-}
-
-void MainWindow::setConfigModified(bool on)
-{
-    if (on == m_modified)
-        return;
-    m_modified = on;
-    // Only the mark at the end changes; whatever else the title says stays.
-    QString title = windowTitle();
-    if (title.endsWith(QLatin1String(" *")))
-        title.chop(2);
-    setWindowTitle(on ? title + QStringLiteral(" *") : title);
-}
-
-bool MainWindow::askToSave(AfterSave then)
-{
-    if (std::exchange(m_answered, false))
-        return false;
-    emit modifiedCheckRequested();
-    if (!m_modified)
-        return false;
-    if (m_saveQuestion)
-        return true; // already asked; the open question decides
-    // Asked without blocking: the unit's replies and the timers go on while the question is up.
-    m_saveQuestion = new QMessageBox(QMessageBox::Question, appTitle(), QStringLiteral("Сохранить изменения?"),
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
-    m_saveQuestion->setObjectName(QStringLiteral("SaveChangesQuestion"));
-    m_saveQuestion->setAttribute(Qt::WA_DeleteOnClose);
-    m_saveQuestion->button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
-    m_saveQuestion->button(QMessageBox::No)->setText(QStringLiteral("Нет"));
-    m_saveQuestion->button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
-    m_saveQuestion->setDefaultButton(QMessageBox::Yes);
-    m_saveQuestion->setEscapeButton(QMessageBox::Cancel);
-    connect(m_saveQuestion, &QMessageBox::finished, this, [this, then](int answer) {
-        m_saveQuestion = nullptr;
-        if (answer == QMessageBox::Yes) {
-            // The usual save; the command goes on once the file is written.
-            N6Click();
-            m_afterSave = then;
-        } else if (answer == QMessageBox::No) {
-            proceed(then);
-        }
-    });
-    m_saveQuestion->open();
-    return true;
-}
-
-void MainWindow::proceed(AfterSave then)
-{
-    m_answered = true;
-    switch (then) {
-    case AfterSave::Defaults: N4Click(); break;
-    case AfterSave::Open: N5Click(); break;
-    case AfterSave::OpenRecent: openRecentFile(m_recentToOpen); break;
-    case AfterSave::Exit: close(); break;
-    case AfterSave::None: break;
-    }
-    m_answered = false;
-}
-
-void MainWindow::addRecentFile(const QString& path)
-{
-    m_recentFiles = withRecentFile(m_recentFiles, path);
-    showRecentFiles();
-}
-
-void MainWindow::openRecentFile(const QString& path)
-{
-    m_recentToOpen = path;
-    if (askToSave(AfterSave::OpenRecent))
-        return;
-    openConfigFile(std::exchange(m_recentToOpen, {}));
-}
-
-void MainWindow::showRecentFiles()
-{
-    auto* file = findChild<QMenu*>(QStringLiteral("N1"));
-    if (!file || !m_recentSeparator)
-        return;
-    // Later: the list changes while one of its items is being triggered.
-    for (QAction* old : std::exchange(m_recentActions, {})) {
-        file->removeAction(old);
-        old->setObjectName(QString());
-        old->deleteLater();
-    }
-    const QList<QAction*> items = file->actions();
-    const qsizetype at = items.indexOf(m_recentSeparator);
-    QAction* before = at >= 0 && at + 1 < items.size() ? items[at + 1] : nullptr;
-    for (qsizetype i = 0; i < m_recentFiles.size(); ++i) {
-        const QString path = m_recentFiles[i];
-        QString shown = QDir::toNativeSeparators(path);
-        shown.replace(QLatin1Char('&'), QLatin1String("&&"));
-        auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), file);
-        a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
-        a->setData(path);
-        connect(a, &QAction::triggered, this, [this, path] { openRecentFile(path); });
-        file->insertAction(before, a);
-        m_recentActions << a;
-    }
-    m_recentSeparator->setVisible(!m_recentFiles.isEmpty());
-}
-
-void MainWindow::showConfiguration(const QString& name, const QString& panelText)
-{
-    m_configFile = name;
-    setStatusText(0, panelText.isEmpty() ? name : panelText);
-    emit configurationLoaded();
-}
-
-void MainWindow::N7Click()
-{
-    close();
-}
+QFileDialog* MainWindow::openDialog() const { return m_files->openDialog(); }
+QFileDialog* MainWindow::saveDialog() const { return m_files->saveDialog(); }
+QMessageBox* MainWindow::saveChangesQuestion() const { return m_files->saveChangesQuestion(); }
+void MainWindow::N4Click() { m_files->loadDefaults(); }
+void MainWindow::N5Click() { m_files->chooseFileToOpen(); }
+void MainWindow::N6Click() { m_files->chooseFileToSave(); }
+void MainWindow::openConfigFile(const QString& path) { m_files->open(path); }
+void MainWindow::saveConfigFile(const QString& path) { m_files->save(path); }
+void MainWindow::N7Click() { close(); }
 
 void MainWindow::Com1Click()
 {
@@ -763,10 +307,7 @@ void MainWindow::N12Click()
     }
 }
 
-void MainWindow::N8Click()
-{
-    m_about->open();
-}
+void MainWindow::N8Click() { m_about->open(); }
 
 void MainWindow::N9Click()
 {
@@ -779,10 +320,7 @@ void MainWindow::N9Click()
         showMessage(QStringLiteral("Не удалось открыть файл:\n") + manual);
 }
 
-void MainWindow::Download_deviceClick()
-{
-    emit downloadRequested();
-}
+void MainWindow::Download_deviceClick() { emit downloadRequested(); }
 
 void MainWindow::Upload_deviceClick()
 {
@@ -791,10 +329,7 @@ void MainWindow::Upload_deviceClick()
     writeToUnit();
 }
 
-void MainWindow::writeToUnit()
-{
-    emit uploadRequested();
-}
+void MainWindow::writeToUnit() { emit uploadRequested(); }
 
 void MainWindow::Erase_trackClick()
 {
@@ -816,10 +351,7 @@ void MainWindow::Program_butClick()
     emit firmwareRequested();
 }
 
-void MainWindow::Reset_butClick()
-{
-    emit resetRequested();
-}
+void MainWindow::Reset_butClick() { emit resetRequested(); }
 
 // ---- start and close ----
 
@@ -832,7 +364,7 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // "Выход" and the title bar's close button ask about unsaved changes first.
-    if (!m_closed && isVisible() && askToSave(AfterSave::Exit)) {
+    if (!m_closed && isVisible() && m_files->exitMustWait()) {
         event->ignore();
         return;
     }
@@ -854,42 +386,12 @@ void MainWindow::FormShow()
     nameToolButtons(findChild<QToolBar*>(QStringLiteral("ToolBar1")));
 
     QString keptBecause;
-    const AppSettings settings = readAppSettings(programFile(QString::fromUtf16(kSettingsFileName)),
-                                                 [this] { return defaultPort(); }, &keptBecause);
-    m_iniPort = settings.comPort;
-    m_portOverridden = !m_portOverride.isEmpty();
-    m_portName = m_portOverridden ? m_portOverride : settings.comPort;
-    m_configFile = settings.fileConf;
-    m_settingsKept = !keptBecause.isEmpty();
-    m_recentFiles = settings.recentFiles;
-    showRecentFiles();
-    if (!m_settingsKept)
-        *m_settings = IniFile::load(programFile(QString::fromUtf16(kSettingsFileName))).value_or(IniFile{});
-
+    const AppSettings settings = m_programSettings.read(&keptBecause);
+    m_document.setRecentFiles(settings.recentFiles);
     emit formShown();
-    if (m_settingsKept)
+    if (!keptBecause.isEmpty())
         showMessage(keptBecause);
-
-    QFile probe;
-    if (m_configFile == kDefaultConf) {
-        setStatusText(0, kDefaultConf);
-    } else if (const InputFileError e = openInputFile(probe, m_configFile, std::numeric_limits<qint64>::max());
-               e != InputFileError::None) {
-        // Only a regular file is a configuration file; a FIFO or a terminal named here must not hang
-        // the start. One that is there is named for what it is, not called missing.
-        setStatusText(0, e == InputFileError::Missing
-                             ? QStringLiteral("Файл не найден, загружен default.fcg")
-                             : inputFileMessage(m_configFile, e, 0) + QStringLiteral(", загружен default.fcg"));
-        m_configFile = kDefaultConf;
-    } else {
-        setStatusText(0, m_configFile);
-    }
-    emit startupConfigRequested(m_configFile);
-}
-
-void MainWindow::addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write)
-{
-    m_settingsWriters.emplace_back(owner, std::move(write));
+    m_files->loadStartup(settings.fileConf);
 }
 
 void MainWindow::FormClose()
@@ -902,27 +404,10 @@ void MainWindow::FormClose()
 
 bool MainWindow::storeSettingsAtExit()
 {
-    // Settings that were never read, or not read whole, are not written over.
-    if (!m_shown || m_settingsKept)
+    const OutputFileResult saved = m_programSettings.store(m_document.fileName(), m_document.recentFiles());
+    // Said once; a second close goes without them.
+    if (saved.ok() || std::exchange(m_settingsFailureShown, true))
         return true;
-    const AppSettings settings{m_portOverridden ? m_iniPort : m_portName, m_configFile, m_recentFiles};
-    QString error;
-    const auto writers = [this](IniFile& ini) {
-        for (const auto& [owner, write] : m_settingsWriters)
-            if (owner)
-                write(ini);
-    };
-    OutputFileResult saved;
-    if (writeAppSettings(programFile(QString::fromUtf16(kSettingsFileName)), settings,
-                         [this] { return defaultPort(); }, &error, &saved, writers))
-        return true;
-    if (saved.ok()) {
-        qWarning("Config.ini not written: %s", qPrintable(error)); // a value that cannot be stored as it is
-        return true;
-    }
-    if (m_settingsFailureShown)
-        return true; // said once; the user closes without them
-    m_settingsFailureShown = true;
     showMessage(outputFileMessage(saved)
                 + QStringLiteral("\rНастройки программы (порт, последний файл, список недавних файлов, сервер) не "
                                  "сохранены, файл остался прежним.\rОсвободите место и закройте программу снова, "

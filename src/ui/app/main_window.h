@@ -3,15 +3,17 @@
 // TForm1: the main window. It holds the menu, the tool bar, the status bar, the navigation tree and
 // the pages, adapts the pages to the connected unit, and turns the user's commands into signals.
 // It never talks to a unit itself: the session controller connects to its signals and calls its slots.
+// It shows the configuration document and runs its file commands; it reads and writes Config.ini.
+
+#include "core/config/config_document.h"
+#include "core/settings/program_settings.h"
+#include "ui/app/navigation_tree.h"
+#include "ui/app/unit_controls.h"
 
 #include <QHash>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <functional>
-#include <memory>
-#include <optional>
-#include <vector>
 
 class QAction;
 class QDialog;
@@ -19,14 +21,13 @@ class QFileDialog;
 class QLabel;
 class QMessageBox;
 class QStackedWidget;
-class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace rv {
 
 class AboutWindow;
-class IniFile;
 class ConfirmDialog;
+class FileCommands;
 class SettingSearch;
 
 class MainWindow : public QMainWindow {
@@ -36,35 +37,24 @@ public:
     static constexpr quint8 kConfirmEraseTrack = 1;
     static constexpr int kStatusPanels = 4;
 
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The window shows the configuration document on `records` (those of the session it is bound to).
+    explicit MainWindow(ConfigRecords& records = programRecords(), QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Port and configuration file names (Config.ini, the port dialog, the configuration files).
-    QString portName() const { return m_portName; }
-    void setPortName(const QString& name);
-    // A port given on the command line: used for this run instead of the one of Config.ini, which
-    // keeps its port unless the user chooses another.
-    void setPortOverride(const QString& name);
-    QString configFileName() const { return m_configFile; }
-    void setConfigFileName(const QString& name) { m_configFile = name; }
-    // The records now hold the configuration called `name` (a full path or "default.fcg"): it becomes the
-    // current file name, panel 0 shows `panelText` (the name when empty) and the pages are refreshed.
-    void showConfiguration(const QString& name, const QString& panelText = {});
-    // The file dialogs of N5 and N6, created at their first use (nullptr before).
-    QFileDialog* openDialog() const { return m_openDialog; }
-    QFileDialog* saveDialog() const { return m_saveDialog; }
-    // Unsaved changes: set from the user's edits by the pages' tracker, cleared by a save or a read. While
-    // set, the title ends in " *" and "Открыть", the defaults and "Выход" ask "Сохранить изменения?" first.
-    bool configModified() const { return m_modified; }
-    void setConfigModified(bool on);
-    QMessageBox* saveChangesQuestion() const { return m_saveQuestion; }
-    // The save of N6 succeeded: `path` becomes the current file name, panel 0 shows it, the mark clears.
-    void configurationSaved(const QString& path);
+    // The configuration: records, file name, unsaved changes (the title then ends in " *" and "Открыть",
+    // the defaults and "Выход" ask "Сохранить изменения?" first), the recent files of menu "Файл".
+    ConfigDocument& document() { return m_document; }
+    // The file dialogs of N5 and N6, created at their first use (nullptr before), and the open question.
+    QFileDialog* openDialog() const;
+    QFileDialog* saveDialog() const;
+    QMessageBox* saveChangesQuestion() const;
+
+    // The port of the link (Config.ini's, the command line's for this run, or the port dialog's).
+    QString portName() const { return m_programSettings.portName(); }
+    void setPortName(const QString& name) { m_programSettings.setPortName(name); }
+    void setPortOverride(const QString& name) { m_programSettings.setPortOverride(name); }
     // Asked by "Записать" first: true when it takes the write over (it calls writeToUnit itself, or not at all).
     void setWriteGuard(std::function<bool()> fn) { m_writeGuard = std::move(fn); }
-    // The configuration files opened or saved last, newest first (menu "Файл", kept in Config.ini).
-    QStringList recentFiles() const { return m_recentFiles; }
-    void addRecentFile(const QString& path);
     // Text of status panel 3 saved when the port dialog was requested.
     QString savedStatusText() const { return m_savedStatus; }
 
@@ -73,13 +63,13 @@ public:
     // Navigation state.
     quint8 deviceType() const { return m_deviceType; }
     void setDeviceType(quint8 type) { m_deviceType = type; }
-    int currentConnection() const { return m_currentConnection; }
-    int currentInput() const { return m_currentInput; }
+    int currentConnection() const { return m_tree->currentConnection(); }
+    int currentInput() const { return m_tree->currentInput(); }
     quint8 pendingOperation() const { return m_pendingOperation; }
-    bool deviceButtonsEnabled() const { return m_buttonsEnabled; }
+    bool deviceButtonsEnabled() const { return m_unitControls.buttonsEnabled(); }
 
     // Pages and tree.
-    QTreeWidget* tree() const { return m_tree; }
+    NavigationTree* tree() const { return m_tree; }
     SettingSearch* settingSearch() const { return m_search; }
     QStackedWidget* pageControl() const { return m_pageControl; }
     QWidget* page(int index) const;
@@ -88,7 +78,7 @@ public:
     void setPage(int index, QWidget* page);
     int currentPage() const;
     // The first node with that caption, searching the whole tree.
-    QTreeWidgetItem* node(const QString& caption) const;
+    QTreeWidgetItem* node(const QString& caption) const { return m_tree->node(caption); }
 
     // Windows created with the main window, by objectName ("TForm2", "TForm6" ... "TForm15").
     QDialog* window(const QString& objectName) const { return m_windows.value(objectName); }
@@ -99,16 +89,19 @@ public:
     // Hooks the editor pages fill: load the connection page for a connection 0..4, load the input
     // page for an input 0..7, read the type nibble of an input 0..7 (by default from the program's
     // main settings record).
-    void setLoadConnectPage(std::function<void(int)> fn) { m_loadConnectPage = std::move(fn); }
-    void setLoadInputPage(std::function<void(int)> fn) { m_loadInputPage = std::move(fn); }
-    void setInputTypeReader(std::function<int(int)> fn) { m_inputType = std::move(fn); }
+    void setLoadConnectPage(std::function<void(int)> fn) { m_tree->setLoadConnectPage(std::move(fn)); }
+    void setLoadInputPage(std::function<void(int)> fn) { m_tree->setLoadInputPage(std::move(fn)); }
+    void setInputTypeReader(std::function<int(int)> fn) { m_tree->setInputTypeReader(std::move(fn)); }
 
     // Config.ini as FormShow read it (empty before, or when it could not be read): views restore what they
     // keep there when formShown comes.
-    const IniFile& settings() const { return *m_settings; }
+    const IniFile& settings() const { return m_programSettings.ini(); }
     // Views that keep something in Config.ini put it into the file that FormClose writes, in one save. A writer
     // is dropped with its owner, so a view gone before the window closes is not asked.
-    void addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write);
+    void addSettingsWriter(QObject* owner, std::function<void(IniFile&)> write)
+    {
+        m_programSettings.addWriter(owner, std::move(write));
+    }
 
 public slots:
     void setStatusText(int panel, const QString& text);
@@ -156,16 +149,9 @@ public slots:
     bool storeSettingsAtExit();
 
 signals:
-    // FormShow has read Config.ini: discovery starts (osSearch, then the step timer).
+    // FormShow has read Config.ini: discovery starts (osSearch, then the step timer). The start-up
+    // configuration is loaded right after.
     void formShown();
-    // At start: load this configuration; "default.fcg" means the built-in defaults.
-    void startupConfigRequested(const QString& fileName);
-    void defaultConfigRequested();  // N4, New_conf: the file name is already "default.fcg"
-    void openConfigRequested(const QString& path); // N5, Load_conf: the file chosen in the open dialog
-    // N6, Save_conf: the pages were gathered into the records (gatherAllRequested); save them to `path`.
-    void saveConfigRequested(const QString& path);
-    void gatherAllRequested();      // every page into its record, before the records go to a file
-    void configurationLoaded();     // the records were replaced (defaults, a file): the pages show them
     void downloadRequested();       // Download_device
     void uploadRequested();         // Upload_device
     void resetRequested();          // Reset_but
@@ -181,85 +167,37 @@ signals:
     void closing();
     // setPage has put a page in place; views bound to controls of that page bind again.
     void pageInstalled(int index);
-    // Before the question about unsaved changes: the tracker brings the mark up to date.
-    void modifiedCheckRequested();
-    // The records were saved into `path`: what the pages show is now the file's.
-    void saved(const QString& path);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenu();
-    void showRecentFiles();
-    // A recent file from "Файл": asks "Сохранить изменения?" first, as "Открыть" does.
-    void openRecentFile(const QString& path);
     void buildToolBar();
     void buildStatusBar();
-    void buildTree();
-    void buildPages();
     void createWindows();
-    void selectInputNode(int code);
-    void selectNodeOf(int page);
-    void applySecurityInputs();
-    void applyGlonass(QObject* root, quint8 options);
-    void applyState(QObject* root);
     void onConfirmYes();
-    QString defaultPort();
-    // What waits for the answer to "Сохранить изменения?".
-    enum class AfterSave : quint8 { None, Defaults, Open, OpenRecent, Exit };
-    // True when the command must wait: the configuration is modified and the question is now shown.
-    bool askToSave(AfterSave then);
-    void proceed(AfterSave then);
 
-    QTreeWidget* m_tree = nullptr;
+    ConfigDocument m_document;
+    ProgramSettings m_programSettings;
+    UnitControls m_unitControls;
+    FileCommands* m_files = nullptr;
+    NavigationTree* m_tree = nullptr;
     SettingSearch* m_search = nullptr;
-    QTreeWidgetItem* m_currentAtPress = nullptr;  // the current node when the mouse went down
     QStackedWidget* m_pageControl = nullptr;
     QLabel* m_status[kStatusPanels] = {};
     AboutWindow* m_about = nullptr;
     ConfirmDialog* m_confirm = nullptr;
-    QFileDialog* m_openDialog = nullptr;
-    QFileDialog* m_saveDialog = nullptr;
-    QAction* m_recentSeparator = nullptr; // the recent files follow it
     QHash<QString, QDialog*> m_windows;
-
-    QString m_portName;
-    QString m_portOverride;
-    QString m_iniPort;
-    bool m_portOverridden = false;
-    QString m_configFile;
-    QStringList m_recentFiles;
-    QList<QAction*> m_recentActions;
     QString m_savedStatus;
-    std::optional<QString> m_defaultPort;
 
     quint8 m_deviceType = 2;
-    int m_currentConnection = 0;
-    int m_currentInput = 0;
     quint8 m_pendingOperation = 0;
-    bool m_buttonsEnabled = false;
-    std::optional<quint8> m_adaptedType;
-    std::optional<quint8> m_options;
     bool m_shown = false;
-    bool m_settingsKept = false; // Config.ini was there and not read whole: it is not written at exit
     bool m_closed = false;
     bool m_settingsFailureShown = false; // Config.ini could not be saved at a close, and the user was told
-    bool m_modified = false;
-    bool m_answered = false;  // the question was answered: the command runs without asking again
-    bool m_savedNow = false;  // set by configurationSaved during a save
-    AfterSave m_afterSave = AfterSave::None;
-    QString m_recentToOpen; // the recent file waiting for the answer to "Сохранить изменения?"
-    QMessageBox* m_saveQuestion = nullptr;
     std::function<bool()> m_writeGuard;
-    std::unique_ptr<IniFile> m_settings;
-    std::vector<std::pair<QPointer<QObject>, std::function<void(IniFile&)>>> m_settingsWriters;
-
-    std::function<void(int)> m_loadConnectPage;
-    std::function<void(int)> m_loadInputPage;
-    std::function<int(int)> m_inputType;
 };
 
 } // namespace rv

@@ -1,24 +1,16 @@
 #include "ui/app/session_binding.h"
 
-#include "core/config/defaults.h"
-#include "core/config/fcg_file.h"
-#include "core/base/input_file.h"
 #include "core/link/port_list.h"
 #include "core/protocol/device_session.h"
 #include "core/protocol/session_texts.h"
 #include "core/settings/app_settings.h"
 #include "ui/app/main_window.h"
-#include "ui/app/navigation.h"
 #include "ui/protocol/password_dialog.h"
 #include "ui/protocol/port_dialog.h"
 #include "ui/protocol/progress_window.h"
-#include "ui/satellite/sat_modem_page.h"
 
 #include <QAbstractButton>
-#include <QFile>
 #include <QTreeWidget>
-
-#include <limits>
 
 namespace rv {
 
@@ -44,6 +36,8 @@ QString passwordReason(uint8_t refused)
 SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTimers)
     : QObject(&w), m_window(w), m_session(s)
 {
+    // The window's configuration is the one the session reads and writes.
+    Q_ASSERT(&w.document().records() == &s.records());
     m_portDialog = new PortDialog(PortDialog::systemPorts(), &w);
     m_passwordDialog = new PasswordDialog(&w);
     m_progressWindow = new ProgressWindow(s.progress(), &w);
@@ -62,24 +56,6 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
     connect(&w, &MainWindow::downloadRequested, &s, &SessionController::Download_deviceClick);
     // From the start-up load on there is always a configuration in the records (the defaults at the least).
     connect(&w, &MainWindow::uploadRequested, &s, &SessionController::Upload_deviceClick);
-    connect(&w, &MainWindow::startupConfigRequested, this, &SessionBinding::loadStartupConfiguration);
-
-    // The file commands.
-    connect(&w, &MainWindow::defaultConfigRequested, this, [this] {
-        loadDefaults(m_session.records());
-        m_window.showConfiguration(QString::fromUtf16(kDefaultConfName));
-    });
-    connect(&w, &MainWindow::openConfigRequested, this, &SessionBinding::openConfiguration);
-    connect(&w, &MainWindow::saveConfigRequested, this, [this](const QString& path) {
-        OutputFileResult saved;
-        if (saveFcg(path, m_session.records(), &saved) != FcgStatus::Ok) {
-            // "Не удалось сохранить", with the file and the reason; the old file is as it was.
-            m_window.setStatusText(0, outputFileMessage(saved));
-            return;
-        }
-        m_window.configurationSaved(path);
-        m_window.addRecentFile(path);
-    });
     connect(&w, &MainWindow::resetRequested, &s, &SessionController::Reset_butClick);
     connect(&w, &MainWindow::eraseTrackConfirmed, &s, &SessionController::eraseTrackConfirmed);
     connect(&w, &MainWindow::diagnosticsRequested, &s, [&s] { s.setMonitorFlag(cmd::kFlagLogTrailer, true); });
@@ -132,56 +108,6 @@ SessionBinding::SessionBinding(MainWindow& w, SessionController& s, bool runTime
     });
     connect(m_passwordDialog, &PasswordDialog::passwordEntered, &s, &SessionController::submitPassword);
     connect(m_passwordDialog, &PasswordDialog::cancelled, &s, &SessionController::cancelPassword);
-}
-
-void SessionBinding::loadStartupConfiguration(const QString& file)
-{
-    ConfigRecords& records = m_session.records();
-    // What a file that ends early does not hold keeps the start values.
-    loadStartDefaults(records);
-    if (file == QString::fromUtf16(kDefaultConfName))
-        return;
-    // openFcg changes no record unless it read the whole file. A file that is there but cannot be read is
-    // named for what it is (a folder, a FIFO, no permission), not called missing.
-    const FcgOpenResult r = openFcg(file, records);
-    if (r.ok())
-        return;
-    m_window.setConfigFileName(QString::fromUtf16(kDefaultConfName));
-    QFile probe;
-    const InputFileError e = openInputFile(probe, file, std::numeric_limits<qint64>::max());
-    const QString loaded = QStringLiteral(", загружен default.fcg");
-    if (r.status == FcgStatus::WrongSize)
-        m_window.setStatusText(0, fcgOpenMessage(r) + loaded);
-    else if (e == InputFileError::Missing)
-        m_window.setStatusText(0, QStringLiteral("Файл не найден") + loaded);
-    else if (e != InputFileError::None)
-        m_window.setStatusText(0, inputFileMessage(file, e, 0) + loaded);
-    else
-        m_window.setStatusText(0, fcgStatusMessage(r.status) + loaded);
-}
-
-void SessionBinding::openConfiguration(const QString& path)
-{
-    const FcgOpenResult r = openFcg(path, m_session.records());
-    if (r.status == FcgStatus::WrongSize) {
-        // Not a configuration: said with its size; the records, the pages and the file name stay.
-        m_window.showMessage(fcgOpenMessage(r) + QStringLiteral(":\n") + path);
-        return;
-    }
-    if (!r.ok()) {
-        m_window.setStatusText(0, fcgStatusMessage(r.status));
-        return;
-    }
-    m_window.showConfiguration(path);
-    m_window.addRecentFile(path);
-    satelliteTariffCheckForOpenedFile();
-}
-
-void SessionBinding::satelliteTariffCheckForOpenedFile()
-{
-    // A file cannot vouch for the modem's tariff plan: with the satellite modem on port 2 it is cleared.
-    if (auto* sat = qobject_cast<SatModemPage*>(m_window.page(nav::SAT_modem)))
-        sat->SatSetTarif(sat->tariff(), sat::SatMode::AfterOpen);
 }
 
 } // namespace rv

@@ -13,7 +13,8 @@ class ProgressWindow;
 class SessionTexts;
 
 // Connects the session controller to the main window and creates the session's own windows: the port
-// dialog TForm3, the password dialog TForm4 and the progress window TForm5.
+// dialog TForm3, the password dialog TForm4 and the progress window TForm5. The window must show the
+// configuration document on the session's records.
 class SessionBinding : public QObject {
     Q_OBJECT
 public:
@@ -26,15 +27,7 @@ public:
     // The session's reports in words, as the status bar and the message boxes show them.
     SessionTexts* texts() const { return m_texts; }
 
-    // The start-up load: the defaults, or the remembered file over them; a file that cannot be opened
-    // leaves the defaults and says so in panel 0.
-    void loadStartupConfiguration(const QString& file);
-    // N5: the file replaces the records, or panel 0 says it could not be opened and nothing changes.
-    void openConfiguration(const QString& path);
-
 private:
-    void satelliteTariffCheckForOpenedFile();
-
     MainWindow& m_window;
     SessionController& m_session;
     PortDialog* m_portDialog;

@@ -30,6 +30,7 @@ constexpr uint8_t kFormatMark = 0xF0;
 ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     : QObject(&w), m_window(w), m_records(s.records())
 {
+    Q_ASSERT(&w.document().records() == &m_records);
     m_connectSet = new ConnectSetPage(m_records);
     m_connections = new ConnectionsPage(m_records);
     m_connectSet2 = new ConnectSet2Page(m_records);
@@ -48,10 +49,8 @@ ConfigPages::ConfigPages(MainWindow& w, SessionController& s)
     connect(&s, &SessionController::recordReceived, this, &ConfigPages::readRecord);
     connect(&s, &SessionController::gatherRequested, this,
             [this, &s](RecordKind kind) { gatherRecord(s.records(), kind); });
-    // The SessionBinding has opened the start-up file by now (its handler was connected first).
-    connect(&w, &MainWindow::startupConfigRequested, this, &ConfigPages::readAll);
-    connect(&w, &MainWindow::configurationLoaded, this, &ConfigPages::readAll);
-    connect(&w, &MainWindow::gatherAllRequested, this, [this] {
+    connect(&w.document(), &ConfigDocument::loaded, this, &ConfigPages::readAll);
+    connect(&w.document(), &ConfigDocument::gatherRequested, this, [this] {
         for (RecordKind kind : {RecordKind::Config, RecordKind::InpOut, RecordKind::ConfSe})
             gatherRecord(m_records, kind);
     });

@@ -23,9 +23,8 @@ struct ConfigRecords;
 class ConfigPages : public QObject {
     Q_OBJECT
 public:
-    // Installs the editor pages and binds them to the session's records. Construct it after the
-    // SessionBinding, so that the configuration file opened at start is in the records when the pages are
-    // filled from them.
+    // Installs the editor pages and binds them to the session's records, the window's configuration
+    // document: the pages show the records whenever the document loads them.
     ConfigPages(MainWindow& window, SessionController& session);
 
     // Installs a page at its index in place of the stand-in; it takes part in every fill and gathering.

@@ -41,7 +41,10 @@ void installSatellitePage(ConfigPages& pages, MainWindow& w, SessionController& 
     QObject::connect(tariff, &TariffWindow::message, &w, &MainWindow::showMessage);
     QObject::connect(tariff, &TariffWindow::unitCommand, &s, [&s] { s.send(cmd::satelliteModem()); });
 
-    QObject::connect(&w, &MainWindow::defaultConfigRequested, page, &SatModemPage::Load_default);
+    QObject::connect(&w.document(), &ConfigDocument::defaultsLoaded, page, &SatModemPage::Load_default);
+    // A file cannot vouch for the modem's tariff plan: with the satellite modem on port 2 it is cleared.
+    QObject::connect(&w.document(), &ConfigDocument::fileOpened, page,
+                     [page] { page->SatSetTarif(page->tariff(), sat::SatMode::AfterOpen); });
     // A configuration read from a unit: its tariff is checked against the device on port 2.
     QObject::connect(&s, &SessionController::readCycleFinished, page,
                      [page] { page->SatSetTarif(page->tariff(), sat::SatMode::AfterRead); });

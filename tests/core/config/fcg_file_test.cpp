@@ -1,4 +1,5 @@
 #include "core/config/fcg_file.h"
+#include "support/files.h"
 #include "support/unusual_records.h"
 
 #include <QDir>
@@ -10,18 +11,6 @@
 using namespace rv;
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 struct FcgFile : ::testing::Test
 {
@@ -36,7 +25,7 @@ TEST_F(FcgFile, SaveAndOpenRestoreAllThreeRecords)
     ConfigRecords a, b;
     a = rvtest::randomRecords(5);
     ASSERT_EQ(saveFcg(path("a.fcg"), a), FcgStatus::Ok);
-    const QByteArray file = readFile(path("a.fcg"));
+    const QByteArray file = rvtest::fileBytes(path("a.fcg"));
     ASSERT_EQ(file.size(), 1126);
     EXPECT_EQ(file.mid(512, 38), QByteArray(38, '\0'));
     EXPECT_EQ(file.mid(1063, 37), QByteArray(37, '\0'));
@@ -49,7 +38,7 @@ TEST_F(FcgFile, SaveAndOpenRestoreAllThreeRecords)
     EXPECT_EQ(b.inpOut.bytes(), a.inpOut.bytes());
     EXPECT_EQ(b.confSe.bytes(), a.confSe.bytes());
     ASSERT_EQ(saveFcg(path("b.fcg"), b), FcgStatus::Ok);
-    EXPECT_EQ(readFile(path("b.fcg")), file);
+    EXPECT_EQ(rvtest::fileBytes(path("b.fcg")), file);
 }
 
 TEST_F(FcgFile, AFileOfAnotherSizeIsRefusedWithItsSize_AndChangesNoRecord)
@@ -64,7 +53,7 @@ TEST_F(FcgFile, AFileOfAnotherSizeIsRefusedWithItsSize_AndChangesNoRecord)
     const QList<QByteArray> files = {full.left(1063), full.left(600), QByteArray("hello world\n"),
                                      full + QByteArray(1, '\0'), full + QByteArray(5000, '\x55')};
     for (const QByteArray& bytes : files) {
-        ASSERT_TRUE(writeFile(path("x.fcg"), bytes));
+        rvtest::putFile(path("x.fcg"), bytes);
         const FcgOpenResult r = openFcg(path("x.fcg"), mem);
         EXPECT_EQ(r.status, FcgStatus::WrongSize) << bytes.size();
         EXPECT_EQ(r.fileSize, bytes.size());
@@ -78,7 +67,7 @@ TEST_F(FcgFile, FilesThatCannotBeOpenedChangeNothing)
     ConfigRecords mem;
     mem = rvtest::randomRecords(10);
     const QByteArray before = fcgBytes(mem);
-    ASSERT_TRUE(writeFile(path("empty.fcg"), {}));
+    rvtest::putFile(path("empty.fcg"), {});
     EXPECT_EQ(openFcg(path("empty.fcg"), mem).status, FcgStatus::Empty);
     EXPECT_EQ(openFcg(path("missing.fcg"), mem).status, FcgStatus::OpenFailed);
     EXPECT_EQ(openFcg(dir.path(), mem).status, FcgStatus::OpenFailed); // a folder
@@ -102,7 +91,7 @@ TEST_F(FcgFile, FailedSaveKeepsTheOldFile)
     QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::ExeOwner);
     if (QFile probe(path("ro/probe")); !probe.open(QIODevice::WriteOnly)) {
         EXPECT_EQ(saveFcg(file, next), FcgStatus::SaveFailed);
-        EXPECT_EQ(readFile(file), fcgBytes(old));
+        EXPECT_EQ(rvtest::fileBytes(file), fcgBytes(old));
     } else {
         probe.remove();
     }
@@ -126,19 +115,19 @@ TEST_F(FcgFile, RewriteRecords_KeepsTheBytesBetweenAndAfterThem)
     for (qsizetype i = 0; i < tail.size(); ++i)
         tail[i] = char(i * 31);
     file += tail;
-    ASSERT_TRUE(writeFile(path("long.fcg"), file));
+    rvtest::putFile(path("long.fcg"), file);
 
     ASSERT_EQ(rewriteFcgRecords(path("long.fcg"), edited), FcgStatus::Ok);
     QByteArray expected = file;
     expected.replace(0, 512, edited.config.bytes());
     expected.replace(550, 513, edited.inpOut.bytes());
     expected.replace(1100, 26, edited.confSe.bytes());
-    EXPECT_EQ(readFile(path("long.fcg")), expected);
+    EXPECT_EQ(rvtest::fileBytes(path("long.fcg")), expected);
 
     // A file too short to hold the records, a missing one and a folder are left alone.
-    ASSERT_TRUE(writeFile(path("short.fcg"), file.left(1125)));
+    rvtest::putFile(path("short.fcg"), file.left(1125));
     EXPECT_EQ(rewriteFcgRecords(path("short.fcg"), edited), FcgStatus::SaveFailed);
-    EXPECT_EQ(readFile(path("short.fcg")), file.left(1125));
+    EXPECT_EQ(rvtest::fileBytes(path("short.fcg")), file.left(1125));
     EXPECT_EQ(rewriteFcgRecords(path("none.fcg"), edited), FcgStatus::SaveFailed);
     EXPECT_FALSE(QFile::exists(path("none.fcg")));
     EXPECT_EQ(rewriteFcgRecords(dir.path(), edited), FcgStatus::SaveFailed);

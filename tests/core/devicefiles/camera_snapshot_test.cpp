@@ -9,6 +9,7 @@
 #include "core/protocol/device_session.h"
 #include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -28,19 +29,6 @@ QByteArray header(uint32_t size, char end = 'E')
     h += char((size >> 16) & 0xFF);
     h += end;
     return h;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 // Picture bytes that hold the markers of other replies, as a JPEG may by chance.
@@ -162,7 +150,7 @@ TEST_F(Camera, AWholePictureBecomesImageJpgWhateverItsBytesHold)
         EXPECT_EQ(lastPicture(), jpeg);
         EXPECT_TRUE(pictures.last().at(3).toBool());
         EXPECT_EQ(pictures.last().at(2).toString(), CameraSnapshot::imagePath());
-        EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+        EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
         EXPECT_EQ(lastClosed(), QString());
         EXPECT_EQ(s.session().OperationState, osIdle);
         EXPECT_FALSE(cam.active());
@@ -185,7 +173,7 @@ TEST_F(Camera, ASmallPictureInTheHeadersBurstAndBytesPastItsSizeAreIgnored)
         link.feed(header(200) + jpeg + "FAIL+PASS=?");
         link.feed(QByteArray("TRACKDEL") + pattern(41, 2));
         ticks(6);
-        EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+        EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
         EXPECT_EQ(lastClosed(), QString());
         EXPECT_TRUE(sessionMessages.isEmpty());
         EXPECT_TRUE(passwordWanted.isEmpty());
@@ -203,7 +191,7 @@ TEST_F(Camera, TheHeaderAfterAnotherReplyInItsBurstIsFoundAndItsDataKept)
     unit(monitorReply("GPS", pattern(10, 1)) + header(1500) + jpeg.left(700));
     EXPECT_EQ(cam.bytesReceived(), 700u);
     picture(jpeg.sliced(700));
-    EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+    EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
     EXPECT_EQ(pictures.last().at(0).toInt(), 2);
 }
 
@@ -214,12 +202,12 @@ TEST_F(Camera, AHeaderWithoutItsEIsIgnored)
     EXPECT_TRUE(sizes.isEmpty());
     EXPECT_TRUE(cam.active());
     unit(header(100) + pattern(100, 1));
-    EXPECT_EQ(readAll(CameraSnapshot::imagePath()), pattern(100, 1));
+    EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), pattern(100, 1));
 }
 
 TEST_F(Camera, TheCameraLostMidPictureShowsWhatCameButKeepsTheGoodImageJpg)
 {
-    writeFile(CameraSnapshot::imagePath(), "the good old picture");
+    rvtest::putFile(CameraSnapshot::imagePath(), "the good old picture");
     const QByteArray jpeg = pattern(5000, 3);
     for (bool early : {true, false}) {
         SCOPED_TRACE(early);
@@ -231,12 +219,12 @@ TEST_F(Camera, TheCameraLostMidPictureShowsWhatCameButKeepsTheGoodImageJpg)
         ASSERT_FALSE(pictures.isEmpty());
         EXPECT_FALSE(pictures.last().at(3).toBool());
         EXPECT_EQ(lastPicture(), jpeg.left(2000));
-        EXPECT_EQ(readAll(CameraSnapshot::cutImagePath()), jpeg.left(2000));
+        EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::cutImagePath()), jpeg.left(2000));
         EXPECT_EQ(lastClosed(), QStringLiteral("Нет связи с камерой"));
         EXPECT_EQ(s.session().OperationState, osIdle);
         EXPECT_FALSE(cam.active());
     }
-    EXPECT_EQ(readAll(CameraSnapshot::imagePath()), "the good old picture");
+    EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), "the good old picture");
 }
 
 TEST_F(Camera, ABurstOfPictureThatBeginsLikeIMFLIsStillPicture)
@@ -248,7 +236,7 @@ TEST_F(Camera, ABurstOfPictureThatBeginsLikeIMFLIsStillPicture)
     shoot();
     unit(header(1002) + jpeg.left(1000));
     unit(jpeg.sliced(1000));
-    EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+    EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
     // A burst of picture that begins "IMF" and goes on is picture.
     QByteArray longer = pattern(2000, 7);
     longer.replace(1000, 4, "IMF\x01");
@@ -257,12 +245,12 @@ TEST_F(Camera, ABurstOfPictureThatBeginsLikeIMFLIsStillPicture)
     link.feed(longer.sliced(1000, 3));
     link.feed(longer.sliced(1003));
     ticks(6);
-    EXPECT_EQ(readAll(CameraSnapshot::imagePath()), longer);
+    EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), longer);
 }
 
 TEST_F(Camera, TheUnitsFailuresEndTheSnapshotWithTheirMessage)
 {
-    writeFile(CameraSnapshot::imagePath(), "the good old picture");
+    rvtest::putFile(CameraSnapshot::imagePath(), "the good old picture");
     struct Case {
         QByteArray burst;
         QString message;
@@ -284,12 +272,12 @@ TEST_F(Camera, TheUnitsFailuresEndTheSnapshotWithTheirMessage)
         EXPECT_FALSE(s.session().cameraTransfer);
     }
     EXPECT_TRUE(pictures.isEmpty());
-    EXPECT_EQ(readAll(CameraSnapshot::imagePath()), "the good old picture");
+    EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), "the good old picture");
 }
 
 TEST_F(Camera, SilenceEndsInTheWatchdogAndALatePictureIsNotTaken)
 {
-    writeFile(CameraSnapshot::imagePath(), "the good old picture");
+    rvtest::putFile(CameraSnapshot::imagePath(), "the good old picture");
     for (bool midPicture : {false, true}) {
         SCOPED_TRACE(midPicture);
         shoot();
@@ -307,7 +295,7 @@ TEST_F(Camera, SilenceEndsInTheWatchdogAndALatePictureIsNotTaken)
         passwordWanted.clear();
     }
     EXPECT_TRUE(pictures.isEmpty());
-    EXPECT_EQ(readAll(CameraSnapshot::imagePath()), "the good old picture");
+    EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), "the good old picture");
     EXPECT_FALSE(QFile::exists(CameraSnapshot::cutImagePath()));
 }
 

@@ -9,6 +9,7 @@
 #include "core/protocol/device_session.h"
 #include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,19 +33,6 @@ QByteArray le32(uint32_t v) { return le16(uint16_t(v & 0xFFFF)) + le16(uint16_t(
 QByteArray chunk(const QByteArray& data) { return "FLRW\x03" + le16(uint16_t(data.size())) + data; }
 QByteArray sizeReply(uint32_t size) { return "FLRW\x06" + le32(size); }
 QByteArray code(uint8_t c) { return QByteArray("FLRW") + char(c); }
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 class Transfer : public ::testing::Test {
 protected:
@@ -151,7 +139,7 @@ TEST_F(Transfer, LogReadDeliversTheFileChunkByChunkWithoutWaitingForTheGap)
     EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGF\x05"));
     ticks(10);
 
-    EXPECT_EQ(readAll(FileTransfer::logFilePath()), file);
+    EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), file);
     EXPECT_EQ(delivered.size(), 1);
     EXPECT_EQ(lastClosed(), QStringLiteral("Файл диагностики считан"));
     EXPECT_EQ(s.session().OperationState, osIdle);
@@ -166,7 +154,7 @@ TEST_F(Transfer, WithoutEarlyHandOnAChunkWaitsForTheQuietGap)
     EXPECT_TRUE(link.written().isEmpty());
     ticks(4);
     EXPECT_EQ(link.takeWritten(), QByteArray("CONFIGF\x05"));
-    EXPECT_EQ(readAll(FileTransfer::logFilePath()), pattern(100, 7));
+    EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), pattern(100, 7));
 }
 
 TEST_F(Transfer, AChunkStalledPastTheQuietGapIsCompletedByItsRest)
@@ -181,7 +169,7 @@ TEST_F(Transfer, AChunkStalledPastTheQuietGapIsCompletedByItsRest)
         link.feed(c.sliced(150));
         ticks(4);
         EXPECT_EQ(lastClosed(), QStringLiteral("Файл диагностики считан"));
-        EXPECT_EQ(readAll(FileTransfer::logFilePath()), pattern(300, 21));
+        EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), pattern(300, 21));
     }
 }
 
@@ -202,7 +190,7 @@ TEST_F(Transfer, AnAnswerArrivingWhileTheLastReplyIsHandledIsKept)
     unit(sizeReply(64));
     ASSERT_TRUE(answered);
     ticks(4);
-    EXPECT_EQ(readAll(FileTransfer::logFilePath()), pattern(64, 20));
+    EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), pattern(64, 20));
     EXPECT_EQ(lastClosed(), QStringLiteral("Файл диагностики считан"));
 }
 
@@ -217,7 +205,7 @@ TEST_F(Transfer, ChunkDataIsNeverTakenForReplies)
         openLog(uint32_t(text.size()));
         link.feed(chunk(text));
         ticks(4);
-        EXPECT_EQ(readAll(FileTransfer::logFilePath()), text);
+        EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), text);
         EXPECT_EQ(lastClosed(), QStringLiteral("Файл диагностики считан"));
     }
     EXPECT_TRUE(sessionMessages.isEmpty());
@@ -227,7 +215,7 @@ TEST_F(Transfer, ChunkDataIsNeverTakenForReplies)
 
 TEST_F(Transfer, FailedReadsKeepThePreviousFileAndSayWhy)
 {
-    writeFile(FileTransfer::logFilePath(), "the good old log");
+    rvtest::putFile(FileTransfer::logFilePath(), "the good old log");
     struct Case {
         const char* what;
         QByteArray afterSize; // what the unit sends after the size reply and the first chunk
@@ -247,7 +235,7 @@ TEST_F(Transfer, FailedReadsKeepThePreviousFileAndSayWhy)
         unit(c.afterSize);
         EXPECT_EQ(lastClosed(), c.message) << c.what;
         EXPECT_EQ(link.takeWritten() == QByteArray("CONFIGF\x05"), c.stopSent) << c.what;
-        EXPECT_EQ(readAll(FileTransfer::logFilePath()), QByteArray("the good old log")) << c.what;
+        EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), QByteArray("the good old log")) << c.what;
         EXPECT_EQ(s.session().OperationState, osIdle) << c.what;
         EXPECT_FALSE(t.active()) << c.what;
     }
@@ -273,7 +261,7 @@ TEST_F(Transfer, FailedReadsKeepThePreviousFileAndSayWhy)
         s.progress().Timer1Timer();
     EXPECT_EQ(lastClosed(), QStringLiteral("Нет ответа/Повторите операцию"));
     EXPECT_FALSE(t.active());
-    EXPECT_EQ(readAll(FileTransfer::logFilePath()), QByteArray("the good old log"));
+    EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), QByteArray("the good old log"));
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList{QStringLiteral("Log_file.log")});
 
     // The cable is pulled mid-transfer: ended at once, nothing kept.
@@ -282,7 +270,7 @@ TEST_F(Transfer, FailedReadsKeepThePreviousFileAndSayWhy)
     link.hangUp();
     EXPECT_FALSE(t.active());
     EXPECT_EQ(s.session().OperationState, osSearch);
-    EXPECT_EQ(readAll(FileTransfer::logFilePath()), QByteArray("the good old log"));
+    EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), QByteArray("the good old log"));
 }
 
 TEST_F(Transfer, RepliesNobodyAskedForAreIgnored)
@@ -300,7 +288,7 @@ TEST_F(Transfer, RouteWriteAnswersEveryRequestOfTheUnit)
 {
     const QString local = FileTransfer::routeFilePath();
     const QByteArray file = pattern(1100, 12);
-    writeFile(local, file);
+    rvtest::putFile(local, file);
     ASSERT_TRUE(t.startRouteWrite(local));
     EXPECT_EQ(s.progress().label(), QStringLiteral("Запись файла маршрута..."));
     runStep();
@@ -324,14 +312,14 @@ TEST_F(Transfer, RouteWriteAnswersEveryRequestOfTheUnit)
     ASSERT_TRUE(t.startRouteWrite(local));
     runStep();
     link.takeWritten();
-    writeFile(local, "short");
+    rvtest::putFile(local, "short");
     unit(code(4));
     unit(code(4));
     EXPECT_EQ(lastClosed(), QStringLiteral("Ошибка чтения временного файла"));
     EXPECT_FALSE(t.active());
 
     // The unit cannot store the file.
-    writeFile(local, file);
+    rvtest::putFile(local, file);
     ASSERT_TRUE(t.startRouteWrite(local));
     runStep();
     unit(code(5));

@@ -3,6 +3,7 @@
 // a cell, and the voice file header check.
 
 #include "core/devicefiles/route_table.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -48,19 +49,6 @@ QByteArray threeZonesFile()
            + QByteArray::fromHex("6801" "fa" "00")
            // every cell empty: zeros and the name "0"
            + QByteArray(10, '\0') + QByteArray("0") + QByteArray(29, '\0') + QByteArray(4, '\0');
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 } // namespace
@@ -196,7 +184,7 @@ TEST(RouteFile, OpenAndSaveGoThroughFilesAndKeepTheTableOnFailure)
     RouteTable t = threeZones();
     const SaveResult saved = Save_marshrut(path, t);
     ASSERT_TRUE(saved.ok);
-    EXPECT_EQ(readAll(path), threeZonesFile());
+    EXPECT_EQ(rvtest::fileBytes(path), threeZonesFile());
 
     RouteTable opened;
     EXPECT_EQ(Open_marshrut(path, opened).status, OpenStatus::Loaded);
@@ -209,13 +197,13 @@ TEST(RouteFile, OpenAndSaveGoThroughFilesAndKeepTheTableOnFailure)
     EXPECT_TRUE(missing.message.isEmpty());
     EXPECT_EQ(kept, threeZones());
     // An empty file is refused and the table stays.
-    writeFile(dir.filePath(QStringLiteral("empty.fai")), {});
+    rvtest::putFile(dir.filePath(QStringLiteral("empty.fai")), {});
     const OpenResult empty = Open_marshrut(dir.filePath(QStringLiteral("empty.fai")), kept);
     EXPECT_EQ(empty.status, OpenStatus::Refused);
     EXPECT_FALSE(empty.message.isEmpty());
     EXPECT_EQ(kept, threeZones());
     // A cut file loads its whole records and says so.
-    writeFile(dir.filePath(QStringLiteral("cut.fai")), threeZonesFile().left(100));
+    rvtest::putFile(dir.filePath(QStringLiteral("cut.fai")), threeZonesFile().left(100));
     const OpenResult cut = Open_marshrut(dir.filePath(QStringLiteral("cut.fai")), kept);
     EXPECT_EQ(cut.status, OpenStatus::Partial);
     EXPECT_EQ(kept.count(), 2);
@@ -226,7 +214,7 @@ TEST(RouteFile, OpenAndSaveGoThroughFilesAndKeepTheTableOnFailure)
               QStringLiteral("Не удалось сохранить %1: нет такой папки").arg(dir.filePath(QStringLiteral("no/such/folder.fai"))));
     other.rows[0][ColInner] = QStringLiteral("x");
     EXPECT_FALSE(Save_marshrut(path, other).ok);
-    EXPECT_EQ(readAll(path), threeZonesFile());
+    EXPECT_EQ(rvtest::fileBytes(path), threeZonesFile());
 }
 
 TEST(RouteRows, AddDeleteAndTheLimit)

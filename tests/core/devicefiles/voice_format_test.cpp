@@ -5,6 +5,7 @@
 
 #include "core/base/bytes.h"
 #include "support/unit_bytes.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,19 +38,6 @@ QByteArray wav(qsizetype length, uint16_t channels = 1, uint32_t rate = 11025, u
     b.replace(36, 4, "data");
     le::put32(b, 40, static_cast<uint32_t>(length - 44));
     return b;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 WavProblem problemOf(const QByteArray& file) { return checkWav(file, file.size()).problem; }
@@ -171,10 +159,10 @@ TEST(VoiceArchive, FilesFromTheRowsRoundTripAndBadRowsStayOut)
     const QString b = dir.filePath(QStringLiteral("b.wav"));
     const QString stereo = dir.filePath(QStringLiteral("stereo.wav"));
     const QString liar = dir.filePath(QStringLiteral("liar.wav"));
-    writeFile(a, wav(3000, 1, 11025, 8, 4)); // more than one 1000-byte copy block
-    writeFile(b, wav(1000, 1, 11025, 8, 5));
-    writeFile(stereo, wav(1000, 2));
-    writeFile(liar, wav(1000, 1, 11025, 8, 1, 5000)); // says it is longer than it is
+    rvtest::putFile(a, wav(3000, 1, 11025, 8, 4)); // more than one 1000-byte copy block
+    rvtest::putFile(b, wav(1000, 1, 11025, 8, 5));
+    rvtest::putFile(stereo, wav(1000, 2));
+    rvtest::putFile(liar, wav(1000, 1, 11025, 8, 1, 5000)); // says it is longer than it is
     QStringList rows(kMessages);
     rows[3] = a;
     rows[7] = b;
@@ -189,21 +177,21 @@ TEST(VoiceArchive, FilesFromTheRowsRoundTripAndBadRowsStayOut)
     EXPECT_EQ(saved.skipped, (QList<int>{9, 10, 11, 12}));
 
     std::array<QByteArray, kMessages> files;
-    files[3] = readAll(a);
-    files[7] = readAll(b);
-    EXPECT_EQ(readAll(archive), buildArchive(files));
+    files[3] = rvtest::fileBytes(a);
+    files[7] = rvtest::fileBytes(b);
+    EXPECT_EQ(rvtest::fileBytes(archive), buildArchive(files));
 
     const OpenResult opened = Read_voice_file_archive(archive);
     ASSERT_EQ(opened.status, OpenStatus::Opened);
     EXPECT_EQ(opened.header.entries[3], (Entry{0, 2992}));
     EXPECT_EQ(opened.header.entries[7], (Entry{2992, 992}));
     // Each file comes back out of the archive byte for byte (the earlier one up to its overlapped tail).
-    const QByteArray bytes = readAll(archive);
+    const QByteArray bytes = rvtest::fileBytes(archive);
     EXPECT_EQ(bytes.mid(512 + 2992), files[7]);
     EXPECT_EQ(bytes.mid(512, 2992), files[3].left(2992));
 
     EXPECT_EQ(Read_voice_file_archive(dir.filePath(QStringLiteral("none.vfa"))).status, OpenStatus::CannotOpen);
-    writeFile(dir.filePath(QStringLiteral("short.vfa")), QByteArray(100, '\0'));
+    rvtest::putFile(dir.filePath(QStringLiteral("short.vfa")), QByteArray(100, '\0'));
     EXPECT_EQ(Read_voice_file_archive(dir.filePath(QStringLiteral("short.vfa"))).status, OpenStatus::Damaged);
 }
 
@@ -218,7 +206,7 @@ TEST(VoiceArchive, NothingToStoreCreatesNoFileAndAFailedCreateKeepsTheOldOne)
     EXPECT_FALSE(QFile::exists(archive));
 
     const QString a = dir.filePath(QStringLiteral("a.wav"));
-    writeFile(a, wav(1000));
+    rvtest::putFile(a, wav(1000));
     rows[0] = a;
     EXPECT_EQ(Write_voice_file_archive(dir.filePath(QStringLiteral("no/such/dir/x.vfa")), rows).status,
               SaveStatus::CannotCreate);

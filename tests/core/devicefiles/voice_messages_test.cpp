@@ -11,6 +11,7 @@
 #include "core/base/bytes.h"
 #include "core/protocol/device_session.h"
 #include "support/unit_bytes.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -33,13 +34,6 @@ QByteArray wav(qsizetype length, int seed)
     le::put32(b, 24, 11025);
     le::put16(b, 34, 8);
     return b;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 class Voice : public ::testing::Test {
@@ -75,7 +69,7 @@ protected:
     QString file(const char* name, const QByteArray& bytes)
     {
         const QString path = dir.filePath(QString::fromLatin1(name));
-        writeFile(path, bytes);
+        rvtest::putFile(path, bytes);
         return path;
     }
     // The unit takes the file announced by the open request: next-chunk requests until code 9.
@@ -308,7 +302,7 @@ TEST_F(Voice, ArchiveThatShrinksMidWriteStopsAndASilentUnitIsEndedByTheWatchdog)
     EXPECT_FALSE(link.takeWritten().contains("RV+V"));
 
     // Silent before the capacity: the window is already up and its watchdog ends the write.
-    writeFile(path, archive);
+    rvtest::putFile(path, archive);
     ASSERT_TRUE(v.writeArchive(path));
     runStep();
     link.takeWritten();

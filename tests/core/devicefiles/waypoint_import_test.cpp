@@ -3,6 +3,7 @@
 // no waypoint files. If gpsbabel is installed, a file it converts from GPX is imported too.
 
 #include "core/devicefiles/waypoint_import.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QProcess>
@@ -25,13 +26,6 @@ QByteArray waypoint(int n, const QByteArray& lat, const QByteArray& lon, const Q
 QByteArray header(const char* fourthLine)
 {
     return QByteArray("OziExplorer Waypoint File Version 1.1\r\nWGS 84\r\nReserved 2\r\n") + fourthLine + "\r\n";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 } // namespace
@@ -116,7 +110,7 @@ TEST(WaypointImport, FilesThatAreNoWaypointFilesChangeNothing)
 
     QTemporaryDir dir;
     EXPECT_EQ(ImportPoints(dir.filePath(QStringLiteral("missing.wpt"))).message, QStringLiteral("Файл не открывается"));
-    writeFile(dir.filePath(QStringLiteral("a.wpt")), header("garmin") + waypoint(1, "1", "2", "3"));
+    rvtest::putFile(dir.filePath(QStringLiteral("a.wpt")), header("garmin") + waypoint(1, "1", "2", "3"));
     EXPECT_EQ(ImportPoints(dir.filePath(QStringLiteral("a.wpt"))).imported, 1);
 }
 
@@ -126,7 +120,7 @@ TEST(WaypointImport, AFileConvertedByGpsbabel)
     if (gpsbabel.isEmpty())
         GTEST_SKIP() << "gpsbabel is not installed";
     QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("in.gpx")),
+    rvtest::putFile(dir.filePath(QStringLiteral("in.gpx")),
               "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
               "<wpt lat=\"55.751244\" lon=\"37.618423\"><name>A</name></wpt>\n"
               "<wpt lat=\"-33.868820\" lon=\"-151.209296\"><name>B</name></wpt>\n</gpx>\n");

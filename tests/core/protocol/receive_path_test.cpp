@@ -14,6 +14,7 @@
 #include "core/track/track_read.h"
 #include "core/protocol/session_texts.h"
 #include "support/unit_bytes.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -26,12 +27,6 @@ using namespace rvtest;
 namespace {
 
 constexpr qsizetype kUnitBuffer = 1024;
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // Parameters: how many 1024-byte bursts land in one analysis, and whether claimed frames are taken early.
 class BulkBursts : public ::testing::TestWithParam<std::tuple<int, bool>> {
@@ -93,7 +88,7 @@ TEST_P(BulkBursts, CameraPictureArrivesWhole)
         EXPECT_EQ(lastClosed(), QString());
         ASSERT_FALSE(pictures.isEmpty());
         EXPECT_TRUE(pictures.last().at(3).toBool());
-        EXPECT_EQ(readAll(CameraSnapshot::imagePath()), jpeg);
+        EXPECT_EQ(rvtest::fileBytes(CameraSnapshot::imagePath()), jpeg);
         EXPECT_EQ(s.session().OperationState, osIdle);
     }
 }
@@ -117,7 +112,7 @@ TEST_P(BulkBursts, FileArrivesWhole)
             ASSERT_EQ(link.takeWritten(), QByteArray(at + lump() < file.size() ? "CONFIGF\x04" : "CONFIGF\x05"));
         }
         EXPECT_EQ(lastClosed(), QStringLiteral("Файл диагностики считан"));
-        EXPECT_EQ(readAll(FileTransfer::logFilePath()), file);
+        EXPECT_EQ(rvtest::fileBytes(FileTransfer::logFilePath()), file);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "core/settings/app_settings.h"
 #include "core/base/ini_file.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -7,19 +8,6 @@
 
 namespace rv {
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 TEST(IniFile, RoundTrip_KeepsOrderCommentsAndKeysWithSpaces)
 {
@@ -119,7 +107,7 @@ TEST(IniFile, Load_MissingOrOversizedFileIsUnreadable)
 {
     QTemporaryDir dir;
     EXPECT_FALSE(IniFile::load(dir.filePath("none.ini")));
-    writeAll(dir.filePath("big.ini"), QByteArray(IniFile::kMaxFileSize + 1, 'a'));
+    rvtest::putFile(dir.filePath("big.ini"), QByteArray(IniFile::kMaxFileSize + 1, 'a'));
     EXPECT_FALSE(IniFile::load(dir.filePath("big.ini")));
 }
 
@@ -132,7 +120,7 @@ TEST(AppSettings, MissingFileOrEmptyValues_GiveDefaults)
     EXPECT_EQ(s.comPort, "/dev/ttyUSB0");
     EXPECT_EQ(s.fileConf, "default.fcg");
 
-    writeAll(path, "[Config]\r\nCom port=\r\nFile conf=\r\n");
+    rvtest::putFile(path, "[Config]\r\nCom port=\r\nFile conf=\r\n");
     s = readAppSettings(path, port);
     EXPECT_EQ(s.comPort, "/dev/ttyUSB0");
     EXPECT_EQ(s.fileConf, "default.fcg");
@@ -144,7 +132,7 @@ TEST(AppSettings, Cp1251CrlfConfigIni_ReadsRight_AndTheSameAfterItIsWrittenBack)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("Config.ini");
-    writeAll(path, "[Config]\r\nCom port=COM12\r\nFile conf=D:\\\xcc\xee\xed\xf2\xe0\xe6\\\xca\xe0\xec\xc0\xc7 5490.fcg\r\n");
+    rvtest::putFile(path, "[Config]\r\nCom port=COM12\r\nFile conf=D:\\\xcc\xee\xed\xf2\xe0\xe6\\\xca\xe0\xec\xc0\xc7 5490.fcg\r\n");
     const auto port = [] { return QStringLiteral("COM1"); };
     const AppSettings read = readAppSettings(path, port);
     EXPECT_EQ(read.comPort, "COM12");
@@ -160,9 +148,9 @@ TEST(AppSettings, Write_KeepsKeyNamesAndOtherContent_StoresTcpAsDefaultPort)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("Config.ini");
-    writeAll(path, "[Config]\r\nCom port=COM2\r\nExtra=keep\r\n[Window]\r\nLeft=10\r\n");
+    rvtest::putFile(path, "[Config]\r\nCom port=COM2\r\nExtra=keep\r\n[Window]\r\nLeft=10\r\n");
     ASSERT_TRUE(writeAppSettings(path, {"TCP/IP", "/data/bus.fcg"}, [] { return QStringLiteral("COM1"); }));
-    EXPECT_EQ(readAll(path), "[Config]\nCom port=COM1\nExtra=keep\nFile conf=/data/bus.fcg\n[Window]\nLeft=10\n");
+    EXPECT_EQ(rvtest::fileBytes(path), "[Config]\nCom port=COM1\nExtra=keep\nFile conf=/data/bus.fcg\n[Window]\nLeft=10\n");
 
     ASSERT_TRUE(writeAppSettings(path, {"/dev/ttyACM0", "default.fcg"}, [] { return QStringLiteral("COM1"); }));
     const AppSettings s = readAppSettings(path, [] { return QStringLiteral("unused"); });
@@ -174,12 +162,12 @@ TEST(AppSettings, Write_AFileNameWithALineBreakIsNotStored_TheRestIs)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("Config.ini");
-    writeAll(path, "[Config]\nCom port=COM2\nFile conf=/data/old.fcg\nNext=1\n");
+    rvtest::putFile(path, "[Config]\nCom port=COM2\nFile conf=/data/old.fcg\nNext=1\n");
     QString error;
     EXPECT_FALSE(writeAppSettings(path, {"/dev/ttyUSB1", "/data/a\nb.fcg"}, [] { return QStringLiteral("COM1"); },
                                   &error));
     EXPECT_TRUE(error.contains(QStringLiteral("File conf"))) << qPrintable(error);
-    EXPECT_EQ(readAll(path), "[Config]\nCom port=/dev/ttyUSB1\nFile conf=/data/old.fcg\nNext=1\n");
+    EXPECT_EQ(rvtest::fileBytes(path), "[Config]\nCom port=/dev/ttyUSB1\nFile conf=/data/old.fcg\nNext=1\n");
 }
 
 TEST(AppSettings, Write_ReportsAFolderThatCannotBeWritten)
@@ -196,7 +184,7 @@ TEST(AppSettings, ConfirmWrite_OnUntilTurnedOff_KeepsTheOtherKeys_SurvivesTheExi
     QTemporaryDir dir;
     const QString path = dir.filePath("Config.ini");
     EXPECT_TRUE(readConfirmWrite(path)); // no file
-    writeAll(path, "[Config]\r\nCom port=COM4\r\nFile conf=a.fcg\r\n");
+    rvtest::putFile(path, "[Config]\r\nCom port=COM4\r\nFile conf=a.fcg\r\n");
     EXPECT_TRUE(readConfirmWrite(path));
     ASSERT_TRUE(writeConfirmWrite(path, false));
     EXPECT_FALSE(readConfirmWrite(path));

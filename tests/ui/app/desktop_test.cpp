@@ -55,7 +55,7 @@ struct Window {
     ConfigRecords records;
     MonitorBlocks monitor;
     SessionController session{link, &records, &monitor};
-    MainWindow window;
+    MainWindow window{records};
     SessionBinding binding{window, session, false};
 
     explicit Window(const QByteArray& ini = {})
@@ -171,7 +171,7 @@ TEST(Desktop, TheLastFiveConfigurationFilesAreInTheFileMenuAndKeptInConfigIni)
         }
         w.window.saveConfigFile(files[1]);
         const QStringList expected{files[1], files[5], files[4], files[3], files[2]};
-        EXPECT_EQ(w.window.recentFiles(), expected);
+        EXPECT_EQ(w.window.document().recentFiles(), expected);
         w.menu("N1")->popup(QPoint(0, 0));
         EXPECT_EQ(w.window.findChild<QAction*>(QStringLiteral("RecentFile1"))->text(),
                   QStringLiteral("&1 ") + QDir::toNativeSeparators(files[1]));
@@ -191,15 +191,15 @@ TEST(Desktop, TheLastFiveConfigurationFilesAreInTheFileMenuAndKeptInConfigIni)
     }
     Window again(kept);
     again.window.show();
-    EXPECT_EQ(again.window.recentFiles().size(), 5);
+    EXPECT_EQ(again.window.document().recentFiles().size(), 5);
     QMenu* file = again.menu("N1");
     file->popup(again.window.mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(rvtest::waitUntil([&] { return file->isVisible(); }));
     typeLetter(file, QStringLiteral("4")); // "&4 .../bus4.fcg"
-    EXPECT_EQ(again.window.configFileName(), files[3]);
+    EXPECT_EQ(again.window.document().fileName(), files[3]);
     EXPECT_EQ(again.window.statusText(0), files[3]);
     EXPECT_EQ(again.records.config.bytes(), rvtest::pattern(512, 77));
-    EXPECT_EQ(again.window.recentFiles().first(), files[3]);
+    EXPECT_EQ(again.window.document().recentFiles().first(), files[3]);
 }
 
 TEST(Desktop, StandardShortcutsOpenTheFileDialogs)

@@ -1,3 +1,5 @@
+#include "core/config/defaults.h"
+#include "core/config/fcg_file.h"
 #include "core/config/records.h"
 #include "core/settings/app_settings.h"
 #include "core/base/ini_file.h"
@@ -42,14 +44,14 @@ protected:
     }
     void TearDown() override { qunsetenv("RVCONF_HOME"); }
 
-    std::unique_ptr<MainWindow> start(const QByteArray& configIni = {})
+    std::unique_ptr<MainWindow> start(const QByteArray& configIni = {}, ConfigRecords* on = nullptr)
     {
         if (!configIni.isNull()) {
             QFile f(iniPath());
-            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             f.write(configIni);
         }
-        auto w = std::make_unique<MainWindow>();
+        auto w = std::make_unique<MainWindow>(on ? *on : records);
         w->show();
         return w;
     }
@@ -79,23 +81,23 @@ protected:
     }
 
     QTemporaryDir home;
+    ConfigRecords records;
 };
 
 TEST_F(MainWindowTest, FirstStart_WithoutConfigIni_UsesDefaultsAndWritesBothKeysAtClose)
 {
-    MainWindow w;
+    MainWindow w{records};
     QSignalSpy shown(&w, &MainWindow::formShown);
-    QSignalSpy startup(&w, &MainWindow::startupConfigRequested);
+    QSignalSpy startup(&w.document(), &ConfigDocument::loaded);
     QSignalSpy closing(&w, &MainWindow::closing);
     w.show();
     w.hide();
     w.show();  // read once, at the first show
 
     EXPECT_EQ(shown.count(), 1);
-    ASSERT_EQ(startup.count(), 1);
-    EXPECT_EQ(startup.at(0).at(0).toString(), "default.fcg");
+    EXPECT_EQ(startup.count(), 1);
     EXPECT_EQ(w.portName(), defaultPortName());
-    EXPECT_EQ(w.configFileName(), "default.fcg");
+    EXPECT_EQ(w.document().fileName(), "default.fcg");
     EXPECT_EQ(w.statusText(0), "default.fcg");
     EXPECT_EQ(w.windowTitle(), "Конфигуратор RV-1, RV-2 v.2.8.8");
 
@@ -115,7 +117,7 @@ TEST_F(MainWindowTest, ConfigIniNotReadWhole_IsSaidOnceAndKeptByteForByte)
         big += "; padding of a settings file that has grown too large\n";
     auto w = start(big);
     EXPECT_EQ(w->portName(), defaultPortName());
-    EXPECT_EQ(w->configFileName(), "default.fcg");
+    EXPECT_EQ(w->document().fileName(), "default.fcg");
     const auto boxes = [&] {
         QStringList texts;
         for (QMessageBox* box : w->findChildren<QMessageBox*>("MessageBox"))
@@ -130,31 +132,49 @@ TEST_F(MainWindowTest, ConfigIniNotReadWhole_IsSaidOnceAndKeptByteForByte)
     EXPECT_EQ(f.readAll(), big);
 }
 
-TEST_F(MainWindowTest, ConfigurationFileMissing_FallsBackToDefaultsAndStoresDefaultName)
+// The configuration Config.ini names, at start: the file over the start values; or, when it cannot be opened
+// whole, the start values alone, panel 0 saying why, and "default.fcg" kept at exit.
+TEST_F(MainWindowTest, StartUpConfiguration_TheNamedFileOrTheStartValuesAndWhy)
 {
-    auto w = start("[Config]\r\nCom port=/dev/ttyACM1\r\nFile conf=" + home.filePath("gone.fcg").toUtf8() + "\r\n");
-    EXPECT_EQ(w->portName(), "/dev/ttyACM1");
-    EXPECT_EQ(w->statusText(0), "Файл не найден, загружен default.fcg");
-    EXPECT_EQ(w->configFileName(), "default.fcg");
-    EXPECT_EQ(closedIni(*w).value("Config", "File conf"), "default.fcg");
-}
-
-TEST_F(MainWindowTest, ExistingConfigurationFile_IsNamedInPanel0AndRequested)
-{
-    const QString conf = home.filePath("bus.fcg");
-    QFile f(conf);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    MainWindow w;
-    QSignalSpy startup(&w, &MainWindow::startupConfigRequested);
-    QFile ini(iniPath());
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Config]\nFile conf=" + conf.toUtf8() + "\n");
-    ini.close();
-    w.show();
-    EXPECT_EQ(w.statusText(0), conf);
-    ASSERT_EQ(startup.count(), 1);
-    EXPECT_EQ(startup.at(0).at(0).toString(), conf);
+    ConfigRecords own, startValues;
+    loadStartDefaults(startValues);
+    loadStartDefaults(own);
+    own.config.setNumber(u"ID_Device", 77);
+    const QString conf = home.filePath("bus.fcg"), link = home.filePath("last.fcg"), fifo = home.filePath("conf.fifo");
+    const QString shortFile = home.filePath("old.fcg");
+    ASSERT_EQ(saveFcg(conf, own), FcgStatus::Ok);
+    ASSERT_TRUE(QFile::link(conf, link));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QFile older(shortFile);
+    ASSERT_TRUE(older.open(QIODevice::WriteOnly) && older.write(fcgBytes(own).first(1063)) == 1063);
+    older.close();
+    rvtest::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    const QString notRegular = " не является обычным файлом и не может быть открыт, загружен default.fcg";
+    const struct {
+        QString file;
+        QString panel;
+        bool loaded;
+    } rows[] = {
+        {"default.fcg", "default.fcg", false},
+        {conf, conf, true},
+        {link, link, true}, // a link to a regular file is a configuration file like the file itself
+        {home.filePath("gone.fcg"), "Файл не найден, загружен default.fcg", false},
+        // Opening a FIFO for reading waits for a writer: the start must not wait. There, so not "not found".
+        {fifo, fifo + notRegular, false},
+        {pty.slavePath(), pty.slavePath() + notRegular, false},
+        {home.path(), home.path() + notRegular, false},
+        {shortFile, "Не удалось открыть: размер файла 1063 байт, а у файла конфигурации 1126 байт, загружен default.fcg", false},
+    };
+    for (const auto& r : rows) {
+        ConfigRecords fresh;
+        auto w = start("[Config]\r\nCom port=/dev/ttyACM1\r\nFile conf=" + r.file.toUtf8() + "\r\n", &fresh);
+        EXPECT_EQ(w->portName(), "/dev/ttyACM1");
+        EXPECT_EQ(w->statusText(0), r.panel);
+        EXPECT_EQ(w->document().fileName(), r.loaded ? r.file : "default.fcg");
+        EXPECT_EQ(fcgBytes(fresh), fcgBytes(r.loaded ? own : startValues)) << r.file.toStdString();
+        EXPECT_EQ(closedIni(*w).value("Config", "File conf"), r.loaded ? r.file : "default.fcg");
+    }
 }
 
 TEST_F(MainWindowTest, ClosingWithTcpChosen_StoresTheDefaultPort)
@@ -171,14 +191,14 @@ TEST_F(MainWindowTest, PortFromCommandLine_IsUsedForOneRunOnly)
     f.write("[Config]\nCom port=/dev/ttyUSB7\n");
     f.close();
     {
-        MainWindow w;
+        MainWindow w{records};
         w.setPortOverride("/dev/pts/9");
         w.show();
         EXPECT_EQ(w.portName(), "/dev/pts/9");
         EXPECT_EQ(closedIni(w).value("Config", "Com port"), "/dev/ttyUSB7");
     }
     // A port the user chooses during the run is kept.
-    MainWindow w;
+    MainWindow w{records};
     w.setPortOverride("/dev/pts/9");
     w.show();
     w.setPortName("/dev/ttyUSB1");
@@ -274,14 +294,10 @@ TEST_F(MainWindowTest, SecurityNode_LocksInputsWithASpecialFunction)
     EXPECT_FALSE(in7->isEnabled());
     EXPECT_TRUE(in7->isChecked()); // locked, but showing the page changes nothing
 
-    // By default the types come from the program's main settings record.
-    w.reset(new MainWindow);
-    w->show();
-    ConfigBlock& config = programRecords().config;
-    const QByteArray saved = config.bytes();
-    ASSERT_EQ(config.setNumber(u"InputMode", 7, 0x31), FieldError::None);
+    // By default the types come from the main settings record.
+    w = start();
+    ASSERT_EQ(records.config.setNumber(u"InputMode", 7, 0x31), FieldError::None);
     click(*w, "Охрана");
-    config.setBytes(saved);
     in6 = control<QCheckBox>(*w, "INOh6");
     EXPECT_TRUE(control<QCheckBox>(*w, "INOh7")->isEnabled());
     EXPECT_FALSE(control<QCheckBox>(*w, "INOh8")->isEnabled());
@@ -427,17 +443,17 @@ TEST_F(MainWindowTest, MenuCommands_SignalWithoutBlocking)
 {
     auto w = start();
     QSignalSpy port(w.get(), &MainWindow::portDialogRequested);
-    QSignalSpy defaults(w.get(), &MainWindow::defaultConfigRequested);
+    QSignalSpy defaults(&w->document(), &ConfigDocument::defaultsLoaded);
     w->setStatusText(3, "Соединение установлено");
     w->Com1Click();
     EXPECT_EQ(port.count(), 1);
     EXPECT_EQ(w->savedStatusText(), "Соединение установлено");
     EXPECT_EQ(w->statusText(3), "Настройка соединения...");
 
-    w->setConfigFileName("/tmp/x.fcg");
+    w->saveConfigFile(home.filePath("x.fcg"));
     w->N4Click();
     EXPECT_EQ(defaults.count(), 1);
-    EXPECT_EQ(w->configFileName(), "default.fcg");
+    EXPECT_EQ(w->document().fileName(), "default.fcg");
     EXPECT_EQ(w->statusText(0), "default.fcg");
 
     // The manual is missing from the program folder: said in a box that does not block.
@@ -525,37 +541,6 @@ TEST_F(MainWindowTest, Tree_HighlightsThePageTheProgramShows)
     QTest::keyClick(tree, Qt::Key_Down);
     EXPECT_EQ(node(), "Настройки соединения");
     EXPECT_EQ(w->currentPage(), nav::Connect_Set);
-}
-
-TEST_F(MainWindowTest, ConfigurationFileThatIsAFifoOrATerminal_StartsWithTheDefaults)
-{
-    // Opening a FIFO for reading waits for a writer: the start must not wait.
-    const QString fifo = home.filePath("conf.fifo");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    {
-        auto w = start("[Config]\nFile conf=" + fifo.toUtf8() + "\n");
-        // There, so not "not found": named for what it is.
-        EXPECT_EQ(w->statusText(0), fifo + QStringLiteral(" не является обычным файлом и не может быть открыт, загружен default.fcg"));
-        EXPECT_EQ(w->configFileName(), "default.fcg");
-    }
-    rvtest::PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    {
-        auto w = start("[Config]\nFile conf=" + pty.slavePath().toUtf8() + "\n");
-        EXPECT_EQ(w->statusText(0), pty.slavePath() + QStringLiteral(" не является обычным файлом и не может быть открыт, загружен default.fcg"));
-        EXPECT_EQ(w->configFileName(), "default.fcg");
-    }
-    // A link to a regular file is a configuration file like the file itself.
-    const QString conf = home.filePath("bus.fcg");
-    const QString link = home.filePath("last.fcg");
-    QFile f(conf);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(1126, '\0'));
-    f.close();
-    ASSERT_TRUE(QFile::link(conf, link));
-    auto w = start("[Config]\nFile conf=" + link.toUtf8() + "\n");
-    EXPECT_EQ(w->statusText(0), link);
-    EXPECT_EQ(w->configFileName(), link);
 }
 
 TEST_F(MainWindowTest, MessageBoxes_OnePerTextAtATimeWithTheProgramTitle)

@@ -42,17 +42,17 @@ protected:
 
 TEST_F(ConfigFileTest, NewThenSave_TheFileHoldsTheDefaults)
 {
-    load(ownConfiguration());
-    w.setConfigFileName(home.filePath(QStringLiteral("old.fcg")));
+    ASSERT_EQ(saveFcg(home.filePath(QStringLiteral("old.fcg")), ownConfiguration()), FcgStatus::Ok);
+    w.openConfigFile(home.filePath(QStringLiteral("old.fcg")));
     w.N4Click();
-    EXPECT_EQ(w.configFileName(), "default.fcg");
+    EXPECT_EQ(w.document().fileName(), "default.fcg");
     EXPECT_EQ(w.statusText(0), "default.fcg");
     EXPECT_EQ(control<QLineEdit>("Perpackmove")->text(), "30");
     EXPECT_EQ(control<QLineEdit>("IPport2")->text(), "10000");
 
     const QString path = home.filePath(QStringLiteral("new.fcg"));
     w.saveConfigFile(path);
-    EXPECT_EQ(w.configFileName(), path);
+    EXPECT_EQ(w.document().fileName(), path);
     EXPECT_EQ(w.statusText(0), path);
 
     // The defaults over the user's configuration: what it keeps, it keeps.
@@ -118,7 +118,7 @@ TEST_F(ConfigFileTest, OpenReplacesTheRecordsAndThePagesShowThem)
     EXPECT_EQ(records.config.bytes(), own.config.bytes());
     EXPECT_EQ(records.inpOut.bytes(), own.inpOut.bytes());
     EXPECT_EQ(records.confSe.bytes(), own.confSe.bytes());
-    EXPECT_EQ(w.configFileName(), path);
+    EXPECT_EQ(w.document().fileName(), path);
     EXPECT_EQ(w.statusText(0), path);
     EXPECT_EQ(control<QLineEdit>("Perpackmove")->text(), "77");
     EXPECT_EQ(control<QLineEdit>("IPport2")->text(), "12345");
@@ -148,7 +148,7 @@ TEST_F(ConfigFileTest, AFileOfAnotherSizeIsRefused_TheProgramKeepsWhatItHeld)
         EXPECT_TRUE(box->text().contains(QStringLiteral("%1 байт").arg(bytes.size()))) << box->text().toStdString();
         box->close();
         EXPECT_EQ(fcgBytes(records), before);
-        EXPECT_EQ(w.configFileName(), current);
+        EXPECT_EQ(w.document().fileName(), current);
         EXPECT_EQ(w.statusText(0), current);
         EXPECT_EQ(control<QLineEdit>("Perpackmove")->text(), "45");
         EXPECT_EQ(control<QLineEdit>("IPport2")->text(), "10000");
@@ -168,7 +168,7 @@ TEST_F(ConfigFileTest, FailuresChangeNothingButPanel0)
     for (const QString& path : {home.filePath(QStringLiteral("missing.fcg")), empty.fileName(), home.path()}) {
         w.openConfigFile(path);
         EXPECT_EQ(w.statusText(0), "Не удалось открыть") << path.toStdString();
-        EXPECT_EQ(w.configFileName(), "default.fcg");
+        EXPECT_EQ(w.document().fileName(), "default.fcg");
         EXPECT_EQ(fcgBytes(records), before);
         EXPECT_EQ(control<QLineEdit>("Perpackmove")->text(), "45");
     }
@@ -177,20 +177,7 @@ TEST_F(ConfigFileTest, FailuresChangeNothingButPanel0)
     w.saveConfigFile(home.filePath(QStringLiteral("no/such/dir/x.fcg")));
     EXPECT_EQ(w.statusText(0), QStringLiteral("Не удалось сохранить %1: нет такой папки")
                                    .arg(home.filePath(QStringLiteral("no/such/dir/x.fcg"))));
-    EXPECT_EQ(w.configFileName(), "default.fcg");
-}
-
-TEST_F(ConfigFileTest, StartUpWithAFileThatCannotBeReadLoadsTheDefaults)
-{
-    // A folder: there, but no file to read.
-    w.setConfigFileName(home.path());
-    sessionBinding.loadStartupConfiguration(home.path());
-    EXPECT_EQ(w.configFileName(), "default.fcg");
-    // Named for what it is, not called missing.
-    EXPECT_EQ(w.statusText(0), home.path() + QStringLiteral(" не является обычным файлом и не может быть открыт, загружен default.fcg"));
-    ConfigRecords expected;
-    loadStartDefaults(expected);
-    EXPECT_EQ(fcgBytes(records), fcgBytes(expected));
+    EXPECT_EQ(w.document().fileName(), "default.fcg");
 }
 
 TEST_F(ConfigFileTest, StartUpWithAMissingRememberedFile_TheDefaultsAndDefaultFcgRememberedAtExit)

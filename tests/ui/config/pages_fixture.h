@@ -29,7 +29,7 @@ protected:
     rv::ConfigRecords records;
     rv::MonitorBlocks blocks;
     rv::SessionController s{link, &records, &blocks};
-    rv::MainWindow w;
+    rv::MainWindow w{records};
     rv::SessionBinding sessionBinding{w, s, false};
     rv::ConfigPages pages{w, s};
 

@@ -54,7 +54,7 @@ TEST_F(UnsavedChanges, OnlyTheUsersEditsMarkIt_OpenAsksAndYesSavesFirst)
     w.N4Click();
     settle();
     const QString title = w.windowTitle();
-    EXPECT_FALSE(w.configModified());
+    EXPECT_FALSE(w.document().isModified());
 
     // Visiting every page with the arrow keys and opening a file are no edits.
     w.tree()->setFocus();
@@ -67,21 +67,21 @@ TEST_F(UnsavedChanges, OnlyTheUsersEditsMarkIt_OpenAsksAndYesSavesFirst)
     ASSERT_EQ(saveFcg(otherPath, other), FcgStatus::Ok);
     w.openConfigFile(otherPath);
     settle();
-    EXPECT_FALSE(w.configModified());
+    EXPECT_FALSE(w.document().isModified());
     EXPECT_EQ(w.windowTitle(), title);
 
     // An edit marks it.
     click(QStringLiteral("Настройки соединения"));
     type("ID_Device", QStringLiteral("4321"));
     settle();
-    EXPECT_TRUE(w.configModified());
+    EXPECT_TRUE(w.document().isModified());
     EXPECT_EQ(w.windowTitle(), title + QStringLiteral(" *"));
 
     // "Открыть", "Отмена": no open dialog, nothing changes.
     w.N5Click();
     answer("Отмена");
     EXPECT_TRUE(w.openDialog() == nullptr || !w.openDialog()->isVisible());
-    EXPECT_TRUE(w.configModified());
+    EXPECT_TRUE(w.document().isModified());
 
     // "Открыть", "Да": the usual save dialog; once the file is written the open dialog comes.
     w.N5Click();
@@ -91,9 +91,9 @@ TEST_F(UnsavedChanges, OnlyTheUsersEditsMarkIt_OpenAsksAndYesSavesFirst)
     ConfigRecords saved;
     ASSERT_TRUE(openFcg(mine, saved).ok());
     EXPECT_EQ(saved.config.number(u"ID_Device").value, 4321);
-    EXPECT_FALSE(w.configModified());
+    EXPECT_FALSE(w.document().isModified());
     EXPECT_EQ(w.windowTitle(), title);
-    EXPECT_EQ(w.configFileName(), mine);
+    EXPECT_EQ(w.document().fileName(), mine);
     ASSERT_NE(w.openDialog(), nullptr);
     EXPECT_TRUE(w.openDialog()->isVisible());
     w.openDialog()->reject();
@@ -106,14 +106,14 @@ TEST_F(UnsavedChanges, DefaultsAndExitAsk_NoGoesOnWithoutSaving_CancelStays)
     click(QStringLiteral("Настройки соединения"));
     type("ID_Device", QStringLiteral("4321"));
     settle();
-    ASSERT_TRUE(w.configModified());
+    ASSERT_TRUE(w.document().isModified());
 
     // "Загрузить конфигурацию по умолчанию", "Нет": the defaults, unmarked.
     w.N4Click();
     answer("Нет");
     EXPECT_EQ(control<QLineEdit>("ID_Device")->text(), QString::number(records.config.number(u"ID_Device").value));
     EXPECT_NE(control<QLineEdit>("ID_Device")->text(), QStringLiteral("4321"));
-    EXPECT_FALSE(w.configModified());
+    EXPECT_FALSE(w.document().isModified());
 
     // "Выход": "Отмена" keeps the window, "Нет" closes it without a file.
     type("ID_Device", QStringLiteral("4321"));
@@ -136,11 +136,11 @@ TEST_F(UnsavedChanges, ARecentFileAsksToo_NoOpensIt)
     other.config.setNumber(u"ID_Device", 555);
     const QString otherPath = home.filePath(QStringLiteral("recent.fcg"));
     ASSERT_EQ(saveFcg(otherPath, other), FcgStatus::Ok);
-    w.addRecentFile(otherPath);
+    w.document().setRecentFiles({otherPath});
     click(QStringLiteral("Настройки соединения"));
     type("ID_Device", QStringLiteral("4321"));
     settle();
-    ASSERT_TRUE(w.configModified());
+    ASSERT_TRUE(w.document().isModified());
 
     auto* recent = w.findChild<QAction*>(QStringLiteral("RecentFile1"));
     ASSERT_NE(recent, nullptr);
@@ -149,7 +149,7 @@ TEST_F(UnsavedChanges, ARecentFileAsksToo_NoOpensIt)
     EXPECT_EQ(control<QLineEdit>("ID_Device")->text(), QStringLiteral("4321"));
     recent->trigger();
     answer("Нет");
-    EXPECT_EQ(w.configFileName(), otherPath);
+    EXPECT_EQ(w.document().fileName(), otherPath);
     EXPECT_EQ(control<QLineEdit>("ID_Device")->text(), QStringLiteral("555"));
-    EXPECT_FALSE(w.configModified());
+    EXPECT_FALSE(w.document().isModified());
 }

@@ -10,6 +10,7 @@
 #include "ui/devicefiles/autoinfo_page.h"
 #include "ui/devicefiles/route_binding.h"
 #include "ui/config/pages_fixture.h"
+#include "support/files.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -80,13 +81,6 @@ QByteArray wavHeader(uint16_t channels, uint32_t rate, uint16_t bits)
     le::put32(h, 24, rate);
     le::put16(h, 34, bits);
     return h;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 } // namespace
@@ -221,7 +215,7 @@ TEST_F(AutoinfoPageTest, AWavNameIsTakenOnlyFromAFileOfTheRightFormat)
     page->Add_string_autoinfoClick();
     grid->setCurrentCell(1, 0);
     const QString good = home.filePath(QStringLiteral("stop_1.wav"));
-    writeFile(good, wavHeader(1, 11025, 8));
+    rvtest::putFile(good, wavHeader(1, 11025, 8));
     page->chooseWavFile(good);
     EXPECT_EQ(cell(1, 5), QStringLiteral("stop_1.wav"));
     EXPECT_TRUE(messages.isEmpty());
@@ -231,7 +225,7 @@ TEST_F(AutoinfoPageTest, AWavNameIsTakenOnlyFromAFileOfTheRightFormat)
     for (const QByteArray& bad : {wavHeader(2, 11025, 8), wavHeader(1, 22050, 8), wavHeader(1, 11025, 16),
                                   wavHeader(1, 11025, 8).left(35), mulaw}) {
         const QString path = home.filePath(QStringLiteral("other.wav"));
-        writeFile(path, bad);
+        rvtest::putFile(path, bad);
         page->chooseWavFile(path);
         EXPECT_EQ(lastMessage(), route::wavFormatMessage());
         EXPECT_EQ(cell(1, 5), QStringLiteral("stop_1.wav"));
@@ -241,7 +235,7 @@ TEST_F(AutoinfoPageTest, AWavNameIsTakenOnlyFromAFileOfTheRightFormat)
     EXPECT_EQ(messages.size(), said);
     // A name the file cannot hold whole is refused rather than cut.
     const QString longName = home.filePath(QStringLiteral("a_very_long_name_of_a_voice_file.wav"));
-    writeFile(longName, wavHeader(1, 12000, 8));
+    rvtest::putFile(longName, wavHeader(1, 12000, 8));
     page->chooseWavFile(longName);
     EXPECT_EQ(messages.size(), said + 1);
     EXPECT_EQ(cell(1, 5), QStringLiteral("stop_1.wav"));
@@ -277,13 +271,13 @@ TEST_F(AutoinfoPageTest, SavedAndOpenedFilesShowExactlyWhatTheyHold)
     EXPECT_EQ(after.readAll(), bytes);
 
     // A file cut short: its whole records, and a word about it.
-    writeFile(path, bytes.left(1 + 44 * 4 + 10));
+    rvtest::putFile(path, bytes.left(1 + 44 * 4 + 10));
     page->Open_marshrut(path);
     EXPECT_EQ(grid->rowCount(), 4);
     EXPECT_TRUE(lastMessage().contains(QStringLiteral("11"))) << lastMessage().toStdString();
 
     const QString wpt = home.filePath(QStringLiteral("points.wpt"));
-    writeFile(wpt, "OziExplorer Waypoint File Version 1.1\r\nWGS 84\r\nReserved 2\r\ngarmin\r\n"
+    rvtest::putFile(wpt, "OziExplorer Waypoint File Version 1.1\r\nWGS 84\r\nReserved 2\r\ngarmin\r\n"
                    "1,A,  55.500000,  37.250000,45658.5, 0, 1, 3, 0, 65535,x, 0, 0, 40, -777, 6, 0,17\r\n");
     page->ImportPoints(wpt);
     ASSERT_EQ(grid->rowCount(), 1);
@@ -295,7 +289,7 @@ TEST_F(AutoinfoPageTest, SavedAndOpenedFilesShowExactlyWhatTheyHold)
     // A folder, or a file larger than any route file: refused with a word, and the table stays.
     page->ImportPoints(home.path());
     EXPECT_EQ(lastMessage(), inputFileMessage(home.path(), InputFileError::NotRegular, 0));
-    writeFile(path, QByteArray(route::kMaxRouteFileSize + 1, '\x01'));
+    rvtest::putFile(path, QByteArray(route::kMaxRouteFileSize + 1, '\x01'));
     page->Open_marshrut(path);
     EXPECT_EQ(lastMessage(), inputFileMessage(path, InputFileError::TooLarge, route::kMaxRouteFileSize));
     EXPECT_EQ(grid->rowCount(), 1);

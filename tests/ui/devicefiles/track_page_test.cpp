@@ -37,7 +37,7 @@ struct TrackPageRig {
     ConfigRecords records;
     MonitorBlocks monitor;
     SessionController session{link, &records, &monitor};
-    MainWindow window;
+    MainWindow window{records};
     DeviceFilesBinding files{window, session};
     FilePage* page = files.page();
 

@@ -55,7 +55,7 @@ protected:
     ConfigRecords records;
     MonitorBlocks blocks;
     SessionController s{link, &records, &blocks};
-    MainWindow w;
+    MainWindow w{records};
     SessionBinding sessionBinding{w, s, false};
     DeviceFilesBinding files{w, s};
     VoiceBinding voice{w, s, files.transfer()};

@@ -41,7 +41,7 @@ protected:
     ConfigRecords records;
     MonitorBlocks blocks;
     SessionController s{link, &records, &blocks};
-    MainWindow w;
+    MainWindow w{records};
     SessionBinding sessionBinding{w, s, false};
     MonitorBinding monitor{w, s};
     QByteArray gps = QByteArray(GpsBlock::kSize, '\0');

@@ -38,7 +38,7 @@ struct Program {
     ConfigRecords records;
     MonitorBlocks blocks;
     SessionController s{link, &records, &blocks};
-    MainWindow w;
+    MainWindow w{records};
     SessionBinding binding{w, s, false};
     MonitorBinding monitor{w, s};
 

@@ -274,7 +274,7 @@ struct MainRig {
     ConfigRecords records;
     MonitorBlocks monitor;
     SessionController session{link, &records, &monitor};
-    MainWindow window;
+    MainWindow window{records};
     DeviceFilesBinding files{window, session};
 
     MainRig()
