@@ -49,7 +49,5 @@ bool isListItemEnabled(QObject* root, const QString& list, int index);
 
 // Adapts the controls to the unit; false (and nothing changed) for a profile that does not adapt them.
 bool applyUnit(QObject* root, const UnitProfile& unit);
-// The same for a caller that holds only the type code.
-inline bool applyType(QObject* root, quint8 deviceType) { return applyUnit(root, UnitProfile(deviceType)); }
 
 } // namespace rv::adapt

@@ -52,7 +52,7 @@ MainWindow::MainWindow(ConfigRecords& records, QWidget* parent) : QMainWindow(pa
     buildStatusBar();
     // The tree comes before the pages in the window (and in the tab order).
     m_pageControl = new QStackedWidget;
-    m_tree = new NavigationTree(*m_pageControl, [this] { return m_deviceType; }, this);
+    m_tree = new NavigationTree(*m_pageControl, [this] { return UnitProfile(m_deviceType); }, this);
     m_pageControl->setParent(this);
     m_pageControl->setObjectName(QStringLiteral("PageControl1"));
     for (int i = 0; i < nav::kPageCount; ++i)

@@ -41,14 +41,4 @@ struct Target {
 };
 Target targetForCode(int code);
 
-// The input page's type list and title for input 1..8, for a caller that holds only the type code.
-inline QStringList inputTypeItems(quint8 deviceType, int input)
-{
-    return inputs::typeItems(UnitProfile(deviceType), input - 1);
-}
-inline QString inputLabelText(quint8 deviceType, int input)
-{
-    return inputs::titleText(UnitProfile(deviceType), input - 1);
-}
-
 } // namespace rv::nav

@@ -2,6 +2,7 @@
 
 #include "ui/app/adaptation.h"
 #include "ui/app/navigation.h"
+#include "core/config/input_page_rules.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,8 +21,8 @@ int codeOf(const QTreeWidgetItem* item)
 }
 } // namespace
 
-NavigationTree::NavigationTree(QStackedWidget& pages, std::function<quint8()> deviceType, QWidget* parent)
-    : QTreeWidget(parent), m_pages(pages), m_deviceType(std::move(deviceType))
+NavigationTree::NavigationTree(QStackedWidget& pages, std::function<UnitProfile()> unit, QWidget* parent)
+    : QTreeWidget(parent), m_pages(pages), m_unit(std::move(unit))
 {
     setObjectName(QStringLiteral("TreeView1"));
     setHeaderHidden(true);
@@ -141,9 +142,9 @@ void NavigationTree::selectInputNode(int code)
         adapt::setEnabledByName(&m_pages, QString::fromLatin1(box), true);
     showPage(nav::Inputs);
 
-    const quint8 deviceType = m_deviceType();
-    // A type 3 unit has five inputs: inputs 6..8 fall back to input 1.
-    if (deviceType == 3 && code > 45) {
+    const UnitProfile unit = m_unit();
+    // A unit with fewer inputs (RV-1 has five): the inputs it lacks fall back to input 1.
+    if (code - 40 > unit.inputs()) {
         code = 41;
         if (QTreeWidgetItem* first = node(QStringLiteral("Вход 1"))) {
             const QSignalBlocker quiet(this); // this click goes on with input 1
@@ -152,13 +153,13 @@ void NavigationTree::selectInputNode(int code)
     }
     const int input = code - 40;
     if (auto* label = window()->findChild<QLabel*>(QStringLiteral("Labelinput")))
-        label->setText(nav::inputLabelText(deviceType, input));
+        label->setText(inputs::titleText(unit, input - 1));
     m_currentInput = input - 1;
 
     if (auto* type = window()->findChild<QComboBox*>(QStringLiteral("Inputtype"))) {
         const QSignalBlocker block(type);
         type->clear();
-        type->addItems(nav::inputTypeItems(deviceType, input));
+        type->addItems(inputs::typeItems(unit, input - 1));
     }
     if (m_loadInputPage)
         m_loadInputPage(m_currentInput);
@@ -166,16 +167,17 @@ void NavigationTree::selectInputNode(int code)
 
 void NavigationTree::applySecurityInputs()
 {
+    const UnitProfile unit = m_unit();
     for (int input = 6; input <= 8; ++input) {
         const QString name = QStringLiteral("INOh") + QString::number(input);
-        if (m_deviceType() == 3) {
+        if (input > unit.inputs()) {
             adapt::setEnabledByName(&m_pages, name, false);
             continue;
         }
-        // Type 3 is the input's special function (dispatcher call, arming, ignition): not guardable. The box
-        // is locked but keeps what the record holds: showing the page never changes a byte (the user's choice
-        // of that type on the input page is what clears it).
-        const bool special = m_inputType && m_inputType(input - 1) == 3;
+        // The input's special function (dispatcher call, arming, ignition) is not guardable. The box is locked
+        // but keeps what the record holds: showing the page never changes a byte (the user's choice of that
+        // type on the input page is what clears it).
+        const bool special = m_inputType && inputs::isSpecialFunction(unit, input - 1, m_inputType(input - 1));
         for (QCheckBox* box : m_pages.findChildren<QCheckBox*>(name))
             box->setEnabled(!special);
     }

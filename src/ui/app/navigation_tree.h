@@ -5,6 +5,8 @@
 // however it changes (a click, the keys, a program that selects one), and the tree follows the page the
 // program shows.
 
+#include "core/config/unit_profile.h"
+
 #include <QTreeWidget>
 
 #include <functional>
@@ -16,7 +18,7 @@ namespace rv {
 class NavigationTree : public QTreeWidget {
     Q_OBJECT
 public:
-    NavigationTree(QStackedWidget& pages, std::function<quint8()> deviceType, QWidget* parent = nullptr);
+    NavigationTree(QStackedWidget& pages, std::function<UnitProfile()> unit, QWidget* parent = nullptr);
 
     // Hooks the editor pages fill: load the connection page for a connection 0..4, load the input page for
     // an input 0..7, read the type nibble of an input 0..7.
@@ -43,7 +45,7 @@ private:
     void applySecurityInputs();
 
     QStackedWidget& m_pages;
-    std::function<quint8()> m_deviceType;
+    std::function<UnitProfile()> m_unit;
     QTreeWidgetItem* m_currentAtPress = nullptr; // the current node when the mouse went down
     int m_currentConnection = 0;
     int m_currentInput = 0;

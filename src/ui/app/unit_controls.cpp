@@ -1,6 +1,7 @@
 #include "ui/app/unit_controls.h"
 
 #include "ui/app/adaptation.h"
+#include "core/config/unit_profile.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -16,7 +17,7 @@ void UnitControls::enableButtons(QObject* root, bool on)
 
 void UnitControls::applyGlonass(QObject* root, quint8 options)
 {
-    const bool glonass = options & 0x01;
+    const bool glonass = UnitProfile(UnitProfile::kInitialType, options).glonass();
     if (!glonass) {
         for (QComboBox* mode : root->findChildren<QComboBox*>(QStringLiteral("GLONASS_rej")))
             mode->setCurrentIndex(1);  // "Только GPS"
@@ -33,7 +34,7 @@ void UnitControls::adaptToOptions(QObject* root, quint8 options)
 
 void UnitControls::adaptToType(QObject* root, quint8 type)
 {
-    if (adapt::applyType(root, type))
+    if (adapt::applyUnit(root, UnitProfile(type)))
         m_type = type;
 }
 
@@ -41,7 +42,7 @@ void UnitControls::apply(QObject* root) const
 {
     adapt::applyInitialState(root);
     if (m_type)
-        adapt::applyType(root, *m_type);
+        adapt::applyUnit(root, UnitProfile(*m_type));
     if (m_options)
         applyGlonass(root, *m_options);
     for (const QString& name : adapt::deviceButtons())
@@ -52,14 +53,15 @@ void UnitControls::showVoiceCaptions(QObject* root, quint8 type)
 {
     QString clearText;
     QString listText;
-    if (type == 2) {
+    const UnitProfile unit(type);
+    if (!unit.known())
+        return;
+    if (unit.voiceStorage() == VoiceStorage::Files) {
         clearText = QStringLiteral("Очистить");
         listText = QStringLiteral("Список имеющихся");
-    } else if (type == 3 || type == 4) {
+    } else {
         clearText = QStringLiteral("Открыть");
         listText = QStringLiteral("Сохранить в файл");
-    } else {
-        return;
     }
     for (QAbstractButton* b : root->findChildren<QAbstractButton*>(QStringLiteral("Clear_voice_table")))
         b->setText(clearText);
