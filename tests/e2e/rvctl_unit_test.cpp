@@ -122,6 +122,17 @@ TEST(RvctlUnit, Failures_ExitThreeAndKeepTheFiles)
         EXPECT_TRUE(w.err.contains(QStringLiteral("1100 bytes"))) << qPrintable(w.err);
     }
 
+    // The unit drops the line in the middle of the read (a cable pulled): said in the window's words, no file.
+    {
+        rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--drop-on"), QStringLiteral("CONFIGR")});
+        ASSERT_TRUE(unit.started());
+        const QString lost = dir.filePath(QStringLiteral("lost.fcg"));
+        const ToolRun r = rvctl({QStringLiteral("--port"), unit.pty(), QStringLiteral("read"), lost});
+        EXPECT_EQ(r.code, 3);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("Потеряна связь с устройством"))) << qPrintable(r.err);
+        EXPECT_FALSE(QFile::exists(lost));
+    }
+
     // No unit at the port: the discovery status as the error, after the time given.
     ToolRun r = rvctl({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")), QStringLiteral("--timeout"),
                        QStringLiteral("2"), QStringLiteral("info")});

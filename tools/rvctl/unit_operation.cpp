@@ -273,7 +273,11 @@ void UnitOperation::operationEnded(const rv::Outcome& o)
             finish(ExitFailed, QStringLiteral("the configuration did not arrive whole, nothing saved: %1 record: %2 of %3 bytes")
                                    .arg(QLatin1String(rv::recordMarker(o.record))).arg(o.length).arg(rv::recordSize(o.record)));
             return;
-        case rv::Result::LinkLost: finish(ExitFailed, QStringLiteral("the unit is no longer answering")); return;
+        case rv::Result::LinkLost:
+            // The window's message for a lost link comes after the outcome; say it here, where rvctl ends.
+            err(rv::sessionWording().notice({rv::Notice::LinkLost}));
+            finish(ExitFailed, QStringLiteral("the unit is no longer answering"));
+            return;
         default: finish(ExitFailed, rv::sessionWording().closing(o)); return;
         }
     }
