@@ -115,10 +115,10 @@ struct Told {
     QString path;         // the file saved (empty: a new name the feature picks)
     QByteArray old;       // what that file held before
     bool failed = false;  // it said the save failed (exit code, event, message, status)
-    QString text;         // what it said
+    QString text{};       // what it said
     int exitCode = 0;     // rvctl's
-    QByteArray after;     // what the file holds afterwards, and what was left beside it: looked at by
-    QStringList leftovers; // sealed() while the feature's folder is still there
+    QByteArray after{};   // what the file holds afterwards, and what was left beside it: looked at by
+    QStringList leftovers{}; // sealed() while the feature's folder is still there
 };
 
 Told sealed(Told t)
@@ -410,12 +410,14 @@ TEST(SaveFaults, EveryFeatureThatSavesKeepsTheOldFileAndSaysWhy)
             EXPECT_TRUE(t.failed) << qPrintable(t.text);
             // In the words of the one told: the window's and the fleet's events Russian, rvctl's own English.
             EXPECT_TRUE(t.text.contains(fault.reason) || t.text.contains(fault.reasonEn)) << qPrintable(t.text);
-            if (feature.tool)
+            if (feature.tool) {
                 EXPECT_EQ(t.exitCode, feature.exitCode) << qPrintable(t.text);
-            else
+            } else {
                 EXPECT_GE(faults::fired(), 1) << "the feature did not save through the door";
-            if (!t.path.isEmpty())
+            }
+            if (!t.path.isEmpty()) {
                 EXPECT_EQ(t.after, t.old);
+            }
             EXPECT_EQ(t.leftovers, QStringList());
             EXPECT_EQ(hiddenEntries(dir.path()), QStringList());
             faults::clear();

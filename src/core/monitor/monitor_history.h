@@ -76,7 +76,7 @@ Sample sampleOf(const GpsSnapshot& gps, const UnitProfile& unit, int64_t msecs);
 struct UnitIdentity
 {
     uint16_t id = 0;
-    QString imei;
+    QString imei{};
     bool operator==(const UnitIdentity&) const = default;
     // "ID 1234, IMEI 861234567890123" (the IMEI left out when the unit has none)
     QString text() const;

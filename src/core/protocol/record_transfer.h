@@ -29,7 +29,7 @@ public:
     enum class Kind { Read, Write };
     struct Step {
         std::optional<RecordKind> next; // the record to ask for (Read) or to send (Write) now
-        std::optional<Result> end;      // the exchange is over
+        std::optional<Result> end{};    // the exchange is over
         bool taken = false;             // `record` now holds the unit's bytes
         bool cut = false;               // it came longer than the program's: its first part was taken
         RecordKind record = RecordKind::Config;

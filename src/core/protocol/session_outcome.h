@@ -52,7 +52,7 @@ struct Outcome {
     RecordKind record = RecordKind::Config; // ShortRecord: the record that came short
     qsizetype length = 0;                   // ShortRecord: its bytes
     int code = 0;                           // the unit's code (UnknownCommand, DamagedCommand, CommandDone)
-    std::optional<UnitIdentity> unit;       // the network unit written to
+    std::optional<UnitIdentity> unit{};     // the network unit written to
     bool ok() const { return result == Result::Done; }
 };
 
@@ -78,7 +78,7 @@ enum class Notice : uint8_t {
 struct Note {
     Notice notice = Notice::NotAllRead;
     qint64 count = 0;
-    QString detail;
+    QString detail{};
 };
 
 // Where the serial search for the unit stands (the status bar's connection panels).
