@@ -57,4 +57,27 @@ void applyLabelUpdates(QWidget* root, const QList<LabelUpdate>& updates)
         applyTo(w);
 }
 
+void LabelTargets::gather()
+{
+    m_gathered = true;
+    m_byName[m_root->objectName()].append(m_root);
+    for (QWidget* w : m_root->findChildren<QWidget*>())
+        if (!w->objectName().isEmpty())
+            m_byName[w->objectName()].append(w);
+}
+
+void LabelTargets::apply(const QList<LabelUpdate>& updates)
+{
+    if (!m_gathered)
+        gather();
+    for (const LabelUpdate& u : updates) {
+        const auto it = m_byName.constFind(u.objectName);
+        if (it == m_byName.constEnd())
+            continue;
+        for (const QPointer<QWidget>& w : *it)
+            if (w)
+                applyOne(w, u);
+    }
+}
+
 } // namespace rv

@@ -5,8 +5,9 @@
 #include "core/monitor/monitor_labels.h"
 
 #include <QColor>
-
-class QWidget;
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
 
 namespace rv {
 
@@ -16,5 +17,20 @@ QColor labelBackground(LabelColor color, const QWidget* widget);
 // Sets the text (labels and buttons), background and visibility of each named control under `root`
 // (root included). Controls that are not there are skipped: a page may not hold them yet.
 void applyLabelUpdates(QWidget* root, const QList<LabelUpdate>& updates);
+
+// The same for a view whose controls stay as they were made (the Monitor page, the status window), which gets
+// dozens of updates a block: the controls are looked up by name once, not on every block.
+class LabelTargets {
+public:
+    explicit LabelTargets(QWidget* root) : m_root(root) {}
+    void apply(const QList<LabelUpdate>& updates);
+
+private:
+    void gather();
+
+    QWidget* m_root;
+    QHash<QString, QList<QPointer<QWidget>>> m_byName;
+    bool m_gathered = false;
+};
 
 } // namespace rv

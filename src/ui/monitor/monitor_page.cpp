@@ -9,7 +9,8 @@
 
 namespace rv {
 
-MonitorPage::MonitorPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::MonitorPage>())
+MonitorPage::MonitorPage(QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::MonitorPage>()), m_targets(this)
 {
     m_ui->setupUi(this);
     m_ui->LIMEI->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -23,7 +24,7 @@ MonitorPage::~MonitorPage() = default;
 
 void MonitorPage::apply(const QList<LabelUpdate>& updates)
 {
-    applyLabelUpdates(this, updates);
+    m_targets.apply(updates);
 }
 
 QLabel* MonitorPage::label(const QString& objectName) const

@@ -4,6 +4,7 @@
 // shows what the monitor computes; MonitorBinding feeds it.
 
 #include "core/monitor/monitor_labels.h"
+#include "ui/monitor/label_updates.h"
 
 #include <QWidget>
 
@@ -35,6 +36,7 @@ signals:
 
 private:
     std::unique_ptr<Ui::MonitorPage> m_ui;
+    LabelTargets m_targets;
 };
 
 } // namespace rv

@@ -8,7 +8,7 @@
 
 namespace rv {
 
-StatusWindow::StatusWindow(QWidget* parent) : QDialog(parent)
+StatusWindow::StatusWindow(QWidget* parent) : QDialog(parent), m_targets(this)
 {
     setObjectName(QStringLiteral("TForm11"));
     setWindowTitle(QStringLiteral("Статус"));
@@ -70,7 +70,7 @@ StatusPlacement placeBeside(const QRect& mainFrame, const QSize& statusFrame, co
 
 void StatusWindow::apply(const QList<LabelUpdate>& updates)
 {
-    applyLabelUpdates(this, updates);
+    m_targets.apply(updates);
 }
 
 } // namespace rv

@@ -5,6 +5,7 @@
 // its labels.
 
 #include "core/monitor/monitor_labels.h"
+#include "ui/monitor/label_updates.h"
 
 #include <QDialog>
 
@@ -37,6 +38,7 @@ public:
 private:
     QLabel* m_labels[kLabels] = {};
     QLabel* m_captions[kLabels - 1] = {};
+    LabelTargets m_targets;
 };
 
 } // namespace rv
