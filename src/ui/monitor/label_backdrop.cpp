@@ -1,46 +1,54 @@
 #include "ui/monitor/label_backdrop.h"
 
+#include "ui/monitor/label_slot.h"
+
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 
+#include <algorithm>
+#include <iterator>
+
 namespace rv {
 
 namespace {
 
+using Parents = QVarLengthArray<QWidget*, 12>;
+
 // The parents whose painting shows through the label, the window first.
-std::vector<QWidget*> parentsOf(const QLabel* label)
+Parents parentsOf(const QLabel* label)
 {
-    std::vector<QWidget*> chain;
+    Parents chain;
     for (QWidget* w = label->parentWidget(); w; w = w->parentWidget()) {
-        chain.insert(chain.begin(), w);
+        chain.append(w);
         if (w->isWindow())
             break;
     }
+    std::reverse(chain.begin(), chain.end());
     return chain;
 }
 
-std::vector<qint64> keyOf(const QLabel* label, const std::vector<QWidget*>& parents)
+template<typename Key>
+void keyOf(const QLabel* label, const Parents& parents, Key& key)
 {
-    std::vector<qint64> key;
-    key.reserve(6 * (parents.size() + 1) + 3);
+    key.clear();
     const auto add = [&key](const QWidget* w) {
         const QRect g = w->geometry();
-        key.insert(key.end(), {g.x(), g.y(), g.width(), g.height(), w->isEnabled() ? 1 : 0,
-                               qint64(w->palette().cacheKey())});
+        const qint64 part[] = {g.x(), g.y(), g.width(), g.height(), w->isEnabled() ? 1 : 0,
+                               qint64(w->palette().cacheKey())};
+        key.append(part, std::size(part));
     };
     for (const QWidget* w : parents)
         add(w);
     add(label);
-    key.push_back(reinterpret_cast<qint64>(label->style()));
-    key.push_back(qRound64(label->devicePixelRatioF() * 1000));
-    return key;
+    key.append(reinterpret_cast<qint64>(label->style()));
+    key.append(qRound64(label->devicePixelRatioF() * 1000));
 }
 
 // What the parents paint where the label is: each drawn as Qt draws it, the window with its background,
 // the others with theirs only when they fill it, none with its children.
-QPixmap pictureUnder(const QLabel* label, const std::vector<QWidget*>& parents)
+QPixmap pictureUnder(const QLabel* label, const Parents& parents)
 {
     const qreal ratio = label->devicePixelRatioF();
     QPixmap pixmap(label->size() * ratio);
@@ -52,6 +60,24 @@ QPixmap pictureUnder(const QLabel* label, const std::vector<QWidget*>& parents)
                   w->isWindow() ? QWidget::DrawWindowBackground : QWidget::RenderFlags());
     }
     return pixmap;
+}
+
+// The colour of a picture that is one opaque colour throughout; an invalid colour otherwise.
+QColor soleColour(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    if (image.isNull())
+        return {};
+    const QRgb first = image.pixel(0, 0);
+    if (qAlpha(first) != 255)
+        return {};
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (line[x] != first)
+                return {};
+    }
+    return QColor::fromRgb(first);
 }
 
 } // namespace
@@ -85,14 +111,26 @@ bool LabelBackdrop::eventFilter(QObject* watched, QEvent* event)
         painter.fillRect(label->rect(), label->palette().brush(label->backgroundRole()));
         return false;
     }
-    const std::vector<QWidget*> parents = parentsOf(label);
-    std::vector<qint64> key = keyOf(label, parents);
+    const Parents parents = parentsOf(label);
+    keyOf(label, parents, m_key);
     Picture& picture = it->second;
-    if (picture.key != key || picture.pixmap.isNull()) {
+    if (picture.key != m_key || (picture.pixmap.isNull() && !picture.colour.isValid())) {
         picture.pixmap = pictureUnder(label, parents);
-        picture.key = std::move(key);
+        picture.colour = soleColour(picture.pixmap);
+        if (picture.colour.isValid())
+            picture.pixmap = QPixmap();
+        picture.key = m_key;
     }
-    painter.drawPixmap(0, 0, picture.pixmap);
+    if (picture.colour.isValid())
+        painter.fillRect(label->rect(), picture.colour);
+    else
+        painter.drawPixmap(0, 0, picture.pixmap);
+    // A line its slot has laid out already is drawn here, as the label would draw it.
+    const auto* slot = qobject_cast<const LabelSlot*>(label->parentWidget());
+    if (slot && slot->label() == label && slot->line().holds(*label) && LabelLine::drawable(*label)) {
+        slot->line().draw(painter, *label);
+        return true;
+    }
     return false; // the label draws its text over it
 }
 

@@ -1,6 +1,7 @@
 #include "ui/monitor/monitor_page.h"
 
 #include "ui/monitor/label_backdrop.h"
+#include "ui/monitor/label_slot.h"
 #include "ui/monitor/label_updates.h"
 #include "ui_monitor_page.h"
 
@@ -16,7 +17,9 @@ MonitorPage::MonitorPage(QWidget* parent)
     m_ui->LIMEI->setTextInteractionFlags(Qt::TextSelectableByMouse);
     connect(m_ui->Copy_IMEI, &QAbstractButton::clicked, this, &MonitorPage::Copy_IMEIClick);
     connect(m_ui->Charts_but, &QAbstractButton::clicked, this, &MonitorPage::chartsRequested);
-    // New values repaint their labels only, not the groups and the page beneath them.
+    // A new value lays nothing out again unless it needs more room than any before it, and repaints its label
+    // only, not the groups and the page beneath it.
+    LabelSlot::holdLabels(this);
     (new LabelBackdrop(this))->addLabels(this);
 }
 
