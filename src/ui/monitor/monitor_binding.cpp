@@ -69,6 +69,9 @@ MonitorBinding::MonitorBinding(MainWindow& w, SessionController& s) : QObject(&w
     connect(&w, &MainWindow::formShown, this, &MonitorBinding::restoreSettings);
     w.addSettingsWriter(this, [this](IniFile& ini) { storeSettings(ini); });
 
+    m_deviceDue.setSingleShot(true);
+    m_deviceDue.setInterval(kDeviceShowDelayMs);
+    connect(&m_deviceDue, &QTimer::timeout, this, &MonitorBinding::showDevice);
     connect(&s, &SessionController::gpsReceived, this, &MonitorBinding::Refresh_GPS);
     connect(&s, &SessionController::deviceReceived, this, &MonitorBinding::Refresh_DEVICE);
     connect(&s, &SessionController::canMessage, this,
@@ -119,6 +122,7 @@ void MonitorBinding::apply(const MonitorUpdate& u)
 
 void MonitorBinding::Refresh_GPS()
 {
+    showDevice(); // the DEVICE block before this one, in the same redraw
     const DeviceSession& s = m_session.session();
     const MonitorBlocks& blocks = m_session.monitor();
     const GpsSnapshot gps = decodeGps(blocks.gps.bytes());
@@ -197,12 +201,26 @@ void MonitorBinding::Refresh_DEVICE()
     const MonitorBlocks& blocks = m_session.monitor();
     const GpsSnapshot gps = decodeGps(blocks.gps.bytes());
     const DeviceSnapshot device = decodeDevice(blocks.device.bytes());
-    apply(refreshDevice(gps, device, UnitProfile(m_session.session().DeviceType)));
+    // The labels show this block with the GPS block that follows it (showDevice).
+    m_devicePending = true;
+    if (!m_deviceDue.isActive())
+        m_deviceDue.start();
     // Another unit's values start a history of their own.
     if (m_history.identify({device.unitId, device.imei}) && m_charts)
         m_charts->unitChanged();
     captureKey(gps);
     checkFirmware(device);
+}
+
+void MonitorBinding::showDevice()
+{
+    m_deviceDue.stop();
+    if (!m_devicePending)
+        return;
+    m_devicePending = false;
+    const MonitorBlocks& blocks = m_session.monitor();
+    apply(refreshDevice(decodeGps(blocks.gps.bytes()), decodeDevice(blocks.device.bytes()),
+                        UnitProfile(m_session.session().DeviceType)));
 }
 
 void MonitorBinding::appendCanLines(const QStringList& lines)

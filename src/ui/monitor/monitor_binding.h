@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -28,6 +29,11 @@ class StatusWindow;
 class MonitorBinding : public QObject {
     Q_OBJECT
 public:
+    // The polls ask for the GPS and the DEVICE block in turn, one every 270 ms. The labels show a DEVICE block
+    // together with the GPS block that follows it: one redraw for the two, each value at most one poll late.
+    // A DEVICE block that no GPS block follows within this time is shown on its own.
+    static constexpr int kDeviceShowDelayMs = 600;
+
     // Installs the Monitor page in the main window and creates the status window, which shows itself with
     // the main window: where it was left (Config.ini), or beside the main window at the first start.
     MonitorBinding(MainWindow& window, SessionController& session);
@@ -44,7 +50,8 @@ public:
     void setScreenArea(std::function<QRect()> area) { m_screenArea = std::move(area); }
 
 public slots:
-    // Redraw from the current monitor blocks (the session calls these on each accepted block).
+    // Redraw from the current monitor blocks (the session calls these on each accepted block); a DEVICE block
+    // is shown with the next GPS block (kDeviceShowDelayMs).
     void Refresh_GPS();
     void Refresh_DEVICE();
     void appendCanLines(const QStringList& lines);
@@ -54,6 +61,8 @@ public slots:
 
 private:
     void apply(const MonitorUpdate& update);
+    // The labels of the latest DEVICE block, if they are not shown yet.
+    void showDevice();
     void bindCanScanner();
     void captureKey(const GpsSnapshot& gps);
     void checkFirmware(const DeviceSnapshot& device);
@@ -75,6 +84,8 @@ private:
     QString m_resetCaption;
     QPointer<QTableWidget> m_keyGrid;
     bool m_keyGridSought = false;
+    bool m_devicePending = false; // a DEVICE block whose labels are not shown yet
+    QTimer m_deviceDue;           // shows it when no GPS block comes
 };
 
 } // namespace rv
