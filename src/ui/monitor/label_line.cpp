@@ -10,8 +10,15 @@
 
 namespace rv {
 
-bool LabelLine::plainOneLine(const QString& text)
+bool LabelLine::oneLine(const QLabel& label, const QString& text)
 {
+    if (!label.pixmap().isNull() || label.wordWrap())
+        return false;
+    if (label.textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard | Qt::TextEditable))
+        return false;
+    const Qt::TextFormat format = label.textFormat();
+    if (format == Qt::RichText || format == Qt::MarkdownText || (format == Qt::AutoText && Qt::mightBeRichText(text)))
+        return false;
     for (const QChar c : text) {
         switch (c.unicode()) {
         case u'\n':
@@ -37,13 +44,9 @@ bool LabelLine::drawable(const QLabel& label)
     const bool plainStyle = !qstrcmp(style, "QFusionStyle") || !qstrcmp(style, "QWindowsStyle") ||
                             !qstrcmp(style, "QWindowsVistaStyle");
     const QFont& font = label.font();
-    const Qt::TextFormat format = label.textFormat();
-    return plainStyle && label.isEnabled() && label.frameShape() == QFrame::NoFrame && !label.wordWrap() &&
-           label.pixmap().isNull() && label.styleSheet().isEmpty() && qApp->styleSheet().isEmpty() &&
-           !(label.textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard |
-                                              Qt::TextEditable)) &&
-           (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(label.text()))) &&
-           !font.underline() && !font.overline() && !font.strikeOut();
+    return plainStyle && label.isEnabled() && label.frameShape() == QFrame::NoFrame &&
+           label.styleSheet().isEmpty() && qApp->styleSheet().isEmpty() && !font.underline() &&
+           !font.overline() && !font.strikeOut() && oneLine(label, label.text());
 }
 
 void LabelLine::set(const QLabel& label, const QString& text)

@@ -19,11 +19,12 @@ namespace rv {
 
 class LabelLine {
 public:
-    // A text that is one line of plain left-to-right text, without what QLabel or drawText would treat
-    // specially (line breaks, tabs, mnemonics, length variants, markup).
-    static bool plainOneLine(const QString& text);
-    // Whether `label` draws its text as one line of plain text in a way draw() copies: enabled, no frame, no
-    // style sheet, a font without decorations, the text plain.
+    // Whether `label` lays `text` out as one line of plain left-to-right text: no pixmap, no word wrap, not
+    // selectable (that is a document), not rich, and nothing drawText treats specially (line breaks, tabs,
+    // mnemonics, length variants). The label's size hints then grow with the line's width.
+    static bool oneLine(const QLabel& label, const QString& text);
+    // Whether the label also draws its text in a way draw() copies: its text one line, enabled, no frame,
+    // no style sheet, a font without decorations, a style that draws an item's text plainly.
     static bool drawable(const QLabel& label);
 
     // Lays out `text` in the font the label's painter uses.

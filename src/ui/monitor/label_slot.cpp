@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLayout>
-#include <QTextDocument>
 
 #include <algorithm>
 
@@ -54,19 +53,6 @@ LabelSlot::Look LabelSlot::lookOf() const
             l->minimumSize(),  l->maximumSize(),    l->sizePolicy()};
 }
 
-bool LabelSlot::measurable(const QString& text) const
-{
-    if (!m_label->pixmap().isNull() || m_label->wordWrap())
-        return false;
-    // Selectable text is laid out as a document, not as a line: measured by the label itself.
-    if (m_label->textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard | Qt::TextEditable))
-        return false;
-    const Qt::TextFormat format = m_label->textFormat();
-    if (format == Qt::RichText || format == Qt::MarkdownText || (format == Qt::AutoText && Qt::mightBeRichText(text)))
-        return false;
-    return LabelLine::plainOneLine(text);
-}
-
 void LabelSlot::measure(bool widen)
 {
     QSize hint = m_label->sizeHint();
@@ -75,7 +61,7 @@ void LabelSlot::measure(bool widen)
         hint = hint.expandedTo(m_hint);
         minimum = minimum.expandedTo(m_minimumHint);
     }
-    if (measurable(m_text)) {
+    if (LabelLine::oneLine(*m_label, m_text)) {
         if (!m_line.holds(*m_label))
             m_line.set(*m_label, m_text);
         m_widest = std::max(m_widest, m_line.width());
@@ -108,7 +94,7 @@ void LabelSlot::check()
     if (text == m_text)
         return;
     m_text = text;
-    if (m_widest >= 0 && measurable(text)) {
+    if (m_widest >= 0 && LabelLine::oneLine(*m_label, text)) {
         // QLabel's hints for one line of plain text grow with the line's width, all else the same; the line
         // laid out here is the one the painter draws.
         m_line.set(*m_label, text);

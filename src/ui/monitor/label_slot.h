@@ -60,8 +60,6 @@ private:
     void check();
     // The label's own hints for its present text, taken into the slot's (`widen`) or instead of them.
     void measure(bool widen);
-    // Whether QLabel measures `text` as one line of plain text: its hints then grow with the line's width.
-    bool measurable(const QString& text) const;
 
     QLabel* m_label;
     Look m_look;
