@@ -43,8 +43,9 @@ int BurstReader::ticksDue() const
 {
     int due = 0;
     const auto sooner = [&due](int n) { due = due == 0 ? n : std::min(due, n); };
-    if (m_countdown > 0)
-        sooner(std::max(1, m_countdown - 1));
+    // The countdown's last tick (1 to 0) does nothing: the analysis ran on the tick before it.
+    if (m_countdown > 1)
+        sooner(m_countdown - 1);
     if (m_claimEndsWithBurst)
         sooner(std::max(1, timing::kQuietCountdown - 1 - m_quietTicks));
     return due;
@@ -53,8 +54,7 @@ int BurstReader::ticksDue() const
 void BurstReader::pass(int n)
 {
     // Counting only: the tick that does something is never passed over.
-    if (m_countdown > 0)
-        m_countdown = static_cast<uint8_t>(m_countdown - n);
+    m_countdown = static_cast<uint8_t>(std::max(0, m_countdown - n));
     m_quietTicks = static_cast<uint8_t>(std::min(0xFF, m_quietTicks + n));
 }
 

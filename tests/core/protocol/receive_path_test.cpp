@@ -10,6 +10,7 @@
 #include "core/devicefiles/voice_messages.h"
 #include "core/link/memory_link.h"
 #include "core/monitor/monitor_blocks.h"
+#include "core/protocol/burst_reader.h"
 #include "core/protocol/device_session.h"
 #include "core/track/track_read.h"
 #include "core/protocol/session_texts.h"
@@ -254,6 +255,28 @@ TEST_F(LongBursts, ALineThatNeverPausesIsCutOnceAndSaidSo)
     for (qsizetype fed = 0; fed <= kRunawayBytes; fed += lump.size())
         link.feed(lump);
     EXPECT_EQ(messages.size(), 3);
+}
+
+// The quiet gap wakes the program only for ticks that do something: four after the last byte, the fourth
+// analysing; after it nothing is due until bytes come again, however many ticks go by.
+TEST(QuietGap, NothingIsDueAfterTheAnalysisUntilBytesCome)
+{
+    BurstReader reader(nullptr);
+    for (int round = 0; round < 3; ++round) {
+        reader.arrived("GPS");
+        ASSERT_EQ(reader.ticksDue(), 4) << "round " << round;
+        for (int t = 1; t <= 4; ++t) {
+            EXPECT_EQ(reader.tick(), t == 4) << "round " << round << ", tick " << t;
+            if (t == 4)
+                EXPECT_EQ(reader.takeBurst(), QByteArray("GPS"));
+            reader.tickDone();
+        }
+        EXPECT_EQ(reader.ticksDue(), 0) << "round " << round;
+        reader.pass(round == 0 ? 1 : 1000);
+        EXPECT_EQ(reader.ticksDue(), 0) << "round " << round;
+        for (int t = 0; t < 300; ++t)
+            ASSERT_FALSE(reader.tick()) << "round " << round << ", an analysis " << t << " ticks later";
+    }
 }
 
 } // namespace
