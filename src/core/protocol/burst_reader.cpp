@@ -55,7 +55,7 @@ void BurstReader::pass(int n)
 {
     // Counting only: the tick that does something is never passed over.
     m_countdown = static_cast<uint8_t>(std::max(0, m_countdown - n));
-    m_quietTicks = static_cast<uint8_t>(std::min(0xFF, m_quietTicks + n));
+    m_quietTicks = static_cast<uint8_t>(std::min<int64_t>(0xFF, int64_t{m_quietTicks} + n));
 }
 
 QByteArray BurstReader::takeBurst()
