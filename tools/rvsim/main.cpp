@@ -135,6 +135,8 @@ int main(int argc, char** argv)
     const QCommandLineOption overlong("overlong", "The main record comes longer than the program's (L = 600).");
     const QCommandLineOption lowd("lowd", "Refuse record writes with LOWD.");
     const QCommandLineOption boot("bootloader", "Start in bootloader mode.");
+    const QCommandLineOption still("still", "The unit on the line stands still: its GPS and DEVICE blocks never "
+                                            "change (what watching a unit costs when no value moves).");
     const QCommandLineOption blRefuse("bootloader-refuse", "The bootloader refuses every update (BL_BL).");
     const QCommandLineOption blError("bootloader-error-at", "The bootloader fails programming block N (BL_ER), once.", "N");
     const QCommandLineOption blIncomplete("bootloader-incomplete-at", "The bootloader takes block N as incomplete "
@@ -216,6 +218,7 @@ int main(int argc, char** argv)
     p.addOptions({cameraFail, cameraBurst, cameraGap, cameraOut});
     p.addOption(voiceCapacity);
     p.addOption(satImei);
+    p.addOption(still);
     const QCommandLineOption tariff("tariff", "Also serve the satellite service's tariff server on 127.0.0.1:PORT.", "PORT");
     const QCommandLineOption tariffPlan("tariff-plan", "The plan code the tariff server answers.", "N", "1");
     const QCommandLineOption tariffText("tariff-text", "Answer the plan with this parameter text "
@@ -249,6 +252,7 @@ int main(int argc, char** argv)
     o.overlong = p.isSet(overlong);
     o.lowd = p.isSet(lowd);
     o.bootloader = p.isSet(boot);
+    o.still = p.isSet(still);
     o.bootloaderRefuse = p.isSet(blRefuse);
     if (p.isSet(blError))
         o.bootloaderErrorAt = p.value(blError).toInt();

@@ -259,7 +259,8 @@ VirtualUnit::Parse VirtualUnit::handleOne(QList<Reply>& out)
     case 'C':
         return simple({});
     case 'G':
-        m_telemetry.advance();
+        if (!m_o.still)
+            m_telemetry.advance();
         return simple(m_o.bootloader ? QByteArray() : monitorBlock("GPS", m_telemetry.gpsPayload()));
     case 'D': {
         if (m_input.size() < 8)

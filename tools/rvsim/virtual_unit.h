@@ -41,6 +41,7 @@ struct UnitOptions {
     bool overlong = false;       // the main record comes with L = 600
     bool lowd = false;           // writes are refused with "LOWD"
     bool bootloader = false;     // running its bootloader
+    bool still = false;          // parked with the engine off: its monitor values never change
     uint8_t bootloaderVersion = 12;
     // The bootloader's answers on demand: refuse every update ("BL_BL"), fail programming block N
     // ("BL_ER") or take block N as incomplete ("BL_EP"), each once; the time to program one block.
