@@ -4,12 +4,16 @@
 # its automatic read of the configuration over. Then, over SECONDS, the CPU rvconf used as a share of one
 # core, how often its threads were woken (voluntary context switches: each is a sleep that ended), and the
 # monitor polls the unit received (their period should stay 270 ms). With --strace, a second window of
-# STRACE_SECONDS counts rvconf's system calls (strace -c -f; strace itself slows the program down).
-#   bench/idle_cpu.sh RVCONF RVSIM [SECONDS=60] [--strace [STRACE_SECONDS=10]]
+# STRACE_SECONDS counts rvconf's system calls (strace -c -f; strace itself slows the program down). With
+# --still the unit's values never change, so nothing on the page is drawn again: what is left is the cost of
+# watching (the polls, their replies, working out the values), apart from the cost of showing changed ones.
+#   bench/idle_cpu.sh RVCONF RVSIM [SECONDS=60] [--still] [--strace [STRACE_SECONDS=10]]
 set -euo pipefail
 rvconf=$1; rvsim=$2; shift 2
 seconds=60
-if [ $# -gt 0 ] && [ "$1" != --strace ]; then seconds=$1; shift; fi
+if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then seconds=$1; shift; fi
+still=
+if [ "${1:-}" = --still ]; then still=--still; shift; fi
 strace_seconds=0
 if [ "${1:-}" = --strace ]; then strace_seconds=${2:-10}; fi
 
@@ -24,7 +28,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 "$rvsim" --state "$home/unit.fcg" --stats "$home/stats.txt" --lifetime $(( seconds + strace_seconds + 120 )) \
-  >"$sim_out" 2>/dev/null &
+  $still >"$sim_out" 2>/dev/null &
 sim=$!
 for _ in $(seq 100); do grep -q '^PTY ' "$sim_out" && break; sleep 0.1; done
 pty=$(sed -n 's/^PTY //p' "$sim_out")
@@ -54,9 +58,9 @@ sleep "$seconds"
 t1=$(cpu_ns); w1=$(switches); p1=$(polls); s1=$(date +%s.%N)
 
 awk -v t="$(( t1 - t0 ))" -v w="$(( w1 - w0 ))" -v p="$(( p1 - p0 ))" -v s0="$s0" -v s1="$s1" \
-    -v n="$(threads)" 'BEGIN {
+    -v n="$(threads)" -v still="${still:+ (standing still)}" 'BEGIN {
   s = s1 - s0
-  printf "idle_cpu: %.1f s with the unit connected, monitor page and status window showing\n", s
+  printf "idle_cpu: %.1f s with the unit connected%s, monitor page and status window showing\n", s, still
   printf "  CPU: %.3f %% of a core (%.3f s)\n", 100 * t / 1e9 / s, t / 1e9
   printf "  wakeups: %.1f a second (voluntary context switches of its %d threads)\n", w / s, n
   if (p > 0) printf "  monitor polls: %d, one every %.1f ms\n", p, 1000 * s / p
