@@ -48,84 +48,78 @@ private:
 
 } // namespace
 
-TEST(MonitorE2E, MonitorPageAndCanListFollowTheUnit)
-{
-    QTemporaryDir home;
-    qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH));
-    ASSERT_TRUE(unit.started());
+// rvconf's parts put together as the program does, watching a virtual unit started with `args`; the window
+// is shown by the test (discovery starts a second later, the automatic read follows the first DEVICE block).
+struct Watching {
+    struct Home {
+        Home() { qputenv("RVCONF_HOME", dir.path().toLocal8Bit()); }
+        ~Home() { qunsetenv("RVCONF_HOME"); }
+        QTemporaryDir dir;
+    };
 
+    explicit Watching(const QStringList& args = {}) : unit(QStringLiteral(RVSIM_PATH), args)
+    {
+        window.setPortOverride(unit.pty());
+    }
+    ~Watching() { window.close(); }
+    QString label(const char* name) const { return window.findChild<QLabel*>(QLatin1String(name))->text(); }
+
+    Home home;
+    rvtest::RvsimProcess unit;
     ConfigRecords records;
     MonitorBlocks blocks;
     SerialLink link;
-    SessionController session(link, &records, &blocks);
-    {
-        MainWindow window{records};
-        window.setPortOverride(unit.pty());
-        SessionBinding binding(window, session);
-        MonitorBinding monitor(window, session);
-        QSignalSpy gpsBlocks(&session, &SessionController::gpsReceived);
-        auto label = [&window](const char* name) { return window.findChild<QLabel*>(QLatin1String(name))->text(); };
+    SessionController session{link, &records, &blocks};
+    MainWindow window{records};
+    SessionBinding binding{window, session};
+    MonitorBinding monitor{window, session};
+    QSignalSpy gpsBlocks{&session, &SessionController::gpsReceived};
+    QSignalSpy deviceBlocks{&session, &SessionController::deviceReceived};
+};
 
-        window.show(); // discovery starts a second later; the automatic read follows the first DEVICE block
-        ASSERT_TRUE(waitUntil([&] { return gpsBlocks.size() >= 1; }));
-        const QString firstTime = label("LDateTime");
-        EXPECT_TRUE(firstTime.startsWith(QStringLiteral("Дата и время: 01.01.2026 00:"))) << firstTime.toStdString();
-        ASSERT_TRUE(waitUntil([&] { return gpsBlocks.size() >= 2; }));
-        EXPECT_NE(label("LDateTime"), firstTime);
-        EXPECT_EQ(label("LNumber"), QStringLiteral("ID устройства: 1234"));
-        EXPECT_EQ(label("Label208"), QStringLiteral("Тип прибора: RV-2 v2"));
+TEST(MonitorE2E, MonitorPageAndCanListFollowTheUnit)
+{
+    Watching w;
+    ASSERT_TRUE(w.unit.started());
+    w.window.show();
+    ASSERT_TRUE(waitUntil([&] { return w.gpsBlocks.size() >= 1; }));
+    const QString firstTime = w.label("LDateTime");
+    EXPECT_TRUE(firstTime.startsWith(QStringLiteral("Дата и время: 01.01.2026 00:"))) << firstTime.toStdString();
+    ASSERT_TRUE(waitUntil([&] { return w.gpsBlocks.size() >= 2; }));
+    EXPECT_NE(w.label("LDateTime"), firstTime);
+    EXPECT_EQ(w.label("LNumber"), QStringLiteral("ID устройства: 1234"));
+    EXPECT_EQ(w.label("Label208"), QStringLiteral("Тип прибора: RV-2 v2"));
 
-        // The CAN scanner: once asked, the unit follows its device replies with the scanner records.
-        auto* memo = window.findChild<QPlainTextEdit*>(QStringLiteral("CAN_memo"));
-        window.findChild<QCheckBox*>(QStringLiteral("SCANCAN_en"))->click();
-        ASSERT_TRUE(waitUntil([&] { return memo->blockCount() >= 41; }));
-        EXPECT_TRUE(memo->toPlainText().startsWith(QStringLiteral("Frame: ")));
-        EXPECT_TRUE(memo->toPlainText().contains(QStringLiteral("\nID: 0CF00400 DataA: ")));
-        EXPECT_GE(unit.count("CONFIGR"), 1);
-        window.close();
-    }
-    qunsetenv("RVCONF_HOME");
+    // The CAN scanner: once asked, the unit follows its device replies with the scanner records.
+    auto* memo = w.window.findChild<QPlainTextEdit*>(QStringLiteral("CAN_memo"));
+    w.window.findChild<QCheckBox*>(QStringLiteral("SCANCAN_en"))->click();
+    ASSERT_TRUE(waitUntil([&] { return memo->blockCount() >= 41; }));
+    EXPECT_TRUE(memo->toPlainText().startsWith(QStringLiteral("Frame: ")));
+    EXPECT_TRUE(memo->toPlainText().contains(QStringLiteral("\nID: 0CF00400 DataA: ")));
+    EXPECT_GE(w.unit.count("CONFIGR"), 1);
 }
 
 // While no value of the unit moves, the monitor draws nothing again: every poll's reply is worked out, and
 // each label whose text stays is left alone (the cost of watching a unit with the page open).
 TEST(MonitorE2E, AStillUnitLeavesThePageAsItIs)
 {
-    QTemporaryDir home;
-    qputenv("RVCONF_HOME", home.path().toLocal8Bit());
-    rvtest::RvsimProcess unit(QStringLiteral(RVSIM_PATH), {QStringLiteral("--still")});
-    ASSERT_TRUE(unit.started());
+    Watching w({QStringLiteral("--still")});
+    ASSERT_TRUE(w.unit.started());
+    w.window.show();
+    // The automatic read first, then two GPS blocks more, so that the DEVICE labels have been drawn too.
+    ASSERT_TRUE(waitUntil([&] { return w.unit.count("CONFIGS") >= 1; }));
+    const qsizetype gpsSeen = w.gpsBlocks.size();
+    ASSERT_TRUE(waitUntil([&] { return w.gpsBlocks.size() >= gpsSeen + 2 && w.deviceBlocks.size() >= 2; }));
+    QWidget* page = w.window.page(nav::Monitor);
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(w.window.currentPage(), nav::Monitor);
+    const QString shown = w.label("LDateTime");
 
-    ConfigRecords records;
-    MonitorBlocks blocks;
-    SerialLink link;
-    SessionController session(link, &records, &blocks);
-    {
-        MainWindow window{records};
-        window.setPortOverride(unit.pty());
-        SessionBinding binding(window, session);
-        MonitorBinding monitor(window, session);
-        QSignalSpy gpsBlocks(&session, &SessionController::gpsReceived);
-        QSignalSpy deviceBlocks(&session, &SessionController::deviceReceived);
-        window.show();
-        // The automatic read first, then two GPS blocks more, so that the DEVICE labels have been drawn too.
-        ASSERT_TRUE(waitUntil([&] { return unit.count("CONFIGS") >= 1; }));
-        const qsizetype gpsSeen = gpsBlocks.size();
-        ASSERT_TRUE(waitUntil([&] { return gpsBlocks.size() >= gpsSeen + 2 && deviceBlocks.size() >= 2; }));
-        QWidget* page = window.page(nav::Monitor);
-        ASSERT_NE(page, nullptr);
-        ASSERT_EQ(window.currentPage(), nav::Monitor);
-        const QString shown = window.findChild<QLabel*>(QStringLiteral("LDateTime"))->text();
-
-        PaintCounter paints(page);
-        const qsizetype gpsFrom = gpsBlocks.size(), deviceFrom = deviceBlocks.size();
-        ASSERT_TRUE(waitUntil(
-            [&] { return gpsBlocks.size() >= gpsFrom + 3 && deviceBlocks.size() >= deviceFrom + 3; }));
-        QCoreApplication::processEvents(); // what the last block posted
-        EXPECT_EQ(paints.painted().join(u' ').toStdString(), "") << "labels drawn again";
-        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("LDateTime"))->text().toStdString(), shown.toStdString());
-        window.close();
-    }
-    qunsetenv("RVCONF_HOME");
+    PaintCounter paints(page);
+    const qsizetype gpsFrom = w.gpsBlocks.size(), deviceFrom = w.deviceBlocks.size();
+    ASSERT_TRUE(waitUntil(
+        [&] { return w.gpsBlocks.size() >= gpsFrom + 3 && w.deviceBlocks.size() >= deviceFrom + 3; }));
+    QCoreApplication::processEvents(); // what the last block posted
+    EXPECT_EQ(paints.painted().join(u' ').toStdString(), "") << "labels drawn again";
+    EXPECT_EQ(w.label("LDateTime").toStdString(), shown.toStdString());
 }
